@@ -1,0 +1,21 @@
+#!/bin/bash
+# Installs what building and testing need on Debian 12 (as root), skipping what is there:
+# the i686 mingw-w64 cross toolchain (posix threads), 32-bit Wine, Xvfb, CMake,
+# GoogleTest's sources, Python and ImageMagick.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+          wine wine32:i386 xvfb xauth googletest python3 imagemagick curl)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,131 @@
+#include "activity/ActivityController.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Per module: each loaded copy of the plug-in has its own.
+char* hostClass = nullptr;
+ActivityController* cachedController = nullptr;
+HANDLE controllerBlock = nullptr;
+
+// Holds the controller's critical section for one operation.
+class CriticalSectionGuard {
+public:
+    explicit CriticalSectionGuard(CRITICAL_SECTION& section) : section_(section)
+    {
+        EnterCriticalSection(&section_);
+    }
+    ~CriticalSectionGuard() { LeaveCriticalSection(&section_); }
+    CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+    CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& section_;
+};
+
+// Runs when the module that created the block unloads.
+void DestroyController()
+{
+    delete cachedController;
+    cachedController = nullptr;
+    if (controllerBlock) CloseHandle(controllerBlock);
+    controllerBlock = nullptr;
+    std::free(hostClass);
+    hostClass = nullptr;
+}
+
+}  // namespace
+
+ActivityController::ActivityController()
+{
+    InitializeCriticalSection(&lock);
+}
+
+ActivityController::~ActivityController()
+{
+    DeleteCriticalSection(&lock);
+}
+
+void ActivityController::Track(ActivitySession* channel, bool remove)
+{
+    CriticalSectionGuard guard(lock);
+    if (!channel) return;
+    if (!remove) {
+        sessions.push_back(channel);
+        return;
+    }
+    auto it = std::find(sessions.begin(), sessions.end(), channel);
+    if (it == sessions.end()) return;
+    sessions.erase(it);
+    if (activeChannel == channel) activeChannel = nullptr;
+}
+
+void ActivityController::Activate(ActivitySession* channel)
+{
+    CriticalSectionGuard guard(lock);
+    if (!channel || std::find(sessions.begin(), sessions.end(), channel) == sessions.end()) return;
+    if (activeChannel && activeChannel != channel) activeChannel->SetActive(false);
+    activeChannel = channel;
+    if (!inBackground) channel->SetActive(true);
+}
+
+void ActivityController::CheckForeground()
+{
+    CriticalSectionGuard guard(lock);
+    DWORD foregroundProcess = 0;
+    if (HWND foreground = GetForegroundWindow()) GetWindowThreadProcessId(foreground, &foregroundProcess);
+    bool ours = foregroundProcess != 0 && foregroundProcess == GetCurrentProcessId();
+    if (ours == !inBackground) return;
+    inBackground = !ours;
+    if (activeChannel) activeChannel->SetActive(ours);
+}
+
+void SetActivityClass(const char* name)
+{
+    if (!name) return;
+    std::free(hostClass);
+    hostClass = _strdup(name);
+}
+
+ActivityController* GetActivityController()
+{
+    if (cachedController) return cachedController;
+
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const DWORD size = system.dwAllocationGranularity;
+    char name[260];
+    std::snprintf(name, sizeof name, "OrbolanthActivityController_%s_0x%lX",
+                  hostClass ? hostClass : "UnClassed", GetCurrentProcessId());
+
+    bool created = false;
+    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    if (!block) {
+        block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+        if (!block) return nullptr;
+        created = true;
+    }
+    void* view = MapViewOfFile(block, created ? FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, size);
+    if (!view) {
+        CloseHandle(block);
+        return nullptr;
+    }
+    auto* slot = static_cast<ActivityController* volatile*>(view);
+    if (created) {
+        cachedController = new (std::nothrow) ActivityController();
+        *slot = cachedController;
+        UnmapViewOfFile(view);
+        controllerBlock = block;
+        std::atexit(DestroyController);
+    } else {
+        cachedController = *slot;
+        UnmapViewOfFile(view);
+        CloseHandle(block);
+    }
+    return cachedController;
+}

@@ -1,0 +1,117 @@
+// The browser's child window, subclassed while the instance is attached to it: paint and
+// erase go to the logo painter, timers, focus and destruction to the session driver.
+#include <ctime>
+
+#include "plugin/BrowserServices.h"
+#include "plugin/PluginInstance.h"
+#include "streams/StreamManager.h"
+#include "streams/StreamRequest.h"
+
+namespace {
+
+constexpr int kSweepEveryTicks = 50;
+constexpr time_t kStartTimeoutSeconds = 30;
+
+}  // namespace
+
+void PluginInstance::AttachWindow(NPWindow* window)
+{
+    if (browserWindow) DetachWindow();
+    browserWindow = window;
+    hwnd = static_cast<HWND>(window->window);
+    previousWndProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&InstanceWndProc)));
+    SetPropA(hwnd, kInstanceProperty, this);
+    EnableWindow(hwnd, TRUE);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+    if (!sessionStarted) {
+        sessionStarted = true;
+        streams->AddRef();
+        StartSession(hwnd, streams);
+    }
+}
+
+void PluginInstance::DetachWindow()
+{
+    if (!browserWindow) {
+        hwnd = nullptr;
+        return;
+    }
+    if (!stopSent) {
+        stopSent = true;
+        ShutDownRenderer(hwnd);
+    }
+    if (IsWindow(hwnd)) {
+        RemovePropA(hwnd, kInstanceProperty);
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWndProc));
+    }
+    previousWndProc = nullptr;
+    hwnd = nullptr;
+    browserWindow = nullptr;
+}
+
+void PluginInstance::RefreshWindow(NPWindow* window)
+{
+    if (IsWindow(hwnd)) {
+        InvalidateRect(hwnd, nullptr, TRUE);
+        UpdateWindow(hwnd);
+    }
+    browserWindow = window;
+}
+
+LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                 LPARAM lParam)
+{
+    PluginInstance* self = static_cast<PluginInstance*>(GetPropA(hwnd, kInstanceProperty));
+    if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC hdc = BeginPaint(hwnd, &paint);
+        self->PaintWindow(hwnd, hdc);
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_DESTROY:
+        if (!self->stopSent) {
+            self->stopSent = true;
+            return self->ShutDownRenderer(hwnd);
+        }
+        break;
+    case WM_SETFOCUS:
+        return self->OnFocus(hwnd);
+    case WM_ERASEBKGND:
+        return self->OnEraseBackground();
+    case WM_TIMER:
+        self->SweepPendingRequests();
+        if (self->OnRendererTimer(hwnd, wParam)) return 0;
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcA(self->previousWndProc, hwnd, message, wParam, lParam);
+}
+
+void PluginInstance::SweepPendingRequests()
+{
+    if (Quirks().urlNotifyUsable) return;
+    if (++timerTicks < kSweepEveryTicks) return;
+    timerTicks = 0;
+    if (pendingRequests.empty()) return;
+
+    time_t now = time(nullptr);
+    for (auto it = pendingRequests.begin(); it != pendingRequests.end();) {
+        StreamRequest* request = *it;
+        bool expired = !request->started && request->listener &&
+                       now - request->created > kStartTimeoutSeconds;
+        if (expired) {
+            request->ReportFailed();
+            delete request;
+            it = pendingRequests.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}

@@ -1,0 +1,29 @@
+// One fetch through the browser that has been asked for and has not finished yet.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+class DownloadListener;
+
+class StreamRequest {
+public:
+    // Takes a reference of its own on the listener.
+    explicit StreamRequest(DownloadListener* listener);
+    virtual ~StreamRequest();
+    StreamRequest(const StreamRequest&) = delete;
+    StreamRequest& operator=(const StreamRequest&) = delete;
+
+    // Each reports once: the listener is let go with its final state.
+    void ReportDone();
+    void ReportFailed();
+    void SetLocalFile(const char* name);
+
+    DownloadListener* listener;
+    bool started = false;
+    time_t created;
+    std::string localFile;
+
+private:
+    void Report(int state);
+};

@@ -1,0 +1,62 @@
+#include "ConfigurationKey.h"
+
+#include <cstdio>
+
+#include "settings/RegistryKey.h"
+
+ConfigurationKey::ConfigurationKey()
+{
+    Remove();
+}
+
+ConfigurationKey::~ConfigurationKey()
+{
+    Remove();
+}
+
+void ConfigurationKey::Remove()
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kConfigurationKey);
+}
+
+void ConfigurationKey::SetBytes(const char* name, const void* data, DWORD size, DWORD type)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void ConfigurationKey::SetString(const char* name, const std::string& value, DWORD type)
+{
+    SetBytes(name, value.c_str(), static_cast<DWORD>(value.size() + 1), type);
+}
+
+void ConfigurationKey::SetDword(const char* name, DWORD value)
+{
+    SetBytes(name, &value, sizeof value, REG_DWORD);
+}
+
+TempFile::TempFile(const std::string& content, const char* suffix)
+{
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    static int counter = 0;
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof name, "%sorbtest_%lu_%d%s", directory, GetCurrentProcessId(), ++counter,
+                  suffix);
+    path_ = name;
+    FILE* file = std::fopen(path_.c_str(), "wb");
+    if (file) {
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::fclose(file);
+    }
+}
+
+TempFile::~TempFile()
+{
+    DeleteFileA(path_.c_str());
+}

@@ -1,0 +1,29 @@
+// The built plug-in library, loaded as a browser loads it: LoadLibrary, then the three
+// entry points by their plain names.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "plugin/NpapiAbi.h"
+
+std::string PluginDllPath();  // the built npOrbolanth.dll, as Wine sees it
+
+class PluginModule {
+public:
+    explicit PluginModule(const std::string& path = PluginDllPath());
+    ~PluginModule();
+    PluginModule(const PluginModule&) = delete;
+    PluginModule& operator=(const PluginModule&) = delete;
+
+    bool Loaded() const { return module_ && getEntryPoints && initialize && shutdown; }
+    HMODULE Handle() const { return module_; }
+
+    NP_GetEntryPointsProc getEntryPoints = nullptr;
+    NP_InitializeProc initialize = nullptr;
+    NP_ShutdownProc shutdown = nullptr;
+
+private:
+    HMODULE module_ = nullptr;
+};
