@@ -35,11 +35,15 @@ public:
     LRESULT OnFocus(HWND window);
     LRESULT OnEraseBackground() { return 1; }
 
+    void SetShowLogo(bool on) { showLogo = on; }
     bool ShowLogo() const { return showLogo; }
     RendererGroup* Group() const { return rendererGroup; }
     bool LaunchDone() const { return launchDone; }
 
 protected:
+    // Leaves the renderer group and decides between the logo and a blank window.
+    void GiveUpRenderer(bool wasLauncher, bool logo);
+
     HBITMAP logoBitmap = nullptr;
     bool launchDone = false;
     ResourceFetcher* resourceProvider = nullptr;
@@ -47,4 +51,5 @@ protected:
     bool logoFontReady = false;
     RendererGroup* rendererGroup = nullptr;
     bool showLogo = false;
+    bool launchInProgress = false;  // guards TryLaunch against itself
 };

@@ -1,0 +1,124 @@
+#include "channel/RendererGroup.h"
+
+#include <new>
+
+#include "activity/ActivityController.h"
+#include "channel/RendererChannel.h"
+#include "streams/ResourceFetcher.h"
+
+namespace {
+
+constexpr size_t kFirstCapacity = 16;
+
+constexpr char kLaunchFailureText[] =
+    "An error occurred while attempting to launch the Orbolanth3D renderer. The renderer executable "
+    "may be missing or corrupt, or the registry setting may be incorrect. If restarting your web "
+    "browser does not correct the problem, you should reinstall the Orbolanth player.\n\nThe applet "
+    "will display the Orbolanth logo.";
+constexpr char kLaunchFailureCaption[] = "Orbolanth Player Error";
+
+}  // namespace
+
+GroupRegistry::~GroupRegistry()
+{
+    for (Entry& entry : entries) delete entry.group;
+}
+
+RendererGroup* GroupRegistry::JoinGroup(const std::string& name, bool asLauncher)
+{
+    for (size_t i = 0; i < used; ++i) {
+        Entry& entry = entries[i];
+        if (!entry.group || _stricmp(entry.name.c_str(), name.c_str()) != 0) continue;
+        if (asLauncher && entry.group->launcher) return nullptr;
+        ++entry.refs;
+        if (asLauncher) entry.group->launcher = true;
+        return entry.group;
+    }
+
+    RendererGroup* group = new RendererGroup;
+    group->launcher = asLauncher;
+    Entry* slot = nullptr;
+    for (size_t i = 0; i < used && !slot; ++i) {
+        if (!entries[i].group) slot = &entries[i];
+    }
+    if (!slot) {
+        if (entries.empty()) {
+            entries.resize(kFirstCapacity);
+        } else if (used == entries.size()) {
+            entries.resize(entries.size() * 2);
+        }
+        slot = &entries[used++];
+    }
+    slot->name = name;
+    slot->group = group;
+    slot->refs = 1;
+    ++live;
+    return group;
+}
+
+GroupRegistry::Entry* GroupRegistry::FindByGroup(const RendererGroup* group)
+{
+    for (size_t i = 0; i < used; ++i) {
+        if (group && entries[i].group == group) return &entries[i];
+    }
+    return nullptr;
+}
+
+int GroupRegistry::RefsOf(const RendererGroup* group) const
+{
+    for (size_t i = 0; i < used; ++i) {
+        if (group && entries[i].group == group) return entries[i].refs;
+    }
+    return 0;
+}
+
+void GroupRegistry::LeaveGroup(RendererGroup* group, bool wasLauncher)
+{
+    Entry* entry = FindByGroup(group);
+    if (!entry) return;
+    --entry->refs;
+    if (wasLauncher && group->launcher) group->launcher = false;
+    if (entry->refs > 0) return;
+
+    if (group->channel) {
+        if (ActivityController* controller = GetActivityController()) {
+            controller->Track(group->channel, true);
+        }
+        delete group->channel;
+    }
+    delete group;
+    entry->group = nullptr;
+    entry->name.clear();
+    if (--live <= 0) {
+        entries.clear();
+        entries.shrink_to_fit();
+        used = 0;
+        live = 0;
+    }
+}
+
+GroupRegistry& Groups()
+{
+    static GroupRegistry registry;
+    return registry;
+}
+
+bool StartRenderer(RendererGroup* group, const LaunchSettings& settings)
+{
+    ActivityController* controller = GetActivityController();
+    RendererChannel* channel = controller ? new (std::nothrow) RendererChannel() : nullptr;
+    if (!channel) {
+        // The fetcher's reference was meant for the channel; nobody else will give it back.
+        if (settings.fetcher) settings.fetcher->Release();
+        return false;
+    }
+    group->channel = channel;
+    if (channel->Launch(settings)) {
+        controller->Track(channel, false);
+        return true;
+    }
+    delete channel;
+    group->channel = nullptr;
+    MessageBoxA(nullptr, kLaunchFailureText, kLaunchFailureCaption, MB_ICONERROR);
+    return false;
+}
