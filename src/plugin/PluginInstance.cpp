@@ -8,6 +8,7 @@
 #include "streams/DownloadListener.h"
 #include "streams/StreamManager.h"
 #include "streams/StreamRequest.h"
+#include "streams/UrlResolution.h"
 
 constexpr int kLogoBitmapId = 103;
 
@@ -19,6 +20,8 @@ PluginInstance::PluginInstance(NPP npp) : npp(npp)
 
 PluginInstance::~PluginInstance()
 {
+    // The renderer channel may hold the stream manager a little longer than we live.
+    streams->Detach();
     streams->Release();
     for (StreamRequest* request : pendingRequests) delete request;
     pendingRequests.clear();
@@ -211,11 +214,13 @@ StreamRequest* PluginInstance::FindStreamRequest(NPStream* stream, bool unlink)
         return static_cast<StreamRequest*>(stream->notifyData);
     }
     if (!stream->url) return nullptr;
-    const char* key = LastSegment(stream->url, true);
+    // Stream URLs come escaped ("a%20b.obv") while request URLs keep their spaces: both
+    // sides are compared in the escaped form the request was made with.
+    const std::string key = EscapeSpaces(LastSegment(stream->url, true));
     for (auto it = pendingRequests.begin(); it != pendingRequests.end(); ++it) {
         StreamRequest* request = *it;
         if (!request->listener) continue;
-        if (std::strcmp(LastSegment(request->listener->GetUrl(), false), key) != 0) continue;
+        if (EscapeSpaces(LastSegment(request->listener->GetUrl(), false)) != key) continue;
         if (unlink) pendingRequests.erase(it);
         return request;
     }

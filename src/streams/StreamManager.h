@@ -21,6 +21,8 @@ struct StreamClass {
     bool isAppletCandidate = false;
 };
 
+// Request takes over the reference with which the listener is handed to it: that
+// reference is given back (or passed on to the download worker) on every path.
 class StreamManager : public ResourceFetcher, public RefCounted {
 public:
     explicit StreamManager(NPP npp);
@@ -33,6 +35,11 @@ public:
     void RequestLocation();
     StreamClass ClassifyStream(const char* url);
     bool TakeLocation(const char* text);
+    bool FetchThroughBrowser(DownloadListener* listener, const std::string& url);
+
+    // The instance is going away: no browser call may be made for it any more, and later
+    // requests fail at once.
+    void Detach() { npp = nullptr; }
 
     bool Ready() const { return ready; }
     bool PageUrlKnown() const { return pageUrlKnown; }
@@ -43,7 +50,15 @@ protected:
     ~StreamManager() override;
 
 private:
+    // A request that waits for the page's location; a navigation keeps its target.
+    struct QueuedRequest {
+        DownloadListener* listener;
+        bool hasTarget;
+        std::string target;
+    };
+
     void DrainQueue();
+    void RaiseNullWindowAllowance();
 
     NPP npp;
     bool useWorker = false;
@@ -53,5 +68,5 @@ private:
     bool pageUrlKnown = false;
     std::string pageUrl;
     DownloadWorker* worker = nullptr;
-    std::deque<DownloadListener*> queuedRequests;
+    std::deque<QueuedRequest> queuedRequests;
 };

@@ -1,0 +1,353 @@
+// The stream manager inside an instance made by NPP_New, with a browser of our own that
+// records what the plug-in asks of it; streams are handed to the instance callbacks as a
+// browser would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestBrowser.h"
+#include "TestListener.h"
+#include "plugin/BrowserServices.h"
+#include "plugin/PluginEntry.h"
+#include "plugin/PluginInstance.h"
+#include "streams/StreamManager.h"
+#include "streams/StreamRequest.h"
+
+namespace {
+
+constexpr char kPage[] = "http://h/d/p.html";
+
+class StreamManagerTest : public ::testing::Test {
+protected:
+    void Start(uint16_t version, const char* agent, bool withSrc = true)
+    {
+        Quirks() = BrowserQuirks{};
+        browser = std::make_unique<TestBrowser>(version, agent);
+        ASSERT_EQ(NP_GetEntryPoints(&table), NPERR_NO_ERROR);
+        ASSERT_EQ(NP_Initialize(browser->Table()), NPERR_NO_ERROR);
+        std::vector<const char*> names = {"WindowName", "src"};
+        std::vector<const char*> values = {"main", "applets/world.obvm"};
+        int16_t count = withSrc ? 2 : 1;
+        ASSERT_EQ(NPP_New(nullptr, &npp, NP_EMBED, count, const_cast<char**>(names.data()),
+                          const_cast<char**>(values.data()), nullptr),
+                  NPERR_NO_ERROR);
+        instance = InstanceOf(&npp);
+        ASSERT_NE(instance, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (instance) NPP_Destroy(&npp, nullptr);
+        NP_Shutdown();
+        EXPECT_EQ(TestListener::Live(), 0) << "a listener was leaked";
+    }
+
+    StreamManager& Streams() { return *instance->streams; }
+
+    // The browser answers the location request.
+    void DeliverLocation(const char* url = kPage)
+    {
+        NPStream stream{};
+        stream.url = kLocationUrl;
+        uint16_t stype = NP_NORMAL;
+        ASSERT_EQ(NPP_NewStream(&npp, const_cast<char*>("text/plain"), &stream, 0, &stype), NPERR_NO_ERROR);
+        NPP_Write(&npp, &stream, 0, static_cast<int32_t>(strlen(url)), const_cast<char*>(url));
+        NPP_DestroyStream(&npp, &stream, NPRES_DONE);
+    }
+
+    // A whole stream as the browser delivers one: announced, written as a file, ended.
+    uint16_t DeliverStream(const char* url, const char* file, NPReason reason = NPRES_DONE,
+                           void* notifyData = nullptr)
+    {
+        NPStream stream{};
+        stream.url = url;
+        stream.notifyData = notifyData;
+        uint16_t stype = NP_NORMAL;
+        NPP_NewStream(&npp, const_cast<char*>("application/octet-stream"), &stream, 0, &stype);
+        if (stype == NP_ASFILE) NPP_StreamAsFile(&npp, &stream, file);
+        NPP_DestroyStream(&npp, &stream, reason);
+        if (notifyData) NPP_URLNotify(&npp, url, reason, notifyData);
+        return stype;
+    }
+
+    // A listener as the channel hands it over: the request takes this reference.
+    TestListener* Listener(const std::string& url, TestListener** keep)
+    {
+        auto* listener = new TestListener(url);
+        listener->AddRef();
+        *keep = listener;
+        return listener;
+    }
+
+    std::unique_ptr<TestBrowser> browser;
+    NPPluginFuncs table{};
+    NPP_t npp{};
+    PluginInstance* instance = nullptr;
+};
+
+TEST_F(StreamManagerTest, WithoutSrcNothingBecomesReadyAndRequestsWait)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)", false);
+    EXPECT_EQ(browser->Count("geturl"), 0);
+    TestListener* first;
+    TestListener* second;
+    EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &first), nullptr, true));
+    EXPECT_TRUE(Streams().Request(Listener("tex.obv", &second), nullptr, false));
+    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_FALSE(Streams().Ready());
+    EXPECT_EQ(browser->Count("geturlnotify"), 0);
+    EXPECT_EQ(second->GetState(), 0);
+    first->Release();
+    second->Release();
+}
+
+TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    ASSERT_EQ(browser->Count("geturl"), 1);
+    EXPECT_EQ(browser->Calls()[1].url, kLocationUrl);
+    EXPECT_EQ(browser->Calls()[1].target, "(null)");
+
+    TestListener* queued;
+    Streams().Request(Listener("tex/a.obv", &queued), nullptr, false);
+    DeliverLocation();
+    EXPECT_FALSE(Streams().Ready());
+    EXPECT_EQ(instance->PageLocation(), kPage);
+    EXPECT_EQ(DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm"), NP_ASFILE);
+    EXPECT_TRUE(Streams().Ready());
+    // The queued request went out once the manager was ready, unresolved: the browser resolves.
+    ASSERT_EQ(browser->Count("geturlnotify"), 1);
+    EXPECT_EQ(browser->Calls().back().url, "tex/a.obv");
+    EXPECT_EQ(queued->GetState(), StateFetching);
+    queued->Release();
+}
+
+TEST_F(StreamManagerTest, AppletStreamFirstThenReadyAtTheLocation)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    EXPECT_FALSE(Streams().Ready());
+    DeliverLocation();
+    EXPECT_TRUE(Streams().Ready());
+    EXPECT_EQ(instance->appletFileState, 5);
+    EXPECT_STREQ(instance->appletFilePath, "C:\\cache\\world.obvm");
+
+    // The renderer asks for the applet after its stream ended: answered at once.
+    TestListener* applet;
+    EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
+    EXPECT_EQ(applet->GetState(), StateReady);
+    EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
+    EXPECT_EQ(instance->appletFileState, 0);
+    applet->Release();
+}
+
+TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeverTimesOut)
+{
+    Start(0x0008, "Mozilla/3.0 (Win32)");  // no notifications: the sweep runs
+    DeliverLocation();
+    NPStream stream{};
+    stream.url = "http://h/d/applets/world.obvm";
+    uint16_t stype = NP_NORMAL;
+    NPP_NewStream(&npp, const_cast<char*>("x"), &stream, 0, &stype);
+    ASSERT_EQ(stype, NP_ASFILE);
+    ASSERT_EQ(instance->appletStream, &stream);
+
+    TestListener* applet;
+    EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
+    EXPECT_EQ(instance->appletStream, nullptr);
+    ASSERT_EQ(instance->pendingRequests.size(), 1u);
+    instance->pendingRequests.front()->created -= 60;
+    for (int i = 0; i < 50; ++i) instance->SweepPendingRequests();
+    EXPECT_EQ(instance->pendingRequests.size(), 1u) << "a stream that is arriving must not time out";
+
+    NPP_StreamAsFile(&npp, &stream, "C:\\cache\\world.obvm");
+    NPP_DestroyStream(&npp, &stream, NPRES_DONE);
+    EXPECT_EQ(applet->GetState(), StateReady);
+    EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
+    EXPECT_TRUE(instance->pendingRequests.empty());
+    applet->Release();
+}
+
+TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotifyData)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+
+    TestListener* done;
+    TestListener* failed;
+    ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &done), nullptr, false));
+    ASSERT_TRUE(Streams().Request(Listener("models/missing.obv", &failed), nullptr, false));
+    ASSERT_EQ(browser->Count("geturlnotify"), 2);
+    const BrowserCall first = browser->Calls()[browser->Calls().size() - 2];
+    const BrowserCall second = browser->Calls().back();
+    EXPECT_EQ(first.url, "models/a%20b.obv");
+    EXPECT_TRUE(instance->pendingRequests.empty());
+
+    // A delivered file reports done even when the notification carries an error.
+    NPStream stream{};
+    stream.url = "http://h/d/models/a%20b.obv";
+    stream.notifyData = first.notifyData;
+    uint16_t stype = NP_NORMAL;
+    NPP_NewStream(&npp, const_cast<char*>("x"), &stream, 0, &stype);
+    EXPECT_EQ(stype, NP_ASFILE);
+    NPP_StreamAsFile(&npp, &stream, "C:\\cache\\a b.obv");
+    NPP_URLNotify(&npp, stream.url, NPRES_NETWORK_ERR, first.notifyData);
+    EXPECT_EQ(done->GetState(), StateReady);
+    EXPECT_EQ(done->LocalFile(), "C:\\cache\\a b.obv");
+
+    NPP_URLNotify(&npp, "models/missing.obv", NPRES_NETWORK_ERR, second.notifyData);
+    EXPECT_EQ(failed->GetState(), StateFailed);
+    done->Release();
+    failed->Release();
+}
+
+TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedName)
+{
+    Start(0x0008, "Mozilla/3.0 (Win32)");
+    EXPECT_FALSE(Quirks().urlNotifyUsable);
+    EXPECT_FALSE(Quirks().browserResolvesUrls);
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+
+    TestListener* spaced;
+    ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &spaced), nullptr, false));
+    EXPECT_EQ(browser->Calls().back().function, "geturl");
+    EXPECT_EQ(browser->Calls().back().url, "http://h/d/p.html/../models/a%20b.obv");
+    ASSERT_EQ(instance->pendingRequests.size(), 1u);
+
+    EXPECT_EQ(DeliverStream("http://h/d/models/a%20b.obv", "C:\\cache\\a b.obv"), NP_ASFILE);
+    EXPECT_EQ(spaced->GetState(), StateReady);
+    EXPECT_EQ(spaced->LocalFile(), "C:\\cache\\a b.obv");
+    EXPECT_TRUE(instance->pendingRequests.empty());
+    spaced->Release();
+}
+
+TEST_F(StreamManagerTest, FileNameMatchIsCaseSensitiveAndTakesBackslashes)
+{
+    Start(0x0008, "Mozilla/3.0 (Win32)");
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    TestListener* a;
+    TestListener* b;
+    Streams().Request(Listener("y/tex.obv", &a), nullptr, false);
+    Streams().Request(Listener("tex.obv", &b), nullptr, false);
+
+    DeliverStream("http://h/x/TEX.obv", "C:\\cache\\TEX.obv");
+    EXPECT_EQ(a->GetState(), StateFetching);
+    DeliverStream("file:///C:\\x\\tex.obv", "C:\\cache\\tex1.obv");
+    EXPECT_EQ(a->GetState(), StateReady) << "the first of two same-named requests matches first";
+    EXPECT_EQ(b->GetState(), StateFetching);
+    DeliverStream("http://h/x/tex.obv", "C:\\cache\\tex2.obv", NPRES_USER_BREAK);
+    EXPECT_EQ(b->GetState(), StateFailed);
+    a->Release();
+    b->Release();
+}
+
+TEST_F(StreamManagerTest, RefusedNotifyFallsBackToGetUrlForGood)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    browser->getUrlNotifyResult = NPERR_INCOMPATIBLE_VERSION_ERROR;
+    TestListener* listener;
+    EXPECT_TRUE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
+    EXPECT_FALSE(Quirks().urlNotifyUsable);
+    EXPECT_EQ(browser->Calls().back().function, "geturl");
+    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+
+    browser->getUrlResult = NPERR_GENERIC_ERROR;
+    TestListener* refused;
+    EXPECT_FALSE(Streams().Request(Listener("b.obv", &refused), nullptr, false));
+    EXPECT_EQ(refused->GetState(), StateFailed);
+    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    listener->Release();
+    refused->Release();
+}
+
+TEST_F(StreamManagerTest, OtherNotifyRefusalFailsTheRequest)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    browser->getUrlNotifyResult = NPERR_GENERIC_ERROR;
+    TestListener* listener;
+    EXPECT_FALSE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
+    EXPECT_EQ(listener->GetState(), StateFailed);
+    EXPECT_TRUE(Quirks().urlNotifyUsable);
+    listener->Release();
+}
+
+TEST_F(StreamManagerTest, NavigationKeepsItsTargetAlsoWhenQueued)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    TestListener* early;
+    Streams().Request(Listener("http://h/next.html", &early), "_blank", false);
+    EXPECT_EQ(browser->Count("geturl"), 1);  // only the location request so far
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    ASSERT_EQ(browser->Count("geturl"), 2);
+    EXPECT_EQ(browser->Calls().back().url, "http://h/next.html");
+    EXPECT_EQ(browser->Calls().back().target, "_blank");
+    EXPECT_EQ(browser->Count("geturlnotify"), 0);
+
+    TestListener* later;
+    Streams().Request(Listener("page 2.html", &later), "frame", false);
+    EXPECT_EQ(browser->Calls().back().url, "page%202.html");
+    EXPECT_EQ(browser->Calls().back().target, "frame");
+    EXPECT_EQ(later->GetState(), StateFetching);
+    early->Release();
+    later->Release();
+}
+
+TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
+{
+    Start(0x0008, "Mozilla/3.0 (Win32)");
+    DeliverLocation();
+    DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
+    TestListener* stale;
+    TestListener* fresh;
+    Streams().Request(Listener("stale.obv", &stale), nullptr, false);
+    Streams().Request(Listener("fresh.obv", &fresh), nullptr, false);
+    instance->pendingRequests.front()->created -= 31;
+    instance->pendingRequests.back()->created -= 30;
+
+    for (int i = 0; i < 49; ++i) instance->SweepPendingRequests();
+    EXPECT_EQ(stale->GetState(), StateFetching) << "the sweep looks only every 50th tick";
+    instance->SweepPendingRequests();
+    EXPECT_EQ(stale->GetState(), StateFailed);
+    EXPECT_EQ(fresh->GetState(), StateFetching) << "exactly 30 seconds is not yet too long";
+    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    stale->Release();
+    fresh->Release();
+}
+
+TEST_F(StreamManagerTest, DestroyedInstanceFailsLaterRequestsWithoutCallingTheBrowser)
+{
+    Start(0x000B, "Mozilla/4.0 (Win32)");
+    StreamManager* streams = instance->streams;
+    streams->AddRef();  // as the renderer channel holds it
+    NPP_Destroy(&npp, nullptr);
+    instance = nullptr;
+    const size_t calls = browser->Calls().size();
+    TestListener* late;
+    EXPECT_FALSE(streams->Request(Listener("a.obv", &late), nullptr, false));
+    EXPECT_EQ(late->GetState(), StateFailed);
+    EXPECT_EQ(browser->Calls().size(), calls);
+    streams->Release();
+    late->Release();
+}
+
+TEST_F(StreamManagerTest, ExplorerAgentsMakeUrlsResolvedHere)
+{
+    Start(0x000B, "Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)");
+    EXPECT_FALSE(Quirks().browserResolvesUrls);
+    EXPECT_TRUE(Quirks().urlNotifyUsable);
+    EXPECT_TRUE(Streams().UseWorker());
+}
+
+}  // namespace
