@@ -1,0 +1,61 @@
+// Under Internet Explorer the browser's streams are not used: four threads per instance
+// fetch URLs with WinInet into temporary files ("orb*" in the temporary folder) and report
+// each outcome to its listener. "file:" URLs are answered with their local path.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "download/DownloadRequest.h"
+#include "download/WinInetLibrary.h"
+
+class DownloadListener;
+
+// Sent with every request; servers may tell the plug-in's downloads apart by it.
+constexpr const char kDownloadUserAgent[] = "Orbolanth Player Resource Downloader (Version 1.3.2 - Win32)";
+
+class DownloadWorker {
+public:
+    static constexpr int kThreadCount = 4;
+    // How long Stop waits for the threads before it terminates them.
+    static constexpr DWORD kStopWaitMs = 5000;
+
+    DownloadWorker();
+    // Stops, fails every request still queued and deletes every temporary file made.
+    virtual ~DownloadWorker();
+    DownloadWorker(const DownloadWorker&) = delete;
+    DownloadWorker& operator=(const DownloadWorker&) = delete;
+
+    // Loads WinInet, opens the session and starts the threads; false leaves no thread.
+    bool Start();
+    // Takes over one reference to listener and releases it exactly once, whatever happens.
+    // False when the request was failed at once.
+    bool Enqueue(DownloadListener* listener, const char* url);
+    // Only the first call acts. Requests queued later wait until the destructor fails them.
+    void Stop();
+
+private:
+    static unsigned __stdcall WorkerMain(void* worker);
+    void Serve();
+    std::unique_ptr<DownloadRequest> TakeRequest();
+    bool Fetch(const std::string& url, std::string& path);
+    bool FetchFromNetwork(const std::string& url, std::string& path);
+    bool Canonicalize(const std::string& url, DWORD flags, std::string& canonical);
+    bool StatusAccepted(HINTERNET request);
+    bool CopyToFile(HINTERNET request, const std::string& path);
+    bool StopRequested() const;
+    bool TakeLock(DWORD timeoutMs);
+
+    HANDLE lock;
+    HANDLE workReady;
+    HANDLE stopRequested;
+    HANDLE threads[kThreadCount] = {};
+    HINTERNET session = nullptr;
+    WinInetLibrary wininet;
+    std::deque<std::string> tempFiles;  // completed downloads, deleted with the worker
+    std::deque<std::unique_ptr<DownloadRequest>> queue;
+};
