@@ -1,5 +1,6 @@
 #include "download/DownloadUrl.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -37,7 +38,9 @@ bool IsAcceptedStatus(const char* statusText)
 
 std::string LocalPathFromUrl(const std::string& url)
 {
-    size_t start = url.find_first_not_of('/', kSchemeLength);
+    std::string path = url;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    size_t start = path.find_first_not_of('/', kSchemeLength);
     if (start == std::string::npos) return std::string();
-    return url.substr(start);
+    return path.substr(start);
 }

@@ -13,5 +13,7 @@ bool NeedsStatusCheck(const std::string& canonicalUrl);
 bool IsAcceptedStatus(const char* statusText);
 
 // The path of an (already decoded) "file:" URL: the scheme and every slash after it go;
-// a host name stays as the first component. Only slashes gives an empty path.
+// a host name stays as the first component. Only slashes gives an empty path. WinInet's
+// decoding hands back file URLs in DOS form ("file://C:\dir\a b.obvm", "file://\\host\..."),
+// so backslashes count as slashes and every separator comes out as '/'.
 std::string LocalPathFromUrl(const std::string& url);
