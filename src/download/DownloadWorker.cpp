@@ -34,6 +34,12 @@ std::string MakeTempFile()
     return std::string(name.data());
 }
 
+void Fail(DownloadListener* listener)
+{
+    listener->SetState(StateFailed);
+    listener->Release();
+}
+
 }  // namespace
 
 DownloadWorker::DownloadWorker()
@@ -46,10 +52,7 @@ DownloadWorker::DownloadWorker()
 DownloadWorker::~DownloadWorker()
 {
     Stop();
-    for (const std::unique_ptr<DownloadRequest>& request : queue) {
-        request->listener->SetState(StateFailed);
-        request->listener->Release();
-    }
+    for (const std::unique_ptr<DownloadRequest>& request : queue) Fail(request->listener);
     queue.clear();
     for (const std::string& path : tempFiles) DeleteFileA(path.c_str());
     for (HANDLE handle : {lock, workReady, stopRequested}) {
@@ -63,8 +66,9 @@ bool DownloadWorker::Start()
     if (!wininet.Load()) return false;
     session = wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!session) return false;
-    for (HANDLE& thread : threads) {
-        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, this, 0, nullptr));
+    for (Job& job : jobs) {
+        job.worker = this;
+        job.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, &job, 0, nullptr));
     }
     return true;
 }
@@ -72,8 +76,7 @@ bool DownloadWorker::Start()
 bool DownloadWorker::Enqueue(DownloadListener* listener, const char* url)
 {
     if (!TakeLock(kEnqueueWaitMs)) {
-        listener->SetState(StateFailed);
-        listener->Release();
+        Fail(listener);
         return false;
     }
     queue.push_back(std::make_unique<DownloadRequest>(DownloadRequest{listener, url ? url : ""}));
@@ -92,97 +95,117 @@ void DownloadWorker::Stop()
 
     HANDLE started[kThreadCount];
     DWORD count = 0;
-    for (HANDLE thread : threads) {
-        if (thread) started[count++] = thread;
+    for (const Job& job : jobs) {
+        if (job.thread) started[count++] = job.thread;
     }
     if (count > 0 && WaitForMultipleObjects(count, started, TRUE, kStopWaitMs) >= WAIT_OBJECT_0 + count) {
-        // A page must close even when a server or WinInet never lets go of a thread.
-        for (HANDLE thread : threads) {
-            if (thread && WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) TerminateThread(thread, 0);
+        // A page must close even when a server stalls and WinInet does not give the thread
+        // back (closing the session does not cancel a blocked read everywhere).
+        for (Job& job : jobs) {
+            if (!job.thread || WaitForSingleObject(job.thread, 0) == WAIT_OBJECT_0) continue;
+            TerminateThread(job.thread, 0);
+            // Termination completes asynchronously; the job is ours only once the thread is gone.
+            if (WaitForSingleObject(job.thread, kStopWaitMs) == WAIT_OBJECT_0) FinishTerminated(job);
         }
     }
-    for (HANDLE& thread : threads) {
-        if (thread) CloseHandle(thread);
-        thread = nullptr;
+    for (Job& job : jobs) {
+        if (job.thread) CloseHandle(job.thread);
+        job.thread = nullptr;
     }
     session = nullptr;
     wininet.Unload();
 }
 
-unsigned __stdcall DownloadWorker::WorkerMain(void* worker)
+unsigned __stdcall DownloadWorker::WorkerMain(void* job)
 {
-    static_cast<DownloadWorker*>(worker)->Serve();
+    Job& own = *static_cast<Job*>(job);
+    own.worker->Serve(own);
     return 0;
 }
 
-void DownloadWorker::Serve()
+void DownloadWorker::Serve(Job& job)
 {
     HANDLE wake[] = {workReady, stopRequested};
     for (;;) {
         WaitForMultipleObjects(2, wake, FALSE, INFINITE);
         if (StopRequested()) return;
-        std::unique_ptr<DownloadRequest> request = TakeRequest();
-        if (!request) continue;
+        if (!TakeRequest(job)) continue;
 
         std::string path;
+        bool fetched = Fetch(job, path);
+        // From here on Stop no longer answers for this request.
+        std::unique_ptr<DownloadRequest> request = std::move(job.request);
         DownloadListener* listener = request->listener;
-        if (Fetch(request->url, path)) {
+        if (fetched) {
             listener->SetLocalFile(path.c_str());
             listener->SetState(StateReady);
+            listener->Release();
         } else {
-            listener->SetState(StateFailed);
+            Fail(listener);
         }
-        listener->Release();
     }
 }
 
-std::unique_ptr<DownloadRequest> DownloadWorker::TakeRequest()
+bool DownloadWorker::TakeRequest(Job& job)
 {
-    if (!TakeLock(kTakeWaitMs)) return nullptr;
-    std::unique_ptr<DownloadRequest> request;
+    if (!TakeLock(kTakeWaitMs)) return false;
     if (queue.empty()) {
         // Reset only under the lock that Enqueue signals under, so no request is missed.
         ResetEvent(workReady);
     } else {
-        request = std::move(queue.front());
+        job.request = std::move(queue.front());
         queue.pop_front();
     }
     ReleaseMutex(lock);
-    return request;
+    return job.request != nullptr;
 }
 
-bool DownloadWorker::Fetch(const std::string& url, std::string& path)
+void DownloadWorker::FinishTerminated(Job& job)
 {
-    if (!IsLocalUrl(url)) return FetchFromNetwork(url, path);
+    // The thread's own file handle would keep the partial file from being deleted.
+    if (job.file) std::fclose(job.file);
+    job.file = nullptr;
+    if (!job.tempFile.empty()) DeleteFileA(job.tempFile.c_str());
+    job.tempFile.clear();
+    if (job.request) Fail(job.request->listener);
+    job.request.reset();
+}
+
+bool DownloadWorker::Fetch(Job& job, std::string& path)
+{
+    const std::string& url = job.request->url;
+    if (!IsLocalUrl(url)) return FetchFromNetwork(job, path);
     // The file is the user's own: it is handed over as it is, and never deleted.
     std::string decoded;
     path = LocalPathFromUrl(Canonicalize(url, kDecodeFlags, decoded) ? decoded : url);
     return true;
 }
 
-bool DownloadWorker::FetchFromNetwork(const std::string& url, std::string& path)
+bool DownloadWorker::FetchFromNetwork(Job& job, std::string& path)
 {
     std::string canonical;
+    const std::string& url = job.request->url;
     if (!Canonicalize(url, 0, canonical)) return false;
     HINTERNET request = wininet.InternetOpenUrlA(session, canonical.c_str(), nullptr, 0, kOpenFlags, 0);
     if (!request) return false;
 
     bool done = false;
     if (!NeedsStatusCheck(canonical) || StatusAccepted(request)) {
-        path = MakeTempFile();
-        done = !path.empty() && CopyToFile(request, path);
+        job.tempFile = MakeTempFile();
+        done = !job.tempFile.empty() && CopyToFile(request, job);
     }
     wininet.InternetCloseHandle(request);
 
     if (done) {
         TakeLock(INFINITE);
-        tempFiles.push_back(path);
+        tempFiles.push_back(job.tempFile);
         ReleaseMutex(lock);
-        return true;
+        path = job.tempFile;
+    } else if (!job.tempFile.empty()) {
+        DeleteFileA(job.tempFile.c_str());
     }
-    if (!path.empty()) DeleteFileA(path.c_str());
-    path.clear();
-    return false;
+    job.tempFile.clear();
+    return done;
 }
 
 bool DownloadWorker::Canonicalize(const std::string& url, DWORD flags, std::string& canonical)
@@ -210,10 +233,10 @@ bool DownloadWorker::StatusAccepted(HINTERNET request)
     return IsAcceptedStatus(status);
 }
 
-bool DownloadWorker::CopyToFile(HINTERNET request, const std::string& path)
+bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
+    job.file = std::fopen(job.tempFile.c_str(), "wb");
+    if (!job.file) return false;
     char buffer[kChunkSize];
     bool complete = false;
     for (;;) {
@@ -224,11 +247,12 @@ bool DownloadWorker::CopyToFile(HINTERNET request, const std::string& path)
             break;
         }
         // A full disk fails the download: a short file must never be reported as ready.
-        if (std::fwrite(buffer, 1, count, file) != count) break;
+        if (std::fwrite(buffer, 1, count, job.file) != count) break;
         if (StopRequested()) break;
     }
     // Buffered data reaches the disk only here, so a full disk may show first at the close.
-    bool written = std::fclose(file) == 0;
+    bool written = std::fclose(job.file) == 0;
+    job.file = nullptr;
     return complete && written;
 }
 

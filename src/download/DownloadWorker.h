@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
@@ -39,21 +40,33 @@ public:
     void Stop();
 
 private:
-    static unsigned __stdcall WorkerMain(void* worker);
-    void Serve();
-    std::unique_ptr<DownloadRequest> TakeRequest();
-    bool Fetch(const std::string& url, std::string& path);
-    bool FetchFromNetwork(const std::string& url, std::string& path);
+    // One thread and what it is working on. Only that thread touches the rest, unless Stop
+    // had to terminate it: then Stop finishes the job in its place (the listener hears
+    // failure, the partial file goes), so no reference or file is lost with the thread.
+    struct Job {
+        DownloadWorker* worker = nullptr;
+        HANDLE thread = nullptr;
+        std::unique_ptr<DownloadRequest> request;
+        std::string tempFile;
+        FILE* file = nullptr;
+    };
+
+    static unsigned __stdcall WorkerMain(void* job);
+    void Serve(Job& job);
+    bool TakeRequest(Job& job);
+    bool Fetch(Job& job, std::string& path);
+    bool FetchFromNetwork(Job& job, std::string& path);
     bool Canonicalize(const std::string& url, DWORD flags, std::string& canonical);
     bool StatusAccepted(HINTERNET request);
-    bool CopyToFile(HINTERNET request, const std::string& path);
+    bool CopyToFile(HINTERNET request, Job& job);
+    void FinishTerminated(Job& job);
     bool StopRequested() const;
     bool TakeLock(DWORD timeoutMs);
 
     HANDLE lock;
     HANDLE workReady;
     HANDLE stopRequested;
-    HANDLE threads[kThreadCount] = {};
+    Job jobs[kThreadCount];
     HINTERNET session = nullptr;
     WinInetLibrary wininet;
     std::deque<std::string> tempFiles;  // completed downloads, deleted with the worker

@@ -239,6 +239,29 @@ TEST_F(DownloadWorkerTest, StopFailsTheRunningDownloadAndLaterRequestsFailAtDest
     EXPECT_EQ(server.Started(), 1);
 }
 
+// The server sends its headers and then nothing: the read blocks, and Wine's WinInet does
+// not cancel it when the session is closed, so Stop has to terminate the thread.
+TEST_F(DownloadWorkerTest, StopStillAnswersForAThreadItHadToTerminate)
+{
+    HttpResponse stalled{200, Pattern(4096)};
+    stalled.held = true;
+    server.Serve("/stalled.obv", stalled);
+    StartWorker();
+
+    RecordingListener* listener = Enqueue(server.Url("/stalled.obv"));
+    ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
+    Sleep(300);
+    ASSERT_EQ(FilesIn(tempFolder).size(), 1u);
+
+    DWORD before = GetTickCount();
+    worker->Stop();
+    EXPECT_LE(GetTickCount() - before, DownloadWorker::kStopWaitMs + 1000);
+    EXPECT_EQ(listener->Calls(), kFailed);
+    EXPECT_EQ(listener->ReleasingThread(), GetCurrentThreadId());
+    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    server.ReleaseHeld(1);
+}
+
 TEST_F(DownloadWorkerTest, FileUrlsGiveLocalPathsThatAreNeverDeleted)
 {
     std::string own = Slashed(tempFolder) + "/My World.obvm";
