@@ -42,6 +42,9 @@ curlSmall=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }')
 touch "$control/curl-done"
 wait $benchPid
 trap - EXIT
+# WinInet keeps a copy of every download in the prefix's cache: drop the benchmark's copies.
+WINEPREFIX=$build/wineprefix wineserver -w
+rm -rf "$build"/wineprefix/drive_c/users/*/AppData/Local/Microsoft/Windows/INetCache
 
 awk -v curlBig="$best" -v curlSmall="$curlSmall" '
     { value[$1] = $2 }

@@ -323,7 +323,7 @@ TEST(WithoutWinInet, StartFailsAndNoThreadRuns)
 
     auto* listener = new RecordingListener("http://127.0.0.1:1/a.obv");
     listener->AddRef();
-    worker->Enqueue(listener, listener->GetUrl());
+    EXPECT_TRUE(worker->Enqueue(listener, listener->GetUrl()));
     worker.reset();
     EXPECT_EQ(listener->Calls(), kFailed);
     EXPECT_EQ(listener->RefCount(), 1);
