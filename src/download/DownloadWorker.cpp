@@ -88,8 +88,9 @@ bool DownloadWorker::Enqueue(DownloadListener* listener, const char* url)
 void DownloadWorker::Stop()
 {
     if (StopRequested()) return;
-    // Closing the session first makes the WinInet calls that threads are blocked in
-    // return with an error, so their downloads fail at once instead of running on.
+    // Closing the session first lets WinInet end the calls that threads are blocked in, so
+    // those downloads fail at once; where it cannot (a stalled read under Wine), the wait
+    // below is bounded.
     if (session) wininet.InternetCloseHandle(session);
     SetEvent(stopRequested);
 
