@@ -1,0 +1,39 @@
+// WinInet, loaded from WININET.DLL when a worker starts and never linked: a browser that
+// lacks it must still load the plug-in. Only the header's types and constants are used.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+class WinInetLibrary {
+public:
+    using OpenFn = HINTERNET(WINAPI*)(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR bypass,
+                                      DWORD flags);
+    using OpenUrlFn = HINTERNET(WINAPI*)(HINTERNET session, LPCSTR url, LPCSTR headers,
+                                         DWORD headersLength, DWORD flags, DWORD_PTR context);
+    using ReadFileFn = BOOL(WINAPI*)(HINTERNET handle, LPVOID buffer, DWORD size, LPDWORD count);
+    using CloseHandleFn = BOOL(WINAPI*)(HINTERNET handle);
+    using CanonicalizeUrlFn = BOOL(WINAPI*)(LPCSTR url, LPSTR buffer, LPDWORD length, DWORD flags);
+    using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET request, DWORD level, LPVOID buffer,
+                                          LPDWORD length, LPDWORD index);
+
+    WinInetLibrary() = default;
+    ~WinInetLibrary() { Unload(); }
+    WinInetLibrary(const WinInetLibrary&) = delete;
+    WinInetLibrary& operator=(const WinInetLibrary&) = delete;
+
+    // True when the library and all six entry points were found. The library stays
+    // loaded after a partial failure, until Unload.
+    bool Load();
+    void Unload();
+
+    OpenFn InternetOpenA = nullptr;
+    OpenUrlFn InternetOpenUrlA = nullptr;
+    ReadFileFn InternetReadFile = nullptr;
+    CloseHandleFn InternetCloseHandle = nullptr;
+    CanonicalizeUrlFn InternetCanonicalizeUrlA = nullptr;
+    HttpQueryInfoFn HttpQueryInfoA = nullptr;
+
+private:
+    HMODULE module = nullptr;
+};

@@ -1,0 +1,333 @@
+// The download worker against a real HTTP server on loopback, through Wine's own WinInet.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LoopbackHttpServer.h"
+#include "RecordingListener.h"
+#include "download/DownloadWorker.h"
+
+namespace {
+
+std::string Pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    unsigned value = 12345;
+    for (char& byte : bytes) {
+        value = value * 1103515245u + 12345u;
+        byte = static_cast<char>(value >> 16);
+    }
+    return bytes;
+}
+
+std::string FileContents(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string Slashed(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> FilesIn(const std::string& directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void EmptyDirectory(const std::string& directory)
+{
+    CreateDirectoryA(directory.c_str(), nullptr);
+    for (const std::string& name : FilesIn(directory)) DeleteFileA((directory + "\\" + name).c_str());
+}
+
+int ThreadsInThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+using Calls = std::vector<std::string>;
+const Calls kFailed{"state:4", "release"};
+
+constexpr DWORD kOutcomeWaitMs = 20000;
+
+// Each test gets its own empty temporary folder through TMP and TEMP, so every file the
+// worker leaves behind is seen.
+class DownloadWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string root = ORB_BUILD_DIR "/download-temp";
+        CreateDirectoryA(root.c_str(), nullptr);
+        UseTempFolder(root + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(server.Listening());
+    }
+
+    void TearDown() override
+    {
+        worker.reset();
+        for (RecordingListener* listener : listeners) {
+            // The worker gave back exactly the one reference it was handed.
+            EXPECT_EQ(listener->Releases(), 1) << listener->GetUrl();
+            EXPECT_EQ(listener->RefCount(), 1) << listener->GetUrl();
+            listener->Release();
+        }
+        SetEnvironmentVariableA("TMP", nullptr);
+        SetEnvironmentVariableA("TEMP", nullptr);
+    }
+
+    void UseTempFolder(const std::string& directory)
+    {
+        tempFolder = directory;
+        std::replace(tempFolder.begin(), tempFolder.end(), '/', '\\');  // as GetTempPathA gives it
+        EmptyDirectory(tempFolder);
+        SetEnvironmentVariableA("TMP", tempFolder.c_str());
+        SetEnvironmentVariableA("TEMP", tempFolder.c_str());
+    }
+
+    void StartWorker()
+    {
+        worker = std::make_unique<DownloadWorker>();
+        ASSERT_TRUE(worker->Start());
+    }
+
+    // Hands the worker a listener with one reference of its own; the test keeps another.
+    RecordingListener* Enqueue(const std::string& url)
+    {
+        auto* listener = new RecordingListener(url);
+        listeners.push_back(listener);
+        listener->AddRef();
+        EXPECT_TRUE(worker->Enqueue(listener, url.c_str()));
+        return listener;
+    }
+
+    static Calls Ready(const std::string& path) { return {"file:" + path, "state:5", "release"}; }
+
+    LoopbackHttpServer server;
+    std::string tempFolder;
+    std::unique_ptr<DownloadWorker> worker;
+    std::vector<RecordingListener*> listeners;
+};
+
+TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
+{
+    std::string large = Pattern(3 * 1024 * 1024 + 17);
+    server.Serve("/large.obv", HttpResponse{200, large});
+    server.Serve("/empty.obv", HttpResponse{200, ""});
+    server.Serve("/missing.obv", HttpResponse{404, "no such resource"});
+    server.Serve("/broken.obv", HttpResponse{500, "broken"});
+    StartWorker();
+
+    RecordingListener* full = Enqueue(server.Url("/large.obv"));
+    RecordingListener* empty = Enqueue(server.Url("/empty.obv"));
+    RecordingListener* missing = Enqueue(server.Url("/missing.obv"));
+    RecordingListener* broken = Enqueue(server.Url("/broken.obv"));
+    for (RecordingListener* listener : listeners) ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+
+    std::string fullPath = full->LocalFile();
+    std::string emptyPath = empty->LocalFile();
+    EXPECT_EQ(full->Calls(), Ready(fullPath));
+    EXPECT_EQ(empty->Calls(), Ready(emptyPath));
+    EXPECT_EQ(missing->Calls(), kFailed);
+    EXPECT_EQ(broken->Calls(), kFailed);
+    EXPECT_NE(full->ReleasingThread(), GetCurrentThreadId());
+
+    EXPECT_TRUE(FileContents(fullPath) == large) << "the downloaded bytes differ";
+    EXPECT_TRUE(FileExists(emptyPath));
+    EXPECT_EQ(FileContents(emptyPath), "");
+    // Only the two delivered files exist: the failed answers left nothing behind.
+    std::vector<std::string> files = FilesIn(tempFolder);
+    ASSERT_EQ(files.size(), 2u);
+    for (const std::string& name : files) EXPECT_EQ(name.substr(0, 3), "orb");
+    EXPECT_EQ(fullPath.rfind(tempFolder, 0), 0u) << fullPath;
+
+    for (const std::string& agent : server.UserAgents()) {
+        EXPECT_EQ(agent, "Orbolanth Player Resource Downloader (Version 1.3.2 - Win32)");
+    }
+
+    worker.reset();
+    EXPECT_FALSE(FileExists(fullPath));
+    EXPECT_FALSE(FileExists(emptyPath));
+    EXPECT_TRUE(FilesIn(tempFolder).empty());
+}
+
+TEST_F(DownloadWorkerTest, FiveRequestsRunFourAtATime)
+{
+    HttpResponse held{200, Pattern(64 * 1024)};
+    held.held = true;
+    for (int i = 0; i < 5; ++i) server.Serve("/slow" + std::to_string(i) + ".obv", held);
+    StartWorker();
+
+    for (int i = 0; i < 5; ++i) Enqueue(server.Url("/slow" + std::to_string(i) + ".obv"));
+    ASSERT_TRUE(server.WaitForStarted(4, kOutcomeWaitMs));
+    // While four answers are held back, the fifth request waits in the queue.
+    Sleep(1000);
+    EXPECT_EQ(server.Started(), 4);
+    EXPECT_EQ(server.Active(), 4);
+
+    server.ReleaseHeld(1);
+    ASSERT_TRUE(server.WaitForStarted(5, kOutcomeWaitMs));
+    EXPECT_GE(server.Finished(), 1);
+    server.ReleaseHeld(4);
+    for (RecordingListener* listener : listeners) {
+        ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+        EXPECT_EQ(listener->Calls(), Ready(listener->LocalFile()));
+    }
+    EXPECT_EQ(server.MaxActive(), 4);
+}
+
+TEST_F(DownloadWorkerTest, StopFailsTheRunningDownloadAndLaterRequestsFailAtDestruction)
+{
+    HttpResponse trickle{200, Pattern(1024 * 1024)};
+    trickle.trickleBytes = 1024;
+    trickle.trickleDelayMs = 20;  // about twenty seconds for the whole body
+    server.Serve("/trickle.obv", trickle);
+    StartWorker();
+
+    RecordingListener* running = Enqueue(server.Url("/trickle.obv"));
+    ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
+    Sleep(500);
+    std::vector<std::string> partial = FilesIn(tempFolder);
+    ASSERT_EQ(partial.size(), 1u);
+
+    DWORD before = GetTickCount();
+    worker->Stop();
+    DWORD stopMs = GetTickCount() - before;
+    EXPECT_LE(stopMs, DownloadWorker::kStopWaitMs + 500);
+    // The thread ended by itself (a terminated one reports nothing) and cleaned up.
+    EXPECT_EQ(running->Calls(), kFailed);
+    EXPECT_TRUE(FilesIn(tempFolder).empty());
+
+    RecordingListener* late = Enqueue(server.Url("/trickle.obv"));
+    worker->Stop();
+    Sleep(200);
+    EXPECT_TRUE(late->Calls().empty());
+    worker.reset();
+    EXPECT_EQ(late->Calls(), kFailed);
+    EXPECT_EQ(late->ReleasingThread(), GetCurrentThreadId());
+    EXPECT_EQ(server.Started(), 1);
+}
+
+// The server sends its headers and then nothing: the read blocks, and Wine's WinInet does
+// not cancel it when the session is closed, so Stop has to terminate the thread.
+TEST_F(DownloadWorkerTest, StopStillAnswersForAThreadItHadToTerminate)
+{
+    HttpResponse stalled{200, Pattern(4096)};
+    stalled.held = true;
+    server.Serve("/stalled.obv", stalled);
+    StartWorker();
+
+    RecordingListener* listener = Enqueue(server.Url("/stalled.obv"));
+    ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
+    Sleep(300);
+    ASSERT_EQ(FilesIn(tempFolder).size(), 1u);
+
+    DWORD before = GetTickCount();
+    worker->Stop();
+    EXPECT_LE(GetTickCount() - before, DownloadWorker::kStopWaitMs + 1000);
+    EXPECT_EQ(listener->Calls(), kFailed);
+    EXPECT_EQ(listener->ReleasingThread(), GetCurrentThreadId());
+    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    server.ReleaseHeld(1);
+}
+
+TEST_F(DownloadWorkerTest, FileUrlsGiveLocalPathsThatAreNeverDeleted)
+{
+    std::string own = Slashed(tempFolder) + "/My World.obvm";
+    std::ofstream(own) << "the user's own applet";
+    std::string ownUrl = "file:///" + Slashed(tempFolder) + "/My%20World.obvm";
+    StartWorker();
+
+    RecordingListener* spaced = Enqueue("file:///C:/Applets/My%20World.obvm");
+    RecordingListener* shared = Enqueue("file://server/share/a.obvm");
+    RecordingListener* upper = Enqueue("FILE:///C:/Applets/a.obvm");
+    RecordingListener* slashes = Enqueue("file:///");
+    RecordingListener* existing = Enqueue(ownUrl);
+    for (RecordingListener* listener : listeners) ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+
+    EXPECT_EQ(spaced->Calls(), Ready("C:/Applets/My World.obvm"));
+    EXPECT_EQ(shared->Calls(), Ready("server/share/a.obvm"));
+    EXPECT_EQ(upper->Calls(), Ready("C:/Applets/a.obvm"));
+    EXPECT_EQ(slashes->Calls(), Ready(""));
+    EXPECT_EQ(existing->Calls(), Ready(own));
+    EXPECT_EQ(server.Started(), 0);
+
+    worker.reset();
+    EXPECT_EQ(FileContents(own), "the user's own applet");
+    EXPECT_EQ(FilesIn(tempFolder), std::vector<std::string>{"My World.obvm"});
+}
+
+// The temporary folder is a 256 KB volume (a tmpfs the test's fixture mounts): a download
+// larger than that fills it, and the write into the temporary file fails as on a full disk.
+TEST_F(DownloadWorkerTest, AFailedWriteFailsTheDownloadAndRemovesTheFile)
+{
+    UseTempFolder(ORB_SMALL_VOLUME);
+    ULARGE_INTEGER available, total;
+    ASSERT_TRUE(GetDiskFreeSpaceExA(tempFolder.c_str(), &available, &total, nullptr));
+    ASSERT_LT(total.QuadPart, 1024u * 1024u) << "the small volume is not mounted at " << tempFolder;
+
+    server.Serve("/big.obv", HttpResponse{200, Pattern(1024 * 1024)});
+    server.Serve("/small.obv", HttpResponse{200, Pattern(10 * 1024)});
+    StartWorker();
+
+    RecordingListener* big = Enqueue(server.Url("/big.obv"));
+    ASSERT_TRUE(big->WaitForRelease(kOutcomeWaitMs));
+    EXPECT_EQ(big->Calls(), kFailed);
+    EXPECT_TRUE(FilesIn(tempFolder).empty());
+
+    // The space it took is free again, so a download that fits still works there.
+    RecordingListener* small = Enqueue(server.Url("/small.obv"));
+    ASSERT_TRUE(small->WaitForRelease(kOutcomeWaitMs));
+    EXPECT_EQ(small->Calls(), Ready(small->LocalFile()));
+}
+
+// Runs only with WININET.DLL disabled for the process (its own CTest entry).
+TEST(WithoutWinInet, StartFailsAndNoThreadRuns)
+{
+    ASSERT_EQ(LoadLibraryA("WININET.DLL"), nullptr);
+    int threadsBefore = ThreadsInThisProcess();
+    auto worker = std::make_unique<DownloadWorker>();
+    EXPECT_FALSE(worker->Start());
+    EXPECT_EQ(ThreadsInThisProcess(), threadsBefore);
+
+    auto* listener = new RecordingListener("http://127.0.0.1:1/a.obv");
+    listener->AddRef();
+    EXPECT_TRUE(worker->Enqueue(listener, listener->GetUrl()));
+    worker.reset();
+    EXPECT_EQ(listener->Calls(), kFailed);
+    EXPECT_EQ(listener->RefCount(), 1);
+    listener->Release();
+}
+
+}  // namespace
