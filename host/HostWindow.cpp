@@ -144,7 +144,9 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, L
 
 LRESULT CALLBACK HostWindow::AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_DESTROY) {
+    // WM_NCDESTROY, not WM_DESTROY: a plug-in that still subclasses the area may keep
+    // WM_DESTROY to itself, but the last message always comes back to the class.
+    if (message == WM_NCDESTROY) {
         auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(GetParent(hwnd), GWLP_USERDATA));
         if (self) self->events_.OnAreaDestroyed(hwnd);
     }
