@@ -45,7 +45,7 @@ std::string Arguments(const Embed& embed)
     return list + "]";
 }
 
-bool IsAbsolutePathOrUrl(const std::string& page)
+bool IsFetchableUrl(const std::string& page)
 {
     std::string scheme = UrlScheme(page);
     return scheme == "file" || scheme == "http" || scheme == "https";
@@ -70,6 +70,13 @@ BrowserHost::~BrowserHost()
 
 int BrowserHost::Run()
 {
+    int code = ShowPage();
+    log_.Line("* exit code=" + std::to_string(code));
+    return code;
+}
+
+int BrowserHost::ShowPage()
+{
     if (!options_.until.empty()) log_.Watch(options_.until, [this] { RequestClose("until"); });
     std::string pluginPath = PluginPath();
     log_.Line("* host version=" + Hex4(options_.version) + " user-agent=" + CallLog::Quote(options_.userAgent) +
@@ -89,7 +96,6 @@ int BrowserHost::Run()
     if (!StartPlugin(pluginPath)) {
         library_.reset();
         log_.Line("* FreeLibrary");
-        log_.Line("* exit code=2");
         return 2;
     }
 
@@ -116,7 +122,6 @@ int BrowserHost::Run()
         DispatchMessageA(&message);
     }
     if (!pageClosed_) ClosePage();
-    log_.Line("* exit code=0");
     return 0;
 }
 
@@ -134,7 +139,7 @@ std::string BrowserHost::PluginPath() const
 bool BrowserHost::LoadPage(std::vector<Embed>& embeds)
 {
     std::string source = options_.page;
-    if (!IsAbsolutePathOrUrl(source)) {
+    if (!IsFetchableUrl(source)) {
         char full[MAX_PATH] = "";
         if (GetFullPathNameA(source.c_str(), MAX_PATH, full, nullptr) == 0) {
             log_.Line("* error bad page path " + CallLog::Quote(source));
@@ -145,7 +150,6 @@ bool BrowserHost::LoadPage(std::vector<Embed>& embeds)
     FetchResult page = fetcher_.Fetch(source);
     if (!page.ok) {
         log_.Line("* error page " + CallLog::Quote(source) + " not read: " + CallLog::Quote(page.error));
-        log_.Line("* exit code=1");
         return false;
     }
     pageUrl_ = options_.pageUrl.empty() ? source : options_.pageUrl;

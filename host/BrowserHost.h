@@ -45,6 +45,7 @@ private:
 
     static BrowserHost* current_;
 
+    int ShowPage();
     std::string PluginPath() const;
     bool LoadPage(std::vector<Embed>& embeds);
     bool StartPlugin(const std::string& path);

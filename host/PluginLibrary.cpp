@@ -6,8 +6,8 @@ PluginLibrary::PluginLibrary(const std::string& path)
 {
     char previous[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, previous);
-    std::string folder = path.substr(0, path.find_last_of("\\/") == std::string::npos ? 0 : path.find_last_of("\\/"));
-    if (!folder.empty()) SetCurrentDirectoryA(folder.c_str());
+    const size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos) SetCurrentDirectoryA(path.substr(0, slash).c_str());
     module_ = LoadLibraryA(path.c_str());
     loadError_ = module_ ? 0 : GetLastError();
     SetCurrentDirectoryA(previous);

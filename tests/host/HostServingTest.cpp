@@ -143,17 +143,26 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
     ExpectDeliveredFile(lines, movie, "the applet bytes");
 }
 
-TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreams)
+TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreamsFromWhereThePageClaimsToBe)
 {
-    std::vector<std::string> lines = RunProbe(
-        "serve-old", {"--page", TestPagePath("sub/probe.html"), "--version", "0x0008", "--until-idle"});
+    // The page is read from disk but claims an http: URL: its relative URLs go to the server.
+    LoopbackServer server;
+    ASSERT_NE(server.Port(), 0);
+    server.Serve("/site/data/notes.txt", "text/plain", "notes from the claimed site");
+    std::vector<std::string> lines =
+        RunProbe("serve-old", {"--page", TestPagePath("sub/probe.html"), "--page-url",
+                               server.Url("/site/sub/probe.html"), "--version", "0x0008", "--until-idle"});
     EXPECT_GE(IndexOf(lines, "< NPN_Status inst=1 text=\"browser version=0x0008 geturlnotify=null\""), 0);
     EXPECT_EQ(LinesStarting(lines, "< NPN_GetURLNotify").size(), 0u);
     EXPECT_EQ(LinesStarting(lines, "> NPP_URLNotify").size(), 0u);
     OnlyLine(lines, "< NPN_GetURL inst=1 url=\"../data/notes.txt\" target=(null) -> 0");
-    const std::string notes = PageUrl("data/notes.txt");
+    const std::string notes = server.Url("/site/data/notes.txt");
     ASSERT_NE(StreamFor(lines, notes), "");
-    ExpectDeliveredFile(lines, notes, FileOf(TestPagePath("data/notes.txt")));
+    ExpectDeliveredFile(lines, notes, "notes from the claimed site");
+    // Without notifications a missing file still ends its stream, with a network error.
+    const std::string missing = StreamFor(lines, server.Url("/site/sub/missing.txt"));
+    ASSERT_NE(missing, "");
+    OnlyLine(lines, "> NPP_DestroyStream inst=1 stream=" + missing + " reason=1 ");
 }
 
 TEST(Serving, ClosingThePageBreaksOpenAndWaitingRequests)
