@@ -17,7 +17,10 @@ const char kHostUsage[] =
     "  --until-idle         close the page once no stream work is left\n"
     "  --settle MS          quiet time that counts as idle (default 500)\n"
     "  --window WxH         size of the browser window (default 800x600)\n"
-    "  --chunk BYTES        largest NPP_Write (default 8192)\n";
+    "  --chunk BYTES        largest NPP_Write (default 8192)\n"
+    "  --help               this text\n"
+    "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
+    "2 when the plug-in cannot be loaded or initialized.\n";
 
 namespace {
 
@@ -36,6 +39,10 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         std::string name = argv[i];
         if (name == "--until-idle") {
             options.untilIdle = true;
+            continue;
+        }
+        if (name == "--help") {
+            options.help = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -83,7 +90,7 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             return false;
         }
     }
-    if (options.page.empty()) {
+    if (options.page.empty() && !options.help) {
         error = "--page is required";
         return false;
     }

@@ -18,9 +18,11 @@ struct HostOptions {
     int windowWidth = 800;
     int windowHeight = 600;
     int chunkBytes = 8192;   // largest NPP_Write the host makes
+    bool help = false;       // --help: print the usage and do nothing else
 };
 
-// argv[0] is the program. False with `error` set on a malformed or missing option.
+// argv[0] is the program. False with `error` set on a malformed or missing option; --page
+// is required unless --help is given.
 bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
 
 extern const char kHostUsage[];

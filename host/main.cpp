@@ -14,6 +14,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "orbhost: %s\n%s", error.c_str(), kHostUsage);
         return 1;
     }
+    if (options.help) {
+        std::fputs(kHostUsage, stdout);
+        return 0;
+    }
     CallLog log(options.logPath);
     if (!log.IsOpen()) {
         std::fprintf(stderr, "orbhost: cannot write the log %s\n", options.logPath.c_str());

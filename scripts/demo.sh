@@ -21,11 +21,10 @@ if [ "${1:-}" = "--capture" ]; then
         sleep 0.1
     done
     sleep 1  # the stream ends and the windows repaint
-    geometry=$(xwininfo -root -tree | awk '/"orbhost - / { print $(NF-1); exit }')
+    # The host's window in the X tree: "... WxH+x+y  +absx+absy".
+    geometry=$(xwininfo -root -tree | awk '/"orbhost - / { sub(/\+.*/, "", $(NF-1)); print $(NF-1) $NF; exit }')
     if [ -n "$geometry" ]; then
-        size=${geometry%%+*}
-        offset=${geometry#"$size"}
-        import -window root -crop "$size$offset" +repage "$out/demo.png"
+        import -window root -crop "$geometry" +repage "$out/demo.png"
     else
         import -window root "$out/demo.png"
     fi
