@@ -1,0 +1,98 @@
+#include "HostOptions.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char kHostUsage[] =
+    "usage: orbhost --page FILE|URL [options]\n"
+    "  --plugin PATH        plug-in library (default: npOrbolanth.dll beside orbhost.exe,\n"
+    "                       else the one in the build tree)\n"
+    "  --page-url URL       the URL the page claims to have (default: where it was read)\n"
+    "  --version WORD       NPAPI version word offered to the plug-in (default 0x000B)\n"
+    "  --user-agent TEXT    user agent (default \"Mozilla/4.08 [en] (WinNT; I ;Nav)\")\n"
+    "  --log FILE           call log (default: standard output)\n"
+    "  --seconds N          close the page after N seconds and exit\n"
+    "  --until TEXT         close the page once a log line contains TEXT\n"
+    "  --until-idle         close the page once no stream work is left\n"
+    "  --settle MS          quiet time that counts as idle (default 500)\n"
+    "  --window WxH         size of the browser window (default 800x600)\n"
+    "  --chunk BYTES        largest NPP_Write (default 8192)\n"
+    "  --help               this text\n"
+    "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
+    "2 when the plug-in cannot be loaded or initialized.\n";
+
+namespace {
+
+bool ParseInt(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    value = std::strtol(text, &end, 0);
+    return *text && end && *end == '\0' && value >= low && value <= high;
+}
+
+}  // namespace
+
+bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--until-idle") {
+            options.untilIdle = true;
+            continue;
+        }
+        if (name == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = name.compare(0, 2, "--") == 0 ? "missing value for " + name : "unknown argument " + name;
+            return false;
+        }
+        const char* value = argv[++i];
+        long number = 0;
+        bool ok = true;
+        if (name == "--plugin") {
+            options.pluginPath = value;
+        } else if (name == "--page") {
+            options.page = value;
+        } else if (name == "--page-url") {
+            options.pageUrl = value;
+        } else if (name == "--version") {
+            ok = ParseInt(value, 0, 0xFFFF, number);
+            options.version = static_cast<uint16_t>(number);
+        } else if (name == "--user-agent") {
+            options.userAgent = value;
+        } else if (name == "--log") {
+            options.logPath = value;
+        } else if (name == "--seconds") {
+            char* end = nullptr;
+            options.seconds = std::strtod(value, &end);
+            ok = *value && *end == '\0' && options.seconds > 0;
+        } else if (name == "--until") {
+            options.until = value;
+            ok = *value != '\0';
+        } else if (name == "--settle") {
+            ok = ParseInt(value, 0, 600000, number);
+            options.settleMs = static_cast<int>(number);
+        } else if (name == "--window") {
+            ok = std::sscanf(value, "%dx%d", &options.windowWidth, &options.windowHeight) == 2 &&
+                 options.windowWidth > 0 && options.windowHeight > 0;
+        } else if (name == "--chunk") {
+            ok = ParseInt(value, 1, 1 << 24, number);
+            options.chunkBytes = static_cast<int>(number);
+        } else {
+            error = "unknown option " + name;
+            return false;
+        }
+        if (!ok) {
+            error = "bad value for " + name + ": " + value;
+            return false;
+        }
+    }
+    if (options.page.empty() && !options.help) {
+        error = "--page is required";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,28 @@
+// The host's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct HostOptions {
+    std::string pluginPath;  // empty: beside the executable, else the build's library
+    std::string page;        // a file path, or a file:/http: URL
+    std::string pageUrl;     // the URL the page claims to have; empty: where it was read from
+    uint16_t version = 0x000B;
+    std::string userAgent = "Mozilla/4.08 [en] (WinNT; I ;Nav)";
+    std::string logPath;     // empty or "-": standard output
+    double seconds = 0;      // > 0: close the page after this long
+    std::string until;       // close the page once a log line contains this text
+    bool untilIdle = false;  // close the page once no stream work is left (after `settleMs`)
+    int settleMs = 500;
+    int windowWidth = 800;
+    int windowHeight = 600;
+    int chunkBytes = 8192;   // largest NPP_Write the host makes
+    bool help = false;       // --help: print the usage and do nothing else
+};
+
+// argv[0] is the program. False with `error` set on a malformed or missing option; --page
+// is required unless --help is given.
+bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
+
+extern const char kHostUsage[];

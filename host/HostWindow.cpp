@@ -1,0 +1,154 @@
+#include "HostWindow.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr char kFrameClass[] = "OrbhostFrame";
+constexpr char kAreaClass[] = "OrbhostPluginArea";
+constexpr UINT kWorkMessage = WM_APP + 1;
+constexpr UINT kCloseMessage = WM_APP + 2;
+
+}  // namespace
+
+void HostWindow::RegisterClasses()
+{
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSA frame = {};
+    frame.lpszClassName = kFrameClass;
+    frame.lpfnWndProc = &FrameProc;
+    frame.hInstance = GetModuleHandleA(nullptr);
+    frame.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    frame.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));  // the page
+    RegisterClassA(&frame);
+
+    // Dark, so that whatever is white in an area was painted by the plug-in.
+    WNDCLASSA area = {};
+    area.lpszClassName = kAreaClass;
+    area.lpfnWndProc = &AreaProc;
+    area.hInstance = GetModuleHandleA(nullptr);
+    area.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    area.hbrBackground = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
+    area.style = CS_DBLCLKS;
+    RegisterClassA(&area);
+}
+
+HostWindow::HostWindow(HostWindowEvents& events, const std::string& title, int width, int height)
+    : events_(events)
+{
+    RegisterClasses();
+    frame_ = CreateWindowExA(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, width,
+                             height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!frame_) return;
+    SetWindowLongPtrA(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                 frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(frame_, SW_SHOWNORMAL);
+    UpdateWindow(frame_);
+    SetForegroundWindow(frame_);
+}
+
+HostWindow::~HostWindow()
+{
+    Destroy();
+}
+
+HWND HostWindow::AddPluginArea(int width, int height, int& x, int& y)
+{
+    RECT client = {};
+    GetClientRect(frame_, &client);
+    if (nextX_ > kMargin && nextX_ + width > client.right - kMargin) {
+        nextX_ = kMargin;
+        nextY_ += rowHeight_ + kMargin;
+        rowHeight_ = 0;
+    }
+    x = nextX_;
+    y = nextY_;
+    nextX_ += width + kMargin;
+    if (height > rowHeight_) rowHeight_ = height;
+
+    return CreateWindowExA(0, kAreaClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y,
+                           width, height, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void HostWindow::SetStatus(const std::string& text)
+{
+    if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::SetTitle(const std::string& title)
+{
+    if (frame_) SetWindowTextA(frame_, title.c_str());
+}
+
+void HostWindow::PostWork()
+{
+    if (frame_) PostMessageA(frame_, kWorkMessage, 0, 0);
+}
+
+void HostWindow::PostClose()
+{
+    if (frame_) PostMessageA(frame_, kCloseMessage, 0, 0);
+}
+
+void HostWindow::StartTimer(UINT_PTR id, UINT ms)
+{
+    if (frame_) SetTimer(frame_, id, ms, nullptr);
+}
+
+void HostWindow::StopTimer(UINT_PTR id)
+{
+    if (frame_) KillTimer(frame_, id);
+}
+
+void HostWindow::Destroy()
+{
+    if (!frame_) return;
+    HWND frame = frame_;
+    frame_ = nullptr;
+    statusBar_ = nullptr;
+    DestroyWindow(frame);
+}
+
+LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case kWorkMessage:
+        if (self) self->events_.OnWork();
+        return 0;
+    case WM_TIMER:
+        if (self) self->events_.OnTimer(wParam);
+        return 0;
+    case WM_CLOSE:
+    case kCloseMessage:
+        if (self) self->events_.OnCloseRequested();
+        return 0;
+    case WM_SIZE:
+        if (self && self->statusBar_) SendMessageA(self->statusBar_, WM_SIZE, 0, 0);
+        break;
+    case WM_DESTROY:
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK HostWindow::AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // WM_NCDESTROY, not WM_DESTROY: a plug-in that still subclasses the area may keep
+    // WM_DESTROY to itself, but the last message always comes back to the class.
+    if (message == WM_NCDESTROY) {
+        auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(GetParent(hwnd), GWLP_USERDATA));
+        if (self) self->events_.OnAreaDestroyed(hwnd);
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}

@@ -1,0 +1,53 @@
+// The browser's window: a top-level frame with a grey page area, one child window per
+// plug-in embed laid out left to right (wrapping at the right edge), and a status bar.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class HostWindowEvents {
+public:
+    virtual void OnWork() = 0;                 // posted with PostWork
+    virtual void OnTimer(UINT_PTR id) = 0;
+    virtual void OnCloseRequested() = 0;       // the user or the host asked to close the page
+    virtual void OnAreaDestroyed(HWND area) = 0;
+
+protected:
+    ~HostWindowEvents() = default;
+};
+
+class HostWindow {
+public:
+    HostWindow(HostWindowEvents& events, const std::string& title, int width, int height);
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    HWND Handle() const { return frame_; }
+
+    // A new plug-in area of the given size at the next free place of the page; its
+    // position in the frame's client area is returned through x and y.
+    HWND AddPluginArea(int width, int height, int& x, int& y);
+
+    void SetStatus(const std::string& text);
+    void SetTitle(const std::string& title);
+    void PostWork();
+    void PostClose();
+    void StartTimer(UINT_PTR id, UINT ms);
+    void StopTimer(UINT_PTR id);
+    void Destroy();
+
+private:
+    static constexpr int kMargin = 8;
+    HostWindowEvents& events_;
+    HWND frame_ = nullptr;
+    HWND statusBar_ = nullptr;
+    int nextX_ = kMargin;
+    int nextY_ = kMargin;
+    int rowHeight_ = 0;
+
+    static void RegisterClasses();
+    static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+};

@@ -1,0 +1,256 @@
+#include "StreamDelivery.h"
+
+#include <algorithm>
+
+#include "UrlResolution.h"
+
+struct StreamDelivery::Job {
+    enum class Stage { Start, Write, Finish };
+
+    int id = 0;
+    PageInstance* instance = nullptr;
+    std::string url;
+    bool fetch = false;      // body and type come from the URL when the job starts
+    bool notifyOnly = false;
+    bool logData = false;    // short text answers are shown in the log
+    std::string body;
+    std::string mimeType;
+    uint32_t lastModified = 0;
+    bool notify = false;
+    void* notifyData = nullptr;
+
+    Stage stage = Stage::Start;
+    bool announced = false;  // NPP_NewStream accepted the stream
+    bool waiting = false;    // NPP_WriteReady said 0: wait for Resume
+    NPStream stream{};
+    uint16_t stype = NP_NORMAL;
+    size_t written = 0;
+};
+
+StreamDelivery::StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
+                               const NPPluginFuncs& plugin, int chunkBytes, Hooks hooks)
+    : log_(log),
+      fetcher_(fetcher),
+      registration_(registration),
+      plugin_(plugin),
+      chunkBytes_(static_cast<size_t>(chunkBytes)),
+      hooks_(std::move(hooks))
+{
+}
+
+StreamDelivery::~StreamDelivery() = default;
+
+void StreamDelivery::DeliverUrl(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
+{
+    auto job = std::make_unique<Job>();
+    job->instance = &instance;
+    job->url = url;
+    job->fetch = true;
+    job->notify = notify;
+    job->notifyData = notifyData;
+    Add(std::move(job));
+}
+
+void StreamDelivery::DeliverText(PageInstance& instance, const std::string& url, const std::string& mimeType,
+                                 const std::string& text, bool notify, void* notifyData)
+{
+    auto job = std::make_unique<Job>();
+    job->instance = &instance;
+    job->url = url;
+    job->body = text;
+    job->mimeType = mimeType;
+    job->logData = true;
+    job->notify = notify;
+    job->notifyData = notifyData;
+    Add(std::move(job));
+}
+
+void StreamDelivery::DeliverNotification(PageInstance& instance, const std::string& url, void* notifyData)
+{
+    auto job = std::make_unique<Job>();
+    job->instance = &instance;
+    job->url = url;
+    job->notifyOnly = true;
+    job->notify = true;
+    job->notifyData = notifyData;
+    Add(std::move(job));
+}
+
+void StreamDelivery::Add(std::unique_ptr<Job> job)
+{
+    job->id = nextId_++;
+    jobs_.push_back(std::move(job));
+    Wake();
+}
+
+void StreamDelivery::Wake()
+{
+    if (wakePosted_) return;
+    wakePosted_ = true;
+    hooks_.wake();
+}
+
+void StreamDelivery::Resume()
+{
+    for (auto& job : jobs_) job->waiting = false;
+    if (!jobs_.empty()) Wake();
+}
+
+void StreamDelivery::Step()
+{
+    wakePosted_ = false;
+    auto next = std::find_if(jobs_.begin(), jobs_.end(), [](const auto& job) { return !job->waiting; });
+    if (next == jobs_.end()) return;
+    // Out of the queue while it runs: the plug-in may ask for more streams meanwhile.
+    std::unique_ptr<Job> job = std::move(*next);
+    jobs_.erase(next);
+    if (!Advance(*job)) jobs_.push_back(std::move(job));  // streams take turns
+    if (std::any_of(jobs_.begin(), jobs_.end(), [](const auto& queued) { return !queued->waiting; })) Wake();
+}
+
+bool StreamDelivery::Advance(Job& job)
+{
+    switch (job.stage) {
+    case Job::Stage::Start:
+        if (job.notifyOnly) {
+            Notify(job, NPRES_DONE);
+            return true;
+        }
+        if (!Announce(job)) return true;
+        job.stage = job.stype == NP_ASFILEONLY || job.body.empty() ? Job::Stage::Finish : Job::Stage::Write;
+        return false;
+    case Job::Stage::Write:
+        if (!Write(job)) return true;
+        if (job.written >= job.body.size()) job.stage = Job::Stage::Finish;
+        return false;
+    case Job::Stage::Finish:
+        if (job.stype == NP_ASFILE || job.stype == NP_ASFILEONLY) {
+            std::string path = files_.Store(job.id, UrlFileName(job.url), job.body);
+            if (path.empty()) log_.Line("* error stream=" + std::to_string(job.id) + " temporary file not written");
+            const char* fname = path.empty() ? nullptr : path.c_str();
+            if (plugin_.asfile) plugin_.asfile(&job.instance->npp, &job.stream, fname);
+            log_.Line(Prefix("NPP_StreamAsFile", job) + " fname=" + CallLog::Quote(fname));
+        }
+        Finish(job, NPRES_DONE);
+        return true;
+    }
+    return true;
+}
+
+bool StreamDelivery::Announce(Job& job)
+{
+    std::string failure;
+    if (job.fetch) {
+        FetchResult fetched = fetcher_.Fetch(job.url);
+        std::string line = "* fetch stream=" + std::to_string(job.id) + " url=" + CallLog::Quote(job.url);
+        if (fetched.ok) {
+            job.body = std::move(fetched.body);
+            job.mimeType = fetched.mimeType.empty() ? registration_.TypeForUrl(job.url) : fetched.mimeType;
+            job.lastModified = fetched.lastModified;
+            log_.Line(line + " -> ok bytes=" + std::to_string(job.body.size()));
+        } else {
+            failure = fetched.error;
+            job.mimeType = registration_.TypeForUrl(job.url);
+            log_.Line(line + " -> failed error=" + CallLog::Quote(failure));
+            if (job.notify) {
+                Notify(job, NPRES_NETWORK_ERR);
+                return false;
+            }
+        }
+    }
+
+    job.stream.ndata = &job;
+    job.stream.url = job.url.c_str();
+    job.stream.end = static_cast<uint32_t>(job.body.size());
+    job.stream.lastmodified = job.lastModified;
+    job.stream.notifyData = job.notify ? job.notifyData : nullptr;
+    job.stype = NP_NORMAL;
+    NPError rc = plugin_.newstream ? plugin_.newstream(&job.instance->npp, const_cast<char*>(job.mimeType.c_str()),
+                                                       &job.stream, false, &job.stype)
+                                   : NPError{NPERR_GENERIC_ERROR};
+    log_.Line(Prefix("NPP_NewStream", job) + " type=" + CallLog::Quote(job.mimeType) +
+              " url=" + CallLog::Quote(job.url) + " end=" + std::to_string(job.stream.end) +
+              " notifyData=" + CallLog::Pointer(job.stream.notifyData) + " stype=" + std::to_string(job.stype) +
+              " -> " + std::to_string(rc));
+    if (rc != NPERR_NO_ERROR) {
+        // Refused: the stream is gone without NPP_DestroyStream.
+        if (job.notify) Notify(job, NPRES_NETWORK_ERR);
+        return false;
+    }
+    job.announced = true;
+    if (!failure.empty()) {
+        Finish(job, NPRES_NETWORK_ERR);
+        return false;
+    }
+    return true;
+}
+
+bool StreamDelivery::Write(Job& job)
+{
+    int32_t ready = plugin_.writeready ? plugin_.writeready(&job.instance->npp, &job.stream) : 0;
+    log_.Line(Prefix("NPP_WriteReady", job) + " -> " + std::to_string(ready));
+    if (ready <= 0) {
+        job.waiting = true;
+        hooks_.retryIn(100);
+        return true;
+    }
+    size_t length = std::min({static_cast<size_t>(ready), chunkBytes_, job.body.size() - job.written});
+    void* data = &job.body[job.written];
+    int32_t taken = plugin_.write ? plugin_.write(&job.instance->npp, &job.stream, static_cast<int32_t>(job.written),
+                                                  static_cast<int32_t>(length), data)
+                                  : -1;
+    std::string line = Prefix("NPP_Write", job) + " offset=" + std::to_string(job.written) +
+                       " len=" + std::to_string(length);
+    if (job.logData) line += " data=" + CallLog::Quote(job.body.substr(job.written, length));
+    log_.Line(line + " -> " + std::to_string(taken));
+    if (taken < 0) {
+        Finish(job, NPRES_NETWORK_ERR);
+        return false;
+    }
+    job.written += std::min(static_cast<size_t>(taken), length);
+    return true;
+}
+
+void StreamDelivery::Finish(Job& job, NPReason reason)
+{
+    NPError rc = plugin_.destroystream ? plugin_.destroystream(&job.instance->npp, &job.stream, reason)
+                                       : NPError{NPERR_GENERIC_ERROR};
+    log_.Line(Prefix("NPP_DestroyStream", job) + " reason=" + std::to_string(reason) + " -> " + std::to_string(rc));
+    job.announced = false;
+    job.stream.ndata = nullptr;
+    if (job.notify) Notify(job, reason);
+}
+
+void StreamDelivery::Notify(Job& job, NPReason reason)
+{
+    std::string line = "NPP_URLNotify inst=" + std::to_string(job.instance->id) + " url=" + CallLog::Quote(job.url) +
+                       " reason=" + std::to_string(reason) + " notifyData=" + CallLog::Pointer(job.notifyData);
+    if (!plugin_.urlnotify) {
+        log_.Line("* missing " + line);
+        return;
+    }
+    plugin_.urlnotify(&job.instance->npp, job.url.c_str(), reason, job.notifyData);
+    log_.Line("> " + line);
+}
+
+void StreamDelivery::Cancel(PageInstance& instance)
+{
+    for (;;) {
+        auto mine = std::find_if(jobs_.begin(), jobs_.end(),
+                                 [&](const auto& job) { return job->instance == &instance; });
+        if (mine == jobs_.end()) return;
+        std::unique_ptr<Job> job = std::move(*mine);
+        jobs_.erase(mine);
+        if (job->announced) {
+            Finish(*job, NPRES_USER_BREAK);
+        } else if (job->notify) {
+            Notify(*job, NPRES_USER_BREAK);
+        }
+    }
+}
+
+std::string StreamDelivery::Prefix(const char* name, const Job& job) const
+{
+    return std::string("> ") + name + " inst=" + std::to_string(job.instance->id) +
+           " stream=" + std::to_string(job.id);
+}

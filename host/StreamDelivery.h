@@ -1,0 +1,72 @@
+// Streams from the host to plug-in instances, delivered one step per message from the
+// host's message loop, never inside the browser call that asked for them:
+//   NPP_NewStream (stype preset to NP_NORMAL) -> NPP_WriteReady/NPP_Write chunks ->
+//   NPP_StreamAsFile (when the plug-in chose NP_ASFILE or NP_ASFILEONLY) ->
+//   NPP_DestroyStream -> NPP_URLNotify (for notify requests).
+// A URL that cannot be fetched gives, for a notify request, only NPP_URLNotify with
+// NPRES_NETWORK_ERR; otherwise a stream announced with no data and destroyed with
+// NPRES_NETWORK_ERR.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "CallLog.h"
+#include "PageInstance.h"
+#include "PluginRegistration.h"
+#include "TempFolder.h"
+#include "UrlFetcher.h"
+#include "plugin/NpapiAbi.h"
+
+class StreamDelivery {
+public:
+    struct Hooks {
+        std::function<void()> wake;            // run Step again from the message loop
+        std::function<void(int ms)> retryIn;  // call Resume after this long
+    };
+
+    StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
+                   const NPPluginFuncs& plugin, int chunkBytes, Hooks hooks);
+    ~StreamDelivery();
+
+    // A URL fetched when its turn comes; `url` is absolute and becomes the stream's url.
+    void DeliverUrl(PageInstance& instance, const std::string& url, bool notify, void* notifyData);
+    // Text known now (the answer to a javascript: URL).
+    void DeliverText(PageInstance& instance, const std::string& url, const std::string& mimeType,
+                     const std::string& text, bool notify, void* notifyData);
+    // Only the notification (a navigation made through NPN_GetURLNotify).
+    void DeliverNotification(PageInstance& instance, const std::string& url, void* notifyData);
+
+    void Step();
+    void Resume();  // after a retry delay
+    bool Idle() const { return jobs_.empty(); }
+
+    // Page close: open streams end with NPRES_USER_BREAK, waiting notify requests are told
+    // the same, and nothing more reaches the instance.
+    void Cancel(PageInstance& instance);
+
+private:
+    struct Job;
+
+    CallLog& log_;
+    UrlFetcher& fetcher_;
+    const PluginRegistration& registration_;
+    const NPPluginFuncs& plugin_;
+    const size_t chunkBytes_;
+    Hooks hooks_;
+    TempFolder files_;
+    std::deque<std::unique_ptr<Job>> jobs_;
+    int nextId_ = 1;
+    bool wakePosted_ = false;
+
+    void Add(std::unique_ptr<Job> job);
+    void Wake();
+    bool Advance(Job& job);  // true once the job is finished
+    bool Announce(Job& job);
+    bool Write(Job& job);
+    void Finish(Job& job, NPReason reason);
+    void Notify(Job& job, NPReason reason);
+    std::string Prefix(const char* name, const Job& job) const;
+};

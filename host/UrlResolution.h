@@ -1,0 +1,26 @@
+// URL handling of the host: resolving what a plug-in or a page names against the page's
+// URL, and mapping file: URLs to and from local paths.
+#pragma once
+
+#include <string>
+
+// RFC 3986 reference resolution with dot-segment removal, plus what browsers of the time
+// accepted on Windows: backslashes as slashes, a bare drive path ("C:\a\b.obv") as a local
+// file, and a drive letter in a file: URL that ".." never climbs above.
+std::string ResolveUrl(const std::string& base, const std::string& reference);
+
+// Lower-case scheme ("http", "file", "javascript"), empty when there is none.
+std::string UrlScheme(const std::string& url);
+
+// "file:///Z:/a%20b/c.html" (or "file:///Z|/...") -> "Z:\a b\c.html"; "file://host/s/x" ->
+// "\\host\s\x". Empty when the URL is not a file: URL.
+std::string FileUrlToPath(const std::string& url);
+
+// An absolute Windows path as a file: URL.
+std::string PathToFileUrl(const std::string& path);
+
+// The last path segment of a URL with query and fragment removed and escapes decoded.
+std::string UrlFileName(const std::string& url);
+
+// The URL without its fragment, as it is put on the wire.
+std::string WithoutFragment(const std::string& url);

@@ -1,0 +1,141 @@
+#include "HostProcess.h"
+
+#include <fstream>
+
+namespace {
+
+// Quoting that the C runtime's argument parser undoes.
+std::string QuoteArgument(const std::string& argument)
+{
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+}  // namespace
+
+HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments)
+{
+    std::string logs = ORB_BUILD_DIR "/tests/host/logs";
+    CreateDirectoryA(logs.c_str(), nullptr);
+    logPath_ = logs + "/" + logName + ".log";
+    DeleteFileA(logPath_.c_str());
+
+    std::string command = QuoteArgument(ORBHOST_EXE);
+    for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
+    command += " --log " + QuoteArgument(logPath_);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+    }
+}
+
+HostProcess::~HostProcess()
+{
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool HostProcess::WaitForLine(const std::string& text, DWORD timeoutMs) const
+{
+    const DWORD start = GetTickCount();
+    do {
+        for (const std::string& line : Lines()) {
+            if (line.find(text) != std::string::npos) return true;
+        }
+        if (!process_ || WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) {
+            for (const std::string& line : Lines()) {
+                if (line.find(text) != std::string::npos) return true;
+            }
+            return false;
+        }
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+DWORD HostProcess::Finish(DWORD timeoutMs)
+{
+    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::vector<std::string> HostProcess::Lines() const
+{
+    std::vector<std::string> lines;
+    std::ifstream file(logPath_);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool HasField(const std::string& line, const std::string& key)
+{
+    return line.find(" " + key + "=") != std::string::npos;
+}
+
+std::string Field(const std::string& line, const std::string& key)
+{
+    size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return "<absent>";
+    at += key.size() + 2;
+    if (at >= line.size() || line[at] != '"') return line.substr(at, line.find(' ', at) - at);
+    std::string value;
+    for (size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] != '\\' || i + 1 >= line.size()) {
+            value += line[i];
+            continue;
+        }
+        const char escaped = line[++i];
+        value += escaped == 'n' ? '\n' : escaped == 'r' ? '\r' : escaped == 't' ? '\t' : escaped;
+    }
+    return value;
+}
+
+std::vector<std::string> LinesStarting(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : lines) {
+        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+    }
+    return found;
+}
+
+int IndexOf(const std::vector<std::string>& lines, const std::string& prefix, int from)
+{
+    for (size_t i = static_cast<size_t>(from); i < lines.size(); ++i) {
+        if (lines[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string TestPagePath(const std::string& name)
+{
+    return ORB_SOURCE_DIR "/tests/host/pages/" + name;
+}
+
+std::string PageUrl(const std::string& name)
+{
+    return "file:///" ORB_SOURCE_DIR "/tests/host/pages/" + name;
+}

@@ -1,0 +1,38 @@
+// orbhost.exe run as a child process, as a user would start the browser, and its call log.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class HostProcess {
+public:
+    // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log".
+    HostProcess(const std::string& logName, const std::vector<std::string>& arguments);
+    ~HostProcess();  // ends a host that is still running
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    bool WaitForLine(const std::string& text, DWORD timeoutMs) const;
+    // Waits for the exit; the exit code, or STILL_ACTIVE after the time-out.
+    DWORD Finish(DWORD timeoutMs);
+    std::vector<std::string> Lines() const;
+
+private:
+    std::string logPath_;
+    HANDLE process_ = nullptr;
+};
+
+// The value of `key` in a log line: a quoted string unescaped, or the bare word.
+std::string Field(const std::string& line, const std::string& key);
+bool HasField(const std::string& line, const std::string& key);
+
+// Lines that start with `prefix` (e.g. "> NPP_New inst=1 ").
+std::vector<std::string> LinesStarting(const std::vector<std::string>& lines, const std::string& prefix);
+// Index of the first line at or after `from` that starts with `prefix`; -1 when none.
+int IndexOf(const std::vector<std::string>& lines, const std::string& prefix, int from = 0);
+
+std::string TestPagePath(const std::string& name);  // tests/host/pages/<name>, as Wine sees it
+std::string PageUrl(const std::string& name);       // its file: URL as the host forms it

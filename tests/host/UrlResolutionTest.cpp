@@ -1,0 +1,61 @@
+// Resolving what plug-ins and pages name against the page's URL, as a browser does.
+#include <gtest/gtest.h>
+
+#include "UrlResolution.h"
+
+namespace {
+
+TEST(ResolveUrl, FollowsTheRfcExamples)
+{
+    const std::string base = "http://a/b/c/d;p?q";
+    const struct { const char* reference; const char* expected; } cases[] = {
+        {"g", "http://a/b/c/g"},         {"./g", "http://a/b/c/g"},        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},            {"//g", "http://g"},              {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},     {"#s", "http://a/b/c/d;p?q#s"},   {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},          {"..", "http://a/b/"},            {"../g", "http://a/b/g"},
+        {"../../g", "http://a/g"},       {"../../../../g", "http://a/g"},  {"/./g", "http://a/g"},
+        {"g/../h", "http://a/b/c/h"},    {"g;x=1/../y", "http://a/b/c/y"}, {"g?y/./x", "http://a/b/c/g?y/./x"},
+        {"http:g", "http://a/b/c/g"},    {"ftp://x/./y/../z", "ftp://x/z"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveUrl(base, c.reference), c.expected) << c.reference;
+}
+
+TEST(ResolveUrl, CollapsesThePageSegmentThatAPluginJoinsWithDotDot)
+{
+    EXPECT_EQ(ResolveUrl("http://h/x.html", "http://h/d/p.html/../tex/a.obv"), "http://h/d/tex/a.obv");
+    EXPECT_EQ(ResolveUrl("file:///Z:/d/p.html", "file:///Z:/d/p.html/../tex/a b.obv"), "file:///Z:/d/tex/a b.obv");
+    // Dot segments in a query are data, not path.
+    EXPECT_EQ(ResolveUrl("http://h/", "http://h/d/p.html?x=1/../a.obv"), "http://h/d/p.html?x=1/../a.obv");
+}
+
+TEST(ResolveUrl, KnowsWindowsPathsAndDrivesInFileUrls)
+{
+    const std::string page = "file:///Z:/site/sub/page.html";
+    EXPECT_EQ(ResolveUrl(page, "..\\data\\n.txt"), "file:///Z:/site/data/n.txt");
+    EXPECT_EQ(ResolveUrl(page, "../../../../x.obv"), "file:///Z:/x.obv");
+    EXPECT_EQ(ResolveUrl(page, "/top.obv"), "file:///Z:/top.obv");
+    EXPECT_EQ(ResolveUrl("file:///C|/d/p.html", "a.obv"), "file:///C|/d/a.obv");
+    EXPECT_EQ(ResolveUrl(page, "C:\\m\\a.obv"), "file:///C:/m/a.obv");
+    EXPECT_EQ(ResolveUrl(page, "http://h/a.obv"), "http://h/a.obv");
+    EXPECT_EQ(ResolveUrl("http://h", "a.obv"), "http://h/a.obv");
+    EXPECT_EQ(ResolveUrl(page, "javascript:window.location.href"), "javascript:window.location.href");
+}
+
+TEST(FileUrls, MapToLocalPathsBothWays)
+{
+    EXPECT_EQ(FileUrlToPath("file:///Z:/a%20b/c.html?q#f"), "Z:\\a b\\c.html");
+    EXPECT_EQ(FileUrlToPath("file:///C|/d/p.html"), "C:\\d\\p.html");
+    EXPECT_EQ(FileUrlToPath("file://localhost/C:/x"), "C:\\x");
+    EXPECT_EQ(FileUrlToPath("file://server/share/x"), "\\\\server\\share\\x");
+    EXPECT_EQ(FileUrlToPath("http://h/x"), "");
+
+    EXPECT_EQ(PathToFileUrl("Z:\\a b\\100%#1.html"), "file:///Z:/a%20b/100%25%231.html");
+    EXPECT_EQ(PathToFileUrl("\\\\server\\share\\x"), "file://server/share/x");
+    EXPECT_EQ(FileUrlToPath(PathToFileUrl("C:\\d\\na\xefve 50%.obv")), "C:\\d\\na\xefve 50%.obv");
+
+    EXPECT_EQ(UrlFileName("http://h/d/a%20b.obv?x=1/2#f"), "a b.obv");
+    EXPECT_EQ(UrlScheme("HTTP://h/"), "http");
+    EXPECT_EQ(UrlScheme("C:\\x"), "");
+}
+
+}  // namespace
