@@ -58,17 +58,8 @@ void SceneSession::Request(const std::string& name, Kind kind)
         ++missing_;
         return;
     }
-    // Ids cycle through 1..1023, skipping those still waiting for an answer.
-    int id = 0;
-    for (int tries = 0; tries < kMaxRequestId && id == 0; ++tries) {
-        if (!pending_.count(nextId_))
-            id = nextId_;
-        nextId_ = nextId_ % kMaxRequestId + 1;
-    }
-    if (id == 0) {
-        ++missing_;
-        return;
-    }
+    // A session never asks for more than kMaxResources + 1 files, so ids need no reuse.
+    int id = nextId_++;
     pending_[id] = {name, kind};
     output_.RequestResource(id, name);
 }

@@ -19,6 +19,7 @@ public:
     static constexpr int kMaxRequestId = 1023;
     static constexpr int kMaxResources = 64;            // files named by an applet, includes nested
     static constexpr size_t kMaxFileBytes = 4u << 20;   // larger resources count as failed
+    static_assert(kMaxResources + 1 <= kMaxRequestId, "every request needs an id of its own");
 
     explicit SceneSession(SessionOutput& output);
 
