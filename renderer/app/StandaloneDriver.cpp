@@ -4,6 +4,7 @@
 #include "OwnWindow.h"
 #include "RendererHost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,12 @@ double CpuSeconds()
 double WallSeconds()
 {
     return GetTickCount() / 1000.0;
+}
+
+// Processor use as a percentage of wall time; timer granularity can make tiny values negative.
+std::string Percent(double cpu, double wall)
+{
+    return std::to_string(std::max(0.0, 100 * cpu / wall)) + "%";
 }
 
 void Print(const std::string& line)
@@ -115,7 +122,7 @@ int StandaloneDriver::Run(const Options& options)
     if (options.stats && activeWall > 0)
         Print("stats: active " + std::to_string(host.FramesDrawn()) + " frames in " +
               std::to_string(activeWall) + " s, " + std::to_string(host.FramesDrawn() / activeWall) +
-              " frames/s, cpu " + std::to_string(100 * activeCpu / activeWall) + "%");
+              " frames/s, cpu " + Percent(activeCpu, activeWall));
 
     if (options.pauseMs > 0) {
         host.SetActive(false);
@@ -126,7 +133,7 @@ int StandaloneDriver::Run(const Options& options)
         }
         double wall = WallSeconds() - pauseWall, cpu = CpuSeconds() - pauseCpu;
         if (options.stats && wall > 0)
-            Print("stats: paused " + std::to_string(wall) + " s, cpu " + std::to_string(100 * cpu / wall) + "%");
+            Print("stats: paused " + std::to_string(wall) + " s, cpu " + Percent(cpu, wall));
     }
     if (!options.screenshot.empty() && !WriteBmp(options.screenshot, host.Session().Frame())) {
         Print("error: cannot write " + options.screenshot);
