@@ -25,10 +25,10 @@ Vec3 Perpendicular(const Vec3& axis)
 
 }  // namespace
 
-Mat34 LocalTransform(const ObjectSpec& spec, double seconds)
+Mat34 LocalTransform(const ObjectDef& def, double seconds)
 {
-    const Motion& mo = spec.motion;
-    Vec3 position = spec.position;
+    const Motion& mo = def.motion;
+    Vec3 position = def.position;
     if (mo.bobPeriod != 0)
         position.y += mo.bobHeight * std::sin(TurnAngle(seconds, mo.bobPeriod));
     if (mo.orbitRadius > 0) {
@@ -37,8 +37,8 @@ Mat34 LocalTransform(const ObjectSpec& spec, double seconds)
         position += Mat34::Rotate(mo.orbitAxis, angle).ApplyLinear(start);
     }
     double spinDegrees = std::fmod(double(mo.spinSpeed) * seconds, 360.0);
-    return Mat34::Translate(position) * Mat34::Rotate(spec.rotateAxis, Radians(spec.rotateDegrees)) *
-           Mat34::Rotate(mo.spinAxis, Radians(static_cast<float>(spinDegrees))) * Mat34::Scale(spec.scale);
+    return Mat34::Translate(position) * Mat34::Rotate(def.rotateAxis, Radians(def.rotateDegrees)) *
+           Mat34::Rotate(mo.spinAxis, Radians(static_cast<float>(spinDegrees))) * Mat34::Scale(def.scale);
 }
 
 }  // namespace orb

@@ -41,17 +41,17 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
     if (file.ambient && visited.size() == 1)
         ambient_ = *file.ambient;
     lights_.insert(lights_.end(), file.lights.begin(), file.lights.end());
-    for (const MeshSpec& spec : file.meshes) {
-        std::shared_ptr<const Mesh> mesh = spec.mesh;
+    for (const MeshDef& def : file.meshes) {
+        std::shared_ptr<const Mesh> mesh = def.mesh;
         if (!mesh) {
-            auto it = meshFiles_.find(LowerCase(spec.file));
+            auto it = meshFiles_.find(LowerCase(def.file));
             if (it != meshFiles_.end())
                 mesh = it->second;
         }
         if (mesh)
-            meshes_.emplace(spec.name, mesh);
+            meshes_.emplace(def.name, mesh);
     }
-    for (const ObjectSpec& obj : file.objects)
+    for (const ObjectDef& obj : file.objects)
         nodes_.push_back({&obj, nullptr, -1, false});
     for (const FileReference& ref : file.includes) {
         auto it = includes_.find(LowerCase(ref.name));
@@ -68,7 +68,7 @@ void Scene::Resolve()
     lights_.clear();
     // Settings come from the applet file itself; these stand in when it leaves them out.
     background_ = {{0.10f, 0.14f, 0.26f}, {0.01f, 0.01f, 0.04f}};
-    camera_ = CameraSpec();
+    camera_ = CameraDef();
     ambient_ = {0.18f, 0.18f, 0.22f};
     if (!applet_)
         return;
@@ -78,14 +78,14 @@ void Scene::Resolve()
         lights_.push_back({{-0.5f, 0.8f, 0.6f}, {1.0f, 0.97f, 0.9f}});
 
     for (SceneNode& node : nodes_) {
-        auto mesh = meshes_.find(node.spec->mesh);
+        auto mesh = meshes_.find(node.def->mesh);
         if (mesh != meshes_.end())
             node.mesh = mesh->second;
-        if (node.spec->parent.empty())
+        if (node.def->parent.empty())
             continue;
         node.parent = -2;  // named but not found
         for (size_t i = 0; i < nodes_.size(); ++i)
-            if (nodes_[i].spec->name == node.spec->parent) {
+            if (nodes_[i].def->name == node.def->parent) {
                 node.parent = static_cast<int>(i);
                 break;
             }
@@ -116,18 +116,18 @@ std::vector<Mat34> Scene::WorldTransforms(double seconds) const
 {
     std::vector<Mat34> world(nodes_.size());
     for (int i : order_) {
-        Mat34 local = LocalTransform(*nodes_[i].spec, seconds);
+        Mat34 local = LocalTransform(*nodes_[i].def, seconds);
         world[i] = nodes_[i].parent >= 0 ? world[nodes_[i].parent] * local : local;
     }
     return world;
 }
 
-const ObjectSpec* Scene::LinkOf(int node) const
+const ObjectDef* Scene::LinkOf(int node) const
 {
     for (size_t steps = 0; node >= 0 && node < static_cast<int>(nodes_.size()) && steps <= nodes_.size();
          ++steps) {
-        if (nodes_[node].spec->isLink)
-            return nodes_[node].spec;
+        if (nodes_[node].def->isLink)
+            return nodes_[node].def;
         node = nodes_[node].parent;
     }
     return nullptr;

@@ -10,7 +10,7 @@
 namespace orb {
 
 struct SceneNode {
-    const ObjectSpec* spec = nullptr;
+    const ObjectDef* def = nullptr;
     std::shared_ptr<const Mesh> mesh;  // none: not drawn (a pivot, or its mesh has not arrived)
     int parent = -1;
     bool placed = false;  // false while its parent is unknown or the parents form a cycle
@@ -30,15 +30,15 @@ public:
     int DrawableCount() const;
 
     const Background& GetBackground() const { return background_; }
-    const CameraSpec& Camera() const { return camera_; }
+    const CameraDef& Camera() const { return camera_; }
     const Vec3& Ambient() const { return ambient_; }
-    const std::vector<LightSpec>& Lights() const { return lights_; }
+    const std::vector<LightDef>& Lights() const { return lights_; }
 
     // World transform of every node at a time; unplaced nodes get the identity.
     std::vector<Mat34> WorldTransforms(double seconds) const;
 
     // The nearest link at or above a node, or none.
-    const ObjectSpec* LinkOf(int node) const;
+    const ObjectDef* LinkOf(int node) const;
 
 private:
     void Collect(const SceneFile& file, std::vector<const SceneFile*>& visited);
@@ -50,9 +50,9 @@ private:
     std::vector<SceneNode> nodes_;
     std::vector<int> order_;  // placed nodes, parents before children
     Background background_;
-    CameraSpec camera_;
+    CameraDef camera_;
     Vec3 ambient_;
-    std::vector<LightSpec> lights_;
+    std::vector<LightDef> lights_;
     std::map<std::string, std::shared_ptr<const Mesh>> meshes_;
 };
 

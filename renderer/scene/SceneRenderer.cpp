@@ -23,19 +23,19 @@ struct CameraFrame {
     }
 };
 
-CameraFrame MakeCamera(const CameraSpec& spec, const ViewAngles& view, int width, int height)
+CameraFrame MakeCamera(const CameraDef& def, const ViewAngles& view, int width, int height)
 {
-    Vec3 offset = spec.eye - spec.target;
+    Vec3 offset = def.eye - def.target;
     float distance = Length(offset);
     float yaw = std::atan2(offset.x, offset.z) + view.yaw;
     float pitch = std::asin(std::clamp(offset.y / distance, -1.0f, 1.0f)) + view.pitch;
     pitch = std::clamp(pitch, Radians(-85), Radians(85));
     CameraFrame cam;
     cam.back = {std::cos(pitch) * std::sin(yaw), std::sin(pitch), std::cos(pitch) * std::cos(yaw)};
-    cam.eye = spec.target + cam.back * distance;
+    cam.eye = def.target + cam.back * distance;
     cam.right = Normalize(Cross({0, 1, 0}, cam.back));
     cam.up = Cross(cam.back, cam.right);
-    cam.focal = (height * 0.5f) / std::tan(Radians(spec.fov) * 0.5f);
+    cam.focal = (height * 0.5f) / std::tan(Radians(def.fov) * 0.5f);
     cam.cx = width * 0.5f;
     cam.cy = height * 0.5f;
     return cam;
@@ -43,24 +43,24 @@ CameraFrame MakeCamera(const CameraSpec& spec, const ViewAngles& view, int width
 
 struct Lighting {
     Vec3 ambient;
-    std::vector<LightSpec> lights;  // directions normalised
+    std::vector<LightDef> lights;  // directions normalised
     Vec3 eye;
 
-    Vec3 Shade(const Vec3& position, const Vec3& normal, const ObjectSpec& spec) const
+    Vec3 Shade(const Vec3& position, const Vec3& normal, const ObjectDef& def) const
     {
-        if (spec.glow)
-            return spec.colour;
-        Vec3 colour = spec.colour * ambient;
+        if (def.glow)
+            return def.colour;
+        Vec3 colour = def.colour * ambient;
         Vec3 toEye = Normalize(eye - position);
-        for (const LightSpec& light : lights) {
+        for (const LightDef& light : lights) {
             float diffuse = Dot(normal, light.towards);
             if (diffuse <= 0)
                 continue;
-            colour += spec.colour * light.colour * diffuse;
-            if (spec.specular > 0) {
+            colour += def.colour * light.colour * diffuse;
+            if (def.specular > 0) {
                 float highlight = Dot(normal, Normalize(light.towards + toEye));
                 if (highlight > 0)
-                    colour += light.colour * (spec.specular * std::pow(highlight, spec.shininess));
+                    colour += light.colour * (def.specular * std::pow(highlight, def.shininess));
             }
         }
         return colour;
@@ -105,7 +105,7 @@ void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
               const Lighting& lighting, FrameBuffer& frame)
 {
     const Mesh& mesh = *node.mesh;
-    const ObjectSpec& spec = *node.spec;
+    const ObjectDef& def = *node.def;
     Mat34 normalMatrix = world.NormalMatrix();
     std::vector<Vec3> worldPos(mesh.positions.size()), camPos(mesh.positions.size());
     for (size_t i = 0; i < mesh.positions.size(); ++i) {
@@ -113,11 +113,11 @@ void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
         camPos[i] = cam.ToCamera(worldPos[i]);
     }
     std::vector<Vec3> vertexColour;
-    if (spec.smooth) {
+    if (def.smooth) {
         vertexColour.resize(mesh.positions.size());
         for (size_t i = 0; i < mesh.positions.size(); ++i) {
             Vec3 n = i < mesh.normals.size() ? Normalize(normalMatrix.ApplyLinear(mesh.normals[i])) : Vec3();
-            vertexColour[i] = lighting.Shade(worldPos[i], n, spec);
+            vertexColour[i] = lighting.Shade(worldPos[i], n, def);
         }
     }
     for (const auto& tri : mesh.triangles) {
@@ -126,12 +126,12 @@ void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
         if (Dot(Cross(p1 - p0, p2 - p0), p0) >= 0)
             continue;
         ClipVertex corners[3];
-        if (spec.smooth) {
+        if (def.smooth) {
             for (int k = 0; k < 3; ++k)
                 corners[k] = {camPos[tri[k]], vertexColour[tri[k]]};
         } else {
             const Vec3 &w0 = worldPos[tri[0]], &w1 = worldPos[tri[1]], &w2 = worldPos[tri[2]];
-            Vec3 c = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), spec);
+            Vec3 c = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), def);
             for (int k = 0; k < 3; ++k)
                 corners[k] = {camPos[tri[k]], c};
         }
@@ -157,7 +157,7 @@ void RenderScene(const Scene& scene, double seconds, const ViewAngles& view, Fra
         return;
     CameraFrame cam = MakeCamera(scene.Camera(), view, frame.Width(), frame.Height());
     Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
-    for (LightSpec& light : lighting.lights)
+    for (LightDef& light : lighting.lights)
         light.towards = Normalize(light.towards);
     std::vector<Mat34> world = scene.WorldTransforms(seconds);
     const auto& nodes = scene.Nodes();

@@ -68,7 +68,7 @@ void SceneSession::RequestReferences(const SceneFile& file)
 {
     for (const FileReference& ref : file.includes)
         Request(ref.name, Kind::Include);
-    for (const MeshSpec& mesh : file.meshes)
+    for (const MeshDef& mesh : file.meshes)
         if (!mesh.file.empty())
             Request(mesh.file, Kind::MeshFile);
 }
@@ -149,7 +149,7 @@ void SceneSession::RenderFrame()
     RenderScene(scene_, time_, view_, frame_);
 }
 
-const ObjectSpec* SceneSession::LinkAt(int x, int y) const
+const ObjectDef* SceneSession::LinkAt(int x, int y) const
 {
     return scene_.LinkOf(frame_.IdAt(x, y));
 }
@@ -165,7 +165,7 @@ void SceneSession::PointerMoved(int x, int y)
         }
         return;
     }
-    const ObjectSpec* link = LinkAt(x, y);
+    const ObjectDef* link = LinkAt(x, y);
     std::string url = link ? link->linkUrl : std::string();
     if (url != hoverUrl_) {
         hoverUrl_ = url;
@@ -189,7 +189,7 @@ void SceneSession::PointerReleased(int x, int y)
     pressed_ = false;
     if (dragging_)
         return;
-    if (const ObjectSpec* link = LinkAt(x, y))
+    if (const ObjectDef* link = LinkAt(x, y))
         output_.Navigate(link->linkTarget, link->linkUrl);
 }
 

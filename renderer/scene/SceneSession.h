@@ -59,7 +59,7 @@ private:
     void NoteErrors(const std::string& name, const std::vector<ParseError>& errors);
     void Loaded();
     void UpdateStatus();
-    const ObjectSpec* LinkAt(int x, int y) const;
+    const ObjectDef* LinkAt(int x, int y) const;
 
     SessionOutput& output_;
     Scene scene_;

@@ -13,7 +13,7 @@ namespace orb {
 std::vector<FileReference> SceneFile::References() const
 {
     std::vector<FileReference> refs = includes;
-    for (const MeshSpec& m : meshes)
+    for (const MeshDef& m : meshes)
         if (!m.file.empty())
             refs.push_back({m.file, m.line});
     return refs;
@@ -309,7 +309,7 @@ private:
             st.Finish();
             file_.background = bg;
         } else if (EqualsIgnoringCase(kw, "camera")) {
-            CameraSpec cam;
+            CameraDef cam;
             cam.eye = st.Vector("eye coordinate");
             if (st.TryWord("target"))
                 cam.target = st.Vector("target coordinate");
@@ -327,7 +327,7 @@ private:
             st.Finish();
             file_.ambient = c;
         } else if (EqualsIgnoringCase(kw, "light")) {
-            LightSpec light;
+            LightDef light;
             light.towards = st.Axis();
             light.colour = st.AtEnd() ? Vec3(1, 1, 1) : st.Colour();
             st.Finish();
@@ -343,13 +343,13 @@ private:
         } else if (EqualsIgnoringCase(kw, "object")) {
             if (file_.objects.size() >= kMaxObjects)
                 throw SyntaxError("too many objects");
-            ObjectSpec obj;
+            ObjectDef obj;
             obj.name = st.Name("object name");
             if (!st.AtEnd())
                 obj.mesh = st.Name("mesh name");
             st.Finish();
             obj.line = line;
-            object_ = std::make_unique<ObjectSpec>(std::move(obj));
+            object_ = std::make_unique<ObjectDef>(std::move(obj));
         } else {
             throw SyntaxError("unknown statement '" + kw + "'");
         }
@@ -359,15 +359,15 @@ private:
     {
         if (file_.meshes.size() >= kMaxMeshes)
             throw SyntaxError("too many meshes");
-        MeshSpec spec;
-        spec.name = st.Name("mesh name");
-        spec.line = line;
-        for (const MeshSpec& m : file_.meshes)
-            if (m.name == spec.name)
-                throw SyntaxError("mesh '" + spec.name + "' is already defined");
+        MeshDef def;
+        def.name = st.Name("mesh name");
+        def.line = line;
+        for (const MeshDef& m : file_.meshes)
+            if (m.name == def.name)
+                throw SyntaxError("mesh '" + def.name + "' is already defined");
         if (st.AtEnd()) {
             // Inline vertex and face lists follow until "end".
-            meshSpec_ = std::move(spec);
+            meshDef_ = std::move(def);
             mesh_ = std::make_unique<Mesh>();
             return;
         }
@@ -376,15 +376,15 @@ private:
             size.x = st.Positive("width");
             size.y = st.AtEnd() ? size.x : st.Positive("height");
             size.z = st.AtEnd() ? size.x : st.Positive("depth");
-            spec.mesh = std::make_shared<Mesh>(Mesh::Box(size));
+            def.mesh = std::make_shared<Mesh>(Mesh::Box(size));
         } else if (st.TryWord("sphere")) {
             float radius = st.Positive("radius");
             int detail = st.TryWord("detail") ? st.Integer("detail", 0, 5) : 2;
-            spec.mesh = std::make_shared<Mesh>(Mesh::Sphere(radius, detail));
+            def.mesh = std::make_shared<Mesh>(Mesh::Sphere(radius, detail));
         } else if (st.TryWord("cylinder")) {
             float radius = st.Positive("radius"), height = st.Positive("height");
             int segments = st.TryWord("segments") ? st.Integer("segments", 3, 256) : 24;
-            spec.mesh = std::make_shared<Mesh>(Mesh::Cylinder(radius, height, segments));
+            def.mesh = std::make_shared<Mesh>(Mesh::Cylinder(radius, height, segments));
         } else if (st.TryWord("torus")) {
             float major = st.Positive("radius"), minor = st.Positive("tube radius");
             int segments = 32, sides = 12;
@@ -392,19 +392,19 @@ private:
                 segments = st.Integer("segments", 3, 256);
                 sides = st.Integer("sides", 3, 128);
             }
-            spec.mesh = std::make_shared<Mesh>(Mesh::Torus(major, minor, segments, sides));
+            def.mesh = std::make_shared<Mesh>(Mesh::Torus(major, minor, segments, sides));
         } else if (st.TryWord("file")) {
-            spec.file = st.Quoted("file name");
-            if (spec.file.empty())
+            def.file = st.Quoted("file name");
+            if (def.file.empty())
                 throw SyntaxError("file name must not be empty");
         } else {
-            throw SyntaxError("unknown mesh shape in mesh '" + spec.name + "'");
+            throw SyntaxError("unknown mesh shape in mesh '" + def.name + "'");
         }
         st.Finish();
-        file_.meshes.push_back(std::move(spec));
+        file_.meshes.push_back(std::move(def));
     }
 
-    void ObjectProperty(Statement& st, ObjectSpec& obj)
+    void ObjectProperty(Statement& st, ObjectDef& obj)
     {
         const std::string& kw = st.Keyword();
         Motion& mo = obj.motion;
@@ -483,13 +483,13 @@ private:
         }
         if (mesh_) {
             if (atEndOfFile)
-                file_.errors.push_back({meshSpec_.line, "mesh '" + meshSpec_.name + "' has no 'end'"});
+                file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no 'end'"});
             if (mesh_->triangles.empty()) {
-                file_.errors.push_back({meshSpec_.line, "mesh '" + meshSpec_.name + "' has no faces"});
+                file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no faces"});
             } else {
                 mesh_->ComputeNormals();
-                meshSpec_.mesh = std::move(mesh_);
-                file_.meshes.push_back(std::move(meshSpec_));
+                meshDef_.mesh = std::move(mesh_);
+                file_.meshes.push_back(std::move(meshDef_));
             }
             mesh_.reset();
         }
@@ -497,9 +497,9 @@ private:
 
     SceneFile file_;
     bool seenHeader_ = false;
-    std::unique_ptr<ObjectSpec> object_;
+    std::unique_ptr<ObjectDef> object_;
     std::unique_ptr<Mesh> mesh_;
-    MeshSpec meshSpec_;
+    MeshDef meshDef_;
 };
 
 }  // namespace

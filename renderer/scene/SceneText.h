@@ -27,18 +27,18 @@ struct Background {
     Vec3 bottom;
 };
 
-struct CameraSpec {
+struct CameraDef {
     Vec3 eye{0, 0, 6};
     Vec3 target{0, 0, 0};
     float fov = 45;  // vertical, in degrees
 };
 
-struct LightSpec {
+struct LightDef {
     Vec3 towards;  // direction from the scene to the light
     Vec3 colour;
 };
 
-struct MeshSpec {
+struct MeshDef {
     std::string name;
     std::shared_ptr<const Mesh> mesh;  // none when the data lives in file
     std::string file;
@@ -56,7 +56,7 @@ struct Motion {
     float bobPeriod = 0;
 };
 
-struct ObjectSpec {
+struct ObjectDef {
     std::string name;
     std::string mesh;    // empty: a pivot that only carries its children
     std::string parent;  // empty: placed in the world
@@ -79,11 +79,11 @@ struct ObjectSpec {
 // One parsed scene file: the applet itself or a file it includes.
 struct SceneFile {
     std::optional<Background> background;
-    std::optional<CameraSpec> camera;
+    std::optional<CameraDef> camera;
     std::optional<Vec3> ambient;
-    std::vector<LightSpec> lights;
-    std::vector<MeshSpec> meshes;
-    std::vector<ObjectSpec> objects;
+    std::vector<LightDef> lights;
+    std::vector<MeshDef> meshes;
+    std::vector<ObjectDef> objects;
     std::vector<FileReference> includes;
     std::vector<ParseError> errors;
 

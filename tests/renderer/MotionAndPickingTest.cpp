@@ -30,7 +30,7 @@ void ExpectNear(const Vec3& actual, const Vec3& expected)
 int NodeIndex(const Scene& scene, const std::string& name)
 {
     for (size_t i = 0; i < scene.Nodes().size(); ++i)
-        if (scene.Nodes()[i].spec->name == name)
+        if (scene.Nodes()[i].def->name == name)
             return static_cast<int>(i);
     return -1;
 }
@@ -39,14 +39,14 @@ int NodeIndex(const Scene& scene, const std::string& name)
 
 TEST(Motion, SpinOrbitAndBobFollowTheClock)
 {
-    ObjectSpec spin;
+    ObjectDef spin;
     spin.motion.spinSpeed = 90;
     ExpectNear(LocalTransform(spin, 0).Apply({1, 0, 0}), {1, 0, 0});
     ExpectNear(LocalTransform(spin, 1).Apply({1, 0, 0}), {0, 0, -1});  // right-handed about +Y
     ExpectNear(LocalTransform(spin, 4).Apply({1, 0, 0}), {1, 0, 0});
     ExpectNear(LocalTransform(spin, 4000001).Apply({1, 0, 0}), {0, 0, -1});  // long runs stay exact
 
-    ObjectSpec orbit;
+    ObjectDef orbit;
     orbit.position = {0, 1, 0};
     orbit.motion.orbitRadius = 2;
     orbit.motion.orbitPeriod = 4;
@@ -56,13 +56,13 @@ TEST(Motion, SpinOrbitAndBobFollowTheClock)
     orbit.motion.orbitPhase = 90;
     ExpectNear(LocalTransform(orbit, 0).Apply({}), {0, 1, -2});
 
-    ObjectSpec bob;
+    ObjectDef bob;
     bob.motion.bobHeight = 0.5f;
     bob.motion.bobPeriod = 2;
     ExpectNear(LocalTransform(bob, 0.5).Apply({}), {0, 0.5f, 0});
     ExpectNear(LocalTransform(bob, 1.5).Apply({}), {0, -0.5f, 0});
 
-    ObjectSpec still;
+    ObjectDef still;
     still.motion.orbitRadius = 1;  // period 0: no movement
     ExpectNear(LocalTransform(still, 0).Apply({}), LocalTransform(still, 3).Apply({}));
 }
@@ -88,7 +88,7 @@ TEST(Motion, UnknownParentsAndCyclesLeaveObjectsOut)
                             "object fine b\nend\n");
     EXPECT_EQ(scene.DrawableCount(), 1);
     for (const SceneNode& node : scene.Nodes())
-        EXPECT_EQ(node.placed, node.spec->name == "fine") << node.spec->name;
+        EXPECT_EQ(node.placed, node.def->name == "fine") << node.def->name;
     FrameBuffer frame;
     frame.Resize(64, 48);
     RenderScene(scene, 0, {}, frame);  // must not hang or touch the unplaced nodes

@@ -74,7 +74,7 @@ TEST(SceneText, ReadsEveryStatementOfAWellFormedScene)
     EXPECT_NEAR(file.meshes[5].mesh->normals[0].z, 1, 1e-6);
 
     ASSERT_EQ(file.objects.size(), 2u);
-    const ObjectSpec& p = file.objects[0];
+    const ObjectDef& p = file.objects[0];
     EXPECT_EQ(p.name, "planet");
     EXPECT_EQ(p.mesh, "ball");
     EXPECT_EQ(p.line, 21);
@@ -249,7 +249,7 @@ TEST(SceneText, SurvivesGarbageAndDamagedFiles)
             EXPECT_GE(err.line, 1);
             EXPECT_FALSE(err.message.empty());
         }
-        for (const MeshSpec& m : file.meshes) {
+        for (const MeshDef& m : file.meshes) {
             if (!m.mesh)
                 continue;
             for (const auto& tri : m.mesh->triangles)
