@@ -1,0 +1,25 @@
+#pragma once
+
+#include <windows.h>
+
+namespace orb {
+
+// A plain top-level window for running an applet without a browser. Closing it destroys it; the
+// owner notices through IsWindow.
+class OwnWindow {
+public:
+    OwnWindow(int clientWidth, int clientHeight);
+    ~OwnWindow();
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Dispatches every queued message of this thread.
+void PumpMessages();
+
+}  // namespace orb

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Math3.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace orb {
+
+// What one frame leaves behind: colours as 0x00RRGGBB words (the layout of a 32-bit top-down DIB),
+// inverse depth (larger is nearer, 0 is the far background) and, per pixel, the index of the
+// scene object drawn there, or -1, for picking.
+class FrameBuffer {
+public:
+    static constexpr int kMaxSide = 4096;
+
+    // Sizes are clamped to 0..kMaxSide; contents are undefined until the next clear.
+    void Resize(int width, int height);
+    void ClearDepthAndIds();
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+
+    uint32_t* Pixels() { return colour_.data(); }
+    const uint32_t* Pixels() const { return colour_.data(); }
+    uint32_t PixelAt(int x, int y) const { return Contains(x, y) ? colour_[Index(x, y)] : 0; }
+    int IdAt(int x, int y) const { return Contains(x, y) ? ids_[Index(x, y)] : -1; }
+    float DepthAt(int x, int y) const { return Contains(x, y) ? depth_[Index(x, y)] : 0; }
+
+    // Raw rows for the rasteriser.
+    uint32_t* ColourRow(int y) { return colour_.data() + static_cast<size_t>(y) * width_; }
+    float* DepthRow(int y) { return depth_.data() + static_cast<size_t>(y) * width_; }
+    int* IdRow(int y) { return ids_.data() + static_cast<size_t>(y) * width_; }
+
+private:
+    size_t Index(int x, int y) const { return static_cast<size_t>(y) * width_ + x; }
+
+    int width_ = 0, height_ = 0;
+    std::vector<uint32_t> colour_;
+    std::vector<float> depth_;
+    std::vector<int> ids_;
+};
+
+uint32_t PackColour(const Vec3& c);
+Vec3 UnpackColour(uint32_t packed);
+
+}  // namespace orb

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "SceneText.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orb {
+
+struct SceneNode {
+    const ObjectDef* def = nullptr;
+    std::shared_ptr<const Mesh> mesh;  // none: not drawn (a pivot, or its mesh has not arrived)
+    int parent = -1;
+    bool placed = false;  // false while its parent is unknown or the parents form a cycle
+};
+
+// The applet's scene assembled from its file and whatever included files and mesh files have
+// arrived so far; Resolve rebuilds the node list after each arrival.
+class Scene {
+public:
+    void SetApplet(SceneFile file);
+    void AddInclude(const std::string& name, SceneFile file);
+    void AddMeshFile(const std::string& name, std::shared_ptr<const Mesh> mesh);
+    void Resolve();
+
+    bool HasApplet() const { return applet_ != nullptr; }
+    const std::vector<SceneNode>& Nodes() const { return nodes_; }
+    int DrawableCount() const;
+
+    const Background& GetBackground() const { return background_; }
+    const CameraDef& Camera() const { return camera_; }
+    const Vec3& Ambient() const { return ambient_; }
+    const std::vector<LightDef>& Lights() const { return lights_; }
+
+    // World transform of every node at a time; unplaced nodes get the identity.
+    std::vector<Mat34> WorldTransforms(double seconds) const;
+
+    // The nearest link at or above a node, or none.
+    const ObjectDef* LinkOf(int node) const;
+
+private:
+    void Collect(const SceneFile& file, std::vector<const SceneFile*>& visited);
+
+    std::unique_ptr<SceneFile> applet_;
+    std::map<std::string, SceneFile> includes_;  // keyed by lower-case name
+    std::map<std::string, std::shared_ptr<const Mesh>> meshFiles_;
+
+    std::vector<SceneNode> nodes_;
+    std::vector<int> order_;  // placed nodes, parents before children
+    Background background_;
+    CameraDef camera_;
+    Vec3 ambient_;
+    std::vector<LightDef> lights_;
+    std::map<std::string, std::shared_ptr<const Mesh>> meshes_;
+};
+
+std::string LowerCase(std::string text);
+
+}  // namespace orb

@@ -1,0 +1,169 @@
+#include "SceneRenderer.h"
+
+#include "Rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orb {
+
+namespace {
+
+constexpr float kNear = 0.05f;
+
+struct CameraFrame {
+    Vec3 eye, right, up, back;  // back points from the target towards the eye
+    float focal = 1;            // pixels per unit at distance 1
+    float cx = 0, cy = 0;
+
+    Vec3 ToCamera(const Vec3& p) const
+    {
+        Vec3 d = p - eye;
+        return {Dot(d, right), Dot(d, up), Dot(d, back)};
+    }
+};
+
+CameraFrame MakeCamera(const CameraDef& def, const ViewAngles& view, int width, int height)
+{
+    Vec3 offset = def.eye - def.target;
+    float distance = Length(offset);
+    float yaw = std::atan2(offset.x, offset.z) + view.yaw;
+    float pitch = std::asin(std::clamp(offset.y / distance, -1.0f, 1.0f)) + view.pitch;
+    pitch = std::clamp(pitch, Radians(-85), Radians(85));
+    CameraFrame cam;
+    cam.back = {std::cos(pitch) * std::sin(yaw), std::sin(pitch), std::cos(pitch) * std::cos(yaw)};
+    cam.eye = def.target + cam.back * distance;
+    cam.right = Normalize(Cross({0, 1, 0}, cam.back));
+    cam.up = Cross(cam.back, cam.right);
+    cam.focal = (height * 0.5f) / std::tan(Radians(def.fov) * 0.5f);
+    cam.cx = width * 0.5f;
+    cam.cy = height * 0.5f;
+    return cam;
+}
+
+struct Lighting {
+    Vec3 ambient;
+    std::vector<LightDef> lights;  // directions normalised
+    Vec3 eye;
+
+    Vec3 Shade(const Vec3& position, const Vec3& normal, const ObjectDef& def) const
+    {
+        if (def.glow)
+            return def.colour;
+        Vec3 colour = def.colour * ambient;
+        Vec3 toEye = Normalize(eye - position);
+        for (const LightDef& light : lights) {
+            float diffuse = Dot(normal, light.towards);
+            if (diffuse <= 0)
+                continue;
+            colour += def.colour * light.colour * diffuse;
+            if (def.specular > 0) {
+                float highlight = Dot(normal, Normalize(light.towards + toEye));
+                if (highlight > 0)
+                    colour += light.colour * (def.specular * std::pow(highlight, def.shininess));
+            }
+        }
+        return colour;
+    }
+};
+
+struct ClipVertex {
+    Vec3 position;  // camera space, looking down -z
+    Vec3 colour;
+};
+
+// Cuts a triangle at the near plane; returns the number of polygon corners left (0, 3 or 4).
+int ClipNear(const ClipVertex in[3], ClipVertex out[4])
+{
+    int n = 0;
+    for (int i = 0; i < 3; ++i) {
+        const ClipVertex& a = in[i];
+        const ClipVertex& b = in[(i + 1) % 3];
+        bool aIn = a.position.z <= -kNear, bIn = b.position.z <= -kNear;
+        if (aIn)
+            out[n++] = a;
+        if (aIn != bIn) {
+            float t = (-kNear - a.position.z) / (b.position.z - a.position.z);
+            out[n++] = {Lerp(a.position, b.position, t), Lerp(a.colour, b.colour, t)};
+        }
+    }
+    return n;
+}
+
+ScreenVertex Project(const CameraFrame& cam, const ClipVertex& v)
+{
+    float depth = -v.position.z;
+    ScreenVertex s;
+    s.x = cam.cx + cam.focal * v.position.x / depth;
+    s.y = cam.cy - cam.focal * v.position.y / depth;
+    s.w = 1.0f / depth;
+    s.colour = v.colour;
+    return s;
+}
+
+void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam,
+              const Lighting& lighting, FrameBuffer& frame)
+{
+    const Mesh& mesh = *node.mesh;
+    const ObjectDef& def = *node.def;
+    Mat34 normalMatrix = world.NormalMatrix();
+    std::vector<Vec3> worldPos(mesh.positions.size()), camPos(mesh.positions.size());
+    for (size_t i = 0; i < mesh.positions.size(); ++i) {
+        worldPos[i] = world.Apply(mesh.positions[i]);
+        camPos[i] = cam.ToCamera(worldPos[i]);
+    }
+    std::vector<Vec3> vertexColour;
+    if (def.smooth) {
+        vertexColour.resize(mesh.positions.size());
+        for (size_t i = 0; i < mesh.positions.size(); ++i) {
+            Vec3 n = i < mesh.normals.size() ? Normalize(normalMatrix.ApplyLinear(mesh.normals[i])) : Vec3();
+            vertexColour[i] = lighting.Shade(worldPos[i], n, def);
+        }
+    }
+    for (const auto& tri : mesh.triangles) {
+        const Vec3 &p0 = camPos[tri[0]], &p1 = camPos[tri[1]], &p2 = camPos[tri[2]];
+        // The camera sits at the origin of camera space: a face turned away from it is hidden.
+        if (Dot(Cross(p1 - p0, p2 - p0), p0) >= 0)
+            continue;
+        ClipVertex corners[3];
+        if (def.smooth) {
+            for (int k = 0; k < 3; ++k)
+                corners[k] = {camPos[tri[k]], vertexColour[tri[k]]};
+        } else {
+            const Vec3 &w0 = worldPos[tri[0]], &w1 = worldPos[tri[1]], &w2 = worldPos[tri[2]];
+            Vec3 c = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), def);
+            for (int k = 0; k < 3; ++k)
+                corners[k] = {camPos[tri[k]], c};
+        }
+        ClipVertex polygon[4];
+        int n = ClipNear(corners, polygon);
+        if (n < 3)
+            continue;
+        ScreenVertex s[4];
+        for (int k = 0; k < n; ++k)
+            s[k] = Project(cam, polygon[k]);
+        FillTriangle(frame, s[0], s[1], s[2], id);
+        if (n == 4)
+            FillTriangle(frame, s[0], s[2], s[3], id);
+    }
+}
+
+}  // namespace
+
+void RenderScene(const Scene& scene, double seconds, const ViewAngles& view, FrameBuffer& frame)
+{
+    FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
+    if (frame.Width() == 0 || frame.Height() == 0)
+        return;
+    CameraFrame cam = MakeCamera(scene.Camera(), view, frame.Width(), frame.Height());
+    Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
+    for (LightDef& light : lighting.lights)
+        light.towards = Normalize(light.towards);
+    std::vector<Mat34> world = scene.WorldTransforms(seconds);
+    const auto& nodes = scene.Nodes();
+    for (size_t i = 0; i < nodes.size(); ++i)
+        if (nodes[i].placed && nodes[i].mesh)
+            DrawNode(nodes[i], world[i], static_cast<int>(i), cam, lighting, frame);
+}
+
+}  // namespace orb

@@ -1,0 +1,221 @@
+#include "SceneSession.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+namespace orb {
+
+namespace {
+
+constexpr int kClickSlop = 4;          // pixels a press may move and still count as a click
+constexpr float kTurnPerPixel = 0.01f;  // radians
+
+bool ReadWholeFile(const std::string& path, size_t limit, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<unsigned long long>(size) > limit)
+        return false;
+    in.seekg(0, std::ios::beg);
+    out.resize(static_cast<size_t>(size));
+    return static_cast<bool>(in.read(&out[0], size)) || size == 0;
+}
+
+// The last part of a name or URL, for messages.
+std::string DisplayName(const std::string& name)
+{
+    std::string s = name.substr(0, name.find_first_of("?#"));
+    size_t slash = s.find_last_of("/\\");
+    s = slash == std::string::npos ? s : s.substr(slash + 1);
+    return s.empty() ? name : s;
+}
+
+std::string Plural(int n, const char* word)
+{
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+SceneSession::SceneSession(SessionOutput& output) : output_(output) {}
+
+void SceneSession::Start(const std::string& appletName)
+{
+    appletName_ = appletName;
+    Request(appletName, Kind::Applet);
+    UpdateStatus();
+}
+
+void SceneSession::Request(const std::string& name, Kind kind)
+{
+    if (!requested_.insert(LowerCase(name)).second)
+        return;
+    if (kind != Kind::Applet && static_cast<int>(requested_.size()) > kMaxResources + 1) {
+        ++missing_;
+        return;
+    }
+    // A session never asks for more than kMaxResources + 1 files, so ids need no reuse.
+    int id = nextId_++;
+    pending_[id] = {name, kind};
+    output_.RequestResource(id, name);
+}
+
+void SceneSession::RequestReferences(const SceneFile& file)
+{
+    for (const FileReference& ref : file.includes)
+        Request(ref.name, Kind::Include);
+    for (const MeshDef& mesh : file.meshes)
+        if (!mesh.file.empty())
+            Request(mesh.file, Kind::MeshFile);
+}
+
+void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseError>& errors)
+{
+    if (errors.empty())
+        return;
+    if (errorCount_ == 0)
+        firstError_ = DisplayName(name) + " line " + std::to_string(errors[0].line) + ": " + errors[0].message;
+    errorCount_ += static_cast<int>(errors.size());
+}
+
+void SceneSession::ResourceArrived(int id, const std::string& localPath)
+{
+    auto it = pending_.find(id);
+    if (it == pending_.end())
+        return;
+    Pending request = it->second;
+    pending_.erase(it);
+    std::string text;
+    if (!ReadWholeFile(localPath, kMaxFileBytes, text)) {
+        ++missing_;
+        appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
+        UpdateStatus();
+        return;
+    }
+    if (request.kind == Kind::MeshFile) {
+        MeshFile parsed = ParseMeshText(text);
+        NoteErrors(request.name, parsed.errors);
+        if (parsed.mesh.triangles.empty())
+            ++missing_;
+        else
+            scene_.AddMeshFile(request.name, std::make_shared<Mesh>(std::move(parsed.mesh)));
+    } else {
+        SceneFile parsed = ParseSceneText(text);
+        NoteErrors(request.name, parsed.errors);
+        RequestReferences(parsed);
+        if (request.kind == Kind::Applet)
+            scene_.SetApplet(std::move(parsed));
+        else
+            scene_.AddInclude(request.name, std::move(parsed));
+    }
+    Loaded();
+}
+
+void SceneSession::ResourceFailed(int id)
+{
+    auto it = pending_.find(id);
+    if (it == pending_.end())
+        return;
+    appletFailed_ = appletFailed_ || it->second.kind == Kind::Applet;
+    pending_.erase(it);
+    ++missing_;
+    UpdateStatus();
+}
+
+void SceneSession::Loaded()
+{
+    scene_.Resolve();
+    UpdateStatus();
+}
+
+void SceneSession::AdvanceTime(double seconds)
+{
+    if (seconds > 0)
+        time_ += seconds;
+}
+
+void SceneSession::Resize(int width, int height)
+{
+    if (width != frame_.Width() || height != frame_.Height())
+        frame_.Resize(width, height);
+}
+
+void SceneSession::RenderFrame()
+{
+    RenderScene(scene_, time_, view_, frame_);
+}
+
+const ObjectDef* SceneSession::LinkAt(int x, int y) const
+{
+    return scene_.LinkOf(frame_.IdAt(x, y));
+}
+
+void SceneSession::PointerMoved(int x, int y)
+{
+    if (pressed_) {
+        if (std::abs(x - pressX_) > kClickSlop || std::abs(y - pressY_) > kClickSlop)
+            dragging_ = true;
+        if (dragging_) {
+            view_.yaw = pressView_.yaw - (x - pressX_) * kTurnPerPixel;
+            view_.pitch = std::clamp(pressView_.pitch + (y - pressY_) * kTurnPerPixel, -1.4f, 1.4f);
+        }
+        return;
+    }
+    const ObjectDef* link = LinkAt(x, y);
+    std::string url = link ? link->linkUrl : std::string();
+    if (url != hoverUrl_) {
+        hoverUrl_ = url;
+        UpdateStatus();
+    }
+}
+
+void SceneSession::PointerPressed(int x, int y)
+{
+    pressed_ = true;
+    dragging_ = false;
+    pressX_ = x;
+    pressY_ = y;
+    pressView_ = view_;
+}
+
+void SceneSession::PointerReleased(int x, int y)
+{
+    if (!pressed_)
+        return;
+    pressed_ = false;
+    if (dragging_)
+        return;
+    if (const ObjectDef* link = LinkAt(x, y))
+        output_.Navigate(link->linkTarget, link->linkUrl);
+}
+
+void SceneSession::UpdateStatus()
+{
+    std::string name = DisplayName(appletName_);
+    std::string text;
+    if (!hoverUrl_.empty()) {
+        text = hoverUrl_;
+    } else if (appletFailed_) {
+        text = "Orbolanth: could not load " + name;
+    } else if (!scene_.HasApplet()) {
+        text = "Orbolanth: loading " + name + "...";
+    } else {
+        text = "Orbolanth: " + name + " - " + Plural(scene_.DrawableCount(), "object");
+        if (!pending_.empty())
+            text += ", loading " + Plural(static_cast<int>(pending_.size()), "file");
+        if (missing_ > 0)
+            text += ", " + Plural(missing_, "file") + " missing";
+        if (errorCount_ > 0)
+            text += ", " + Plural(errorCount_, "error") + " (" + firstError_ + ")";
+    }
+    if (text != status_) {
+        status_ = text;
+        output_.ShowStatus(status_);
+    }
+}
+
+}  // namespace orb

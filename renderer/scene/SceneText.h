@@ -1,0 +1,103 @@
+#pragma once
+
+#include "Mesh.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orb {
+
+// The text formats of applets and the files they name; FORMAT.md describes them.
+
+struct ParseError {
+    int line = 0;
+    std::string message;
+};
+
+// A name that a file refers to, to be fetched as a resource.
+struct FileReference {
+    std::string name;
+    int line = 0;
+};
+
+struct Background {
+    Vec3 top;
+    Vec3 bottom;
+};
+
+struct CameraDef {
+    Vec3 eye{0, 0, 6};
+    Vec3 target{0, 0, 0};
+    float fov = 45;  // vertical, in degrees
+};
+
+struct LightDef {
+    Vec3 towards;  // direction from the scene to the light
+    Vec3 colour;
+};
+
+struct MeshDef {
+    std::string name;
+    std::shared_ptr<const Mesh> mesh;  // none when the data lives in file
+    std::string file;
+    int line = 0;
+};
+
+struct Motion {
+    Vec3 spinAxis{0, 1, 0};
+    float spinSpeed = 0;  // degrees per second
+    float orbitRadius = 0;
+    float orbitPeriod = 0;  // seconds per turn; 0 keeps the object still
+    float orbitPhase = 0;   // degrees
+    Vec3 orbitAxis{0, 1, 0};
+    float bobHeight = 0;
+    float bobPeriod = 0;
+};
+
+struct ObjectDef {
+    std::string name;
+    std::string mesh;    // empty: a pivot that only carries its children
+    std::string parent;  // empty: placed in the world
+    Vec3 colour{0.8f, 0.8f, 0.8f};
+    bool smooth = true;
+    bool glow = false;  // shown in its own colour, unlit
+    float specular = 0.3f;
+    float shininess = 24;
+    Vec3 position;
+    Vec3 rotateAxis{0, 1, 0};
+    float rotateDegrees = 0;
+    Vec3 scale{1, 1, 1};
+    Motion motion;
+    bool isLink = false;
+    std::string linkTarget;
+    std::string linkUrl;
+    int line = 0;
+};
+
+// One parsed scene file: the applet itself or a file it includes.
+struct SceneFile {
+    std::optional<Background> background;
+    std::optional<CameraDef> camera;
+    std::optional<Vec3> ambient;
+    std::vector<LightDef> lights;
+    std::vector<MeshDef> meshes;
+    std::vector<ObjectDef> objects;
+    std::vector<FileReference> includes;
+    std::vector<ParseError> errors;
+
+    // Every file this one names: includes, then mesh files.
+    std::vector<FileReference> References() const;
+};
+
+struct MeshFile {
+    Mesh mesh;
+    std::vector<ParseError> errors;
+};
+
+// Malformed statements are skipped and reported with their line; the rest of the file still counts.
+SceneFile ParseSceneText(const std::string& text);
+MeshFile ParseMeshText(const std::string& text);
+
+}  // namespace orb

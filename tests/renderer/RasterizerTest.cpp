@@ -1,0 +1,176 @@
+#include "Rasterizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+using namespace orb;
+
+namespace {
+
+ScreenVertex V(float x, float y, float w = 1, Vec3 colour = {1, 1, 1})
+{
+    ScreenVertex v;
+    v.x = x;
+    v.y = y;
+    v.w = w;
+    v.colour = colour;
+    return v;
+}
+
+FrameBuffer Blank(int w, int h)
+{
+    FrameBuffer frame;
+    frame.Resize(w, h);
+    FillBackground(frame, {0, 0, 0}, {0, 0, 0});
+    return frame;
+}
+
+int CountId(const FrameBuffer& frame, int id)
+{
+    int n = 0;
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x)
+            n += frame.IdAt(x, y) == id;
+    return n;
+}
+
+// Whether a point lies strictly inside a triangle, by the signs of three cross products.
+bool StrictlyInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, double x, double y)
+{
+    auto side = [&](const ScreenVertex& p, const ScreenVertex& q) {
+        return (q.x - p.x) * (y - p.y) - (q.y - p.y) * (x - p.x);
+    };
+    double s0 = side(a, b), s1 = side(b, c), s2 = side(c, a);
+    return (s0 > 0 && s1 > 0 && s2 > 0) || (s0 < 0 && s1 < 0 && s2 < 0);
+}
+
+}  // namespace
+
+TEST(Rasterizer, CoversThePixelsWhoseCentresLieInside)
+{
+    // Vertices off the pixel grid, so no centre lies on an edge; both windings.
+    ScreenVertex a = V(1.3f, 0.7f), b = V(17.6f, 4.2f), c = V(5.1f, 13.9f);
+    for (bool reversed : {false, true}) {
+        FrameBuffer frame = Blank(20, 16);
+        if (reversed)
+            FillTriangle(frame, a, c, b, 3);
+        else
+            FillTriangle(frame, a, b, c, 3);
+        int inside = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 20; ++x) {
+                bool expected = StrictlyInside(a, b, c, x + 0.5, y + 0.5);
+                inside += expected;
+                EXPECT_EQ(frame.IdAt(x, y) == 3, expected) << x << "," << y << " reversed " << reversed;
+                EXPECT_EQ(frame.PixelAt(x, y) == 0xFFFFFF, expected);
+            }
+        EXPECT_GT(inside, 60);
+    }
+}
+
+TEST(Rasterizer, TwoTrianglesOfARectangleLeaveNoGapAndNoOverhang)
+{
+    // Edges on pixel centres are where fill rules matter.
+    FrameBuffer frame = Blank(12, 12);
+    ScreenVertex p0 = V(2.5f, 3.5f), p1 = V(8.5f, 3.5f), p2 = V(8.5f, 9.5f), p3 = V(2.5f, 9.5f);
+    FillTriangle(frame, p0, p1, p2, 1);
+    FillTriangle(frame, p0, p2, p3, 2);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) {
+            bool inRect = x >= 2 && x < 8 && y >= 3 && y < 9;
+            EXPECT_EQ(frame.IdAt(x, y) >= 0, inRect) << x << "," << y;
+        }
+    EXPECT_EQ(CountId(frame, 1) + CountId(frame, 2), 36);
+}
+
+TEST(Rasterizer, DepthTestKeepsTheNearerSurfaceInEitherOrder)
+{
+    for (bool nearFirst : {false, true}) {
+        FrameBuffer frame = Blank(10, 10);
+        ScreenVertex n0 = V(0, 0, 0.5f, {1, 0, 0}), n1 = V(10, 0, 0.5f, {1, 0, 0}), n2 = V(0, 10, 0.5f, {1, 0, 0});
+        // The far triangle spans the whole frame but is nearer than the red one along no pixel.
+        ScreenVertex f0 = V(-1, -1, 0.25f, {0, 0, 1}), f1 = V(30, -1, 0.25f, {0, 0, 1}),
+                     f2 = V(-1, 30, 0.25f, {0, 0, 1});
+        if (nearFirst) {
+            FillTriangle(frame, n0, n1, n2, 1);
+            FillTriangle(frame, f0, f1, f2, 2);
+        } else {
+            FillTriangle(frame, f0, f1, f2, 2);
+            FillTriangle(frame, n0, n1, n2, 1);
+        }
+        EXPECT_EQ(frame.IdAt(2, 2), 1);
+        EXPECT_EQ(frame.PixelAt(2, 2), 0xFF0000u);
+        EXPECT_EQ(frame.IdAt(8, 8), 2);
+        EXPECT_EQ(frame.PixelAt(8, 8), 0x0000FFu);
+        EXPECT_FLOAT_EQ(frame.DepthAt(2, 2), 0.5f);
+    }
+}
+
+TEST(Rasterizer, DepthInterpolatesAcrossATiltedTriangle)
+{
+    // Two triangles crossing each other: each wins where its interpolated depth is larger.
+    FrameBuffer frame = Blank(20, 4);
+    FillTriangle(frame, V(0, 0, 1.0f), V(20, 0, 0.0f), V(0, 40, 1.0f), 1);
+    FillTriangle(frame, V(0, 0, 0.0f), V(20, 0, 1.0f), V(0, 40, 0.0f), 2);
+    EXPECT_EQ(frame.IdAt(3, 1), 1);
+    EXPECT_EQ(frame.IdAt(12, 1), 2);
+}
+
+TEST(Rasterizer, GouraudBlendsVertexColoursWhileEqualColoursStayFlat)
+{
+    FrameBuffer smooth = Blank(40, 40);
+    FillTriangle(smooth, V(0, 0, 1, {1, 0, 0}), V(40, 0, 1, {0, 1, 0}), V(0, 40, 1, {0, 0, 1}), 0);
+    std::set<uint32_t> smoothColours, flatColours;
+    FrameBuffer flat = Blank(40, 40);
+    FillTriangle(flat, V(0, 0, 1, {0.2f, 0.4f, 0.6f}), V(40, 0, 1, {0.2f, 0.4f, 0.6f}),
+                 V(0, 40, 1, {0.2f, 0.4f, 0.6f}), 0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            if (smooth.IdAt(x, y) == 0)
+                smoothColours.insert(smooth.PixelAt(x, y));
+            if (flat.IdAt(x, y) == 0)
+                flatColours.insert(flat.PixelAt(x, y));
+        }
+    EXPECT_EQ(flatColours.size(), 1u);
+    EXPECT_GT(smoothColours.size(), 200u);
+    // Near the first corner red dominates; half way along the top edge red and green are even.
+    Vec3 corner = UnpackColour(smooth.PixelAt(0, 0));
+    EXPECT_GT(corner.x, 0.9f);
+    Vec3 middle = UnpackColour(smooth.PixelAt(20, 0));
+    EXPECT_NEAR(middle.x, 0.5f, 0.05f);
+    EXPECT_NEAR(middle.y, 0.5f, 0.05f);
+    EXPECT_LT(middle.z, 0.05f);
+}
+
+TEST(Rasterizer, DegenerateAndUnboundedTrianglesAreSafe)
+{
+    FrameBuffer frame = Blank(16, 16);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    FillTriangle(frame, V(1, 1), V(5, 5), V(9, 9), 1);  // a line
+    FillTriangle(frame, V(3, 3), V(3, 3), V(3, 3), 1);  // a point
+    FillTriangle(frame, V(nan, 1), V(5, 5), V(1, 9), 1);
+    FillTriangle(frame, V(inf, 1), V(5, 5), V(1, 9), 1);
+    EXPECT_EQ(CountId(frame, 1), 0);
+    // Far outside the frame on every side, still covering it all.
+    FillTriangle(frame, V(-1e6f, -1e6f), V(1e6f, -1e6f), V(0, 1e6f), 2);
+    EXPECT_EQ(CountId(frame, 2), 16 * 16);
+    FillTriangle(frame, V(100, 100, 3), V(200, 100, 3), V(100, 200, 3), 3);
+    EXPECT_EQ(CountId(frame, 3), 0);
+}
+
+TEST(Rasterizer, BackgroundIsAVerticalGradient)
+{
+    FrameBuffer frame;
+    frame.Resize(4, 11);
+    FillBackground(frame, {1, 1, 1}, {0, 0, 0});
+    EXPECT_EQ(frame.PixelAt(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(frame.PixelAt(3, 10), 0u);
+    EXPECT_EQ(frame.PixelAt(2, 5), frame.PixelAt(0, 5));
+    EXPECT_EQ(frame.PixelAt(2, 5), 0x808080u);
+    EXPECT_EQ(frame.IdAt(2, 5), -1);
+    EXPECT_EQ(frame.DepthAt(2, 5), 0);
+}

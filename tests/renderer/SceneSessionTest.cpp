@@ -1,0 +1,182 @@
+#include "SceneSession.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+using namespace orb;
+
+namespace {
+
+class RecordingOutput : public SessionOutput {
+public:
+    void RequestResource(int id, const std::string& name) override
+    {
+        requests.push_back({id, name});
+        idOf[name] = id;
+    }
+    void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+    void Navigate(const std::string& target, const std::string& url) override
+    {
+        navigations.push_back(target + "|" + url);
+    }
+
+    std::vector<std::pair<int, std::string>> requests;
+    std::map<std::string, int> idOf;
+    std::vector<std::string> statuses;
+    std::vector<std::string> navigations;
+};
+
+const char kApplet[] = "orbolanth-scene 1\n"
+                       "camera 0 0 10 fov 40\n"
+                       "include \"parts/extra.obv\"\n"
+                       "mesh cube box 1.5\n"
+                       "mesh rock file \"parts/big rock.obv\"\n"
+                       "object left cube\n position -2.5 0 0\nend\n"
+                       "object boulder rock\n position 0 2 0\nend\n";
+const char kExtra[] = "orbolanth-scene 1\n"
+                      "include \"applet.obvm\"\n"  // a cycle back to the applet is fetched no more
+                      "include \"parts/extra.obv\"\n"
+                      "object right cube\n position 2.5 0 0\n link \"_blank\" \"http://example.com/x\"\nend\n";
+const char kRock[] = "orbolanth-mesh 1\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nface 0 1 2\n";
+
+class SceneSessionTest : public ::testing::Test {
+protected:
+    void Deliver(const std::string& name, const std::string& contents)
+    {
+        ASSERT_TRUE(out.idOf.count(name)) << name;
+        session.ResourceArrived(out.idOf[name], files.Write("file" + std::to_string(++written), contents));
+    }
+
+    TempFolder files;
+    RecordingOutput out;
+    SceneSession session{out};
+    int written = 0;
+};
+
+}  // namespace
+
+TEST_F(SceneSessionTest, LoadsTheAppletAndFetchesWhatItNamesByTheWrittenName)
+{
+    session.Start("applet.obvm");
+    ASSERT_EQ(out.requests.size(), 1u);
+    EXPECT_EQ(out.requests[0].first, 1);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: loading applet.obvm...");
+
+    Deliver("applet.obvm", kApplet);
+    ASSERT_EQ(out.requests.size(), 3u);
+    EXPECT_EQ(out.requests[1].second, "parts/extra.obv");
+    EXPECT_EQ(out.requests[2].second, "parts/big rock.obv");
+    EXPECT_EQ(session.GetScene().DrawableCount(), 1);  // drawn before the files arrive
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object, loading 2 files");
+    session.Resize(200, 150);
+    session.RenderFrame();
+    EXPECT_EQ(session.Frame().IdAt(49, 75), 0);
+
+    Deliver("parts/extra.obv", kExtra);
+    EXPECT_EQ(out.requests.size(), 3u);  // neither the applet nor the include is asked for again
+    EXPECT_EQ(session.GetScene().DrawableCount(), 2);
+    Deliver("parts/big rock.obv", kRock);
+    EXPECT_EQ(session.GetScene().DrawableCount(), 3);
+    EXPECT_EQ(session.PendingCount(), 0);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 3 objects");
+}
+
+TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRenders)
+{
+    session.Start("http://host/applets/applet.obvm?x=1");
+    Deliver("http://host/applets/applet.obvm?x=1",
+            std::string(kApplet) + "object broken cube\n colour red\nend\n");
+    session.ResourceFailed(out.idOf["parts/extra.obv"]);
+    session.ResourceArrived(out.idOf["parts/big rock.obv"], files.Path() + "\\no such file");
+    EXPECT_EQ(session.MissingCount(), 2);
+    EXPECT_EQ(session.GetScene().DrawableCount(), 2);  // left and broken; the rock never came
+    EXPECT_EQ(out.statuses.back(),
+              "Orbolanth: applet.obvm - 2 objects, 2 files missing, 1 error (applet.obvm line 13: "
+              "expected colour #rrggbb, found 'red')");
+    // Answers for ids that nobody waits for change nothing.
+    session.ResourceFailed(out.idOf["parts/extra.obv"]);
+    session.ResourceArrived(999, files.Write("stray", kExtra));
+    EXPECT_EQ(session.MissingCount(), 2);
+    EXPECT_EQ(session.GetScene().DrawableCount(), 2);
+}
+
+TEST_F(SceneSessionTest, AnAppletThatCannotBeLoadedSaysSo)
+{
+    session.Start("applet.obvm");
+    session.ResourceFailed(1);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: could not load applet.obvm");
+    session.Resize(40, 30);
+    session.RenderFrame();
+    EXPECT_EQ(session.Frame().IdAt(20, 15), -1);
+}
+
+TEST_F(SceneSessionTest, RequestIdsStayWithinRangeAndAreNotReusedWhileWaiting)
+{
+    std::string applet = "orbolanth-scene 1\n";
+    for (int i = 0; i < 100; ++i)
+        applet += "include \"part" + std::to_string(i) + ".obv\"\n";
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", applet);
+    // The applet and at most kMaxResources more; the rest count as missing.
+    ASSERT_EQ(out.requests.size(), 1u + SceneSession::kMaxResources);
+    EXPECT_EQ(session.MissingCount(), 100 - SceneSession::kMaxResources);
+    std::set<int> waiting;
+    for (size_t i = 1; i < out.requests.size(); ++i) {
+        int id = out.requests[i].first;
+        EXPECT_GE(id, 1);
+        EXPECT_LE(id, SceneSession::kMaxRequestId);
+        EXPECT_TRUE(waiting.insert(id).second) << id;
+    }
+}
+
+TEST_F(SceneSessionTest, ClicksFollowLinksAndDragsTurnTheView)
+{
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", kApplet);
+    Deliver("parts/extra.obv", kExtra);
+    session.Resize(200, 150);
+    session.RenderFrame();
+
+    session.PointerMoved(151, 75);
+    EXPECT_EQ(out.statuses.back(), "http://example.com/x");
+    session.PointerMoved(100, 140);
+    EXPECT_EQ(out.statuses.back().rfind("Orbolanth: applet.obvm", 0), 0u);
+
+    session.PointerPressed(49, 75);  // not a link
+    session.PointerReleased(49, 75);
+    EXPECT_TRUE(out.navigations.empty());
+    session.PointerPressed(151, 75);
+    session.PointerMoved(153, 76);  // a small wobble is still a click
+    session.PointerReleased(153, 76);
+    ASSERT_EQ(out.navigations.size(), 1u);
+    EXPECT_EQ(out.navigations[0], "_blank|http://example.com/x");
+
+    std::vector<int> before;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            before.push_back(session.Frame().IdAt(x, y));
+    session.PointerPressed(151, 75);
+    session.PointerMoved(121, 75);
+    session.PointerReleased(121, 75);
+    EXPECT_EQ(out.navigations.size(), 1u);  // a drag is not a click
+    EXPECT_NEAR(session.View().yaw, 0.3f, 1e-5);
+    session.RenderFrame();
+    int changed = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            changed += session.Frame().IdAt(x, y) != before[y * 200 + x];
+    EXPECT_GT(changed, 200);  // the cubes moved across the frame as the view turned
+}
+
+TEST_F(SceneSessionTest, TheClockOnlyMovesForward)
+{
+    session.AdvanceTime(0.5);
+    session.AdvanceTime(-3);
+    session.AdvanceTime(0.25);
+    EXPECT_DOUBLE_EQ(session.Time(), 0.75);
+}

@@ -1,0 +1,36 @@
+#include "TempFolder.h"
+
+#include <fstream>
+
+#include <windows.h>
+
+TempFolder::TempFolder()
+{
+    static int counter = 0;
+    std::string base = std::string(ORB_BUILD_DIR) + "\\renderer-test-files";
+    CreateDirectoryA(base.c_str(), nullptr);
+    do {
+        path_ = base + "\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    } while (!CreateDirectoryA(path_.c_str(), nullptr));
+}
+
+TempFolder::~TempFolder()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((path_ + "\\" + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path_.c_str());
+}
+
+std::string TempFolder::Write(const std::string& name, const std::string& contents) const
+{
+    std::string path = path_ + "\\" + name;
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+}
