@@ -1,3 +1,4 @@
+#include "BlockDriver.h"
 #include "StandaloneDriver.h"
 
 #include <cstdio>
@@ -17,6 +18,10 @@ int main(int argc, char** argv)
         orb::StandaloneDriver driver;
         return driver.Run(options);
     }
-    std::fprintf(stderr, "orbrenderer: this build runs only with --standalone\n");
-    return 2;
+    if (argc < 3) {
+        std::fprintf(stderr, "orbrenderer: started without a channel name\n");
+        return 2;
+    }
+    orb::BlockDriver driver;
+    return driver.Run(argv[argc - 1]);
 }

@@ -1,0 +1,116 @@
+#include "BlockDriver.h"
+
+#include "RendererHost.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace orb {
+
+namespace {
+
+constexpr int32_t kNavigationId = -2;
+
+// Our own window messages (none are expected, but a GUI thread keeps its queue drained).
+void PumpOwnMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+void BlockDriver::RequestResource(int id, const std::string& name)
+{
+    outbox_.emplace_back(id, name);
+}
+
+void BlockDriver::ShowStatus(const std::string& text)
+{
+    if (text == status_) return;
+    status_ = text;
+    statusChanged_ = true;
+}
+
+void BlockDriver::Navigate(const std::string& target, const std::string& url)
+{
+    outbox_.emplace_back(kNavigationId, target + ":" + url);
+}
+
+bool BlockDriver::ReadLaunch(LaunchFields& fields)
+{
+    MutexGuard guard(client_.Mutex());
+    if (!guard.Acquire()) return false;
+    fields = client_.ReadLaunchFields();
+    return true;
+}
+
+bool BlockDriver::Exchange(Turn& turn)
+{
+    MutexGuard guard(client_.Mutex());
+    if (!guard.Acquire()) return false;
+    turn.quit = client_.QuitRequested();
+    turn.active = client_.IsActive();
+
+    while (!outbox_.empty()) {
+        const auto& [id, name] = outbox_.front();
+        if (client_.PostRequest(id, name) < 0) break;  // the rest waits for a free slot
+        if (id > 0) waiting_.insert(id);
+        outbox_.pop_front();
+    }
+
+    int32_t id;
+    std::string path;
+    while (client_.TakeDelivery(&id, &path)) {
+        if (waiting_.erase(id) == 0) continue;
+        turn.arrived.emplace_back(id, path);
+        client_.ReleaseRequest(id);
+    }
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if (client_.Status(*it) == StateFailed) {
+            turn.failed.push_back(*it);
+            client_.ReleaseRequest(*it);
+            it = waiting_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+
+    if (statusChanged_ && client_.SetStatusText(status_.c_str())) statusChanged_ = false;
+    return true;
+}
+
+int BlockDriver::Run(const std::string& namePart)
+{
+    if (!client_.Attach(namePart)) return 1;
+    LaunchFields fields;
+    while (!ReadLaunch(fields)) Sleep(10);
+
+    const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(fields.pluginWindow));
+    RendererHost host(window, fields.rendererArgs, *this);
+    host.Session().Start(fields.appletUrl);
+
+    for (;;) {
+        Turn turn;
+        if (Exchange(turn)) {
+            if (turn.quit) break;
+            host.SetActive(turn.active);
+        }
+        if (!IsWindow(window)) break;
+        for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);
+        for (int id : turn.failed) host.Session().ResourceFailed(id);
+        const DWORD wait = host.Step();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+        PumpOwnMessages();
+    }
+
+    MutexGuard guard(client_.Mutex());
+    if (guard.Acquire()) client_.SetStatusText(nullptr);
+    return 0;
+}
+
+}  // namespace orb
