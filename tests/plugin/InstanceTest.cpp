@@ -400,6 +400,21 @@ TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
     EXPECT_EQ(instance->PageLocation(), "http://h/d/p.html");
 }
 
+TEST_F(Streams, LocationStreamThatEndsWithoutTextIsForgotten)
+{
+    Start(0x000B);
+    NPStream location{};
+    location.url = "javascript:window.location.href";
+    NewStream(location);
+    EXPECT_EQ(session->funcs.destroystream(&npp, &location, NPRES_NETWORK_ERR), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->locationStream, nullptr);
+    // The same record reused for another stream carries no page location.
+    location.url = "http://h/other.bin";
+    char text[] = "http://not/the/page";
+    session->funcs.write(&npp, &location, 0, sizeof text - 1, text);
+    EXPECT_EQ(instance->PageLocation(), "");
+}
+
 TEST_F(Streams, LocationWriteIsCutAtItsLength)
 {
     Start(0x000B);
