@@ -47,20 +47,22 @@ void AppletPlayer::PaintLogo(HDC hdc, RECT area)
         return;
     }
 
+    // The bands meet the pixels actually drawn: measured from the rounded corner and size,
+    // a fractional corner would otherwise leave a stale row and column between image and band.
     const int x = static_cast<int>(layout.x), y = static_cast<int>(layout.y);
+    const int width = static_cast<int>(layout.width), height = static_cast<int>(layout.height);
     int previousMode = SetStretchBltMode(hdc, COLORONCOLOR);
     HDC memory = CreateCompatibleDC(hdc);
     HGDIOBJ previousBitmap = SelectObject(memory, logoBitmap);
-    StretchBlt(hdc, x, y, static_cast<int>(layout.width), static_cast<int>(layout.height), memory,
-               0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    StretchBlt(hdc, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     SelectObject(memory, previousBitmap);
     DeleteDC(memory);
     SetStretchBltMode(hdc, previousMode);
 
     FillWhite(hdc, area.left, area.top, area.right, y);
-    FillWhite(hdc, area.left, static_cast<int>(layout.y + layout.height), area.right, area.bottom);
+    FillWhite(hdc, area.left, y + height, area.right, area.bottom);
     FillWhite(hdc, area.left, area.top, x, area.bottom);
-    FillWhite(hdc, static_cast<int>(layout.x + layout.width), area.top, area.right, area.bottom);
+    FillWhite(hdc, x + width, area.top, area.right, area.bottom);
 
     if (!layout.withText) return;
     if (!logoFontReady) {

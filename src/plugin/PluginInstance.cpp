@@ -52,12 +52,23 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
         }
     }
 
-    PluginInstance* plugin = new (std::nothrow) PluginInstance(instance);
+    // No exception may reach the browser: an allocation that fails anywhere in the
+    // construction means no instance.
+    PluginInstance* plugin = nullptr;
+    try {
+        plugin = new PluginInstance(instance);
+    } catch (const std::bad_alloc&) {
+        plugin = nullptr;
+    }
     instance->pdata = plugin;
     if (!plugin) return NPERR_OUT_OF_MEMORY_ERROR;
 
     if (hasSrcArgument) plugin->streams->RequestLocation();
-    if (argn && argv) plugin->ParseParameters(argc, argn, argv);
+    try {
+        plugin->ParseParameters(argc, argn, argv);
+    } catch (const std::bad_alloc&) {
+        // The pairs applied before memory ran out stay; the page's other settings are lost.
+    }
     return NPERR_NO_ERROR;
 }
 

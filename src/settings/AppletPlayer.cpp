@@ -1,10 +1,34 @@
 #include "settings/AppletPlayer.h"
 
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "settings/ParamFile.h"
 #include "settings/RegistryKey.h"
+
+namespace {
+
+// The whole file, or nothing when it cannot be opened or held in memory.
+std::vector<char> ReadWholeFile(const std::string& path)
+{
+    std::vector<char> text;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return text;
+    try {
+        char chunk[65536];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            text.insert(text.end(), chunk, chunk + got);
+        }
+    } catch (const std::bad_alloc&) {
+        text.clear();
+    }
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
 
 AppletPlayer::AppletPlayer()
 {
@@ -18,14 +42,7 @@ void AppletPlayer::LoadParamFile()
     std::string path;
     if (!key.QueryString("ParamFile", path)) return;
 
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return;
-    std::vector<char> text;
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.insert(text.end(), chunk, chunk + got);
-    std::fclose(file);
-
+    std::vector<char> text = ReadWholeFile(path);
     for (const auto& [name, value] : TokenizeParamFile(text.data(), text.size())) {
         ApplyParameter(name.c_str(), value.c_str());
     }

@@ -97,6 +97,7 @@ bool ParseResPair(const char* value, std::string& from, std::string& to)
 
 void AppletSettings::ParseParameters(int count, const char* const names[], const char* const values[])
 {
+    if (!names || !values) return;
     for (int i = 0; i < count; ++i) {
         ApplyParameter(names[i] ? names[i] : "", values[i] ? values[i] : "");
     }

@@ -9,8 +9,8 @@
 
 class AppletSettings {
 public:
-    // Applies the pairs in index order; a count of 0 or less does nothing, and a null
-    // name or value in a pair is taken as empty text.
+    // Applies the pairs in index order; a count of 0 or less, or a missing array, does
+    // nothing, and a null name or value in a pair is taken as empty text.
     void ParseParameters(int count, const char* const names[], const char* const values[]);
     void ApplyParameter(const char* name, const char* value);
 

@@ -1,5 +1,7 @@
 #include "settings/RegistryKey.h"
 
+#include <cstring>
+
 RegistryKey::~RegistryKey()
 {
     if (key_) RegCloseKey(key_);
@@ -12,12 +14,17 @@ bool RegistryKey::Open()
 
 bool RegistryKey::QueryString(const char* name, std::string& value) const
 {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;  // one byte stays for a terminator the value may lack
+    char buffer[kStringValueBytes];
+    DWORD size = sizeof buffer;
     DWORD type = 0;
     LONG rc = RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
-    buffer[size < MAX_PATH ? size : MAX_PATH] = '\0';
-    value = buffer;
+    // A value stored without its terminator counts only if the terminator would still fit.
+    const char* end = static_cast<const char*>(std::memchr(buffer, '\0', size));
+    if (!end) {
+        if (size >= sizeof buffer) return false;
+        end = buffer + size;
+    }
+    value.assign(buffer, static_cast<size_t>(end - buffer));
     return true;
 }

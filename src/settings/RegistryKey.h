@@ -7,6 +7,8 @@
 #include <string>
 
 constexpr const char kConfigurationKey[] = "SOFTWARE\\Orbolanth\\ActiveXOrbolanth";
+// String values longer than a path are not ours: the terminator included, 260 bytes at most.
+constexpr unsigned kStringValueBytes = 260;
 
 class RegistryKey {
 public:
@@ -16,7 +18,7 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     bool Open();
-    // A REG_SZ value that fits in 260 bytes with its terminator; anything else is absent.
+    // A REG_SZ value that fits in kStringValueBytes with its terminator; anything else is absent.
     bool QueryString(const char* name, std::string& value) const;
 
 private:

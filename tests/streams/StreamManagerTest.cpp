@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestBrowser.h"
-#include "TestListener.h"
+#include "RecordingListener.h"
 #include "plugin/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
@@ -43,7 +43,7 @@ protected:
     {
         if (instance) NPP_Destroy(&npp, nullptr);
         NP_Shutdown();
-        EXPECT_EQ(TestListener::Live(), 0) << "a listener was leaked";
+        EXPECT_EQ(RecordingListener::Live(), 0) << "a listener was leaked";
     }
 
     StreamManager& Streams() { return *instance->streams; }
@@ -75,9 +75,9 @@ protected:
     }
 
     // A listener as the channel hands it over: the request takes this reference.
-    TestListener* Listener(const std::string& url, TestListener** keep)
+    RecordingListener* Listener(const std::string& url, RecordingListener** keep)
     {
-        auto* listener = new TestListener(url);
+        auto* listener = new RecordingListener(url);
         listener->AddRef();
         *keep = listener;
         return listener;
@@ -93,8 +93,8 @@ TEST_F(StreamManagerTest, WithoutSrcNothingBecomesReadyAndRequestsWait)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)", false);
     EXPECT_EQ(browser->Count("geturl"), 0);
-    TestListener* first;
-    TestListener* second;
+    RecordingListener* first;
+    RecordingListener* second;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &first), nullptr, true));
     EXPECT_TRUE(Streams().Request(Listener("tex.obv", &second), nullptr, false));
     EXPECT_EQ(instance->pendingRequests.size(), 1u);
@@ -112,7 +112,7 @@ TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
     EXPECT_EQ(browser->Calls()[1].url, kLocationUrl);
     EXPECT_EQ(browser->Calls()[1].target, "(null)");
 
-    TestListener* queued;
+    RecordingListener* queued;
     Streams().Request(Listener("tex/a.obv", &queued), nullptr, false);
     DeliverLocation();
     EXPECT_FALSE(Streams().Ready());
@@ -137,7 +137,7 @@ TEST_F(StreamManagerTest, AppletStreamFirstThenReadyAtTheLocation)
     EXPECT_STREQ(instance->appletFilePath, "C:\\cache\\world.obvm");
 
     // The renderer asks for the applet after its stream ended: answered at once.
-    TestListener* applet;
+    RecordingListener* applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
     EXPECT_EQ(applet->GetState(), StateReady);
     EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
@@ -156,7 +156,7 @@ TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeve
     ASSERT_EQ(stype, NP_ASFILE);
     ASSERT_EQ(instance->appletStream, &stream);
 
-    TestListener* applet;
+    RecordingListener* applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
     EXPECT_EQ(instance->appletStream, nullptr);
     ASSERT_EQ(instance->pendingRequests.size(), 1u);
@@ -178,8 +178,8 @@ TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotify
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
 
-    TestListener* done;
-    TestListener* failed;
+    RecordingListener* done;
+    RecordingListener* failed;
     ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &done), nullptr, false));
     ASSERT_TRUE(Streams().Request(Listener("models/missing.obv", &failed), nullptr, false));
     ASSERT_EQ(browser->Count("geturlnotify"), 2);
@@ -214,7 +214,7 @@ TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedNa
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
 
-    TestListener* spaced;
+    RecordingListener* spaced;
     ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &spaced), nullptr, false));
     EXPECT_EQ(browser->Calls().back().function, "geturl");
     EXPECT_EQ(browser->Calls().back().url, "http://h/d/p.html/../models/a%20b.obv");
@@ -232,8 +232,8 @@ TEST_F(StreamManagerTest, FileNameMatchIsCaseSensitiveAndTakesBackslashes)
     Start(0x0008, "Mozilla/3.0 (Win32)");
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
-    TestListener* a;
-    TestListener* b;
+    RecordingListener* a;
+    RecordingListener* b;
     Streams().Request(Listener("y/tex.obv", &a), nullptr, false);
     Streams().Request(Listener("tex.obv", &b), nullptr, false);
 
@@ -254,14 +254,14 @@ TEST_F(StreamManagerTest, RefusedNotifyFallsBackToGetUrlForGood)
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
     browser->getUrlNotifyResult = NPERR_INCOMPATIBLE_VERSION_ERROR;
-    TestListener* listener;
+    RecordingListener* listener;
     EXPECT_TRUE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
     EXPECT_FALSE(Quirks().urlNotifyUsable);
     EXPECT_EQ(browser->Calls().back().function, "geturl");
     EXPECT_EQ(instance->pendingRequests.size(), 1u);
 
     browser->getUrlResult = NPERR_GENERIC_ERROR;
-    TestListener* refused;
+    RecordingListener* refused;
     EXPECT_FALSE(Streams().Request(Listener("b.obv", &refused), nullptr, false));
     EXPECT_EQ(refused->GetState(), StateFailed);
     EXPECT_EQ(instance->pendingRequests.size(), 1u);
@@ -275,7 +275,7 @@ TEST_F(StreamManagerTest, OtherNotifyRefusalFailsTheRequest)
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
     browser->getUrlNotifyResult = NPERR_GENERIC_ERROR;
-    TestListener* listener;
+    RecordingListener* listener;
     EXPECT_FALSE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
     EXPECT_EQ(listener->GetState(), StateFailed);
     EXPECT_TRUE(Quirks().urlNotifyUsable);
@@ -285,7 +285,7 @@ TEST_F(StreamManagerTest, OtherNotifyRefusalFailsTheRequest)
 TEST_F(StreamManagerTest, NavigationKeepsItsTargetAlsoWhenQueued)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)");
-    TestListener* early;
+    RecordingListener* early;
     Streams().Request(Listener("http://h/next.html", &early), "_blank", false);
     EXPECT_EQ(browser->Count("geturl"), 1);  // only the location request so far
     DeliverLocation();
@@ -295,7 +295,7 @@ TEST_F(StreamManagerTest, NavigationKeepsItsTargetAlsoWhenQueued)
     EXPECT_EQ(browser->Calls().back().target, "_blank");
     EXPECT_EQ(browser->Count("geturlnotify"), 0);
 
-    TestListener* later;
+    RecordingListener* later;
     Streams().Request(Listener("page 2.html", &later), "frame", false);
     EXPECT_EQ(browser->Calls().back().url, "page%202.html");
     EXPECT_EQ(browser->Calls().back().target, "frame");
@@ -309,8 +309,8 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
     Start(0x0008, "Mozilla/3.0 (Win32)");
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
-    TestListener* stale;
-    TestListener* fresh;
+    RecordingListener* stale;
+    RecordingListener* fresh;
     Streams().Request(Listener("stale.obv", &stale), nullptr, false);
     Streams().Request(Listener("fresh.obv", &fresh), nullptr, false);
     instance->pendingRequests.front()->created -= 31;
@@ -334,7 +334,7 @@ TEST_F(StreamManagerTest, DestroyedInstanceFailsLaterRequestsWithoutCallingTheBr
     NPP_Destroy(&npp, nullptr);
     instance = nullptr;
     const size_t calls = browser->Calls().size();
-    TestListener* late;
+    RecordingListener* late;
     EXPECT_FALSE(streams->Request(Listener("a.obv", &late), nullptr, false));
     EXPECT_EQ(late->GetState(), StateFailed);
     EXPECT_EQ(browser->Calls().size(), calls);

@@ -1,5 +1,5 @@
-// A listener of our own for download tests: records every call a fetcher makes, from any
-// thread, and lets a test wait until the fetcher has given its reference back.
+// A listener of our own: records every call a fetcher makes, from any thread, and lets a
+// test wait until the fetcher has given its reference back.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +30,9 @@ public:
     DWORD ReleasingThread();
     bool WaitForRelease(DWORD timeoutMs);
 
+    // Listeners not yet destroyed, over the whole process: 0 after a test means none leaked.
+    static LONG Live();
+
 protected:
     ~RecordingListener() override;
 
@@ -42,4 +45,5 @@ private:
     std::string localFile_;
     int releases_ = 0;
     DWORD releasingThread_ = 0;
+    static volatile LONG live_;
 };

@@ -1,13 +1,22 @@
 #include "RecordingListener.h"
 
+volatile LONG RecordingListener::live_ = 0;
+
 RecordingListener::RecordingListener(std::string url)
     : url_(std::move(url)), released_(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
+    InterlockedIncrement(&live_);
 }
 
 RecordingListener::~RecordingListener()
 {
     CloseHandle(released_);
+    InterlockedDecrement(&live_);
+}
+
+LONG RecordingListener::Live()
+{
+    return live_;
 }
 
 int RecordingListener::GetState()

@@ -1,0 +1,276 @@
+// What the instance's window shows when no renderer can run: the logo centred, reduced by
+// powers of two when it does not fit, with the version text at full and half size. The
+// layout on its own, then real painting of real windows, read back pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "BrowserWindow.h"
+#include "PluginSession.h"
+#include "logo/LogoLayout.h"
+#include "plugin/BrowserServices.h"
+#include "plugin/PluginEntry.h"
+#include "plugin/PluginInstance.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// The session driver decides when the logo shows; tests reach the flag and the font record
+// through a class that is never made.
+struct PlayerAccess : AppletPlayer {
+    static bool& ShowLogo(AppletPlayer& player) { return player.*(&PlayerAccess::showLogo); }
+    static const LOGFONTA& Font(AppletPlayer& player) { return player.*(&PlayerAccess::logoFont); }
+    static bool FontReady(AppletPlayer& player) { return player.*(&PlayerAccess::logoFontReady); }
+};
+
+// One row of the layout table, for the 342 x 342 bitmap at (0, 0).
+struct Placement {
+    int width, height;  // client area
+    int shrink;
+    int x, y, size;     // image position and (square) size in whole pixels
+    int textHeight;     // 0: no text
+};
+
+const Placement kPlacements[] = {
+    {400, 400, 1, 29, 29, 342, -14},
+    {342, 342, 1, 0, 0, 342, -14},
+    {341, 400, 2, 85, 114, 171, -7},
+    {100, 100, 4, 7, 7, 85, 0},
+    {50, 400, 8, 3, 178, 42, 0},
+};
+
+std::string Name(const Placement& p)
+{
+    return std::to_string(p.width) + "x" + std::to_string(p.height);
+}
+
+class Layout : public ::testing::TestWithParam<Placement> {};
+
+TEST_P(Layout, CentresAndShrinksByPowersOfTwo)
+{
+    const Placement& p = GetParam();
+    LogoLayout layout = ComputeLogoLayout(342, 342, 0, 0, p.width, p.height);
+    ASSERT_TRUE(layout.drawable);
+    EXPECT_EQ(layout.shrink, p.shrink);
+    EXPECT_EQ(static_cast<int>(layout.x), p.x);
+    EXPECT_EQ(static_cast<int>(layout.y), p.y);
+    EXPECT_EQ(static_cast<int>(layout.width), p.size);
+    EXPECT_EQ(static_cast<int>(layout.height), p.size);
+    EXPECT_DOUBLE_EQ(layout.width, 342.0 / p.shrink);
+    EXPECT_EQ(layout.withText, p.textHeight != 0);
+    if (layout.withText) {
+        EXPECT_EQ(layout.textHeight, p.textHeight);
+    }
+
+    // The same placement moved with the area.
+    LogoLayout moved = ComputeLogoLayout(342, 342, 10, 20, 10 + p.width, 20 + p.height);
+    EXPECT_EQ(moved.shrink, p.shrink);
+    EXPECT_DOUBLE_EQ(moved.x, layout.x + 10);
+    EXPECT_DOUBLE_EQ(moved.y, layout.y + 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, Layout, ::testing::ValuesIn(kPlacements),
+                         [](const ::testing::TestParamInfo<Placement>& info) { return Name(info.param); });
+
+TEST(LayoutEdges, ShrinkIsTheSmallestSufficientPowerOfTwo)
+{
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 171, 171).shrink, 2);   // ratio exactly 2
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 170, 400).shrink, 4);   // ceil 3
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 400, 86).shrink, 4);    // the height decides
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 85, 400).shrink, 8);    // ceil 5
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 1, 1).shrink, 512);     // ceil 342
+    EXPECT_EQ(ComputeLogoLayout(342, 342, 0, 0, 342, 341).shrink, 2);
+    EXPECT_EQ(ComputeLogoLayout(100, 30, 0, 0, 100, 30).shrink, 1);     // any bitmap size
+}
+
+TEST(LayoutEdges, EmptyAreaOrBitmapIsNotDrawn)
+{
+    EXPECT_FALSE(ComputeLogoLayout(342, 342, 0, 0, 0, 400).drawable);
+    EXPECT_FALSE(ComputeLogoLayout(342, 342, 0, 0, 400, 0).drawable);
+    EXPECT_FALSE(ComputeLogoLayout(342, 342, 0, 0, 0, 0).drawable);
+    EXPECT_FALSE(ComputeLogoLayout(342, 342, 50, 50, 10, 400).drawable);
+    EXPECT_FALSE(ComputeLogoLayout(0, 0, 0, 0, 400, 400).drawable);
+}
+
+// An instance made by a page, attached to a real child window of the given size.
+class Painting : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // The test program carries the library's resources; it stands in for the entry routine.
+        StoreModuleHandle(GetModuleHandleA(nullptr));
+    }
+    void Create(int width, int height, bool showLogo)
+    {
+        window = std::make_unique<BrowserWindow>(width, height);
+        ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
+        instance = static_cast<PluginInstance*>(npp.pdata);
+        PlayerAccess::ShowLogo(*instance) = showLogo;
+        ASSERT_EQ(session.funcs.setwindow(&npp, window->Record()), NPERR_NO_ERROR);
+        window->Repaint();
+    }
+    void TearDown() override
+    {
+        if (npp.pdata) session.funcs.destroy(&npp, nullptr);
+    }
+
+    PluginSession session{&NP_GetEntryPoints, &NP_Initialize, &NP_Shutdown, 0x000B, "Mozilla/4.0"};
+    NPP_t npp{};
+    PluginInstance* instance = nullptr;
+    std::unique_ptr<BrowserWindow> window;
+};
+
+// The logo as it should appear: the bitmap reduced the same way into a white area.
+std::vector<DWORD> ExpectedPicture(HWND like, const Placement& p)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = p.width;
+    info.bmiHeader.biHeight = -p.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(like);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    RECT all = {0, 0, p.width, p.height};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBITMAP logo = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(103));
+    HDC source = CreateCompatibleDC(screen);
+    HGDIOBJ previousLogo = SelectObject(source, logo);
+    SetStretchBltMode(memory, COLORONCOLOR);
+    StretchBlt(memory, p.x, p.y, p.size, p.size, source, 0, 0, 342, 342, SRCCOPY);
+    GdiFlush();
+    const DWORD* words = static_cast<const DWORD*>(bits);
+    std::vector<DWORD> picture(words, words + p.width * p.height);
+    SelectObject(source, previousLogo);
+    DeleteDC(source);
+    DeleteObject(logo);
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(like, screen);
+    return picture;
+}
+
+// Where "Version 1.3.2" goes for a placement with text.
+RECT TextArea(HWND hwnd, const Placement& p)
+{
+    LOGFONTA font = {};
+    font.lfHeight = p.textHeight;
+    font.lfWeight = 700;
+    font.lfQuality = DRAFT_QUALITY;
+    lstrcpyA(font.lfFaceName, "Arial");
+    HDC hdc = GetDC(hwnd);
+    HFONT created = CreateFontIndirectA(&font);
+    HGDIOBJ previous = SelectObject(hdc, created);
+    SIZE extent = {};
+    GetTextExtentPoint32A(hdc, "Version 1.3.2", 13, &extent);
+    SelectObject(hdc, previous);
+    DeleteObject(created);
+    ReleaseDC(hwnd, hdc);
+    double exactSize = 342.0 / p.shrink;
+    double x = (p.width - exactSize) * 0.5, y = (p.height - exactSize) * 0.5;
+    return RECT{static_cast<int>(x + (exactSize - extent.cx) * 0.9), static_cast<int>(y + exactSize - extent.cy),
+                p.width, p.height};
+}
+
+class LogoPainting : public Painting, public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
+{
+    const Placement& p = GetParam();
+    Create(p.width, p.height, true);
+    ClientPixels pixels(window->Child());
+    ASSERT_EQ(pixels.Width(), p.width);
+    ASSERT_EQ(pixels.Height(), p.height);
+
+    const int right = p.x + p.size, bottom = p.y + p.size;
+    EXPECT_EQ(pixels.CountOther(0, 0, p.width, p.y, kWhite), 0) << "band above";
+    EXPECT_EQ(pixels.CountOther(0, bottom, p.width, p.height, kWhite), 0) << "band below";
+    EXPECT_EQ(pixels.CountOther(0, 0, p.x, p.height, kWhite), 0) << "band left";
+    EXPECT_EQ(pixels.CountOther(right, 0, p.width, p.height, kWhite), 0) << "band right";
+    EXPECT_GT(pixels.CountOther(p.x, p.y, right, bottom, kWhite), p.size * p.size / 4) << "logo pixels";
+
+    // Pixel for pixel the reduced bitmap, except where the text is drawn over it.
+    std::vector<DWORD> expected = ExpectedPicture(window->Child(), p);
+    RECT text = p.textHeight ? TextArea(window->Child(), p) : RECT{p.width, p.height, p.width, p.height};
+    int differences = 0, blackInText = 0, blackElsewhere = 0;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            bool inText = x >= text.left && y >= text.top && x < text.right && y < text.bottom;
+            COLORREF got = pixels.At(x, y);
+            DWORD word = expected[y * p.width + x];
+            COLORREF want = RGB((word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF);
+            if (got == kBlack) (inText ? blackInText : blackElsewhere)++;
+            if (!inText && got != want) ++differences;
+        }
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(blackElsewhere, 0);
+    if (p.textHeight) {
+        EXPECT_GT(blackInText, 20);
+        EXPECT_TRUE(PlayerAccess::FontReady(*instance));
+        const LOGFONTA& font = PlayerAccess::Font(*instance);
+        EXPECT_EQ(font.lfHeight, p.textHeight);
+        EXPECT_EQ(font.lfWeight, 700);
+        EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
+        EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+        EXPECT_STREQ(font.lfFaceName, "Arial");
+    } else {
+        EXPECT_EQ(blackInText, 0);
+        EXPECT_FALSE(PlayerAccess::FontReady(*instance));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, LogoPainting, ::testing::ValuesIn(kPlacements),
+                         [](const ::testing::TestParamInfo<Placement>& info) { return Name(info.param); });
+
+TEST_F(Painting, TextShrinksWithTheLogoOnTheSameInstance)
+{
+    Create(400, 400, true);
+    EXPECT_EQ(PlayerAccess::Font(*instance).lfHeight, -14);
+    SetWindowPos(window->Child(), nullptr, 0, 0, 341, 400, SWP_NOMOVE | SWP_NOZORDER);
+    window->Repaint();
+    EXPECT_EQ(PlayerAccess::Font(*instance).lfHeight, -7);
+}
+
+TEST_F(Painting, WithoutTheLogoTheWindowIsWhite)
+{
+    Create(400, 400, false);
+    EXPECT_EQ(ClientPixels(window->Child()).CountOther(0, 0, 400, 400, kWhite), 0);
+    EXPECT_FALSE(PlayerAccess::FontReady(*instance));
+}
+
+TEST_F(Painting, EmptyWindowsAndAreasPaintWithoutHanging)
+{
+    for (auto [width, height] : {std::pair{0, 100}, std::pair{100, 0}, std::pair{0, 0}}) {
+        Create(width, height, true);
+        SendMessageA(window->Child(), WM_PAINT, 0, 0);
+        session.funcs.destroy(&npp, nullptr);
+    }
+    Create(20, 20, true);
+    HDC screen = GetDC(window->Child());
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP target = CreateCompatibleBitmap(screen, 8, 8);
+    HGDIOBJ previous = SelectObject(memory, target);
+    for (RECT area : {RECT{0, 0, 0, 0}, RECT{0, 0, 0, 8}, RECT{0, 0, 8, 0}, RECT{8, 8, 0, 0}}) {
+        instance->PaintLogo(memory, area);
+    }
+    // A handle that is no window: the device context's clip box is cleared.
+    RECT all = {0, 0, 8, 8};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(instance->PaintWindow(nullptr, memory), 0);
+    EXPECT_EQ(GetPixel(memory, 3, 3), kWhite);
+    SelectObject(memory, previous);
+    DeleteObject(target);
+    DeleteDC(memory);
+    ReleaseDC(window->Child(), screen);
+}
+
+}  // namespace

@@ -1,0 +1,497 @@
+// orb_core's own copy of the plug-in, driven through its entry points like the library,
+// where a test has to see inside: the browser quirk flags, the instance's window and
+// stream bookkeeping, and the time-out of requests that never start.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <list>
+#include <string>
+
+#include "BrowserWindow.h"
+#include "PluginSession.h"
+#include "CountingListener.h"
+#include "plugin/BrowserServices.h"
+#include "plugin/PluginEntry.h"
+#include "plugin/PluginInstance.h"
+#include "streams/StreamManager.h"
+#include "streams/StreamRequest.h"
+
+namespace {
+
+// Each test starts from the flags of a freshly loaded library.
+class InProcess : public ::testing::Test {
+protected:
+    void SetUp() override { Quirks() = BrowserQuirks{}; }
+    void TearDown() override { Quirks() = BrowserQuirks{}; }
+
+    static PluginInstance* Instance(NPP_t& npp) { return static_cast<PluginInstance*>(npp.pdata); }
+
+    // Requesters outlive the instance, which may still hold requests for them at the end.
+    CountingListener& Listener(const char* url) { return listeners.emplace_back(url); }
+    std::list<CountingListener> listeners;
+};
+
+struct Session : PluginSession {
+    Session(uint16_t version, const char* agent)
+        : PluginSession(&NP_GetEntryPoints, &NP_Initialize, &NP_Shutdown, version, agent)
+    {
+    }
+};
+
+struct QuirkCase {
+    const char* label;
+    uint16_t version;
+    const char* agent;
+    bool urlNotifyUsable, browserResolvesUrls, windowSurvivesRequests;
+};
+
+class QuirkDetection : public InProcess, public ::testing::WithParamInterface<QuirkCase> {};
+
+TEST_P(QuirkDetection, FirstNewClearsWhatTheBrowserCannotDo)
+{
+    const QuirkCase& c = GetParam();
+    Session session(c.version, c.agent);
+    NPP_t npp{};
+    ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
+    EXPECT_EQ(Quirks().urlNotifyUsable, c.urlNotifyUsable);
+    EXPECT_EQ(Quirks().browserResolvesUrls, c.browserResolvesUrls);
+    EXPECT_EQ(Quirks().windowSurvivesRequests, c.windowSurvivesRequests);
+    session.funcs.destroy(&npp, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Browsers, QuirkDetection,
+    ::testing::Values(QuirkCase{"v8", 0x0008, "Mozilla/3.0", false, false, false},
+                      QuirkCase{"v9", 0x0009, "Mozilla/4.0", true, true, true},
+                      QuirkCase{"v9Explorer", 0x0009, "Mozilla/4.0 (compatible; MSIE 5.0) Internet Explorer",
+                                false, false, false},
+                      QuirkCase{"v9ExplorerOnly", 0x0009, "Internet Explorer", false, false, false},
+                      QuirkCase{"v9Msie", 0x0009, "Mozilla/4.0 (compatible; MSIE 5.5)", true, false, true},
+                      QuirkCase{"v9LowerCase", 0x0009, "internet explorer msie", true, true, true},
+                      QuirkCase{"v11", 0x000B, "Mozilla/4.0", true, true, true},
+                      QuirkCase{"v11Explorer", 0x000B, "Explorer", true, false, true},
+                      QuirkCase{"v11Msie", 0x000B, "MSIE 6.0", true, false, true},
+                      QuirkCase{"v255", 0x00FF, "Mozilla/5.0", true, true, true}),
+    [](const ::testing::TestParamInfo<QuirkCase>& info) { return info.param.label; });
+
+TEST_F(InProcess, ClearedFlagsStayClearedForLaterInstances)
+{
+    {
+        Session old(0x0008, "Mozilla/3.0");
+        NPP_t npp{};
+        ASSERT_EQ(old.New(&npp, {}), NPERR_NO_ERROR);
+        old.funcs.destroy(&npp, nullptr);
+    }
+    Session modern(0x000B, "Mozilla/5.0");
+    NPP_t npp{};
+    ASSERT_EQ(modern.New(&npp, {}), NPERR_NO_ERROR);
+    EXPECT_FALSE(Quirks().urlNotifyUsable);
+    EXPECT_FALSE(Quirks().browserResolvesUrls);
+    EXPECT_FALSE(Quirks().windowSurvivesRequests);
+    modern.funcs.destroy(&npp, nullptr);
+}
+
+TEST_F(InProcess, BrowserServicesReadTheSavedTable)
+{
+    {
+        Session old(0x0008, "Mozilla/3.0");
+        int pluginMajor = -1, pluginMinor = -1, browserMajor = -1, browserMinor = -1;
+        NPN_Version(&pluginMajor, &pluginMinor, &browserMajor, &browserMinor);
+        EXPECT_EQ(pluginMajor, 0);
+        EXPECT_EQ(pluginMinor, 11);
+        EXPECT_EQ(browserMajor, 0);
+        EXPECT_EQ(browserMinor, 8);
+        NPP_t npp{};
+        EXPECT_EQ(NPN_GetURLNotify(&npp, "http://h/a", nullptr, &npp), NPERR_INCOMPATIBLE_VERSION_ERROR);
+        EXPECT_EQ(old.browser.Count("geturlnotify"), 0);
+    }
+    {
+        // A refused major version still leaves the table saved.
+        Session future(0x010C, "Mozilla/9.0");
+        EXPECT_EQ(future.initializeResult, NPERR_INCOMPATIBLE_VERSION_ERROR);
+        int pluginMajor, pluginMinor, browserMajor, browserMinor;
+        NPN_Version(&pluginMajor, &pluginMinor, &browserMajor, &browserMinor);
+        EXPECT_EQ(browserMajor, 1);
+        EXPECT_EQ(browserMinor, 12);
+    }
+    Session modern(0x0009, "Mozilla/4.0");
+    NPP_t npp{};
+    ASSERT_EQ(modern.New(&npp, {}), NPERR_NO_ERROR);
+    modern.browser.getUrlNotifyResult = NPERR_INVALID_URL;
+    EXPECT_EQ(NPN_GetURLNotify(&npp, "http://h/a", "_self", &npp), NPERR_INVALID_URL);
+    ASSERT_EQ(modern.browser.Count("geturlnotify"), 1);
+    EXPECT_EQ(modern.browser.Calls().back().url, "http://h/a");
+    EXPECT_EQ(modern.browser.Calls().back().target, "_self");
+    EXPECT_EQ(modern.browser.Calls().back().notifyData, &npp);
+    Instance(npp)->ShowStatus("Loading");
+    EXPECT_EQ(modern.browser.LastStatus(), "Loading");
+    modern.funcs.destroy(&npp, nullptr);
+}
+
+class Attached : public InProcess {
+protected:
+    void Start(uint16_t version, std::initializer_list<Attribute> attributes)
+    {
+        session = std::make_unique<Session>(version, "Mozilla/4.0");
+        ASSERT_EQ(session->New(&npp, attributes), NPERR_NO_ERROR);
+        instance = Instance(npp);
+        ASSERT_EQ(session->funcs.setwindow(&npp, browser.Record()), NPERR_NO_ERROR);
+    }
+    void TearDown() override
+    {
+        if (npp.pdata) session->funcs.destroy(&npp, nullptr);
+        InProcess::TearDown();
+    }
+    NPError SetWindow(NPWindow* window) { return session->funcs.setwindow(&npp, window); }
+    bool StillAttached() const
+    {
+        return instance->browserWindow && instance->hwnd == browser.Child() &&
+               GetPropA(browser.Child(), kInstanceProperty) == instance;
+    }
+
+    BrowserWindow browser{80, 60};
+    std::unique_ptr<Session> session;
+    NPP_t npp{};
+    PluginInstance* instance = nullptr;
+};
+
+TEST_F(Attached, OldBrowserAbsorbsAsManyNullHandlesAsItsRequestsCost)
+{
+    Start(0x0008, {{"src", "a.obvm"}});
+    EXPECT_EQ(instance->nullWindowAllowance, 1);  // the location request
+    instance->nullWindowAllowance = 2;
+    NPWindow noHandle{};
+    ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
+    EXPECT_TRUE(StillAttached());
+    EXPECT_EQ(instance->browserWindow, &noHandle);
+    ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
+    EXPECT_TRUE(StillAttached());
+    EXPECT_EQ(instance->nullWindowAllowance, 0);
+    ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->browserWindow, nullptr);
+    EXPECT_EQ(instance->hwnd, nullptr);
+    EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
+    EXPECT_TRUE(instance->stopSent);
+}
+
+TEST_F(Attached, NullRecordDetachesWhateverTheAllowance)
+{
+    Start(0x0008, {});
+    EXPECT_EQ(instance->nullWindowAllowance, 0);  // no src, no location request
+    instance->nullWindowAllowance = 5;
+    ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->browserWindow, nullptr);
+    EXPECT_EQ(instance->nullWindowAllowance, 5);
+}
+
+TEST_F(Attached, ModernBrowserDetachesAtTheFirstNullHandle)
+{
+    Start(0x000B, {{"src", "a.obvm"}});
+    EXPECT_EQ(instance->nullWindowAllowance, 0);
+    instance->nullWindowAllowance = 2;
+    NPWindow noHandle{};
+    ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->browserWindow, nullptr);
+    EXPECT_EQ(instance->nullWindowAllowance, 2);
+}
+
+TEST_F(Attached, SessionStartsAndStopsOnceAcrossWindows)
+{
+    Start(0x000B, {});
+    EXPECT_TRUE(instance->sessionStarted);
+    EXPECT_FALSE(instance->stopSent);
+    EXPECT_EQ(instance->previousWndProc, BrowserWindow::BrowserProc());
+    const LONG references = instance->streams->RefCount();
+
+    BrowserWindow second(30, 30);
+    ASSERT_EQ(SetWindow(second.Record()), NPERR_NO_ERROR);
+    EXPECT_TRUE(instance->stopSent);
+    EXPECT_EQ(instance->hwnd, second.Child());
+    EXPECT_EQ(instance->browserWindow, second.Record());
+    EXPECT_EQ(instance->streams->RefCount(), references);  // no second session reference
+    EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
+    EXPECT_EQ(browser.CurrentProc(), BrowserWindow::BrowserProc());
+}
+
+TEST_F(Attached, DestroyMessageStopsTheSessionOnceAndDetachStillRestores)
+{
+    Start(0x000B, {});
+    // The window is told it is going away before the browser detaches.
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_DESTROY, 0, 0), 0);
+    EXPECT_TRUE(instance->stopSent);
+    EXPECT_EQ(browser.Received(WM_DESTROY), 0);
+    // A second WM_DESTROY goes on to the browser's procedure.
+    SendMessageA(browser.Child(), WM_DESTROY, 0, 0);
+    EXPECT_EQ(browser.Received(WM_DESTROY), 1);
+
+    ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
+    EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
+    EXPECT_EQ(browser.CurrentProc(), BrowserWindow::BrowserProc());
+    EXPECT_EQ(instance->previousWndProc, nullptr);
+}
+
+TEST_F(Attached, FocusAndEraseStayWithThePlugin)
+{
+    Start(0x000B, {});
+    const int erased = browser.Received(WM_ERASEBKGND), focused = browser.Received(WM_SETFOCUS);
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_ERASEBKGND, 0, 0), 1);
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_SETFOCUS, 0, 0), 0);
+    EXPECT_EQ(browser.Received(WM_ERASEBKGND), erased);
+    EXPECT_EQ(browser.Received(WM_SETFOCUS), focused);
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_USER, 0, 0), BrowserWindow::kBrowserAnswer);
+}
+
+// Requests sit in pendingRequests only while the browser cannot notify.
+class Sweep : public Attached {
+protected:
+    StreamRequest* Pending(CountingListener& listener, time_t age, bool started)
+    {
+        auto* request = new StreamRequest(&listener);
+        request->created -= age;
+        request->started = started;
+        instance->pendingRequests.push_back(request);
+        return request;
+    }
+    void Ticks(int n)
+    {
+        for (int i = 0; i < n; ++i) SendMessageA(browser.Child(), WM_TIMER, 7, 0);
+    }
+};
+
+TEST_F(Sweep, NotifyingBrowserNeverCountsTicks)
+{
+    Start(0x000B, {});
+    CountingListener& listener = Listener("old.obv");
+    Pending(listener, 100, false);
+    Ticks(120);
+    EXPECT_EQ(instance->timerTicks, 0);
+    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_TRUE(listener.states.empty());
+    EXPECT_EQ(browser.Received(WM_TIMER), 120);  // an unknown timer is the browser's
+}
+
+TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
+{
+    Start(0x0008, {});
+    CountingListener& expired = Listener("a.obv");
+    CountingListener& begun = Listener("b.obv");
+    CountingListener& young = Listener("c.obv");
+    CountingListener& boundary = Listener("d.obv");
+    CountingListener& reported = Listener("e.obv");
+    Pending(expired, 31, false);
+    StreamRequest* begunRequest = Pending(begun, 31, true);
+    StreamRequest* youngRequest = Pending(young, 0, false);
+    StreamRequest* boundaryRequest = Pending(boundary, 30, false);
+    StreamRequest* reportedRequest = Pending(reported, 60, false);
+    reportedRequest->ReportDone();
+    EXPECT_EQ(expired.references, 2);
+
+    Ticks(49);
+    EXPECT_EQ(instance->timerTicks, 49);
+    EXPECT_EQ(instance->pendingRequests.size(), 5u);
+    Ticks(1);
+    EXPECT_EQ(instance->timerTicks, 0);
+    EXPECT_EQ(expired.states, std::vector<int>{StateFailed});
+    EXPECT_EQ(expired.references, 1);
+    EXPECT_EQ(instance->pendingRequests,
+              (std::deque<StreamRequest*>{begunRequest, youngRequest, boundaryRequest, reportedRequest}));
+    EXPECT_TRUE(begun.states.empty());
+    EXPECT_TRUE(boundary.states.empty());
+
+    youngRequest->created -= 40;
+    Ticks(49);
+    EXPECT_TRUE(young.states.empty());  // the next look is at the 100th tick
+    Ticks(1);
+    EXPECT_EQ(young.states, std::vector<int>{StateFailed});
+    EXPECT_EQ(instance->pendingRequests,
+              (std::deque<StreamRequest*>{begunRequest, boundaryRequest, reportedRequest}));
+    EXPECT_TRUE(begun.states.empty());
+    EXPECT_EQ(reported.states, std::vector<int>{StateReady});
+}
+
+TEST_F(Sweep, DestroyedInstanceLetsGoOfItsRequests)
+{
+    Start(0x0008, {});
+    CountingListener& listener = Listener("a.obv");
+    Pending(listener, 0, false);
+    EXPECT_EQ(listener.references, 2);
+    session->funcs.destroy(&npp, nullptr);
+    EXPECT_EQ(listener.references, 1);
+    EXPECT_TRUE(listener.states.empty());
+}
+
+class Streams : public InProcess {
+protected:
+    void Start(uint16_t version)
+    {
+        session = std::make_unique<Session>(version, "Mozilla/4.0");
+        ASSERT_EQ(session->New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
+        instance = Instance(npp);
+    }
+    void TearDown() override
+    {
+        if (npp.pdata) session->funcs.destroy(&npp, nullptr);
+        InProcess::TearDown();
+    }
+    uint16_t NewStream(NPStream& stream)
+    {
+        uint16_t stype = NP_NORMAL;
+        EXPECT_EQ(session->funcs.newstream(&npp, nullptr, &stream, 0, &stype), NPERR_NO_ERROR);
+        return stype;
+    }
+
+    std::unique_ptr<Session> session;
+    NPP_t npp{};
+    PluginInstance* instance = nullptr;
+};
+
+TEST_F(Streams, AppletStreamLeavesPathAndOutcome)
+{
+    Start(0x000B);
+    NPStream applet{};
+    applet.url = "http://h/a.obvm";
+    EXPECT_EQ(NewStream(applet), NP_ASFILE);
+    EXPECT_EQ(instance->appletStream, &applet);
+
+    std::string longPath = "C:\\" + std::string(297, 'p');
+    session->funcs.asfile(&npp, &applet, longPath.c_str());
+    EXPECT_EQ(std::string(instance->appletFilePath), longPath.substr(0, 260));
+    session->funcs.asfile(&npp, &applet, nullptr);
+    EXPECT_EQ(std::string(instance->appletFilePath), "");
+    session->funcs.asfile(&npp, &applet, "C:\\cache\\a.obvm");
+    EXPECT_EQ(std::string(instance->appletFilePath), "C:\\cache\\a.obvm");
+
+    EXPECT_EQ(session->funcs.destroystream(&npp, &applet, NPRES_USER_BREAK), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->appletFileState, StateFailed);
+    EXPECT_EQ(instance->appletStream, nullptr);
+}
+
+TEST_F(Streams, AppletStreamThatEndsNormallyIsDone)
+{
+    Start(0x000B);
+    NPStream applet{};
+    applet.url = "a.obvm";
+    NewStream(applet);
+    session->funcs.destroystream(&npp, &applet, NPRES_DONE);
+    EXPECT_EQ(instance->appletFileState, StateReady);
+}
+
+TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
+{
+    Start(0x000B);
+    NPStream location{};
+    location.url = "javascript:window.location.href";
+    EXPECT_EQ(NewStream(location), NP_NORMAL);
+    EXPECT_EQ(instance->locationStream, &location);
+    char empty[] = "";
+    char nulFirst[] = "\0http://wrong/";
+    char page[] = "http://h/d/p.html\0tail";
+    EXPECT_EQ(session->funcs.write(&npp, &location, 0, 0, empty), 0);
+    EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof nulFirst - 1, nulFirst),
+              static_cast<int32_t>(sizeof nulFirst - 1));
+    EXPECT_EQ(instance->locationStream, &location);
+    EXPECT_EQ(instance->PageLocation(), "");
+    EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof page - 1, page),
+              static_cast<int32_t>(sizeof page - 1));
+    EXPECT_EQ(instance->locationStream, nullptr);
+    EXPECT_EQ(instance->PageLocation(), "http://h/d/p.html");
+    char later[] = "http://later/";
+    session->funcs.write(&npp, &location, 17, sizeof later - 1, later);
+    EXPECT_EQ(instance->PageLocation(), "http://h/d/p.html");
+}
+
+TEST_F(Streams, LocationStreamThatEndsWithoutTextIsForgotten)
+{
+    Start(0x000B);
+    NPStream location{};
+    location.url = "javascript:window.location.href";
+    NewStream(location);
+    EXPECT_EQ(session->funcs.destroystream(&npp, &location, NPRES_NETWORK_ERR), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->locationStream, nullptr);
+    // The same record reused for another stream carries no page location.
+    location.url = "http://h/other.bin";
+    char text[] = "http://not/the/page";
+    session->funcs.write(&npp, &location, 0, sizeof text - 1, text);
+    EXPECT_EQ(instance->PageLocation(), "");
+}
+
+TEST_F(Streams, LocationWriteIsCutAtItsLength)
+{
+    Start(0x000B);
+    NPStream location{};
+    location.url = "javascript:window.location.href";
+    NewStream(location);
+    char page[] = "http://h/p.htmlXYZ";
+    session->funcs.write(&npp, &location, 0, 15, page);
+    EXPECT_EQ(instance->PageLocation(), "http://h/p.html");
+}
+
+TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
+{
+    Start(0x0008);  // no notifications: requests wait in pendingRequests
+    CountingListener& tex = Listener("models/tex.obv");
+    CountingListener& other = Listener("y/TEX.obv");
+    auto* otherRequest = new StreamRequest(&other);
+    auto* texRequest = new StreamRequest(&tex);
+    instance->pendingRequests = {otherRequest, texRequest};
+
+    NPStream stream{};
+    stream.url = "C:\\x\\tex.obv";
+    EXPECT_EQ(NewStream(stream), NP_ASFILE);
+    EXPECT_TRUE(texRequest->started);
+    EXPECT_FALSE(otherRequest->started);
+    EXPECT_EQ(instance->appletStream, nullptr);
+
+    session->funcs.asfile(&npp, &stream, "C:\\cache\\tex.obv");
+    EXPECT_EQ(tex.files, std::vector<std::string>{"C:\\cache\\tex.obv"});
+    EXPECT_EQ(session->funcs.destroystream(&npp, &stream, NPRES_DONE), NPERR_NO_ERROR);
+    EXPECT_EQ(tex.states, std::vector<int>{StateReady});
+    EXPECT_EQ(tex.references, 1);
+    EXPECT_EQ(instance->pendingRequests, std::deque<StreamRequest*>{otherRequest});
+
+    NPStream failing{};
+    failing.url = "http://h/y/TEX.obv";
+    session->funcs.asfile(&npp, &failing, nullptr);
+    EXPECT_EQ(other.states, std::vector<int>{StateFailed});
+    EXPECT_EQ(other.references, 1);
+    // Having reported, the request no longer matches its stream's end; it stays with the
+    // instance until the instance goes.
+    session->funcs.destroystream(&npp, &failing, NPRES_NETWORK_ERR);
+    EXPECT_EQ(other.states, std::vector<int>{StateFailed});
+    EXPECT_EQ(instance->pendingRequests, std::deque<StreamRequest*>{otherRequest});
+}
+
+TEST_F(Streams, NotifiedRequestIsReportedOnceAndFreedByTheNotification)
+{
+    Start(0x000B);
+    CountingListener& listener = Listener("http://h/t.obv");
+    auto* request = new StreamRequest(&listener);
+    NPStream stream{};
+    stream.url = "http://h/t.obv";
+    stream.notifyData = request;
+    EXPECT_EQ(NewStream(stream), NP_ASFILE);
+    session->funcs.asfile(&npp, &stream, "C:\\cache\\t.obv");
+    session->funcs.destroystream(&npp, &stream, NPRES_DONE);
+    EXPECT_EQ(listener.states, std::vector<int>{StateReady});
+    EXPECT_EQ(request->localFile, "C:\\cache\\t.obv");  // still alive: the notification owns it
+    session->funcs.urlnotify(&npp, "http://h/t.obv", NPRES_NETWORK_ERR, request);
+    EXPECT_EQ(listener.states, std::vector<int>{StateReady});
+    EXPECT_EQ(listener.references, 1);
+}
+
+TEST_F(Streams, NotificationDecidesByTheFileNotTheReason)
+{
+    Start(0x000B);
+    CountingListener& withFile = Listener("a.obv");
+    CountingListener& withoutFile = Listener("b.obv");
+    auto* first = new StreamRequest(&withFile);
+    first->SetLocalFile("C:\\cache\\a.obv");
+    session->funcs.urlnotify(&npp, "a.obv", NPRES_NETWORK_ERR, first);
+    EXPECT_EQ(withFile.states, std::vector<int>{StateReady});
+    auto* second = new StreamRequest(&withoutFile);
+    session->funcs.urlnotify(&npp, "b.obv", NPRES_DONE, second);
+    EXPECT_EQ(withoutFile.states, std::vector<int>{StateFailed});
+    EXPECT_EQ(withFile.references + withoutFile.references, 2);
+}
+
+}  // namespace
