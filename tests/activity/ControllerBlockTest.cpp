@@ -2,7 +2,9 @@
 // side by side in this process, and a controller of another process.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -192,6 +194,85 @@ TEST(ControllerAcrossModules, PluginCopiesSideBySideWorkOnTheControllerThisProgr
               AddressOf(controller));
     ReadControllerBlock(ControllerBlockName("UnClassed", GetCurrentProcessId()), &found);
     EXPECT_FALSE(found);
+    controller->Track(&a, true);
+}
+
+constexpr char kFreshProcessVariable[] = "ORB_ACTIVITY_FRESH_PROCESS";
+
+// Runs this program's tests that match `filter` in a new process, where no module has
+// looked up a controller yet; gives its exit code.
+DWORD RunInFreshProcess(const char* filter)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = std::string("\"") + self + "\" --gtest_brief=1 --gtest_filter=" + filter;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    SetEnvironmentVariableA(kFreshProcessVariable, "1");
+    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &process);
+    SetEnvironmentVariableA(kFreshProcessVariable, nullptr);
+    if (!started) return ~0u;
+    DWORD code = ~0u;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+// Here a plug-in copy creates the controller, and it unloads while another copy and this
+// program go on using that controller.
+TEST(ControllerAcrossModules, ControllerOutlivesThePluginCopyThatCreatedIt)
+{
+    if (!std::getenv(kFreshProcessVariable)) {
+        EXPECT_EQ(RunInFreshProcess("ControllerAcrossModules.ControllerOutlives*"), 0u);
+        return;
+    }
+    TestWindow page(TestWindow::Shown), first(TestWindow::Shown, page.Handle()),
+        second(TestWindow::Shown, page.Handle());
+    ASSERT_TRUE(page.TakeForeground());
+    TestBrowser browser(0x000B, "Mozilla/4.0 (Win32)");
+    auto creator = std::make_unique<PluginCopy>("npOrbolanthCreator.dll", browser);
+    PluginCopy finder("npOrbolanthFinder.dll", browser);
+    ASSERT_TRUE(creator->Ready());
+    ASSERT_TRUE(finder.Ready());
+
+    const std::string name = ControllerBlockName("Netscape", GetCurrentProcessId());
+    bool found = false;
+    ReadControllerBlock(name, &found);
+    ASSERT_FALSE(found);
+    ASSERT_TRUE(creator->ShowInstanceIn(first.Handle()));
+    const DWORD address = ReadControllerBlock(name, &found);
+    ASSERT_TRUE(found);
+    ASSERT_NE(address, 0u);
+    ASSERT_TRUE(finder.ShowInstanceIn(second.Handle()));
+
+    creator.reset();
+    EXPECT_EQ(ReadControllerBlock(name, &found), address);
+    EXPECT_TRUE(found);
+
+    // A module that looks only now gets the same, still working, object; the remaining
+    // copy's paint switches it.
+    ActivityController* controller = ProcessController();
+    ASSERT_EQ(AddressOf(controller), address);
+    Log log;
+    RecordingSession a("A", log);
+    controller->Track(&a, false);
+    controller->Activate(&a);
+    HelperProcess helper;
+    ASSERT_TRUE(helper.Ready());
+    finder.Repaint(second.Handle());
+    EXPECT_TRUE(controller->InBackground());
+    EXPECT_EQ(log, (Log{"A+", "A-"}));
     controller->Track(&a, true);
 }
 
