@@ -179,15 +179,6 @@ TEST(ControllerAcrossModules, PluginCopiesSideBySideWorkOnTheControllerThisProgr
     EXPECT_FALSE(controller->InBackground());
     EXPECT_EQ(log, (Log{"A-", "A+"}));
 
-    // Later paints of the first copy still reach the same object.
-    {
-        HelperProcess helper;
-        ASSERT_TRUE(helper.Ready());
-        copy1.Repaint(first.Handle());
-        EXPECT_TRUE(controller->InBackground());
-        EXPECT_EQ(log, (Log{"A-", "A+", "A-"}));
-    }
-
     // Neither copy made a block or a controller of its own.
     bool found = false;
     EXPECT_EQ(ReadControllerBlock(ControllerBlockName("Netscape", GetCurrentProcessId()), &found),
