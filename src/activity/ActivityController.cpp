@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
 // Per module: each loaded copy of the plug-in has its own.
-char* hostClass = nullptr;
+bool hostClassSet = false;
+std::string hostClass;
 ActivityController* cachedController = nullptr;
-HANDLE controllerBlock = nullptr;
 
 // Holds the controller's critical section for one operation.
 class CriticalSectionGuard {
@@ -27,17 +26,6 @@ public:
 private:
     CRITICAL_SECTION& section_;
 };
-
-// Runs when the module that created the block unloads.
-void DestroyController()
-{
-    delete cachedController;
-    cachedController = nullptr;
-    if (controllerBlock) CloseHandle(controllerBlock);
-    controllerBlock = nullptr;
-    std::free(hostClass);
-    hostClass = nullptr;
-}
 
 }  // namespace
 
@@ -88,8 +76,8 @@ void ActivityController::CheckForeground()
 void SetActivityClass(const char* name)
 {
     if (!name) return;
-    std::free(hostClass);
-    hostClass = _strdup(name);
+    hostClass = name;
+    hostClassSet = true;
 }
 
 ActivityController* GetActivityController()
@@ -101,7 +89,7 @@ ActivityController* GetActivityController()
     const DWORD size = system.dwAllocationGranularity;
     char name[260];
     std::snprintf(name, sizeof name, "OrbolanthActivityController_%s_0x%lX",
-                  hostClass ? hostClass : "UnClassed", GetCurrentProcessId());
+                  hostClassSet ? hostClass.c_str() : "UnClassed", GetCurrentProcessId());
 
     bool created = false;
     HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
@@ -117,11 +105,13 @@ ActivityController* GetActivityController()
     }
     auto* slot = static_cast<ActivityController* volatile*>(view);
     if (created) {
+        // The controller and its block stay until the process ends, even when this module
+        // unloads first: other copies of the plug-in hold the controller's address, and a
+        // copy loaded later must find the same object. It lives on the process's heap, not
+        // in this module, and its handle is deliberately never closed.
         cachedController = new (std::nothrow) ActivityController();
         *slot = cachedController;
         UnmapViewOfFile(view);
-        controllerBlock = block;
-        std::atexit(DestroyController);
     } else {
         cachedController = *slot;
         UnmapViewOfFile(view);

@@ -1,7 +1,8 @@
 // One object per browser process and host class that lets exactly one renderer session
 // be active, and that one only while the browser's process owns the foreground window.
 // Every copy of the plug-in loaded into the process finds the same object through a
-// small named block whose first word holds its address.
+// small named block whose first word holds its address. Once made, object and block stay
+// until the process ends, whichever copy made them.
 #pragma once
 
 #include <windows.h>
@@ -37,5 +38,6 @@ private:
 // Keeps a heap copy of the module's host class name; null leaves it unchanged.
 void SetActivityClass(const char* name);
 
-// The process's controller for this module's host class, or none.
+// The process's controller for this module's host class, or none; found or made on the
+// first successful call, cached for the module's life after that.
 ActivityController* GetActivityController();
