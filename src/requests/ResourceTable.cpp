@@ -68,6 +68,9 @@ void RemoveAt(std::deque<int32_t>& ids, size_t index)
 
 void RendererChannel::RequestResource(int32_t id, const char* name, const char* url)
 {
+    // Ids beyond the status words or below the navigation id mean nothing; taking them
+    // would let a renderer grow the table past any bound the repeated-id check gives.
+    if (id < kNavigationId || id >= kStatusWords) return;
     if (id > 0 && FindByWaitingId(resources, id)) return;
 
     const char* requestName = name;
