@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "streams/DownloadListener.h"
 #include "streams/RefCounted.h"
@@ -19,7 +20,7 @@
 
 class ResourceEntry : public DownloadListener, public RefCounted {
 public:
-    ResourceEntry(const std::string& name, const std::string& url) : name(name), url(url) {}
+    ResourceEntry(std::string name, std::string url) : name(std::move(name)), url(std::move(url)) {}
 
     int GetState() override;
     void SetState(int state) override;

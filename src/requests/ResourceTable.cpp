@@ -3,6 +3,7 @@
 // block's mutex held.
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "channel/RendererChannel.h"
 #include "requests/ResourceEntry.h"
@@ -13,9 +14,10 @@ namespace {
 constexpr char kNoRemapPrefix[] = "NOREMAP:";
 constexpr char kFilePrefix[] = "file:";
 
+// Names and URL prefixes compare ignoring ASCII case only, whatever the C locale says.
 char Lower(char c)
 {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool EqualsIgnoringCase(const char* a, const char* b)
@@ -54,7 +56,7 @@ ResourceEntry* FindByWaitingId(const std::deque<ResourceEntry*>& table, int32_t 
 ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, const char* name)
 {
     for (ResourceEntry* entry : table) {
-        if (entry->GetState() != StateFailed && EqualsIgnoringCase(entry->name.c_str(), name)) return entry;
+        if (EqualsIgnoringCase(entry->name.c_str(), name) && entry->GetState() != StateFailed) return entry;
     }
     return nullptr;
 }
@@ -96,7 +98,7 @@ void RendererChannel::RequestResource(int32_t id, const char* name, const char* 
     }
     if (!fetcher) return;
 
-    ResourceEntry* entry = new ResourceEntry(requestName, requestUrl);
+    ResourceEntry* entry = new ResourceEntry(requestName, std::move(requestUrl));
     entry->SetLocalFile("");
     entry->waitingIds.push_back(id);
     entry->SetState(StateRequested);
