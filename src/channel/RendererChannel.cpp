@@ -144,7 +144,9 @@ void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map
     MutexGuard guard(mutex);
     if (!guard.Acquire()) return;
     if (&map != &mappings) mappings = map;
-    for (const auto& [name, replacement] : mappings) RequestResource(kFreeSlot, name.c_str(), replacement.c_str());
+    for (const auto& [name, replacement] : mappings) {
+        RequestResource(kFreeSlot, name.c_str(), replacement.c_str());
+    }
 }
 
 void RendererChannel::ServiceTick()
@@ -202,7 +204,9 @@ bool RendererChannel::RegisterWindow(const std::string& name, HWND window)
         return true;
     }
     record = FindRecordByName("");
-    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) return false;
+    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) {
+        return false;
+    }
     Poke(windows[record].window, WindowWord(window));
     return true;
 }
@@ -233,7 +237,9 @@ bool RendererChannel::ReserveWindowName(const std::string& name)
     if (name.empty() || FindRecordByName(name) >= 0) return false;
     int record = FindRecordByName("");
     WindowRecord* windows = Block()->windows;
-    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) return false;
+    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) {
+        return false;
+    }
     Poke(windows[record].window, 0u);
     return true;
 }

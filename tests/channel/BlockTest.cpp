@@ -83,7 +83,9 @@ TEST(ChannelBlock, NewBlockHasTheWireLayout)
     EXPECT_GE(block->heartbeat, before);
     EXPECT_LE(block->heartbeat, after);
     EXPECT_EQ(block->quitRequest, 0);
-    for (uint32_t offset : {1025u, 1026u, 1027u, 1037u, 1038u, 1039u, 1069u, 1070u, 1071u}) EXPECT_EQ(bytes[offset], 0);
+    for (uint32_t offset : {1025u, 1026u, 1027u, 1037u, 1038u, 1039u, 1069u, 1070u, 1071u}) {
+        EXPECT_EQ(bytes[offset], 0);
+    }
     for (uint32_t offset : {1028u, 1032u, 1040u, 1044u, 1048u, 1052u, 1056u, 1060u}) {
         EXPECT_EQ(*reinterpret_cast<const uint32_t*>(bytes + offset), 0u) << offset;
     }
@@ -119,7 +121,8 @@ TEST(ChannelBlock, LaunchFillNamesTheObjectsAndCutsTheStrings)
     const std::string& namePart = c.channel.NamePart();
     EXPECT_TRUE(std::regex_match(namePart, std::regex(R"(\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\})")))
         << namePart;
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, ("Orbolanth" + namePart + ":SharedMemory").c_str());
+    HANDLE mapping =
+        OpenFileMappingA(FILE_MAP_READ, FALSE, ("Orbolanth" + namePart + ":SharedMemory").c_str());
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, ("Orbolanth" + namePart + ":SMMutex").c_str());
     EXPECT_NE(mapping, nullptr);
     EXPECT_NE(mutex, nullptr);
@@ -151,7 +154,8 @@ TEST(ChannelBlock, OpeningChecksTheRevisionAndWritesNothing)
         EXPECT_EQ(boxes.Count(), 0);
     }
 
-    const char* variants[] = {"Sat Apr 15 19:45:34 2000", "sat Apr 15 19:45:33 2000", "Sat Apr 15 19:45:33 2000!"};
+    const char* variants[] = {"Sat Apr 15 19:45:34 2000", "sat Apr 15 19:45:33 2000",
+                              "Sat Apr 15 19:45:33 2000!"};
     for (const char* revision : variants) {
         std::memcpy(creator.Block()->revision, revision, std::strlen(revision) + 1);
         BoxWatcher boxes("Revision Mismatch!");
@@ -161,10 +165,11 @@ TEST(ChannelBlock, OpeningChecksTheRevisionAndWritesNothing)
         EXPECT_EQ(client.ViewAddress(), nullptr);
         for (int i = 0; i < 200 && boxes.Count() == 0; ++i) Sleep(10);
         EXPECT_EQ(boxes.Count(), 1) << revision;
-        EXPECT_NE(boxes.Text().find("Revision numbers don't match for the RendererAPI!.\nYour ActiveXOrbolanth "
-                                    "control and your renderer are not compatible.\n\nThe renderer will now "
-                                    "exit, and the control will display just a logo."),
-                  std::string::npos)
+        EXPECT_NE(
+            boxes.Text().find("Revision numbers don't match for the RendererAPI!.\nYour ActiveXOrbolanth "
+                              "control and your renderer are not compatible.\n\nThe renderer will now "
+                              "exit, and the control will display just a logo."),
+            std::string::npos)
             << boxes.Text();
     }
     RendererClient missing;
@@ -218,9 +223,9 @@ TEST(RendererChannel, WindowRecords)
     EXPECT_TRUE(c.channel.RegisterWindow("main", one));
     EXPECT_FALSE(c.channel.RegisterWindow("other", one));  // already registered under a name
     EXPECT_FALSE(c.channel.RegisterWindow("", two));
-    EXPECT_FALSE(c.channel.RegisterWindow("main", two));   // the name holds another window
+    EXPECT_FALSE(c.channel.RegisterWindow("main", two));  // the name holds another window
     EXPECT_FALSE(c.channel.RegisterWindow("x", reinterpret_cast<HWND>(0x7FFF0)));
-    EXPECT_TRUE(c.channel.RegisterWindow("side", two));    // fills the reserved record
+    EXPECT_TRUE(c.channel.RegisterWindow("side", two));  // fills the reserved record
     std::vector<WindowEntry> records = c.renderer.Windows();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].name, "side");
@@ -244,7 +249,9 @@ TEST(RendererChannel, WindowRecords)
     EXPECT_EQ(c.renderer.Windows().size(), 1u);
 
     // Sixty-four names fill every record.
-    for (int i = 1; i < kWindowRecords; ++i) ASSERT_TRUE(c.channel.ReserveWindowName("w" + std::to_string(i)));
+    for (int i = 1; i < kWindowRecords; ++i) {
+        ASSERT_TRUE(c.channel.ReserveWindowName("w" + std::to_string(i)));
+    }
     EXPECT_FALSE(c.channel.ReserveWindowName("one too many"));
     EXPECT_FALSE(c.channel.RegisterWindow("one too many", one));
     DestroyWindow(one);
@@ -289,7 +296,9 @@ TEST(RendererChannel, GarbageInTheBlockIsNeverFollowed)
     // Ids outside the status words are not served and write nowhere.
     c.fetcher.mode = TestFetcher::Mode::Ready;
     std::vector<uint8_t> before = Bytes(block);
-    for (int32_t id : {1024, 4096, 0x7FFFFFFF, -3, INT32_MIN}) ASSERT_GE(c.renderer.PostRequest(id, "x.obv"), 0);
+    for (int32_t id : {1024, 4096, 0x7FFFFFFF, -3, INT32_MIN}) {
+        ASSERT_GE(c.renderer.PostRequest(id, "x.obv"), 0);
+    }
     c.channel.ServiceTick();
     c.channel.ServiceTick();
     EXPECT_TRUE(c.fetcher.calls.empty());

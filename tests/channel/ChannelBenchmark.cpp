@@ -76,10 +76,10 @@ int main()
             return 1;
         }
     }
-    std::printf("ServiceTick, 256 full request slots:  median %.3f ms, fastest %.3f ms\n", Median(requests) * 1000,
-                *std::min_element(requests.begin(), requests.end()) * 1000);
-    std::printf("ServiceTick, 256 ready entries:       median %.3f ms, fastest %.3f ms\n", Median(deliveries) * 1000,
-                *std::min_element(deliveries.begin(), deliveries.end()) * 1000);
+    std::printf("ServiceTick, 256 full request slots:  median %.3f ms, fastest %.3f ms\n",
+                Median(requests) * 1000, *std::min_element(requests.begin(), requests.end()) * 1000);
+    std::printf("ServiceTick, 256 ready entries:       median %.3f ms, fastest %.3f ms\n",
+                Median(deliveries) * 1000, *std::min_element(deliveries.begin(), deliveries.end()) * 1000);
 
     SharedHeap& heap = channel.View()->Heap();
     std::mt19937 random(1);

@@ -302,7 +302,9 @@ int Hostile(char** argv)
     RendererClient client;
     if (!client.Attach(argv[2])) return Fail("attach");
     std::mt19937 random(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
-    auto pick = [&](uint32_t low, uint32_t high) { return std::uniform_int_distribution<uint32_t>(low, high)(random); };
+    auto pick = [&](uint32_t low, uint32_t high) {
+        return std::uniform_int_distribution<uint32_t>(low, high)(random);
+    };
     ChannelBlock* block = client.Block();
     uint8_t* bytes = reinterpret_cast<uint8_t*>(block);
     const uint32_t base = block->heapBase;
@@ -321,11 +323,12 @@ int Hostile(char** argv)
     };
     auto anyId = [&]() -> int32_t {
         static const int32_t ids[] = {-1, -2, -3, 0, 1, 1023, 1024, 4096, 0x7FFFFFFF, INT32_MIN, -1000000};
-        return pick(0, 1) ? ids[pick(0, sizeof ids / sizeof ids[0] - 1)] : static_cast<int32_t>(pick(0, 0xFFFFFFFFu));
+        return pick(0, 1) ? ids[pick(0, sizeof ids / sizeof ids[0] - 1)]
+                          : static_cast<int32_t>(pick(0, 0xFFFFFFFFu));
     };
     auto anyWord = [&]() -> uint32_t {
-        static const uint32_t words[] = {0, 1, 2, 3, 15, 16, 17, 0xFFFFFFFC, 0xFFFFFFFE, 0x7FFFFFFC, 40944, 40960,
-                                         0x10000};
+        static const uint32_t words[] = {0,          1,          2,          3,     15,    16,     17,
+                                         0xFFFFFFFC, 0xFFFFFFFE, 0x7FFFFFFC, 40944, 40960, 0x10000};
         return pick(0, 1) ? words[pick(0, sizeof words / sizeof words[0] - 1)] : pick(0, 0xFFFFFFFFu);
     };
 
@@ -365,7 +368,10 @@ int Hostile(char** argv)
             case 3: block->statusText = anyRef(); break;
             case 4: block->appletUrl = anyRef(); break;
             case 5: block->requestStatus[pick(0, kStatusWords - 1)] = static_cast<int32_t>(anyWord()); break;
-            case 6: reinterpret_cast<uint32_t*>(&block->heapControl)[pick(0, 10)] = pick(0, 1) ? anyRef() : anyWord(); break;
+            case 6:
+                reinterpret_cast<uint32_t*>(&block->heapControl)[pick(0, 10)] =
+                    pick(0, 1) ? anyRef() : anyWord();
+                break;
             case 7:
             case 8: {
                 uint32_t offset = pick(0, kHeapRegionSize / 4 - 1) * 4;

@@ -44,9 +44,13 @@ HeapReport CheckHeap(const ChannelBlock& block)
     while (report.error.empty()) {
         uint32_t header = Word(block, offset);
         if (header & 0x80000000u) {
-            if (offset != kHeapRegionSize - 4) report.error = Describe("fence inside the region", offset, header);
+            if (offset != kHeapRegionSize - 4) {
+                report.error = Describe("fence inside the region", offset, header);
+            }
             if ((header | 2u) != 0xFFFFFFFEu) report.error = Describe("end fence value", offset, header);
-            if (((header & 2u) != 0) != previousInUse) report.error = Describe("end fence bit 1", offset, header);
+            if (((header & 2u) != 0) != previousInUse) {
+                report.error = Describe("end fence bit 1", offset, header);
+            }
             report.endFence = header;
             report.lastChunkInUse = previousInUse;
             break;
@@ -82,13 +86,17 @@ HeapReport CheckHeap(const ChannelBlock& block)
     uint32_t node = sentinel;
     for (;;) {
         uint32_t next = links(node)[1];
-        if (next != sentinel && !freeSet.count(next)) return report.error = "free list names a non-free chunk", report;
+        if (next != sentinel && !freeSet.count(next)) {
+            return report.error = "free list names a non-free chunk", report;
+        }
         if (links(next)[0] != node) return report.error = "free list back link broken", report;
         if (next == sentinel) break;
         if (!listed.insert(next).second) return report.error = "free list cycle", report;
         node = next;
     }
     if (listed != freeSet) report.error = "free list misses free chunks";
-    if (control.rover != sentinel && !freeSet.count(control.rover)) report.error = "rover names a non-free chunk";
+    if (control.rover != sentinel && !freeSet.count(control.rover)) {
+        report.error = "rover names a non-free chunk";
+    }
     return report;
 }

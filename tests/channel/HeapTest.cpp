@@ -19,14 +19,18 @@ constexpr uint32_t kEndFence = 51800;
 struct Block {
     Block() : memory(new ChannelBlock), view(memory.get()) { view.CreateFill(1234); }
 
-    uint32_t& At(uint32_t offset) { return *reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(memory.get()) + offset); }
+    uint32_t& At(uint32_t offset)
+    {
+        return *reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(memory.get()) + offset);
+    }
     uint32_t Address(uint32_t offset) const
     {
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory.get()) + offset);
     }
     uint32_t OffsetOf(const void* p) const
     {
-        return static_cast<uint32_t>(static_cast<const uint8_t*>(p) - reinterpret_cast<const uint8_t*>(memory.get()));
+        return static_cast<uint32_t>(static_cast<const uint8_t*>(p) -
+                                     reinterpret_cast<const uint8_t*>(memory.get()));
     }
     SharedHeap& Heap() { return view.Heap(); }
     // The control record and the region, for "nothing changed" checks.
@@ -249,11 +253,13 @@ TEST(SharedHeap, FreeLeavesInconsistentChunksAlone)
         {"header is a fence", [](Block& b, uint32_t c, uint32_t) { b.At(c) = 0xFFFFFFFFu; }},
         {"free follower links outside", [](Block& b, uint32_t, uint32_t n) { b.At(n + 8) = 0x12345678u; }},
         {"free follower too large", [](Block& b, uint32_t, uint32_t n) { b.At(n) = 0x7FFFFF00u; }},
-        {"previous footer before the region", [](Block& b, uint32_t c, uint32_t) {
+        {"previous footer before the region",
+         [](Block& b, uint32_t c, uint32_t) {
              b.At(c) &= ~2u;
              b.At(c - 4) = 40000u;
          }},
-        {"previous footer disagrees", [](Block& b, uint32_t c, uint32_t) {
+        {"previous footer disagrees",
+         [](Block& b, uint32_t c, uint32_t) {
              b.At(c) &= ~2u;
              b.At(c - 4) = 20u;
          }},

@@ -127,9 +127,11 @@ TEST_F(Launch, OnlyAPlainStringNamingAnExistingFileLaunches)
     const Case cases[] = {
         {"no key", [](ConfigurationKey&) {}},
         {"no value", [](ConfigurationKey& key) { key.SetString("ParamFile", "x"); }},
-        {"REG_EXPAND_SZ", [](ConfigurationKey& key) { key.SetString("RendererPath", PeerPath(), REG_EXPAND_SZ); }},
+        {"REG_EXPAND_SZ",
+         [](ConfigurationKey& key) { key.SetString("RendererPath", PeerPath(), REG_EXPAND_SZ); }},
         {"REG_BINARY", [](ConfigurationKey& key) { key.SetString("RendererPath", PeerPath(), REG_BINARY); }},
-        {"missing file", [](ConfigurationKey& key) { key.SetString("RendererPath", "C:\\no\\such\\renderer.exe"); }},
+        {"missing file",
+         [](ConfigurationKey& key) { key.SetString("RendererPath", "C:\\no\\such\\renderer.exe"); }},
     };
     for (const Case& test : cases) {
         ConfigurationKey::Remove();

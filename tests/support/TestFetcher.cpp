@@ -11,7 +11,9 @@ bool TestFetcher::Request(DownloadListener* listener, const char* target, bool i
         held.push_back(listener);
         return true;
     case Mode::Ready:
-        listener->SetLocalFile((pathFor ? pathFor(listener->GetUrl()) : "C:\\cache\\" + std::string(listener->GetUrl())).c_str());
+        listener->SetLocalFile(
+            (pathFor ? pathFor(listener->GetUrl()) : "C:\\cache\\" + std::string(listener->GetUrl()))
+                .c_str());
         listener->SetState(StateReady);
         listener->Release();
         return true;
