@@ -9,22 +9,26 @@
 #include <map>
 #include <string>
 
+#include "activity/ActivitySession.h"
 #include "channel/LaunchSettings.h"
 #include "channel/SharedSegment.h"
 
 class ResourceEntry;
 class ResourceFetcher;
 
-class RendererChannel : public SharedSegment {
+class RendererChannel : public SharedSegment, public ActivitySession {
 public:
-    RendererChannel();
+    RendererChannel() = default;
     ~RendererChannel() override;
 
     bool Launch(const LaunchSettings& settings);
+    // The part of a launch before the renderer is started: takes the fetcher, draws the
+    // namePart, creates and fills the block and its mutex.
+    bool CreateBlock(const LaunchSettings& settings);
     bool IsRendererRunning() const;
 
     bool RequestQuit();
-    void SetActive(bool on);
+    void SetActive(bool on) override;
     bool GetStatusText(std::string& text);  // false: no text (or the wait failed)
     void LoadMappings(const std::map<std::string, std::string>& map);
     void ServiceTick();
@@ -49,4 +53,12 @@ protected:
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> resources;
     ResourceFetcher* fetcher = nullptr;
+
+private:
+    bool StartProcess();
+    int32_t StatusOf(int32_t id) const;
+    void SetStatus(int32_t id, int32_t state);
+    std::string RecordName(int record);
+    int FindRecordByName(const std::string& name);
+    int FindRecordByWindow(HWND window) const;
 };

@@ -1,0 +1,255 @@
+#include "channel/RendererChannel.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "channel/MutexGuard.h"
+#include "requests/ResourceEntry.h"
+#include "settings/RegistryKey.h"
+#include "streams/ResourceFetcher.h"
+
+namespace {
+
+constexpr char kRendererPathValue[] = "RendererPath";
+constexpr char kCommandLineFormat[] = "\"%s\" ActiveXOrbolanth.GoBlueHarbor %s";
+
+uint32_t WindowWord(HWND window)
+{
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+}
+
+// A fresh GUID in its registry form, braces included, in the ANSI code page.
+bool DrawNamePart(std::string* namePart)
+{
+    GUID guid;
+    if (FAILED(CoCreateGuid(&guid))) return false;
+    wchar_t wide[260];
+    if (StringFromGUID2(guid, wide, 260) == 0) return false;
+    char narrow[260];
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return false;
+    *namePart = narrow;
+    return true;
+}
+
+}  // namespace
+
+RendererChannel::~RendererChannel()
+{
+    if (process != INVALID_HANDLE_VALUE) CloseHandle(process);
+    if (fetcher) {
+        fetcher->Shutdown();
+        fetcher->Release();
+    }
+    // The table's own references; entries still held by a fetch outlive the channel.
+    for (ResourceEntry* entry : resources) entry->Release();
+    resources.clear();
+    mappings.clear();
+}
+
+bool RendererChannel::CreateBlock(const LaunchSettings& settings)
+{
+    fetcher = settings.fetcher;
+    alwaysActive = settings.alwaysActive;
+    std::string name;
+    if (!DrawNamePart(&name)) return false;
+    if (!Create(name)) return false;
+    if (!CreateBlockMutex()) return false;
+
+    // Nobody else knows the block's name yet, so the launch fields go in without the mutex.
+    ChannelBlock* block = Block();
+    block->pluginWindow = WindowWord(settings.window);
+    block->active = settings.alwaysActive ? 1 : 0;
+    block->adsMode = settings.adsMode;
+    block->siteId = settings.siteId;
+    View()->StoreString(block->pageLocation, settings.pageLocation.c_str(), kUrlLimit);
+    View()->StoreString(block->appletUrl, settings.appletUrl.c_str(), kUrlLimit);
+    View()->StoreString(block->rendererArgs, settings.rendererArgs.c_str(), kArgsLimit);
+    return true;
+}
+
+bool RendererChannel::Launch(const LaunchSettings& settings)
+{
+    return CreateBlock(settings) && StartProcess();
+}
+
+bool RendererChannel::StartProcess()
+{
+    RegistryKey key;
+    std::string path;
+    if (!key.Open() || !key.QueryString(kRendererPathValue, path)) return false;
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+
+    char commandLine[1024];
+    std::snprintf(commandLine, 1023, kCommandLineFormat, shortPath, namePart.c_str());
+    STARTUPINFOA startup{};
+    static_assert(sizeof startup == 68);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        process = INVALID_HANDLE_VALUE;
+        return false;
+    }
+    CloseHandle(started.hThread);
+    process = started.hProcess;
+    return true;
+}
+
+bool RendererChannel::IsRendererRunning() const
+{
+    // -1 is also the pseudo-handle of this very process, which would always read as running.
+    if (process == INVALID_HANDLE_VALUE) return false;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code == STILL_ACTIVE;
+}
+
+int32_t RendererChannel::StatusOf(int32_t id) const
+{
+    return id >= 0 && id < kStatusWords ? Peek(Block()->requestStatus[id]) : StateNone;
+}
+
+void RendererChannel::SetStatus(int32_t id, int32_t state)
+{
+    if (id >= 0 && id < kStatusWords) Poke(Block()->requestStatus[id], state);
+}
+
+bool RendererChannel::RequestQuit()
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    Block()->quitRequest = 1;
+    return true;
+}
+
+void RendererChannel::SetActive(bool on)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return;
+    if (!alwaysActive) Block()->active = on ? 1 : 0;
+}
+
+bool RendererChannel::GetStatusText(std::string& text)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    return View()->ReadString(Peek(Block()->statusText), &text);
+}
+
+void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return;
+    if (&map != &mappings) mappings = map;
+    for (const auto& [name, replacement] : mappings) {
+        RequestResource(kFreeSlot, name.c_str(), replacement.c_str());
+    }
+}
+
+void RendererChannel::ServiceTick()
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return;
+    ChannelBlock* block = Block();
+    block->heartbeat = GetTickCount();
+    PublishResources();
+    for (RequestSlot& slot : block->requests) {
+        int32_t id = Peek(slot.id);
+        if (id == kFreeSlot) continue;
+        // A request without a readable name is dropped; its reference is let go unfreed.
+        std::string name;
+        if (View()->ReadString(Peek(slot.name), &name)) RequestResource(id, name.c_str(), nullptr);
+        Poke(slot.id, kFreeSlot);
+        View()->StoreString(slot.name, nullptr, 0);
+    }
+}
+
+// A record whose name reference designates no string counts as free, like 0 and "".
+std::string RendererChannel::RecordName(int record)
+{
+    std::string name;
+    View()->ReadString(Peek(Block()->windows[record].name), &name);
+    return name;
+}
+
+int RendererChannel::FindRecordByName(const std::string& name)
+{
+    for (int i = 0; i < kWindowRecords; ++i) {
+        if (RecordName(i) == name) return i;
+    }
+    return -1;
+}
+
+int RendererChannel::FindRecordByWindow(HWND window) const
+{
+    for (int i = 0; i < kWindowRecords; ++i) {
+        if (Peek(Block()->windows[i].window) == WindowWord(window)) return i;
+    }
+    return -1;
+}
+
+bool RendererChannel::RegisterWindow(const std::string& name, HWND window)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    if (!IsWindow(window) || FindRecordByWindow(window) >= 0 || name.empty()) return false;
+    WindowRecord* windows = Block()->windows;
+    int record = FindRecordByName(name);
+    if (record >= 0) {
+        if (Peek(windows[record].window) != 0) return false;
+        Poke(windows[record].window, WindowWord(window));
+        return true;
+    }
+    record = FindRecordByName("");
+    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) {
+        return false;
+    }
+    Poke(windows[record].window, WindowWord(window));
+    return true;
+}
+
+bool RendererChannel::UnregisterWindow(const std::string& name, HWND window)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    if (!IsWindow(window) || name.empty()) return false;
+    int record = FindRecordByName(name);
+    if (record < 0 || record != FindRecordByWindow(window)) return false;
+
+    // Any window leaving means the renderer is asked to quit; RequestQuit takes the mutex
+    // itself, and the renderer may run in between.
+    guard.ReleaseUnconditionally();
+    RequestQuit();
+    if (!guard.Acquire()) return false;
+    WindowRecord& found = Block()->windows[record];
+    Poke(found.window, 0u);
+    View()->StoreString(found.name, nullptr, 0);
+    return true;
+}
+
+bool RendererChannel::ReserveWindowName(const std::string& name)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    if (name.empty() || FindRecordByName(name) >= 0) return false;
+    int record = FindRecordByName("");
+    WindowRecord* windows = Block()->windows;
+    if (record < 0 || !View()->StoreString(windows[record].name, name.c_str(), kWindowNameLimit)) {
+        return false;
+    }
+    Poke(windows[record].window, 0u);
+    return true;
+}
+
+bool RendererChannel::LookupWindow(const std::string& name, HWND* window)
+{
+    MutexGuard guard(mutex);
+    if (!guard.Acquire()) return false;
+    int record = FindRecordByName(name);
+    uint32_t word = record >= 0 ? Peek(Block()->windows[record].window) : 0;
+    *window = reinterpret_cast<HWND>(static_cast<uintptr_t>(word));
+    return record >= 0;
+}

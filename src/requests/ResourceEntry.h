@@ -1,0 +1,45 @@
+// One resource that a renderer channel fetches or holds for its renderer: the name it was
+// asked under, the URL fetched, the request ids waiting for it, and what the fetch found.
+// Download threads reach it only through its state, local file and reference count,
+// which its own lock guards; everything else belongs to the browser's thread.
+//
+// References: the table holds one while the entry is listed. The reference the entry is
+// made with goes to ResourceFetcher::Request, which owns it from then on and releases it
+// when it no longer reports to the entry, whatever the outcome; an entry that is never
+// handed to a fetcher is released by whoever made it.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "streams/DownloadListener.h"
+#include "streams/RefCounted.h"
+#include "streams/SpinLock.h"
+
+class ResourceEntry : public DownloadListener, public RefCounted {
+public:
+    ResourceEntry(std::string name, std::string url) : name(std::move(name)), url(std::move(url)) {}
+
+    int GetState() override;
+    void SetState(int state) override;
+    void SetLocalFile(const char* path) override;
+    const char* GetUrl() override { return url.c_str(); }
+    void AddRef() override;
+    void Release() override;
+
+    std::string GetLocalFile();
+
+    std::string name;  // as the renderer asked, without "NOREMAP:"; empty for a navigation
+    std::string url;   // fixed once a fetcher has the entry
+    std::deque<int32_t> waitingIds;  // -1 pins the entry for no particular request
+
+protected:
+    ~ResourceEntry() override = default;
+
+private:
+    SpinLock lock;
+    std::string localFile;
+    int state = StateNone;
+};

@@ -1,0 +1,86 @@
+// Two processes on one heap: the test peer, as a renderer, maps the block at another
+// address and trades strings with a channel serviced here, both sides allocating and
+// freeing under the mutex, until everything has been freed again.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "ChannelFixture.h"
+#include "Exchange.h"
+#include "HeapCheck.h"
+#include "PeerProcess.h"
+#include "channel/MutexGuard.h"
+
+namespace {
+
+TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
+{
+    Channel c;
+    ASSERT_TRUE(c.created);
+    c.fetcher.mode = TestFetcher::Mode::Ready;
+    c.fetcher.pathFor = ExchangePath;
+    ScratchFile report;
+    char avoid[16];
+    std::snprintf(avoid, sizeof avoid, "%08X",
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(c.channel.ViewAddress())));
+    PeerProcess peer("exchange " + c.channel.NamePart() + " " + avoid + " 20240 5000 \"" + report.Path() +
+                     "\"");
+    ASSERT_TRUE(peer.Started());
+
+    // The plug-in's side: service ticks, and allocations of its own in between.
+    std::mt19937 random(4);
+    std::vector<void*> mine;
+    int ticks = 0;
+    std::string heapError;
+    DWORD deadline = GetTickCount() + 60000;
+    while (peer.Running() && GetTickCount() < deadline && heapError.empty()) {
+        c.channel.ServiceTick();
+        ++ticks;
+        MutexGuard guard(c.channel.Mutex());
+        if (!guard.Acquire()) continue;
+        SharedHeap& heap = c.channel.View()->Heap();
+        if (!mine.empty() && (random() % 2 || mine.size() >= 8)) {
+            size_t at = random() % mine.size();
+            heap.Free(mine[at]);
+            mine.erase(mine.begin() + static_cast<std::ptrdiff_t>(at));
+        } else if (void* p = heap.Allocate(1 + random() % 1024)) {
+            mine.push_back(p);
+        }
+        heapError = CheckHeap(*c.Block()).error;
+    }
+    EXPECT_EQ(heapError, "");
+    EXPECT_EQ(peer.Wait(5000), 0) << report.Read();
+
+    c.channel.ServiceTick();
+    for (void* p : mine) c.channel.View()->Heap().Free(p);
+    // The launch strings stay for the block's life; only they are left to free.
+    for (BlockRef* launch : {&c.Block()->pageLocation, &c.Block()->appletUrl, &c.Block()->rendererArgs}) {
+        c.channel.View()->StoreString(*launch, nullptr, 0);
+    }
+    HeapReport heap = CheckHeap(*c.Block());
+    EXPECT_EQ(heap.error, "");
+    EXPECT_EQ(heap.chunks, 1);
+    EXPECT_EQ(heap.firstChunkHeader, 40944u);
+    EXPECT_EQ(heap.endFence, 0xFFFFFFFCu);
+    EXPECT_TRUE(c.channel.Resources().empty());
+
+    std::string lines = report.Read();
+    void* theirs = nullptr;
+    ASSERT_EQ(std::sscanf(lines.c_str(), "view=%p", &theirs), 1) << lines;
+    EXPECT_NE(theirs, c.channel.ViewAddress());
+    int posted = 0, delivered = 0, givenUp = 0, fills = 0;
+    size_t ok = lines.find("ok ");
+    ASSERT_NE(ok, std::string::npos) << lines;
+    ASSERT_EQ(std::sscanf(lines.c_str() + ok, "ok posted=%d delivered=%d givenUp=%d fills=%d", &posted,
+                          &delivered, &givenUp, &fills),
+              4);
+    EXPECT_GT(posted, 4000);
+    EXPECT_EQ(delivered + givenUp, posted);
+    EXPECT_GT(givenUp, 0);
+    EXPECT_GE(fills, 5);
+    std::printf("exchange: %d ticks here, peer view %p vs %p, %d requests, %d delivered, %d given up\n",
+                ticks, theirs, c.channel.ViewAddress(), posted, delivered, givenUp);
+}
+
+}  // namespace

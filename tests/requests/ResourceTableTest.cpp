@@ -1,0 +1,303 @@
+// Requests as the renderer makes them, through the block's request slots, status words
+// and delivery slots, served by a channel whose fetcher is a test double.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "ChannelFixture.h"
+#include "channel/MutexGuard.h"
+#include "requests/ResourceEntry.h"
+
+namespace {
+
+class Requests : public ::testing::Test {
+protected:
+    explicit Requests(const std::string& appletUrl = "")
+    {
+        LaunchSettings settings;
+        settings.appletUrl = appletUrl;
+        c = std::make_unique<Channel>(settings);
+    }
+    void SetUp() override { ASSERT_TRUE(c->attached); }
+
+    void Post(int32_t id, const std::string& name) { ASSERT_GE(c->renderer.PostRequest(id, name), 0); }
+    int32_t Status(int32_t id) { return c->renderer.Status(id); }
+    void Tick() { c->channel.ServiceTick(); }
+    // A request handled at once, as the ticks do, for cases that need an explicit URL.
+    void Direct(int32_t id, const char* name, const char* url)
+    {
+        MutexGuard guard(c->channel.Mutex());
+        ASSERT_TRUE(guard.Acquire());
+        c->channel.RequestResource(id, name, url);
+    }
+    std::vector<std::pair<int32_t, std::string>> Deliveries()
+    {
+        std::vector<std::pair<int32_t, std::string>> taken;
+        int32_t id;
+        std::string path;
+        while (c->renderer.TakeDelivery(&id, &path)) taken.emplace_back(id, path);
+        return taken;
+    }
+    const std::deque<ResourceEntry*>& Table() { return c->channel.Resources(); }
+    TestFetcher& Fetcher() { return c->fetcher; }
+    ChannelBlock* Block() { return c->Block(); }
+
+    std::unique_ptr<Channel> c;
+};
+
+TEST_F(Requests, ARequestTravelsFromItsSlotToADelivery)
+{
+    Post(4, "tex.obv");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 1u);
+    EXPECT_EQ(Fetcher().calls[0].url, "tex.obv");
+    EXPECT_EQ(Fetcher().calls[0].target, "(null)");
+    EXPECT_FALSE(Fetcher().calls[0].isApplet);
+    EXPECT_EQ(Status(4), StateRequested);
+    EXPECT_EQ(Block()->requests[0].id, -1);
+    EXPECT_EQ(Block()->requests[0].name, 0u);  // the renderer's string is freed
+
+    Tick();
+    EXPECT_EQ(Status(4), StateFetching);
+    Fetcher().Finish(0, StateReady, "C:\\temp\\tex.tmp");
+    Tick();
+    EXPECT_EQ(Status(4), StateDelivered);
+    EXPECT_TRUE(Table().empty());
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{4, "C:\\temp\\tex.tmp"}}));
+}
+
+TEST_F(Requests, EveryFullSlotIsServedInOrderWithinOneTick)
+{
+    for (int i = 0; i < kRequestSlots - 1; ++i) Post(i, "r" + std::to_string(i));
+    Post(7, "duplicate");  // id 7 a second time in the same tick
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 255u);
+    for (int i = 0; i < 255; ++i) ASSERT_EQ(Fetcher().calls[i].url, "r" + std::to_string(i));
+    EXPECT_EQ(Status(0), StateNone);  // id 0 gets an entry but no status word of its own
+    EXPECT_EQ(Status(254), StateRequested);
+    for (const RequestSlot& slot : Block()->requests) ASSERT_EQ(slot.id, -1);
+}
+
+TEST_F(Requests, NamesShareEntriesIgnoringCaseUnlessNoRemap)
+{
+    c->channel.LoadMappings({{"tex.obv", "http://mapped/tex.obv"}});
+    ASSERT_EQ(Fetcher().calls.size(), 1u);
+    Post(4, "Tex.obv");
+    Tick();
+    Tick();  // the mapping's entry reports 3 now
+    Post(9, "TEX.OBV");
+    Tick();
+    EXPECT_EQ(Status(9), StateFetching);  // the shared entry's state, at once
+    EXPECT_EQ(Fetcher().calls.size(), 1u);
+
+    Post(11, "NOREMAP:tex.obv");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 2u);
+    EXPECT_EQ(Fetcher().calls[1].url, "tex.obv");
+    EXPECT_EQ(Table().size(), 2u);
+    EXPECT_EQ(Table()[1]->name, "tex.obv");
+
+    Fetcher().Finish(0, StateReady, "C:\\t\\a");
+    Tick();
+    auto delivered = Deliveries();
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_EQ(delivered[0], std::make_pair(4, std::string("C:\\t\\a")));
+    EXPECT_EQ(delivered[1], std::make_pair(9, std::string("C:\\t\\a")));
+    EXPECT_EQ(Table().size(), 1u);  // the pin went with the first real request
+}
+
+TEST_F(Requests, MappingsAreFetchedAheadAndPinnedUntilAsked)
+{
+    c->channel.LoadMappings({{"b.obv", ""}, {"a.obv", "http://h/a.obv"}});
+    ASSERT_EQ(Fetcher().calls.size(), 2u);
+    EXPECT_EQ(Fetcher().calls[0].url, "http://h/a.obv");
+    EXPECT_EQ(Fetcher().calls[1].url, "b.obv");
+    EXPECT_EQ(c->channel.Mappings().size(), 2u);
+
+    Fetcher().Finish(0, StateReady, "C:\\t\\a");
+    Tick();
+    Tick();
+    EXPECT_TRUE(Deliveries().empty());
+    ASSERT_EQ(Table().size(), 2u);
+    EXPECT_EQ(Table()[0]->GetState(), StateReady);
+    EXPECT_EQ(Table()[0]->waitingIds, std::deque<int32_t>{-1});
+
+    Post(5, "a.obv");
+    Tick();
+    EXPECT_EQ(Status(5), StateReady);
+    Tick();
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{5, "C:\\t\\a"}}));
+    EXPECT_EQ(Table().size(), 1u);
+}
+
+TEST_F(Requests, AMappingServesOnlyRequestsWithoutAUrl)
+{
+    Fetcher().mode = TestFetcher::Mode::Fail;
+    c->channel.LoadMappings({{"q.obv", "http://mapped/q"}});
+    Tick();
+    EXPECT_TRUE(Table().empty());
+
+    Fetcher().mode = TestFetcher::Mode::Hold;
+    Direct(3, "q.obv", "http://explicit/q");
+    Direct(4, "NOREMAP:q.obv", nullptr);
+    Post(6, "q.obv");
+    Tick();  // shares the entry of id 3
+    Fetcher().mode = TestFetcher::Mode::Fail;
+    Direct(8, "other.obv", "");
+    Tick();
+    Fetcher().Finish(0, StateFailed);
+    Fetcher().Finish(0, StateFailed);
+    Tick();
+    Fetcher().mode = TestFetcher::Mode::Hold;
+    Post(7, "q.obv");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 5u);
+    EXPECT_EQ(Fetcher().calls[1].url, "http://explicit/q");
+    EXPECT_EQ(Fetcher().calls[2].url, "q.obv");
+    EXPECT_EQ(Fetcher().calls[3].url, "other.obv");
+    EXPECT_EQ(Fetcher().calls[4].url, "http://mapped/q");
+}
+
+TEST_F(Requests, AFailedEntryFailsEveryWaitingIdAndLeaves)
+{
+    Post(4, "x.obv");
+    Post(9, "x.obv");
+    Tick();
+    EXPECT_EQ(Fetcher().calls.size(), 1u);
+    Fetcher().Finish(0, StateFailed);
+    Tick();
+    EXPECT_EQ(Status(4), StateFailed);
+    EXPECT_EQ(Status(9), StateFailed);
+    EXPECT_TRUE(Table().empty());
+    EXPECT_TRUE(Deliveries().empty());
+
+    Post(10, "x.obv");
+    Tick();
+    EXPECT_EQ(Fetcher().calls.size(), 2u);
+}
+
+TEST_F(Requests, DeliveriesTakeOnlyFreeSlots)
+{
+    for (int i = 0; i < kDeliverySlots - 1; ++i) Block()->deliveries[i].id = 999;
+    Post(4, "x.obv");
+    Post(9, "x.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\x");
+    Tick();
+    EXPECT_EQ(Status(4), StateDelivered);
+    EXPECT_EQ(Status(9), StateReady);
+    EXPECT_EQ(Block()->deliveries[255].id, 4);
+    EXPECT_EQ(Table().size(), 1u);
+    Tick();
+    EXPECT_EQ(Status(9), StateReady);
+
+    Block()->deliveries[0].id = -1;
+    Tick();
+    EXPECT_EQ(Status(9), StateDelivered);
+    EXPECT_EQ(Block()->deliveries[0].id, 9);
+    EXPECT_TRUE(Table().empty());
+}
+
+TEST_F(Requests, ReleasedIdsAreLetGo)
+{
+    for (int i = 0; i < kDeliverySlots; ++i) Block()->deliveries[i].id = 999;
+    Post(4, "x.obv");
+    Post(5, "y.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\x");
+    Tick();
+    EXPECT_EQ(Status(4), StateReady);
+    c->renderer.ReleaseRequest(4);
+    c->renderer.ReleaseRequest(5);
+    Tick();
+    EXPECT_EQ(Status(4), StateNone);
+    EXPECT_EQ(Status(5), StateNone);
+    // The ready entry has nobody left and goes; the one still fetching stays.
+    ASSERT_EQ(Table().size(), 1u);
+    EXPECT_EQ(Table()[0]->name, "y.obv");
+    for (const DeliverySlot& slot : Block()->deliveries) ASSERT_EQ(slot.id, 999);
+}
+
+TEST_F(Requests, NavigationsSplitAtTheFirstColonAndNeverJoinTheTable)
+{
+    Post(kNavigationId, "_blank:http://h:8080/a:b");
+    Post(kNavigationId, "nocolon");
+    Post(kNavigationId, ":http://x/");
+    Post(kNavigationId, "_self:  FiLe:///c:/x");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 3u);
+    EXPECT_EQ(Fetcher().calls[0].target, "_blank");
+    EXPECT_EQ(Fetcher().calls[0].url, "http://h:8080/a:b");
+    EXPECT_EQ(Fetcher().calls[1].target, "nocolon");
+    EXPECT_EQ(Fetcher().calls[1].url, "nocolon");
+    EXPECT_EQ(Fetcher().calls[2].target, "");
+    EXPECT_EQ(Fetcher().calls[2].url, "http://x/");
+    EXPECT_TRUE(Table().empty());
+}
+
+TEST_F(Requests, FileUrlsAreNeverFetched)
+{
+    Post(3, "   FiLe:///c:/a.obv");
+    Post(4, "\tfile:b");
+    Tick();
+    Tick();
+    EXPECT_TRUE(Fetcher().calls.empty());
+    EXPECT_EQ(Status(3), StateRequested);
+    ASSERT_EQ(Table().size(), 2u);
+    EXPECT_EQ(Table()[0]->GetState(), StateRequested);
+    EXPECT_EQ(Table()[0]->RefCount(), 1);  // the table's reference only
+}
+
+class AppletRequests : public Requests {
+protected:
+    AppletRequests() : Requests("http://h/Applet.obvm") {}
+};
+
+TEST_F(AppletRequests, TheAppletIsRecognisedByItsUrlIgnoringCase)
+{
+    Post(1, "HTTP://H/APPLET.OBVM");
+    Post(2, " http://h/Applet.obvm");
+    Post(3, "http://h/other.obv");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 3u);
+    EXPECT_TRUE(Fetcher().calls[0].isApplet);
+    EXPECT_FALSE(Fetcher().calls[1].isApplet);
+    EXPECT_FALSE(Fetcher().calls[2].isApplet);
+}
+
+// Every entry goes once nothing refers to it: the table, the fetch, or (here) the test.
+TEST_F(Requests, EntriesGoWhenNothingRefersToThem)
+{
+    Post(4, "held.obv");
+    Tick();
+    ResourceEntry* held = Table()[0];
+    held->AddRef();
+    EXPECT_EQ(held->RefCount(), 3);  // table, fetch, test
+    Fetcher().Finish(0, StateReady, "C:\\t\\h");
+    EXPECT_EQ(held->RefCount(), 2);
+    Tick();
+    EXPECT_EQ(held->RefCount(), 1);  // delivered: only the test's own
+    held->Release();
+
+    Fetcher().mode = TestFetcher::Mode::Ready;
+    Post(5, "ready.obv");
+    Tick();
+    EXPECT_EQ(Table()[0]->RefCount(), 1);
+
+    // The channel's end releases the table and, through the fetcher's shutdown, the fetches.
+    Fetcher().mode = TestFetcher::Mode::Hold;
+    c->channel.LoadMappings({{"pinned.obv", "http://h/p"}});
+    Post(6, "fetching.obv");
+    Tick();
+    ASSERT_EQ(Table().size(), 2u);
+    std::vector<ResourceEntry*> kept(Table().begin(), Table().end());
+    for (ResourceEntry* entry : kept) entry->AddRef();
+    c.reset();
+    for (ResourceEntry* entry : kept) {
+        EXPECT_EQ(entry->RefCount(), 1) << entry->name;
+        entry->Release();
+    }
+}
+
+}  // namespace
