@@ -23,8 +23,10 @@ std::string TempFolder::Store(int streamId, const std::string& fileName, const s
         if (!CreateDirectoryA(root_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
         folders_.push_back(root_);
     }
+    // A host that was ended from outside leaves its folders behind, and process ids come
+    // round again: a folder that is already there is reused.
     std::string folder = root_ + "\\" + std::to_string(streamId);
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) return "";
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
     folders_.push_back(folder);
 
     std::string name = fileName.empty() ? "stream" : fileName;

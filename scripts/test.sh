@@ -7,4 +7,4 @@ build=${BUILD_DIR:-$root/build}
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" "$build"
 cd "$build"
-"$root/scripts/with-display.sh" "$build" ctest --output-on-failure -j2
+"$root/scripts/with-display.sh" "$build" ctest --output-on-failure

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "PluginModule.h"
+
 namespace {
 
 // Quoting that the C runtime's argument parser undoes.
@@ -26,6 +28,7 @@ std::string QuoteArgument(const std::string& argument)
 
 HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments)
 {
+    installation_.SetString("RendererPath", RendererExePath());
     std::string logs = ORB_BUILD_DIR "/tests/host/logs";
     CreateDirectoryA(logs.c_str(), nullptr);
     logPath_ = logs + "/" + logName + ".log";

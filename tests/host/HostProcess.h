@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "ConfigurationKey.h"
+
 class HostProcess {
 public:
-    // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log".
+    // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log", with the
+    // reference renderer installed as a user's installation has it.
     HostProcess(const std::string& logName, const std::vector<std::string>& arguments);
     ~HostProcess();  // ends a host that is still running
     HostProcess(const HostProcess&) = delete;
@@ -21,6 +24,7 @@ public:
     std::vector<std::string> Lines() const;
 
 private:
+    ConfigurationKey installation_;
     std::string logPath_;
     HANDLE process_ = nullptr;
 };

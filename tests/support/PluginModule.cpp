@@ -5,6 +5,11 @@ std::string PluginDllPath()
     return ORB_BUILD_DIR "/src/npOrbolanth.dll";
 }
 
+std::string RendererExePath()
+{
+    return ORB_BUILD_DIR "/renderer/orbrenderer.exe";
+}
+
 PluginModule::PluginModule(const std::string& path)
 {
     module_ = LoadLibraryA(path.c_str());

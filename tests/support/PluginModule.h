@@ -8,7 +8,8 @@
 
 #include "plugin/NpapiAbi.h"
 
-std::string PluginDllPath();  // the built npOrbolanth.dll, as Wine sees it
+std::string PluginDllPath();     // the built npOrbolanth.dll, as Wine sees it
+std::string RendererExePath();   // the built reference renderer
 
 class PluginModule {
 public:
