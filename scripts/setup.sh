@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xauth googletest python3 imagemagick curl)
+          wine wine32:i386 xvfb xauth x11-utils googletest python3 imagemagick curl)
 
 missing=()
 for p in "${packages[@]}"; do
