@@ -4,6 +4,7 @@
 
 #include "activity/ActivityController.h"
 #include "channel/RendererChannel.h"
+#include "settings/AsciiCase.h"
 #include "streams/ResourceFetcher.h"
 
 namespace {
@@ -28,7 +29,7 @@ RendererGroup* GroupRegistry::JoinGroup(const std::string& name, bool asLauncher
 {
     for (size_t i = 0; i < used; ++i) {
         Entry& entry = entries[i];
-        if (!entry.group || _stricmp(entry.name.c_str(), name.c_str()) != 0) continue;
+        if (!entry.group || !EqualsIgnoringCase(entry.name.c_str(), name.c_str())) continue;
         if (asLauncher && entry.group->launcher) return nullptr;
         ++entry.refs;
         if (asLauncher) entry.group->launcher = true;

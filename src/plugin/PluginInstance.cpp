@@ -5,6 +5,7 @@
 #include <string>
 
 #include "plugin/BrowserServices.h"
+#include "settings/AsciiCase.h"
 #include "streams/DownloadListener.h"
 #include "streams/StreamManager.h"
 #include "streams/StreamRequest.h"
@@ -46,7 +47,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
 
     bool hasSrcArgument = false;
     for (int i = 0; i < argc && argn; ++i) {
-        if (argn[i] && _stricmp(argn[i], "src") == 0) {
+        if (argn[i] && EqualsIgnoringCase(argn[i], "src")) {
             hasSrcArgument = true;
             break;
         }

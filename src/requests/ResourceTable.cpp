@@ -7,34 +7,13 @@
 
 #include "channel/RendererChannel.h"
 #include "requests/ResourceEntry.h"
+#include "settings/AsciiCase.h"
 #include "streams/ResourceFetcher.h"
 
 namespace {
 
 constexpr char kNoRemapPrefix[] = "NOREMAP:";
 constexpr char kFilePrefix[] = "file:";
-
-// Names and URL prefixes compare ignoring ASCII case only, whatever the C locale says.
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(const char* a, const char* b)
-{
-    for (; *a && *b; ++a, ++b) {
-        if (Lower(*a) != Lower(*b)) return false;
-    }
-    return *a == *b;
-}
-
-bool StartsWithIgnoringCase(const char* text, const char* prefix)
-{
-    for (; *prefix; ++text, ++prefix) {
-        if (Lower(*text) != Lower(*prefix)) return false;
-    }
-    return true;
-}
 
 bool IsWaiting(const ResourceEntry* entry, int32_t id)
 {

@@ -1,31 +1,13 @@
 #include "settings/AppletSettings.h"
 
+#include "settings/AsciiCase.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-bool EqualsIgnoringCase(const char* a, const char* b)
-{
-    for (; *a && *b; ++a, ++b) {
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
-bool StartsWithIgnoringCase(const char* text, const char* prefix)
-{
-    for (; *prefix; ++text, ++prefix) {
-        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool IsBlank(char c)
 {
@@ -37,7 +19,7 @@ bool IsBlank(char c)
 bool Truth(const char* value)
 {
     while (*value == ' ' || *value == '\t') ++value;
-    char first = static_cast<char>(std::tolower(static_cast<unsigned char>(*value)));
+    char first = AsciiLower(*value);
     if (first == 'f' || first == 'n' || StartsWithIgnoringCase(value, "off")) return false;
     char* stop = nullptr;
     long number = std::strtol(value, &stop, 0);
