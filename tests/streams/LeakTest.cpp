@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "InProcessPage.h"
@@ -56,14 +57,32 @@ struct Usage {
     SIZE_T privateBytes = 0;
 };
 
+// The process's own figures where the system keeps them; Wine leaves both at 0, so then
+// the handle table is probed and committed private memory summed region by region.
 Usage ProcessUsage()
 {
     Usage usage;
-    GetProcessHandleCount(GetCurrentProcess(), &usage.handles);
+    if (!GetProcessHandleCount(GetCurrentProcess(), &usage.handles) || usage.handles == 0) {
+        usage.handles = 0;
+        DWORD flags;
+        for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+            usage.handles += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+        }
+    }
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
     usage.privateBytes = counters.PrivateUsage;
+    if (usage.privateBytes == 0) {
+        MEMORY_BASIC_INFORMATION region;
+        uintptr_t at = 0;
+        while (VirtualQuery(reinterpret_cast<void*>(at), &region, sizeof region) == sizeof region) {
+            if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) usage.privateBytes += region.RegionSize;
+            const uintptr_t next = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+            if (next <= at) break;
+            at = next;
+        }
+    }
     return usage;
 }
 
