@@ -13,7 +13,8 @@
 class AnsweringBrowser {
 public:
     // `localFile` maps a requested URL to the file that holds it; "" means the fetch fails.
-    AnsweringBrowser(uint16_t version, std::string pageUrl, std::function<std::string(const std::string&)> localFile);
+    AnsweringBrowser(uint16_t version, std::string pageUrl,
+                     std::function<std::string(const std::string&)> localFile);
 
     TestBrowser& Browser() { return browser_; }
     // Answers every call made since the last time (navigations excepted).

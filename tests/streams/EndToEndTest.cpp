@@ -89,7 +89,8 @@ public:
     std::string Outcome(const std::string& name) const
     {
         for (const std::string& line : Report()) {
-            if ((line.rfind("delivered ", 0) == 0 || line.rfind("failed ", 0) == 0) && Field(line, "name") == name) {
+            const bool outcome = line.rfind("delivered ", 0) == 0 || line.rfind("failed ", 0) == 0;
+            if (outcome && Field(line, "name") == name) {
                 return line;
             }
         }
@@ -320,7 +321,8 @@ TEST_P(SamplePage, LoadsItsAppletAndEveryFileItNames)
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, SamplePage,
-    ::testing::Values(Sample{"demo.html", "orbit.obvm", {"models/ring.obv", "models/stars.obv", "models/moon%20rock.obv"}},
+    ::testing::Values(Sample{"demo.html", "orbit.obvm",
+                             {"models/ring.obv", "models/stars.obv", "models/moon%20rock.obv"}},
                       Sample{"cubes.html", "cubes.obvm", {"models/pedestal.obv"}},
                       Sample{"gyro.html", "gyro.obvm", {"models/gem%20shape.obv"}}),
     [](const ::testing::TestParamInfo<Sample>& info) {
@@ -349,7 +351,8 @@ TEST(ReferenceRenderer, AppletAskedForWhileItsStreamIsOpenArrivesWhenTheStreamEn
         for (int i = 0; i < 6000; ++i) applet << padding;
         applet << "mesh cube box 1\nobject cube cube\nend\n";
     }
-    HostProcess host("streams-open-stream", {"--page", folder + "page.html", "--chunk", "2048", "--trickle", "25"});
+    HostProcess host("streams-open-stream",
+                     {"--page", folder + "page.html", "--chunk", "2048", "--trickle", "25"});
     ASSERT_TRUE(host.Started());
     ASSERT_EQ(CloseWhen(host, [&] { return Settled(FinalStatus(host.Lines(), "big.obvm")); }), 0u);
     const std::vector<std::string> log = host.Lines();

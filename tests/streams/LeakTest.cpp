@@ -71,7 +71,8 @@ Usage ProcessUsage()
     }
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
     usage.privateBytes = counters.PrivateUsage;
     if (usage.privateBytes == 0) {
         MEMORY_BASIC_INFORMATION region;
@@ -106,7 +107,8 @@ TEST(NoLeaks, HundredPagesKeepHandlesAndMemoryFlat)
     EXPECT_EQ(StreamRequest::Live(), before.requests);
     EXPECT_EQ(StreamManager::Live(), before.managers);
     std::printf("handles %lu -> %lu, private bytes %lu -> %lu\n", afterTen.handles, afterHundred.handles,
-                static_cast<unsigned long>(afterTen.privateBytes), static_cast<unsigned long>(afterHundred.privateBytes));
+                static_cast<unsigned long>(afterTen.privateBytes),
+                static_cast<unsigned long>(afterHundred.privateBytes));
     EXPECT_GT(afterTen.handles, 0u);
     EXPECT_LE(afterHundred.handles, afterTen.handles + 5);
     EXPECT_GT(afterTen.privateBytes, 0u);

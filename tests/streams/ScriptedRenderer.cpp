@@ -211,7 +211,9 @@ private:
             std::string line = std::string(outcome.delivered ? "delivered" : "failed") + " id=" +
                                std::to_string(outcome.id) + " name=" + Quote(outcome.request.name) + " ms=" + ms +
                                " statuses=" + Quote(outcome.request.statuses);
-            if (outcome.delivered) line += " path=" + Quote(outcome.path) + " first=" + Quote(FirstLine(outcome.path));
+            if (outcome.delivered) {
+                line += " path=" + Quote(outcome.path) + " first=" + Quote(FirstLine(outcome.path));
+            }
             Report(line);
         }
     }
@@ -261,7 +263,8 @@ private:
         WaitFor(false, &samples);
         double last = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
         char line[96];
-        std::snprintf(line, sizeof line, "burst delivered=%d last-ms=%.1f", static_cast<int>(samples.size()), last);
+        std::snprintf(line, sizeof line, "burst delivered=%d last-ms=%.1f", static_cast<int>(samples.size()),
+                      last);
         Report(line);
     }
 
