@@ -106,7 +106,7 @@ int BrowserHost::ShowPage()
     hooks.wake = [this] { window_->PostWork(); };
     hooks.retryIn = [this](int ms) { window_->StartTimer(kRetryTimer, static_cast<UINT>(ms)); };
     streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, options_.chunkBytes,
-                                                hooks);
+                                                options_.trickleMs, hooks);
     log_.Line("* window frame=" + CallLog::Pointer(window_->Handle()));
     OpenPage(embeds);
 
@@ -398,6 +398,11 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
     }
     std::string scheme = UrlScheme(absolute);
     if (scheme != "file" && scheme != "http" && scheme != "https") return NPERR_INVALID_URL;
+    if (!options_.withhold.empty() && absolute.find(options_.withhold) != std::string::npos) {
+        log_.Line("* withhold inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(absolute));
+        streams_->Withhold(*instance, absolute, notify, notifyData);
+        return NPERR_NO_ERROR;
+    }
     streams_->DeliverUrl(*instance, absolute, notify, notifyData);
     return NPERR_NO_ERROR;
 }

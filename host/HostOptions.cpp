@@ -18,6 +18,8 @@ const char kHostUsage[] =
     "  --settle MS          quiet time that counts as idle (default 500)\n"
     "  --window WxH         size of the browser window (default 800x600)\n"
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
+    "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
+    "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be loaded or initialized.\n";
@@ -81,6 +83,12 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--chunk") {
             ok = ParseInt(value, 1, 1 << 24, number);
             options.chunkBytes = static_cast<int>(number);
+        } else if (name == "--trickle") {
+            ok = ParseInt(value, 0, 60000, number);
+            options.trickleMs = static_cast<int>(number);
+        } else if (name == "--withhold") {
+            options.withhold = value;
+            ok = *value != '\0';
         } else {
             error = "unknown option " + name;
             return false;

@@ -18,6 +18,8 @@ struct HostOptions {
     int windowWidth = 800;
     int windowHeight = 600;
     int chunkBytes = 8192;   // largest NPP_Write the host makes
+    int trickleMs = 0;       // pause between two NPP_Write calls of a stream, as on a slow line
+    std::string withhold;    // URLs containing this text are accepted but never streamed
     bool help = false;       // --help: print the usage and do nothing else
 };
 

@@ -22,18 +22,20 @@ struct StreamDelivery::Job {
     Stage stage = Stage::Start;
     bool announced = false;  // NPP_NewStream accepted the stream
     bool waiting = false;    // NPP_WriteReady said 0: wait for Resume
+    bool withheld = false;   // never runs; the page's close ends it
     NPStream stream{};
     uint16_t stype = NP_NORMAL;
     size_t written = 0;
 };
 
 StreamDelivery::StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
-                               const NPPluginFuncs& plugin, int chunkBytes, Hooks hooks)
+                               const NPPluginFuncs& plugin, int chunkBytes, int trickleMs, Hooks hooks)
     : log_(log),
       fetcher_(fetcher),
       registration_(registration),
       plugin_(plugin),
       chunkBytes_(static_cast<size_t>(chunkBytes)),
+      trickleMs_(trickleMs),
       hooks_(std::move(hooks))
 {
 }
@@ -76,6 +78,23 @@ void StreamDelivery::DeliverNotification(PageInstance& instance, const std::stri
     Add(std::move(job));
 }
 
+void StreamDelivery::Withhold(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
+{
+    auto job = std::make_unique<Job>();
+    job->instance = &instance;
+    job->url = url;
+    job->withheld = true;
+    job->notify = notify;
+    job->notifyData = notifyData;
+    job->id = nextId_++;
+    jobs_.push_back(std::move(job));
+}
+
+bool StreamDelivery::Idle() const
+{
+    return std::all_of(jobs_.begin(), jobs_.end(), [](const auto& job) { return job->withheld; });
+}
+
 void StreamDelivery::Add(std::unique_ptr<Job> job)
 {
     job->id = nextId_++;
@@ -99,13 +118,14 @@ void StreamDelivery::Resume()
 void StreamDelivery::Step()
 {
     wakePosted_ = false;
-    auto next = std::find_if(jobs_.begin(), jobs_.end(), [](const auto& job) { return !job->waiting; });
+    auto runnable = [](const auto& job) { return !job->waiting && !job->withheld; };
+    auto next = std::find_if(jobs_.begin(), jobs_.end(), runnable);
     if (next == jobs_.end()) return;
     // Out of the queue while it runs: the plug-in may ask for more streams meanwhile.
     std::unique_ptr<Job> job = std::move(*next);
     jobs_.erase(next);
     if (!Advance(*job)) jobs_.push_back(std::move(job));  // streams take turns
-    if (std::any_of(jobs_.begin(), jobs_.end(), [](const auto& queued) { return !queued->waiting; })) Wake();
+    if (std::any_of(jobs_.begin(), jobs_.end(), runnable)) Wake();
 }
 
 bool StreamDelivery::Advance(Job& job)
@@ -121,7 +141,12 @@ bool StreamDelivery::Advance(Job& job)
         return false;
     case Job::Stage::Write:
         if (!Write(job)) return true;
-        if (job.written >= job.body.size()) job.stage = Job::Stage::Finish;
+        if (job.written >= job.body.size()) {
+            job.stage = Job::Stage::Finish;
+        } else if (trickleMs_ > 0) {
+            job.waiting = true;
+            hooks_.retryIn(trickleMs_);
+        }
         return false;
     case Job::Stage::Finish:
         if (job.stype == NP_ASFILE || job.stype == NP_ASFILEONLY) {

@@ -28,7 +28,7 @@ public:
     };
 
     StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
-                   const NPPluginFuncs& plugin, int chunkBytes, Hooks hooks);
+                   const NPPluginFuncs& plugin, int chunkBytes, int trickleMs, Hooks hooks);
     ~StreamDelivery();
 
     // A URL fetched when its turn comes; `url` is absolute and becomes the stream's url.
@@ -38,10 +38,13 @@ public:
                      const std::string& text, bool notify, void* notifyData);
     // Only the notification (a navigation made through NPN_GetURLNotify).
     void DeliverNotification(PageInstance& instance, const std::string& url, void* notifyData);
+    // A request that is never answered, as from a server that never replies; only the
+    // page's close ends it.
+    void Withhold(PageInstance& instance, const std::string& url, bool notify, void* notifyData);
 
     void Step();
     void Resume();  // after a retry delay
-    bool Idle() const { return jobs_.empty(); }
+    bool Idle() const;
 
     // Page close: open streams end with NPRES_USER_BREAK, waiting notify requests are told
     // the same, and nothing more reaches the instance.
@@ -55,6 +58,7 @@ private:
     const PluginRegistration& registration_;
     const NPPluginFuncs& plugin_;
     const size_t chunkBytes_;
+    const int trickleMs_;
     Hooks hooks_;
     TempFolder files_;
     std::deque<std::unique_ptr<Job>> jobs_;

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Installs what is missing, builds, then opens samples/demo.html in the browser host under a
+# Installs what is missing, builds, then opens samples/applets/demo.html in the browser host under a
 # virtual display, takes a screenshot of the host's window while the page runs, and prints
 # the screenshot's path as the last line.
 set -euo pipefail
@@ -12,7 +12,7 @@ if [ "${1:-}" = "--capture" ]; then
     log=$out/demo.log
     rm -f "$log" "$out/demo.png"
     cd "$build"
-    "$root/cmake/wine-run.sh" host/orbhost.exe --page "Z:$root/samples/demo.html" --window 780x460 \
+    "$root/cmake/wine-run.sh" host/orbhost.exe --page "Z:$root/samples/applets/demo.html" --window 780x460 \
         --seconds 8 --log "Z:$log" >/dev/null 2>&1 &
     host=$!
     for _ in $(seq 300); do

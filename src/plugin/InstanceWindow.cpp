@@ -89,9 +89,24 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
         if (self->OnRendererTimer(hwnd, wParam)) return 0;
         break;
     default:
-        break;
+        if (message != ServiceSoonMessage()) break;
+        self->serviceSoonPosted = false;
+        if (!self->stopSent) self->ServiceNow(hwnd);
+        return 0;
     }
     return CallWindowProcA(self->previousWndProc, hwnd, message, wParam, lParam);
+}
+
+UINT PluginInstance::ServiceSoonMessage()
+{
+    static const UINT message = RegisterWindowMessageA("OrbolanthServiceSoon");
+    return message;
+}
+
+void PluginInstance::ServiceSoon()
+{
+    if (serviceSoonPosted || !hwnd) return;
+    serviceSoonPosted = PostMessageA(hwnd, ServiceSoonMessage(), 0, 0) != FALSE;
 }
 
 void PluginInstance::SweepPendingRequests()

@@ -143,6 +143,7 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
         }
         bool travelsAsNotifyData = Quirks().urlNotifyUsable && stream->notifyData == request;
         if (!travelsAsNotifyData) delete request;
+        plugin->ServiceSoon();
     } else if (stream && stream == plugin->appletStream) {
         plugin->appletFileState = reason == NPRES_DONE ? 5 : 4;
         plugin->appletStream = nullptr;
@@ -161,6 +162,7 @@ void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname)
             request->SetLocalFile(fname);
         } else {
             request->ReportFailed();
+            plugin->ServiceSoon();
         }
     } else if (stream && stream == plugin->appletStream) {
         if (fname) {
@@ -196,7 +198,7 @@ void NPP_Print(NPP instance, NPPrint* printInfo)
     }
 }
 
-void NPP_URLNotify(NPP, const char*, NPReason, void* notifyData)
+void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData)
 {
     if (!notifyData) return;
     StreamRequest* request = static_cast<StreamRequest*>(notifyData);
@@ -206,6 +208,7 @@ void NPP_URLNotify(NPP, const char*, NPReason, void* notifyData)
         request->ReportFailed();
     }
     delete request;
+    if (PluginInstance* plugin = InstanceOf(instance)) plugin->ServiceSoon();
 }
 
 // The last path segment of a URL: after the last '/' (and, for stream URLs, '\\').

@@ -30,6 +30,10 @@ public:
 
     // Fails requests that never started while the browser cannot notify.
     void SweepPendingRequests();
+    // A fetch has ended: the renderer's block is served from the message loop right away
+    // instead of at the next tick.
+    void ServiceSoon();
+    static UINT ServiceSoonMessage();
     StreamRequest* FindStreamRequest(NPStream* stream, bool unlink);
 
     // Read and written by the stream manager and the callbacks below.
@@ -47,6 +51,7 @@ public:
     int32_t nullWindowAllowance = 0;
     WNDPROC previousWndProc = nullptr;
     bool stopSent = false;
+    bool serviceSoonPosted = false;
 };
 
 // The instance callbacks handed to the browser.

@@ -15,10 +15,11 @@
 #include <utility>
 
 #include "streams/DownloadListener.h"
+#include "streams/LiveCount.h"
 #include "streams/RefCounted.h"
 #include "streams/SpinLock.h"
 
-class ResourceEntry : public DownloadListener, public RefCounted {
+class ResourceEntry : public DownloadListener, public RefCounted, public LiveCount<ResourceEntry> {
 public:
     ResourceEntry(std::string name, std::string url) : name(std::move(name)), url(std::move(url)) {}
 

@@ -161,6 +161,11 @@ bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
     }
 }
 
+void AppletPlayer::ServiceNow(HWND window)
+{
+    if (ChannelOf(rendererGroup) && hasSrc) OnRendererTimer(window, kServiceTimer);
+}
+
 LRESULT AppletPlayer::ShutDownRenderer(HWND window)
 {
     KillTimer(window, kServiceTimer);

@@ -31,6 +31,8 @@ public:
     LRESULT StartSession(HWND window, ResourceFetcher* fetcher);
     bool TryLaunch(HWND window);
     bool OnRendererTimer(HWND window, UINT_PTR timerId);
+    // What the service tick does, now: a file that has just arrived need not wait for it.
+    void ServiceNow(HWND window);
     LRESULT ShutDownRenderer(HWND window);
     LRESULT OnFocus(HWND window);
     LRESULT OnEraseBackground() { return 1; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/NpapiAbi.h"
+#include "streams/LiveCount.h"
 #include "streams/RefCounted.h"
 #include "streams/ResourceFetcher.h"
 
@@ -23,7 +24,7 @@ struct StreamClass {
 
 // Request takes over the reference with which the listener is handed to it: that
 // reference is given back (or passed on to the download worker) on every path.
-class StreamManager : public ResourceFetcher, public RefCounted {
+class StreamManager : public ResourceFetcher, public RefCounted, public LiveCount<StreamManager> {
 public:
     explicit StreamManager(NPP npp);
 

@@ -4,9 +4,11 @@
 #include <ctime>
 #include <string>
 
+#include "streams/LiveCount.h"
+
 class DownloadListener;
 
-class StreamRequest {
+class StreamRequest : public LiveCount<StreamRequest> {
 public:
     // Takes a reference of its own on the listener.
     explicit StreamRequest(DownloadListener* listener);

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "ConfigurationKey.h"
+#include "PluginModule.h"
 
 class HostProcess {
 public:
     // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log", with the
-    // reference renderer installed as a user's installation has it.
-    HostProcess(const std::string& logName, const std::vector<std::string>& arguments);
+    // renderer installed as a user's installation has it (the reference renderer unless
+    // the test brings its own).
+    HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
+                const std::string& rendererPath = RendererExePath());
     ~HostProcess();  // ends a host that is still running
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;

@@ -1,0 +1,368 @@
+// Every file a renderer asks for, end to end: orbhost loads the real plug-in library, the
+// plug-in launches a renderer (the reference renderer, or a scripted one that reports what
+// it receives), and the files travel through the browser's streams into the renderer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "HostProcess.h"
+#include "LoopbackHttpServer.h"
+
+namespace {
+
+constexpr DWORD kRunMs = 60000;
+constexpr char kNotifyBrowser[] = "0x000B";
+constexpr char kOldBrowser[] = "0x0008";
+
+std::string PagesDir()
+{
+    return ORB_SOURCE_DIR "/tests/streams/pages/";
+}
+
+std::string PageFileUrl(const std::string& path)  // as the host forms it from a path
+{
+    return "file:///" + path;
+}
+
+std::string Logs()
+{
+    std::string logs = ORB_BUILD_DIR "/tests/streams/logs";
+    CreateDirectoryA(logs.c_str(), nullptr);
+    return logs + "/";
+}
+
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Closes the page as a user would, once `done` says so or the time is up.
+DWORD CloseWhen(HostProcess& host, const std::function<bool()>& done)
+{
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < kRunMs) Sleep(250);
+    std::vector<std::string> frame = LinesStarting(host.Lines(), "* window frame=");
+    if (!frame.empty()) {
+        PostMessageA(reinterpret_cast<HWND>(std::stoul(Field(frame[0], "frame"), nullptr, 16)), WM_CLOSE, 0, 0);
+    }
+    return host.Finish(kRunMs);
+}
+
+// A host whose renderer is the scripted one; the script's report is read back by name.
+class ScriptedPage {
+public:
+    ScriptedPage(const std::string& name, const std::string& script, std::vector<std::string> arguments)
+        : report_(Logs() + name + ".report")
+    {
+        const std::string scriptPath = Logs() + name + ".script";
+        std::ofstream(scriptPath, std::ios::binary) << script;
+        DeleteFileA(report_.c_str());
+        SetEnvironmentVariableA("ORB_SCRIPT", scriptPath.c_str());
+        SetEnvironmentVariableA("ORB_REPORT", report_.c_str());
+        host_ = std::make_unique<HostProcess>("streams-" + name, arguments, STREAM_RENDERER);
+    }
+
+    // Runs until the script is done, then closes the page; the host's exit code.
+    DWORD Run()
+    {
+        return CloseWhen(*host_, [this] { return !LinesStarting(Report(), "done").empty(); });
+    }
+
+    std::vector<std::string> Report() const { return ReadLines(report_); }
+    std::vector<std::string> HostLog() const { return host_->Lines(); }
+
+    // The report's outcome line for a name ("delivered ..." or "failed ..."); empty if none.
+    std::string Outcome(const std::string& name) const
+    {
+        for (const std::string& line : Report()) {
+            const bool outcome = line.rfind("delivered ", 0) == 0 || line.rfind("failed ", 0) == 0;
+            if (outcome && Field(line, "name") == name) {
+                return line;
+            }
+        }
+        return "";
+    }
+
+private:
+    std::string report_;
+    std::unique_ptr<HostProcess> host_;
+};
+
+// The host log's lines for the plug-in's requests of `url` (both kinds of call).
+std::vector<std::string> RequestsFor(const std::vector<std::string>& log, const std::string& url)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : log) {
+        if ((line.rfind("< NPN_GetURLNotify ", 0) == 0 || line.rfind("< NPN_GetURL ", 0) == 0) &&
+            Field(line, "url") == url) {
+            found.push_back(line);
+        }
+    }
+    return found;
+}
+
+// How the host's fetch of `url` went: "ok", "failed", or "" when it was not fetched.
+std::string Fetched(const std::vector<std::string>& log, const std::string& url)
+{
+    for (const std::string& line : LinesStarting(log, "* fetch stream=")) {
+        if (Field(line, "url") != url) continue;
+        return line.find("-> ok ") != std::string::npos ? "ok" : "failed";
+    }
+    return "";
+}
+
+const char kResourcesScript[] =
+    "ask $applet\n"
+    "ask data/plain.txt\n"
+    "ask data/with space.txt\n"
+    "pause 1000\n"
+    "ask sky\n"
+    "ask ground\n"
+    "ask tex.txt\n"
+    "ask NOREMAP:tex.txt\n"
+    "ask data/missing.txt\n"
+    "navigate _blank:next.html\n"
+    "wait\n";
+
+TEST(ScriptedRenderer, EveryKindOfRequestIsAnsweredThroughTheBrowser)
+{
+    ScriptedPage page("resources", kResourcesScript,
+                      {"--page", PagesDir() + "resources.html", "--version", kNotifyBrowser});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    const std::string base = PageFileUrl(PagesDir());
+
+    const std::vector<std::string> launch = LinesStarting(page.Report(), "launch ");
+    ASSERT_EQ(launch.size(), 1u);
+    EXPECT_EQ(Field(launch[0], "applet"), "applets/scripted.obvm");
+    EXPECT_EQ(Field(launch[0], "page"), base + "resources.html");
+
+    // The applet file is the browser's own src stream: never asked for again.
+    std::string applet = page.Outcome("applets/scripted.obvm");
+    EXPECT_EQ(applet.rfind("delivered ", 0), 0u) << applet;
+    EXPECT_EQ(Field(applet, "first"), "scripted applet");
+    EXPECT_TRUE(RequestsFor(log, "applets/scripted.obvm").empty());
+
+    // Page-relative names go to the browser as they are, spaces escaped.
+    std::string plain = page.Outcome("data/plain.txt");
+    EXPECT_EQ(Field(plain, "first"), "plain file") << plain;
+    std::string spaced = page.Outcome("data/with space.txt");
+    EXPECT_EQ(Field(spaced, "first"), "with space") << spaced;
+    EXPECT_EQ(RequestsFor(log, "data/with%20space.txt").size(), 1u);
+    EXPECT_TRUE(RequestsFor(log, "data/with space.txt").empty());
+    EXPECT_EQ(Fetched(log, base + "data/with%20space.txt"), "ok");
+
+    // Mappings were fetched when the renderer was launched: the request finds the file
+    // ready (status 5 before the delivery's 6) and no second fetch is made.
+    for (auto [name, url, first] : {std::make_tuple("sky", "data/night%20sky.txt", "night sky"),
+                                    std::make_tuple("ground", "data/grass.txt", "grass"),
+                                    std::make_tuple("tex.txt", "data/other.txt", "other file")}) {
+        SCOPED_TRACE(name);
+        std::string line = page.Outcome(name);
+        EXPECT_EQ(Field(line, "first"), first) << line;
+        EXPECT_EQ(Field(line, "statuses"), "5 6") << line;
+        EXPECT_EQ(RequestsFor(log, url).size(), 1u);
+    }
+    // The mapping nobody asks for is fetched all the same; sharing goes by the name asked,
+    // so the renderer's own request for the same file is a fetch of its own.
+    EXPECT_EQ(RequestsFor(log, "data/plain.txt").size(), 2u);
+
+    // NOREMAP: the name itself is fetched, beside the mapped entry of the same name.
+    std::string noremap = page.Outcome("NOREMAP:tex.txt");
+    EXPECT_EQ(Field(noremap, "first"), "tex itself") << noremap;
+    EXPECT_EQ(RequestsFor(log, "tex.txt").size(), 1u);
+
+    std::string missing = page.Outcome("data/missing.txt");
+    EXPECT_EQ(missing.rfind("failed ", 0), 0u) << missing;
+    EXPECT_EQ(Field(missing, "statuses").back(), '4') << missing;
+    EXPECT_EQ(RequestsFor(log, "data/missing.txt").size(), 1u);
+    EXPECT_EQ(Fetched(log, base + "data/missing.txt"), "failed");
+
+    // The navigation goes to the browser with its target, resolved by the browser.
+    std::vector<std::string> navigate = LinesStarting(log, "* navigate inst=1 ");
+    ASSERT_EQ(navigate.size(), 1u);
+    EXPECT_EQ(Field(navigate[0], "url"), base + "next.html");
+    EXPECT_EQ(Field(navigate[0], "target"), "_blank");
+    EXPECT_EQ(RequestsFor(log, "next.html").size(), 1u);
+}
+
+TEST(ScriptedRenderer, OldBrowserGetsResolvedUrlsAndARequestWithoutStreamFails)
+{
+    ScriptedPage page("old-browser",
+                      "ask $applet\nask data/with space.txt\nask data/never.txt\nask sky\nwait\n",
+                      {"--page", PagesDir() + "resources.html", "--version", kOldBrowser, "--withhold", "never"});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    const std::string pageUrl = PageFileUrl(PagesDir() + "resources.html");
+
+    EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "scripted applet");
+    // This browser cannot resolve: the plug-in joins the name to the page itself.
+    std::vector<std::string> spaced = RequestsFor(log, pageUrl + "/../data/with%20space.txt");
+    ASSERT_EQ(spaced.size(), 1u);
+    EXPECT_EQ(spaced[0].rfind("< NPN_GetURL inst=1 ", 0), 0u) << spaced[0];
+    EXPECT_EQ(Field(spaced[0], "target"), "(null)");
+    EXPECT_EQ(Field(page.Outcome("data/with space.txt"), "first"), "with space");
+    EXPECT_EQ(RequestsFor(log, pageUrl + "/../data/night%20sky.txt").size(), 1u);
+    EXPECT_EQ(Field(page.Outcome("sky"), "first"), "night sky");
+    EXPECT_TRUE(LinesStarting(log, "< NPN_GetURLNotify").empty());
+
+    // The stream that never comes: failed by the start time-out, never before 30 s.
+    std::vector<std::string> withheld = LinesStarting(log, "* withhold inst=1 ");
+    ASSERT_EQ(withheld.size(), 1u);
+    EXPECT_EQ(Field(withheld[0], "url"), PageFileUrl(PagesDir()) + "data/never.txt");
+    std::string never = page.Outcome("data/never.txt");
+    ASSERT_EQ(never.rfind("failed ", 0), 0u) << never;
+    EXPECT_EQ(Field(never, "statuses"), "2 3 4");
+    EXPECT_GT(std::stod(Field(never, "ms")), 30000.0);
+}
+
+TEST(ScriptedRenderer, PageServedOverHttpHasItsFilesFetchedFromTheClaimedLocation)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    std::ifstream pageFile(PagesDir() + "resources.html", std::ios::binary);
+    std::string pageText((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
+    server.Serve("/load/resources.html", {200, pageText});
+    server.Serve("/site/applets/scripted.obvm", {200, "applet over http\n"});
+    server.Serve("/site/data/with%20space.txt", {200, "spaced over http\n"});
+    server.Serve("/site/data/grass.txt", {200, "grass over http\n"});
+
+    ScriptedPage page("http", "ask $applet\nask data/with space.txt\nask ground\nask data/missing.txt\nwait\n",
+                      {"--page", server.Url("/load/resources.html"), "--page-url",
+                       server.Url("/site/resources.html"), "--version", kNotifyBrowser});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+
+    EXPECT_EQ(Field(LinesStarting(page.Report(), "launch ").at(0), "page"), server.Url("/site/resources.html"));
+    EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "applet over http");
+    EXPECT_EQ(Field(page.Outcome("data/with space.txt"), "first"), "spaced over http");
+    EXPECT_EQ(Fetched(log, server.Url("/site/data/with%20space.txt")), "ok");
+    EXPECT_EQ(Field(page.Outcome("ground"), "first"), "grass over http");
+    std::string missing = page.Outcome("data/missing.txt");
+    EXPECT_EQ(missing.rfind("failed ", 0), 0u) << missing;
+    EXPECT_EQ(Fetched(log, server.Url("/site/data/missing.txt")), "failed");
+}
+
+// The reference renderer's status line says what it has: "Orbolanth: NAME - N objects",
+// followed by ", loading ..." while files are on their way and "... missing" for failures.
+std::string FinalStatus(const std::vector<std::string>& log, const std::string& applet)
+{
+    std::string last;
+    for (const std::string& line : LinesStarting(log, "< NPN_Status inst=1 ")) {
+        if (Field(line, "text").rfind("Orbolanth: " + applet, 0) == 0) last = Field(line, "text");
+    }
+    return last;
+}
+
+bool Settled(const std::string& status)
+{
+    return status.find(" object") != std::string::npos && status.find("loading") == std::string::npos;
+}
+
+// The log line where the stream of `url` to instance 1 ended normally; -1 when it did not.
+int AppletStreamEnd(const std::vector<std::string>& log, const std::string& url)
+{
+    for (const std::string& line : LinesStarting(log, "> NPP_NewStream inst=1 ")) {
+        if (Field(line, "url") == url) {
+            return IndexOf(log, "> NPP_DestroyStream inst=1 stream=" + Field(line, "stream") + " reason=0 ");
+        }
+    }
+    return -1;
+}
+
+struct Sample {
+    const char* page;     // under samples/applets/, or a test page shown as if it were there
+    const char* applet;
+    std::vector<const char*> files;  // what the applet names, as the browser is asked
+};
+
+class SamplePage : public ::testing::TestWithParam<Sample> {};
+
+// The applet's stream has ended long before the renderer runs; every file it names
+// follows through the browser, names with spaces escaped.
+TEST_P(SamplePage, LoadsItsAppletAndEveryFileItNames)
+{
+    const Sample sample = GetParam();
+    const std::string samples = ORB_SOURCE_DIR "/samples/applets/";
+    const std::string name = sample.page;
+    const std::string shown = name == "demo.html" ? samples + name : PagesDir() + name;
+    HostProcess host("streams-sample-" + name, {"--page", shown, "--page-url", PageFileUrl(samples + name)});
+    ASSERT_TRUE(host.Started());
+    ASSERT_EQ(CloseWhen(host, [&] { return Settled(FinalStatus(host.Lines(), sample.applet)); }), 0u);
+    const std::vector<std::string> log = host.Lines();
+
+    const std::string status = FinalStatus(log, sample.applet);
+    EXPECT_TRUE(Settled(status)) << status;
+    EXPECT_EQ(status.find("missing"), std::string::npos) << status;
+    for (const char* file : sample.files) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(RequestsFor(log, file).size(), 1u);
+        EXPECT_EQ(Fetched(log, PageFileUrl(samples) + file), "ok");
+    }
+    int appletEnd = AppletStreamEnd(log, PageFileUrl(samples) + sample.applet);
+    int asked = IndexOf(log, "< NPN_Status inst=1 text=\"Orbolanth: loading ");
+    EXPECT_GE(appletEnd, 0);
+    EXPECT_GT(asked, appletEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, SamplePage,
+    ::testing::Values(Sample{"demo.html", "orbit.obvm",
+                             {"models/ring.obv", "models/stars.obv", "models/moon%20rock.obv"}},
+                      Sample{"cubes.html", "cubes.obvm", {"models/pedestal.obv"}},
+                      Sample{"gyro.html", "gyro.obvm", {"models/gem%20shape.obv"}}),
+    [](const ::testing::TestParamInfo<Sample>& info) {
+        std::string page = info.param.page;
+        return page.substr(0, page.find('.'));
+    });
+
+}  // namespace
+
+namespace {
+
+// The renderer asks for the applet while the browser is still writing its stream: the
+// request is tied to that stream and the file arrives when the stream ends. An applet that
+// trickles in over seconds keeps the stream open well past the renderer's start.
+TEST(ReferenceRenderer, AppletAskedForWhileItsStreamIsOpenArrivesWhenTheStreamEnds)
+{
+    const std::string folder = Logs() + "open-stream/";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    {
+        std::ofstream page(folder + "page.html", std::ios::binary);
+        page << "<embed type=\"application/x-Orbolanth-3D-Applet\" src=\"big.obvm\" width=200 height=150 "
+                "WindowName=\"big\">\n";
+        std::ofstream applet(folder + "big.obvm", std::ios::binary);
+        applet << "orbolanth-scene 1\n";
+        const std::string padding = "// " + std::string(60, 'x') + "\n";
+        for (int i = 0; i < 6000; ++i) applet << padding;
+        applet << "mesh cube box 1\nobject cube cube\nend\n";
+    }
+    HostProcess host("streams-open-stream",
+                     {"--page", folder + "page.html", "--chunk", "2048", "--trickle", "25"});
+    ASSERT_TRUE(host.Started());
+    ASSERT_EQ(CloseWhen(host, [&] { return Settled(FinalStatus(host.Lines(), "big.obvm")); }), 0u);
+    const std::vector<std::string> log = host.Lines();
+
+    EXPECT_EQ(FinalStatus(log, "big.obvm"), "Orbolanth: big.obvm - 1 object");
+    int appletEnd = AppletStreamEnd(log, PageFileUrl(folder) + "big.obvm");
+    int asked = IndexOf(log, "< NPN_Status inst=1 text=\"Orbolanth: loading big.obvm");
+    ASSERT_GE(asked, 0);
+    EXPECT_GT(appletEnd, asked) << "the renderer asked only after the stream had ended";
+    EXPECT_TRUE(RequestsFor(log, "big.obvm").empty()) << "the applet is never fetched a second time";
+}
+
+}  // namespace

@@ -1,0 +1,296 @@
+// A renderer stand-in that the plug-in launches like the real one and that asks for files
+// as a script says, reporting what comes back and when. Built on the renderer side of the
+// wire only.
+//
+//   stream_renderer ActiveXOrbolanth.GoBlueHarbor {GUID}
+//
+// %ORB_SCRIPT% names the script, %ORB_REPORT% the report (appended to). Script lines:
+//   ask NAME             request NAME ("$applet" stands for the page's src value)
+//   navigate TARGET:URL  a navigation request (id -2)
+//   wait                 until every request asked so far has been delivered or failed
+//   pause MS
+//   latency COUNT        COUNT requests for r<n>.obv, each written at a random moment, at
+//                        most 16 outstanding; one "sample ms=" line per delivery
+//   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
+// Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
+// order, the milliseconds since the slot was written, the path and the file's first line),
+// "done". Afterwards the program waits for the plug-in's quit request.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "channel/RendererClient.h"
+
+namespace {
+
+constexpr DWORD kWaitLimitMs = 90000;
+constexpr int kLatencyOutstanding = 16;
+
+std::string reportPath;
+
+void Report(const std::string& line)
+{
+    if (FILE* file = std::fopen(reportPath.c_str(), "ab")) {
+        std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string FirstLine(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    std::getline(file, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+struct Outstanding {
+    std::string name;
+    double written = 0;
+    std::string statuses;  // distinct status words seen, in order
+    int32_t lastStatus = StateNone;
+};
+
+struct Outcome {
+    int32_t id;
+    bool delivered;
+    std::string path;
+    double ms;
+    Outstanding request;
+};
+
+class Script {
+public:
+    explicit Script(RendererClient& client) : client_(client) {}
+
+    bool Start()
+    {
+        MutexGuard guard(client_.Mutex());
+        if (!guard.Acquire()) return false;
+        fields_ = client_.ReadLaunchFields();
+        Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation));
+        return true;
+    }
+
+    void Run(std::istream& lines)
+    {
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            const size_t space = line.find(' ');
+            const std::string word = line.substr(0, space);
+            const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+            if (word == "ask") {
+                Ask(rest == "$applet" ? fields_.appletUrl : rest);
+            } else if (word == "navigate") {
+                Post(kNavigationId, rest);
+            } else if (word == "wait") {
+                WaitFor(true);
+            } else if (word == "pause") {
+                Sleep(static_cast<DWORD>(std::atoi(rest.c_str())));
+            } else if (word == "latency") {
+                Latency(std::atoi(rest.c_str()));
+            } else if (word == "burst") {
+                Burst(std::atoi(rest.c_str()));
+            }
+        }
+        Report("done");
+    }
+
+    bool QuitRequested()
+    {
+        MutexGuard guard(client_.Mutex());
+        const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(fields_.pluginWindow));
+        return guard.Acquire() && (client_.QuitRequested() || !IsWindow(window));
+    }
+
+private:
+    void Ask(const std::string& name)
+    {
+        const int32_t id = NextId();
+        Report("asked id=" + std::to_string(id) + " name=" + Quote(name));
+        Post(id, name);
+    }
+
+    int32_t NextId()
+    {
+        const int32_t id = nextId_;
+        nextId_ = nextId_ % 1023 + 1;
+        return id;
+    }
+
+    // Writes the slot, retrying while none is free.
+    void Post(int32_t id, const std::string& name)
+    {
+        for (;;) {
+            {
+                MutexGuard guard(client_.Mutex());
+                if (guard.Acquire() && client_.PostRequest(id, name) >= 0) {
+                    if (id > 0) outstanding_[id] = {name, NowMs(), "", StateNone};
+                    return;
+                }
+            }
+            Sleep(1);
+        }
+    }
+
+    // One look at the block: status words of what is outstanding, deliveries, failures.
+    std::vector<Outcome> Poll()
+    {
+        std::vector<Outcome> outcomes;
+        MutexGuard guard(client_.Mutex());
+        if (!guard.Acquire()) return outcomes;
+        const double now = NowMs();
+        for (auto& [id, request] : outstanding_) {
+            int32_t status = client_.Status(id);
+            if (status != request.lastStatus && status != StateNone && status != StateReleased) {
+                request.statuses += (request.statuses.empty() ? "" : " ") + std::to_string(status);
+            }
+            request.lastStatus = status;
+        }
+        int32_t id;
+        std::string path;
+        while (client_.TakeDelivery(&id, &path)) {
+            auto found = outstanding_.find(id);
+            if (found == outstanding_.end()) continue;
+            outcomes.push_back({id, true, path, now - found->second.written, found->second});
+            client_.ReleaseRequest(id);
+            outstanding_.erase(found);
+        }
+        for (auto it = outstanding_.begin(); it != outstanding_.end();) {
+            if (it->second.lastStatus == StateFailed) {
+                outcomes.push_back({it->first, false, "", now - it->second.written, it->second});
+                client_.ReleaseRequest(it->first);
+                it = outstanding_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return outcomes;
+    }
+
+    // One poll; outcomes go to the report or to `samples`.
+    void Collect(bool report, std::vector<double>* samples)
+    {
+        for (const Outcome& outcome : Poll()) {
+            if (samples) samples->push_back(outcome.ms);
+            if (!report) continue;
+            char ms[32];
+            std::snprintf(ms, sizeof ms, "%.1f", outcome.ms);
+            std::string line = std::string(outcome.delivered ? "delivered" : "failed") + " id=" +
+                               std::to_string(outcome.id) + " name=" + Quote(outcome.request.name) + " ms=" + ms +
+                               " statuses=" + Quote(outcome.request.statuses);
+            if (outcome.delivered) {
+                line += " path=" + Quote(outcome.path) + " first=" + Quote(FirstLine(outcome.path));
+            }
+            Report(line);
+        }
+    }
+
+    // Polls until nothing is outstanding or the time limit has passed.
+    void WaitFor(bool report, std::vector<double>* samples = nullptr)
+    {
+        const DWORD start = GetTickCount();
+        while (!outstanding_.empty()) {
+            if (GetTickCount() - start > kWaitLimitMs) {
+                Report("timeout outstanding=" + std::to_string(outstanding_.size()));
+                return;
+            }
+            Collect(report, samples);
+            Sleep(1);
+        }
+    }
+
+    void Latency(int count)
+    {
+        std::mt19937 random(12345);
+        std::uniform_real_distribution<double> gap(0.0, 50.0);
+        std::vector<double> samples;
+        double next = NowMs();
+        for (int n = 0; n < count; ++n) {
+            while (NowMs() < next || outstanding_.size() >= kLatencyOutstanding) {
+                Collect(false, &samples);
+                Sleep(1);
+            }
+            Post(NextId(), "r" + std::to_string(n) + ".obv");
+            next = NowMs() + gap(random);
+        }
+        WaitFor(false, &samples);
+        for (double ms : samples) {
+            char line[48];
+            std::snprintf(line, sizeof line, "sample ms=%.2f", ms);
+            Report(line);
+        }
+    }
+
+    void Burst(int count)
+    {
+        std::vector<double> samples;
+        for (int n = 0; n < count; ++n) {
+            Post(NextId(), "b" + std::to_string(n) + ".obv");
+        }
+        WaitFor(false, &samples);
+        double last = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
+        char line[96];
+        std::snprintf(line, sizeof line, "burst delivered=%d last-ms=%.1f", static_cast<int>(samples.size()),
+                      last);
+        Report(line);
+    }
+
+    RendererClient& client_;
+    LaunchFields fields_;
+    std::map<int32_t, Outstanding> outstanding_;
+    int32_t nextId_ = 1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* report = std::getenv("ORB_REPORT");
+    const char* script = std::getenv("ORB_SCRIPT");
+    if (!report || !script || argc < 3) return 2;
+    reportPath = report;
+    RendererClient client;
+    if (!client.Attach(argv[argc - 1])) {
+        Report("fail attach");
+        return 3;
+    }
+    Script run(client);
+    if (!run.Start()) return 4;
+    std::ifstream lines(script);
+    run.Run(lines);
+    while (!run.QuitRequested()) Sleep(10);
+    return 0;
+}
