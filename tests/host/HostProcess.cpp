@@ -2,8 +2,6 @@
 
 #include <fstream>
 
-#include "PluginModule.h"
-
 namespace {
 
 // Quoting that the C runtime's argument parser undoes.
@@ -26,9 +24,10 @@ std::string QuoteArgument(const std::string& argument)
 
 }  // namespace
 
-HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments)
+HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
+                         const std::string& rendererPath)
 {
-    installation_.SetString("RendererPath", RendererExePath());
+    installation_.SetString("RendererPath", rendererPath);
     std::string logs = ORB_BUILD_DIR "/tests/host/logs";
     CreateDirectoryA(logs.c_str(), nullptr);
     logPath_ = logs + "/" + logName + ".log";

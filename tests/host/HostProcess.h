@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "ConfigurationKey.h"
+#include "PluginModule.h"
 
 class HostProcess {
 public:
     // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log", with the
-    // reference renderer installed as a user's installation has it.
-    HostProcess(const std::string& logName, const std::vector<std::string>& arguments);
+    // reference renderer (or `rendererPath`) installed as a user's installation has it.
+    HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
+                const std::string& rendererPath = RendererExePath());
     ~HostProcess();  // ends a host that is still running
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
