@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cctype>
 #include <fstream>
 #include <map>
 #include <set>
@@ -63,6 +63,12 @@ void ServeSite(LoopbackHttpServer& server)
     }
 }
 
+// What the download threads ask the server for, sorted, when the renderer asks for
+// "models/parts.obv", "models/rock shape.obv", "/shared/base.obv" and "models/absent.obv".
+const std::vector<std::string> kWorkerPaths = {"/shared/base.obv", "/site/sub/models/absent.obv",
+                                               "/site/sub/models/parts.obv",
+                                               "/site/sub/models/rock%20shape.obv"};
+
 // The paths each user agent asked the server for, sorted.
 std::map<std::string, std::vector<std::string>> RequestsByAgent(const LoopbackHttpServer& server)
 {
@@ -84,7 +90,8 @@ std::set<std::string> TempDownloads()
     HANDLE search = FindFirstFileA((std::string(folder) + "orb*.tmp").c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return found;
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.insert(std::string(folder) + data.cFileName);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        found.insert(std::string(folder) + data.cFileName);
     } while (FindNextFileA(search, &data));
     FindClose(search);
     return found;
@@ -149,20 +156,17 @@ TEST_P(ExplorerPage, RendererDrawsWhatTheDownloadThreadsFetchedAndTheirFilesGoWi
     ExpectOnlyTheLocationFromTheBrowser(lines);
     // The browser fetched the applet file; the download threads fetched the rest, each once,
     // resolved against the page ("sub/explorer.html/../models" is sub/models), spaces escaped.
-    const auto byAgent = RequestsByAgent(server);
+    auto byAgent = RequestsByAgent(server);
     EXPECT_EQ(byAgent.size(), 2u);
-    EXPECT_EQ(byAgent.count(browser.userAgent) ? byAgent.at(browser.userAgent) : std::vector<std::string>{},
-              std::vector<std::string>{"/site/sub/scene.obvm"});
-    EXPECT_EQ(byAgent.count(kWorkerAgent) ? byAgent.at(kWorkerAgent) : std::vector<std::string>{},
-              (std::vector<std::string>{"/shared/base.obv", "/site/sub/models/absent.obv",
-                                        "/site/sub/models/parts.obv", "/site/sub/models/rock%20shape.obv"}));
+    EXPECT_EQ(byAgent[browser.userAgent], std::vector<std::string>{"/site/sub/scene.obvm"});
+    EXPECT_EQ(byAgent[kWorkerAgent], kWorkerPaths);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Browsers, ExplorerPage,
-    ::testing::Values(kModernExplorer,
-                      Explorer{"explorer09", "0x0009",
-                               "Mozilla/2.0 (compatible; MSIE 3.02; Windows 95) Microsoft Internet Explorer"}),
+    ::testing::Values(kModernExplorer, Explorer{"explorer09", "0x0009",
+                                                "Mozilla/2.0 (compatible; MSIE 3.02; Windows 95) "
+                                                "Microsoft Internet Explorer"}),
     [](const ::testing::TestParamInfo<Explorer>& info) { return std::string(info.param.name); });
 
 // One request's end as the scripted renderer saw it.
@@ -281,10 +285,7 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
     EXPECT_EQ(run.answers[4].path, "");
 
     EXPECT_EQ(run.tempAfter, std::set<std::string>{});
-    const auto byAgent = RequestsByAgent(server);
-    EXPECT_EQ(byAgent.count(kWorkerAgent) ? byAgent.at(kWorkerAgent) : std::vector<std::string>{},
-              (std::vector<std::string>{"/shared/base.obv", "/site/sub/models/absent.obv",
-                                        "/site/sub/models/parts.obv", "/site/sub/models/rock%20shape.obv"}));
+    EXPECT_EQ(RequestsByAgent(server)[kWorkerAgent], kWorkerPaths);
 }
 
 // Run in a process started with WININET.DLL disabled (its own CTest entry), so the host and

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -96,9 +97,15 @@ int main(int argc, char** argv)
             MutexGuard guard(client.Mutex());
             if (!guard.Acquire()) continue;
             if (client.QuitRequested()) return 0;
-            if (!window) window = reinterpret_cast<HWND>(static_cast<uintptr_t>(client.ReadLaunchFields().pluginWindow));
-            while (posted < names.size() && client.PostRequest(static_cast<int>(posted) + 1, names[posted]) >= 0) {
-                answered[static_cast<int>(++posted)] = false;
+            if (!window) {
+                const uint32_t word = client.ReadLaunchFields().pluginWindow;
+                window = reinterpret_cast<HWND>(static_cast<uintptr_t>(word));
+            }
+            while (posted < names.size()) {
+                const int id = static_cast<int>(posted) + 1;
+                if (client.PostRequest(id, names[posted]) < 0) break;
+                answered[id] = false;
+                ++posted;
             }
             int32_t id = 0;
             std::string path;
@@ -122,8 +129,8 @@ int main(int argc, char** argv)
             }
             size_t bytes = 0;
             std::string text = OneLine(answer.path, &bytes);
-            Report("answer id=%d state=%d path=%s bytes=%u text=%s", answer.id, answer.state, answer.path.c_str(),
-                   static_cast<unsigned>(bytes), text.c_str());
+            Report("answer id=%d state=%d path=%s bytes=%u text=%s", answer.id, answer.state,
+                   answer.path.c_str(), static_cast<unsigned>(bytes), text.c_str());
         }
         bool all = posted == names.size();
         for (const auto& [request, seen] : answered) all = all && seen;
