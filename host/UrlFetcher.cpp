@@ -1,6 +1,7 @@
 #include "UrlFetcher.h"
 
 #include <cstdio>
+#include <type_traits>
 
 #include "UrlResolution.h"
 
@@ -24,7 +25,24 @@ UrlFetcher::UrlFetcher(const std::string& userAgent) : userAgent_(userAgent) {}
 
 UrlFetcher::~UrlFetcher()
 {
-    if (session_) InternetCloseHandle(session_);
+    if (session_) net_.InternetCloseHandle(session_);
+    if (net_.module) FreeLibrary(net_.module);
+}
+
+bool UrlFetcher::LoadWinInet()
+{
+    if (net_.InternetCloseHandle) return true;  // looked up last, so every entry is there
+    if (!net_.module) net_.module = LoadLibraryA("wininet.dll");
+    if (!net_.module) return false;
+    auto find = [this](auto& entry, const char* name) {
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
+            reinterpret_cast<void*>(GetProcAddress(net_.module, name)));
+        return entry != nullptr;
+    };
+    WinInet& n = net_;
+    return find(n.InternetOpenA, "InternetOpenA") && find(n.InternetSetOptionA, "InternetSetOptionA") &&
+           find(n.InternetOpenUrlA, "InternetOpenUrlA") && find(n.HttpQueryInfoA, "HttpQueryInfoA") &&
+           find(n.InternetReadFile, "InternetReadFile") && find(n.InternetCloseHandle, "InternetCloseHandle");
 }
 
 FetchResult UrlFetcher::Fetch(const std::string& url)
@@ -65,29 +83,33 @@ FetchResult UrlFetcher::FetchFile(const std::string& url)
 FetchResult UrlFetcher::FetchHttp(const std::string& url)
 {
     FetchResult result;
+    if (!LoadWinInet()) {
+        result.error = "WinInet is not available";
+        return result;
+    }
     if (!session_) {
-        session_ = InternetOpenA(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        session_ = net_.InternetOpenA(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
         if (!session_) {
             result.error = "InternetOpen failed: " + std::to_string(GetLastError());
             return result;
         }
         DWORD timeout = kTimeoutMs;
-        InternetSetOptionA(session_, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-        InternetSetOptionA(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+        net_.InternetSetOptionA(session_, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+        net_.InternetSetOptionA(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     }
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                         INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
-    HINTERNET request = InternetOpenUrlA(session_, WithoutFragment(url).c_str(), nullptr, 0, flags, 0);
+    HINTERNET request = net_.InternetOpenUrlA(session_, WithoutFragment(url).c_str(), nullptr, 0, flags, 0);
     if (!request) {
         result.error = "InternetOpenUrl failed: " + std::to_string(GetLastError());
         return result;
     }
     DWORD status = 0;
     DWORD size = sizeof status;
-    HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+    net_.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     char type[256] = "";
     size = sizeof type - 1;
-    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, type, &size, nullptr)) {
+    if (net_.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, type, &size, nullptr)) {
         result.mimeType.assign(type, size);
         result.mimeType = result.mimeType.substr(0, result.mimeType.find(';'));
         while (!result.mimeType.empty() && result.mimeType.back() == ' ') result.mimeType.pop_back();
@@ -95,7 +117,8 @@ FetchResult UrlFetcher::FetchHttp(const std::string& url)
     SYSTEMTIME modified;
     size = sizeof modified;
     FILETIME fileTime;
-    if (HttpQueryInfoA(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size, nullptr) &&
+    if (net_.HttpQueryInfoA(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size,
+                            nullptr) &&
         SystemTimeToFileTime(&modified, &fileTime)) {
         result.lastModified = UnixSeconds(fileTime);
     }
@@ -103,10 +126,10 @@ FetchResult UrlFetcher::FetchHttp(const std::string& url)
     char buffer[65536];
     DWORD got = 0;
     bool readOk = true;
-    while ((readOk = InternetReadFile(request, buffer, sizeof buffer, &got)) && got > 0) {
+    while ((readOk = net_.InternetReadFile(request, buffer, sizeof buffer, &got)) && got > 0) {
         result.body.append(buffer, got);
     }
-    InternetCloseHandle(request);
+    net_.InternetCloseHandle(request);
     if (status < 200 || status > 299) {
         result.error = "HTTP status " + std::to_string(status);
     } else if (!readOk) {

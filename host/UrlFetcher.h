@@ -1,5 +1,7 @@
 // Fetches what a page or a plug-in asks for: file: URLs from disk, http: and https: URLs
-// through WinInet, as the browser's network layer would.
+// through WinInet, as the browser's network layer would. WinInet is loaded at the first
+// network fetch, never linked: the host must run where WININET.DLL is absent, so that a
+// plug-in in it meets a process without WinInet.
 #pragma once
 
 #include <windows.h>
@@ -26,8 +28,22 @@ public:
     FetchResult Fetch(const std::string& url);
 
 private:
+    // The entry points the host uses; all found, or the library is not used.
+    struct WinInet {
+        HMODULE module = nullptr;
+        decltype(&::InternetOpenA) InternetOpenA = nullptr;
+        decltype(&::InternetSetOptionA) InternetSetOptionA = nullptr;
+        decltype(&::InternetOpenUrlA) InternetOpenUrlA = nullptr;
+        decltype(&::HttpQueryInfoA) HttpQueryInfoA = nullptr;
+        decltype(&::InternetReadFile) InternetReadFile = nullptr;
+        decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+    };
+
     std::string userAgent_;
+    WinInet net_;
     HINTERNET session_ = nullptr;
+
+    bool LoadWinInet();
 
     FetchResult FetchFile(const std::string& url);
     FetchResult FetchHttp(const std::string& url);

@@ -130,6 +130,12 @@ std::vector<std::string> LoopbackHttpServer::UserAgents() const
     return userAgents_;
 }
 
+std::vector<std::string> LoopbackHttpServer::Paths() const
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    return paths_;
+}
+
 bool LoopbackHttpServer::WaitForStarted(int count, DWORD timeoutMs) const
 {
     return WaitUntil(count, started_, timeoutMs);
@@ -180,6 +186,7 @@ void LoopbackHttpServer::Answer(SOCKET client)
         auto found = responses_.find(path);
         if (found != responses_.end()) response = found->second;
         userAgents_.push_back(userAgent);
+        paths_.push_back(path);
         ++started_;
         maxActive_ = std::max(maxActive_, ++active_);
     }

@@ -48,6 +48,7 @@ public:
     int Active() const;
     int MaxActive() const;
     std::vector<std::string> UserAgents() const;
+    std::vector<std::string> Paths() const;  // request paths, in the order of UserAgents()
 
     bool WaitForStarted(int count, DWORD timeoutMs) const;
     bool WaitForFinished(int count, DWORD timeoutMs) const;
@@ -69,6 +70,7 @@ private:
     std::map<std::string, std::shared_ptr<const HttpResponse>> responses_;
     std::vector<std::thread> clientThreads_;
     std::vector<std::string> userAgents_;
+    std::vector<std::string> paths_;
     int releases_ = 0;
     int started_ = 0;
     int finished_ = 0;
