@@ -85,7 +85,10 @@ TEST(MultiWindow, WindowsOfTheBlockJoinAndLeaveWhileTheRendererRuns)
     installation.SetString("RendererPath", RendererExePath());
     TempFolder folder;
     folder.Write("views.obvm", kViews);
-    TargetWindow main(320, 240, 20, 20), overview(160, 120, 400, 20), late(200, 100, 400, 220);
+    // Children of one top-level window, as a browser's plug-in windows are.
+    TargetWindow page(740, 260, 20, 20);
+    TargetWindow main(320, 240, 10, 10, page.window), overview(160, 120, 340, 10, page.window),
+        late(200, 100, 520, 10, page.window);
     PumpMessages();
 
     TestFetcher fetcher;

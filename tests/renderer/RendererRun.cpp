@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-TargetWindow::TargetWindow(int width, int height, int x, int y)
+TargetWindow::TargetWindow(int width, int height, int x, int y, HWND parent)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefWindowProcA;
@@ -15,10 +15,12 @@ TargetWindow::TargetWindow(int width, int height, int x, int y)
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = "OrbRendererTestTarget";
     RegisterClassA(&wc);
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS
+                         : WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN;
     RECT rect = {0, 0, width, height};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    window = CreateWindowA(wc.lpszClassName, "target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+    AdjustWindowRect(&rect, style, FALSE);
+    window = CreateWindowA(wc.lpszClassName, "target", style, x, y, rect.right - rect.left, rect.bottom - rect.top,
+                           parent, nullptr, wc.hInstance, nullptr);
     UpdateWindow(window);
 }
 

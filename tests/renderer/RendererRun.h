@@ -12,11 +12,12 @@
 
 class TempFolder;
 
-// A visible top-level window of this process that the renderer is told to draw into, as the
-// browser's plug-in window would be; its own painting is plain black.
+// A visible window of this process that the renderer is told to draw into, as the browser's
+// plug-in window would be; its own painting is plain black. Top-level, or a child at (x, y) of
+// the parent's client area, as the browser's windows are.
 class TargetWindow {
 public:
-    TargetWindow(int width, int height, int x = 40, int y = 40);
+    TargetWindow(int width, int height, int x = 40, int y = 40, HWND parent = nullptr);
     ~TargetWindow();
     TargetWindow(const TargetWindow&) = delete;
     TargetWindow& operator=(const TargetWindow&) = delete;
