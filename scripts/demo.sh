@@ -12,15 +12,22 @@ if [ "${1:-}" = "--capture" ]; then
     log=$out/demo.log
     rm -f "$log" "$out/demo.png"
     cd "$build"
-    "$root/cmake/wine-run.sh" host/orbhost.exe --page "Z:$root/samples/applets/demo.html" --window 780x460 \
-        --seconds 8 --log "Z:$log" >/dev/null 2>&1 &
+    # Install the renderer as a user's installation does: the plug-in starts the program named here.
+    "$root/cmake/wine-run.sh" reg add 'HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth' /v RendererPath /t REG_SZ \
+        /d "Z:${build//\//\\}\\renderer\\orbrenderer.exe" /f >/dev/null
+    "$root/cmake/wine-run.sh" host/orbhost.exe --page "Z:$root/samples/applets/demo.html" --window 945x380 \
+        --seconds 15 --log "Z:$log" >/dev/null 2>&1 &
     host=$!
+    # Both renderers report their scenes through the status line once everything has arrived.
     for _ in $(seq 300); do
-        grep -q '^> NPP_StreamAsFile' "$log" 2>/dev/null && break
+        grep -q 'text="Orbolanth: orbit.obvm - [0-9]* objects"' "$log" 2>/dev/null &&
+            grep -q 'text="Orbolanth: cubes.obvm - [0-9]* objects"' "$log" 2>/dev/null && break
         kill -0 "$host" 2>/dev/null || break
         sleep 0.1
     done
-    sleep 1  # the stream ends and the windows repaint
+    grep -q 'text="Orbolanth: cubes.obvm - [0-9]* objects"' "$log" 2>/dev/null ||
+        echo "demo: the scenes did not finish loading; see $log" >&2
+    sleep 1  # a few more frames in every window
     # The host's window in the X tree: "... WxH+x+y  +absx+absy".
     geometry=$(xwininfo -root -tree | awk '/"orbhost - / { sub(/\+.*/, "", $(NF-1)); print $(NF-1) $NF; exit }')
     if [ -n "$geometry" ]; then

@@ -55,6 +55,7 @@ bool BlockDriver::Exchange(Turn& turn)
     if (!guard.Acquire()) return false;
     turn.quit = client_.QuitRequested();
     turn.active = client_.IsActive();
+    turn.windows = client_.Windows();
 
     while (!outbox_.empty()) {
         const auto& [id, name] = outbox_.front();
@@ -99,6 +100,7 @@ int BlockDriver::Run(const std::string& namePart)
         if (Exchange(turn)) {
             if (turn.quit) break;
             host.SetActive(turn.active);
+            host.SetWindows(turn.windows);
         }
         if (!IsWindow(window)) break;
         for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "channel/RendererClient.h"
 
@@ -29,6 +30,7 @@ private:
         bool active = false;
         std::deque<std::pair<int, std::string>> arrived;
         std::deque<int> failed;
+        std::vector<WindowEntry> windows;
     };
 
     bool ReadLaunch(LaunchFields& fields);

@@ -1,23 +1,26 @@
 #pragma once
 
 #include "SceneSession.h"
+#include "ViewWindow.h"
+
+#include <vector>
 
 #include <windows.h>
 
 namespace orb {
 
-// The window to draw in belongs to the browser, so its mouse messages never reach this process:
-// the button state and cursor position are polled instead and handed to the session in the
-// window's client coordinates.
+// The windows to draw in belong to the browser, so their mouse messages never reach this process:
+// the button state and cursor position are polled instead and handed to the session in the client
+// coordinates of the window under the pointer, or of the window a press began in until its release.
 class PointerWatcher {
 public:
-    void Poll(HWND window, SceneSession& session);
+    void Poll(std::vector<ViewWindow>& windows, SceneSession& session);
 
 private:
     bool wasDown_ = false;
-    bool tracking_ = false;  // a press began over the window
-    bool wasOver_ = false;
-    POINT last_ = {-1, -1};
+    HWND tracking_ = nullptr;  // the window a press began over
+    HWND wasOver_ = nullptr;
+    POINT last_ = {-1, -1};    // screen coordinates
 };
 
 }  // namespace orb

@@ -2,13 +2,10 @@
 
 namespace orb {
 
-bool PresentFrame(HWND window, const FrameBuffer& frame)
+namespace {
+
+int CopyFrame(HDC dc, int x, int y, const FrameBuffer& frame)
 {
-    if (frame.Width() == 0 || frame.Height() == 0)
-        return false;
-    HDC dc = GetDC(window);
-    if (!dc)
-        return false;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = frame.Width();
@@ -16,8 +13,50 @@ bool PresentFrame(HWND window, const FrameBuffer& frame)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    int lines = SetDIBitsToDevice(dc, 0, 0, frame.Width(), frame.Height(), 0, 0, 0, frame.Height(),
-                                  frame.Pixels(), &info, DIB_RGB_COLORS);
+    return SetDIBitsToDevice(dc, x, y, frame.Width(), frame.Height(), 0, 0, 0, frame.Height(), frame.Pixels(),
+                             &info, DIB_RGB_COLORS);
+}
+
+// Under Wine, what another process draws through the DC of a child window never reaches the
+// screen; through its top-level window's DC it does. So a child is drawn through its top-level
+// window, clipped to the part of the child that is visible.
+int CopyThroughTopLevel(HWND window, HWND top, const FrameBuffer& frame)
+{
+    HDC own = GetDC(window);
+    if (!own)
+        return 0;
+    HRGN visible = CreateRectRgn(0, 0, 0, 0);
+    bool clipped = visible && GetRandomRgn(own, visible, SYSRGN) == 1;  // screen coordinates
+    ReleaseDC(window, own);
+    int lines = 0;
+    POINT child = {0, 0}, topOrigin = {0, 0};
+    ClientToScreen(window, &child);
+    ClientToScreen(top, &topOrigin);
+    HDC dc = clipped ? GetDCEx(top, nullptr, DCX_CACHE) : nullptr;  // the children are not cut out
+    if (dc) {
+        OffsetRgn(visible, -topOrigin.x, -topOrigin.y);
+        SelectClipRgn(dc, visible);
+        lines = CopyFrame(dc, child.x - topOrigin.x, child.y - topOrigin.y, frame);
+        ReleaseDC(top, dc);
+    }
+    if (visible)
+        DeleteObject(visible);
+    return lines;
+}
+
+}  // namespace
+
+bool PresentFrame(HWND window, const FrameBuffer& frame)
+{
+    if (frame.Width() == 0 || frame.Height() == 0)
+        return false;
+    HWND top = GetAncestor(window, GA_ROOT);
+    if (top && top != window)
+        return CopyThroughTopLevel(window, top, frame) > 0;
+    HDC dc = GetDC(window);
+    if (!dc)
+        return false;
+    int lines = CopyFrame(dc, 0, 0, frame);
     ReleaseDC(window, dc);
     return lines > 0;
 }

@@ -3,6 +3,7 @@
 #include "PresentFrame.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace orb {
 
@@ -23,8 +24,38 @@ double NowSeconds()
 }  // namespace
 
 RendererHost::RendererHost(HWND window, const std::string& rendererArgs, SessionOutput& output)
-    : window_(window), argsSize_(ParseWindowSize(rendererArgs)), session_(output), lastStep_(NowSeconds())
+    : argsSize_(ParseWindowSize(rendererArgs)), session_(output), lastStep_(NowSeconds())
 {
+    windows_.emplace_back();
+    windows_[0].window = window;
+}
+
+void RendererHost::SetWindows(const std::vector<WindowEntry>& records)
+{
+    std::vector<ViewWindow> next;
+    next.push_back(std::move(windows_[0]));
+    next[0].view.windowName.clear();
+    for (const WindowEntry& record : records) {
+        HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(record.window));
+        if (window == next[0].window) {
+            next[0].view.windowName = record.name;
+            continue;
+        }
+        auto listed = [window](const ViewWindow& w) { return w.window == window; };
+        if (!window || std::any_of(next.begin(), next.end(), listed) || !IsWindow(window))
+            continue;
+        auto kept = std::find_if(windows_.begin() + 1, windows_.end(), [&](const ViewWindow& w) {
+            return w.window == window && w.view.windowName == record.name;
+        });
+        if (kept != windows_.end()) {
+            next.push_back(std::move(*kept));
+        } else {
+            next.emplace_back();
+            next.back().window = window;
+            next.back().view.windowName = record.name;
+        }
+    }
+    windows_ = std::move(next);
 }
 
 void RendererHost::SetActive(bool active)
@@ -32,12 +63,31 @@ void RendererHost::SetActive(bool active)
     active_ = active;
 }
 
-WindowSize RendererHost::CurrentSize() const
+bool RendererHost::Fit(ViewWindow& target, bool isMain) const
 {
     RECT rect;
-    if (GetClientRect(window_, &rect) && rect.right > 0 && rect.bottom > 0)
-        return {rect.right, rect.bottom};
-    return argsSize_;
+    WindowSize size = {0, 0};
+    if (GetClientRect(target.window, &rect) && rect.right > 0 && rect.bottom > 0)
+        size = {rect.right, rect.bottom};
+    else if (isMain)
+        size = argsSize_;
+    FrameBuffer& frame = target.view.frame;
+    if (size.width == frame.Width() && size.height == frame.Height())
+        return false;
+    frame.Resize(size.width, size.height);
+    return true;
+}
+
+void RendererHost::Draw(ViewWindow& target, double now, bool present)
+{
+    session_.RenderFrame(target.view);
+    target.drawn = true;
+    if (present) {
+        PresentFrame(target.window, target.view.frame);
+        target.lastPresent = now;
+    } else {
+        target.lastPresent = now - 1;  // present at the next chance
+    }
 }
 
 DWORD RendererHost::Step()
@@ -47,32 +97,34 @@ DWORD RendererHost::Step()
     double elapsed = std::clamp(now - lastStep_, 0.0, 0.25);
     lastStep_ = now;
 
-    WindowSize size = CurrentSize();
-    bool resized = size.width != session_.Frame().Width() || size.height != session_.Frame().Height();
-    session_.Resize(size.width, size.height);
-
     if (!active_) {
-        if (resized || !drawn_) {
-            session_.RenderFrame();
-            drawn_ = true;
-            lastPresent_ = now - 1;
-        }
-        // The browser may paint over the window at any time; put the still picture back now and then.
-        if (now - lastPresent_ >= kPausedRepaintMs / 1000.0) {
-            PresentFrame(window_, session_.Frame());
-            lastPresent_ = now;
+        for (size_t i = 0; i < windows_.size(); ++i) {
+            ViewWindow& target = windows_[i];
+            if (!IsWindow(target.window))
+                continue;
+            if (Fit(target, i == 0) || !target.drawn)
+                Draw(target, now, false);
+            // The browser may paint over a window at any time; put the still picture back now and then.
+            if (now - target.lastPresent >= kPausedRepaintMs / 1000.0) {
+                PresentFrame(target.window, target.view.frame);
+                target.lastPresent = now;
+            }
         }
         return kPausedPollMs;
     }
 
     session_.AdvanceTime(elapsed);
-    pointer_.Poll(window_, session_);
-    if (now >= nextFrame_ || resized) {
-        session_.RenderFrame();
-        PresentFrame(window_, session_.Frame());
+    pointer_.Poll(windows_, session_);
+    bool due = now >= nextFrame_;
+    for (size_t i = 0; i < windows_.size(); ++i) {
+        ViewWindow& target = windows_[i];
+        if (!IsWindow(target.window))
+            continue;
+        if (Fit(target, i == 0) || due || !target.drawn)
+            Draw(target, now, true);
+    }
+    if (due) {
         ++frames_;
-        drawn_ = true;
-        lastPresent_ = now;
         // Keep a steady cadence, but after a stall start afresh instead of racing to catch up.
         nextFrame_ += kFrameMs / 1000.0;
         if (nextFrame_ < now)

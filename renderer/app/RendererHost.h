@@ -3,14 +3,20 @@
 #include "PointerWatcher.h"
 #include "RendererArgs.h"
 #include "SceneSession.h"
+#include "ViewWindow.h"
+
+#include <vector>
 
 #include <windows.h>
 
+#include "channel/RendererClient.h"
+
 namespace orb {
 
-// Runs a SceneSession in a window: sizes the frame to the window's client area, advances the clock
-// and draws while active, keeps the last picture on screen while paused, and feeds it the pointer.
-// A driver calls Step in its loop and waits the time Step returns.
+// Runs a SceneSession in its windows: the main window and any others that join it. Each turn it
+// sizes every window's frame to that window's client area, advances the clock and draws every
+// window once per frame while active, keeps the last pictures on screen while paused, and feeds the
+// session the pointer. A driver calls Step in its loop and waits the time Step returns.
 class RendererHost {
 public:
     static constexpr DWORD kFrameMs = 40;        // 25 frames a second while active
@@ -18,11 +24,20 @@ public:
     static constexpr DWORD kPausedPollMs = 100;
     static constexpr DWORD kPausedRepaintMs = 250;
 
-    // rendererArgs: " -width W -height H", the size to use while the window reports none.
+    // window: the main window. rendererArgs: " -width W -height H", the size to use while the main
+    // window reports none.
     RendererHost(HWND window, const std::string& rendererArgs, SessionOutput& output);
 
     SceneSession& Session() { return session_; }
-    HWND Window() const { return window_; }
+    HWND Window() const { return windows_[0].window; }
+    const FrameBuffer& MainFrame() const { return windows_[0].view.frame; }
+
+    // The windows that show the scene besides the main one, by name (as the block's window records
+    // list them; the main window's own record gives it its name). Windows of handle 0, that no
+    // longer exist or that are listed twice are left out; a window kept from the last call keeps
+    // its view.
+    void SetWindows(const std::vector<WindowEntry>& records);
+    size_t WindowCount() const { return windows_.size(); }
 
     void SetActive(bool active);
     bool Active() const { return active_; }
@@ -32,18 +47,18 @@ public:
     DWORD Step();
 
 private:
-    WindowSize CurrentSize() const;
+    // Sizes the window's frame to its client area; true when that changed it.
+    bool Fit(ViewWindow& target, bool isMain) const;
+    void Draw(ViewWindow& target, double now, bool present);
 
-    HWND window_;
     WindowSize argsSize_;
     SceneSession session_;
+    std::vector<ViewWindow> windows_;  // the main window first
     PointerWatcher pointer_;
     bool active_ = true;
     int frames_ = 0;
-    bool drawn_ = false;
     double lastStep_;  // seconds on the performance counter
     double nextFrame_ = 0;
-    double lastPresent_ = 0;
 };
 
 }  // namespace orb

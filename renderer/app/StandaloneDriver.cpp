@@ -48,8 +48,8 @@ void Print(const std::string& line)
 bool StandaloneDriver::ParseOptions(int argc, char** argv, Options& options, std::string& error)
 {
     if (argc < 3 || std::strcmp(argv[1], "--standalone") != 0) {
-        error = "usage: orbrenderer --standalone FILE [--window HEX] [--args TEXT] [--frames N] "
-                "[--screenshot FILE] [--pause MS] [--stats]";
+        error = "usage: orbrenderer --standalone FILE [--window HEX] [--window NAME=HEX]... [--args TEXT] "
+                "[--frames N] [--screenshot FILE] [--pause MS] [--stats]";
         return false;
     }
     options.applet = argv[2];
@@ -66,8 +66,19 @@ bool StandaloneDriver::ParseOptions(int argc, char** argv, Options& options, std
         const char* value = argv[++i];
         char* end = nullptr;
         if (flag == "--window") {
+            // "HEX" is the main window; "NAME=HEX" one more window, shown from NAME's view.
+            const char* equals = std::strchr(value, '=');
+            std::string name = equals ? std::string(value, equals) : std::string();
+            value = equals ? equals + 1 : value;
             unsigned long handle = std::strtoul(value, &end, 16);
-            options.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+            if (equals && name.empty()) {
+                error = "missing window name in --window";
+                return false;
+            }
+            if (equals)
+                options.windows.push_back({name, static_cast<uint32_t>(handle)});
+            else
+                options.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
         } else if (flag == "--frames") {
             options.frames = static_cast<int>(std::strtol(value, &end, 10));
         } else if (flag == "--pause") {
@@ -87,7 +98,10 @@ bool StandaloneDriver::ParseOptions(int argc, char** argv, Options& options, std
             return false;
         }
     }
-    if (options.window && !IsWindow(options.window)) {
+    auto exists = [](uintptr_t handle) { return IsWindow(reinterpret_cast<HWND>(handle)) != FALSE; };
+    bool allExist = std::all_of(options.windows.begin(), options.windows.end(),
+                                [&](const WindowEntry& w) { return exists(w.window); });
+    if ((options.window && !exists(reinterpret_cast<uintptr_t>(options.window))) || !allExist) {
         error = "no such window";
         return false;
     }
@@ -114,6 +128,7 @@ int StandaloneDriver::Run(const Options& options)
     double startWall = WallSeconds(), startCpu = CpuSeconds();
     while (IsWindow(window) && (options.frames == 0 || host.FramesDrawn() < options.frames)) {
         PumpMessages();
+        host.SetWindows(options.windows);
         DeliverQueued(host.Session());
         DWORD wait = host.Step();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
@@ -129,13 +144,14 @@ int StandaloneDriver::Run(const Options& options)
         double pauseWall = WallSeconds(), pauseCpu = CpuSeconds();
         while (IsWindow(window) && WallSeconds() - pauseWall < options.pauseMs / 1000.0) {
             PumpMessages();
+            host.SetWindows(options.windows);
             MsgWaitForMultipleObjects(0, nullptr, FALSE, host.Step(), QS_ALLINPUT);
         }
         double wall = WallSeconds() - pauseWall, cpu = CpuSeconds() - pauseCpu;
         if (options.stats && wall > 0)
             Print("stats: paused " + std::to_string(wall) + " s, cpu " + Percent(cpu, wall));
     }
-    if (!options.screenshot.empty() && !WriteBmp(options.screenshot, host.Session().Frame())) {
+    if (!options.screenshot.empty() && !WriteBmp(options.screenshot, host.MainFrame())) {
         Print("error: cannot write " + options.screenshot);
         return 1;
     }

@@ -2,9 +2,12 @@
 
 #include "SessionOutput.h"
 
+#include "channel/RendererClient.h"
+
 #include <deque>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <windows.h>
 
@@ -19,6 +22,7 @@ public:
     struct Options {
         std::string applet;                        // path of the applet file
         HWND window = nullptr;                     // none: open a window of our own
+        std::vector<WindowEntry> windows;          // further windows that show the scene, by name
         std::string args = " -width 400 -height 300";
         int frames = 0;                            // stop after this many frames; 0 runs on
         std::string screenshot;                    // BMP of the last frame, written at the end
@@ -26,8 +30,9 @@ public:
         bool stats = false;                        // print frame rate and processor time
     };
 
-    // Parses "--standalone FILE [--window HEX] [--args TEXT] [--frames N] [--screenshot FILE]
-    // [--pause MS] [--stats]"; argv[0] is the program. False with a message on bad input.
+    // Parses "--standalone FILE [--window HEX] [--window NAME=HEX]... [--args TEXT] [--frames N]
+    // [--screenshot FILE] [--pause MS] [--stats]"; argv[0] is the program. False with a message on
+    // bad input.
     static bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 
     int Run(const Options& options);

@@ -38,6 +38,8 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
         background_ = *file.background;
     if (file.camera && visited.size() == 1)
         camera_ = *file.camera;
+    if (visited.size() == 1)
+        views_ = file.views;
     if (file.ambient && visited.size() == 1)
         ambient_ = *file.ambient;
     lights_.insert(lights_.end(), file.lights.begin(), file.lights.end());
@@ -69,6 +71,7 @@ void Scene::Resolve()
     // Settings come from the applet file itself; these stand in when it leaves them out.
     background_ = {{0.10f, 0.14f, 0.26f}, {0.01f, 0.01f, 0.04f}};
     camera_ = CameraDef();
+    views_.clear();
     ambient_ = {0.18f, 0.18f, 0.22f};
     if (!applet_)
         return;
@@ -104,6 +107,12 @@ void Scene::Resolve()
             progress = true;
         }
     }
+}
+
+const CameraDef& Scene::CameraFor(const std::string& windowName) const
+{
+    auto it = views_.find(windowName);
+    return it == views_.end() ? camera_ : it->second;
 }
 
 int Scene::DrawableCount() const

@@ -31,6 +31,8 @@ public:
 
     const Background& GetBackground() const { return background_; }
     const CameraDef& Camera() const { return camera_; }
+    // The camera a window of that name shows the scene from: its view, else the main camera.
+    const CameraDef& CameraFor(const std::string& windowName) const;
     const Vec3& Ambient() const { return ambient_; }
     const std::vector<LightDef>& Lights() const { return lights_; }
 
@@ -51,6 +53,7 @@ private:
     std::vector<int> order_;  // placed nodes, parents before children
     Background background_;
     CameraDef camera_;
+    std::map<std::string, CameraDef> views_;
     Vec3 ambient_;
     std::vector<LightDef> lights_;
     std::map<std::string, std::shared_ptr<const Mesh>> meshes_;

@@ -150,12 +150,13 @@ void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
 
 }  // namespace
 
-void RenderScene(const Scene& scene, double seconds, const ViewAngles& view, FrameBuffer& frame)
+void RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
+                 FrameBuffer& frame)
 {
     FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
     if (frame.Width() == 0 || frame.Height() == 0)
         return;
-    CameraFrame cam = MakeCamera(scene.Camera(), view, frame.Width(), frame.Height());
+    CameraFrame cam = MakeCamera(camera, view, frame.Width(), frame.Height());
     Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
     for (LightDef& light : lighting.lights)
         light.towards = Normalize(light.towards);

@@ -11,8 +11,10 @@ struct ViewAngles {
     float pitch = 0;
 };
 
-// Draws the scene as it stands at a time into the frame: background, then every placed node that has
-// a mesh, lit per vertex (smooth) or per face (flat). Pick ids are node indices.
-void RenderScene(const Scene& scene, double seconds, const ViewAngles& view, FrameBuffer& frame);
+// Draws the scene as it stands at a time, seen from the camera turned by the viewer's angles, into the
+// frame: background, then every placed node that has a mesh, lit per vertex (smooth) or per face
+// (flat). Pick ids are node indices.
+void RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
+                 FrameBuffer& frame);
 
 }  // namespace orb

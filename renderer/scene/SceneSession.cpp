@@ -138,34 +138,18 @@ void SceneSession::AdvanceTime(double seconds)
         time_ += seconds;
 }
 
-void SceneSession::Resize(int width, int height)
+void SceneSession::RenderFrame(SceneView& view) const
 {
-    if (width != frame_.Width() || height != frame_.Height())
-        frame_.Resize(width, height);
+    RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame);
 }
 
-void SceneSession::RenderFrame()
+const ObjectDef* SceneSession::LinkAt(const SceneView& view, int x, int y) const
 {
-    RenderScene(scene_, time_, view_, frame_);
+    return scene_.LinkOf(view.frame.IdAt(x, y));
 }
 
-const ObjectDef* SceneSession::LinkAt(int x, int y) const
+void SceneSession::ShowHover(const ObjectDef* link)
 {
-    return scene_.LinkOf(frame_.IdAt(x, y));
-}
-
-void SceneSession::PointerMoved(int x, int y)
-{
-    if (pressed_) {
-        if (std::abs(x - pressX_) > kClickSlop || std::abs(y - pressY_) > kClickSlop)
-            dragging_ = true;
-        if (dragging_) {
-            view_.yaw = pressView_.yaw - (x - pressX_) * kTurnPerPixel;
-            view_.pitch = std::clamp(pressView_.pitch + (y - pressY_) * kTurnPerPixel, -1.4f, 1.4f);
-        }
-        return;
-    }
-    const ObjectDef* link = LinkAt(x, y);
     std::string url = link ? link->linkUrl : std::string();
     if (url != hoverUrl_) {
         hoverUrl_ = url;
@@ -173,24 +157,44 @@ void SceneSession::PointerMoved(int x, int y)
     }
 }
 
-void SceneSession::PointerPressed(int x, int y)
+void SceneSession::PointerMoved(SceneView& view, int x, int y)
+{
+    if (pressed_) {
+        if (std::abs(x - pressX_) > kClickSlop || std::abs(y - pressY_) > kClickSlop)
+            dragging_ = true;
+        if (dragging_) {
+            view.angles.yaw = pressAngles_.yaw - (x - pressX_) * kTurnPerPixel;
+            view.angles.pitch = std::clamp(pressAngles_.pitch + (y - pressY_) * kTurnPerPixel, -1.4f, 1.4f);
+        }
+        return;
+    }
+    ShowHover(LinkAt(view, x, y));
+}
+
+void SceneSession::PointerPressed(SceneView& view, int x, int y)
 {
     pressed_ = true;
     dragging_ = false;
     pressX_ = x;
     pressY_ = y;
-    pressView_ = view_;
+    pressAngles_ = view.angles;
 }
 
-void SceneSession::PointerReleased(int x, int y)
+void SceneSession::PointerReleased(const SceneView& view, int x, int y)
 {
     if (!pressed_)
         return;
     pressed_ = false;
     if (dragging_)
         return;
-    if (const ObjectDef* link = LinkAt(x, y))
+    if (const ObjectDef* link = LinkAt(view, x, y))
         output_.Navigate(link->linkTarget, link->linkUrl);
+}
+
+void SceneSession::PointerLeft()
+{
+    pressed_ = false;
+    ShowHover(nullptr);
 }
 
 void SceneSession::UpdateStatus()

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "FrameBuffer.h"
 #include "Scene.h"
-#include "SceneRenderer.h"
+#include "SceneView.h"
 #include "SessionOutput.h"
 
 #include <map>
@@ -12,8 +11,9 @@
 namespace orb {
 
 // One applet being shown: loads its file and the files it names through the output's requests,
-// keeps the animation clock, draws frames, and turns pointer input into camera turns and link
-// navigation. It knows nothing of windows or of how resources travel.
+// keeps the animation clock, draws frames into the views of the windows that show it, and turns
+// pointer input into camera turns and link navigation. It knows nothing of windows or of how
+// resources travel.
 class SceneSession {
 public:
     static constexpr int kMaxRequestId = 1023;
@@ -31,18 +31,19 @@ public:
     void AdvanceTime(double seconds);
     double Time() const { return time_; }
 
-    void Resize(int width, int height);
-    void RenderFrame();
-    const FrameBuffer& Frame() const { return frame_; }
+    // Draws the scene at the view's frame size as it stands now.
+    void RenderFrame(SceneView& view) const;
 
-    // Pointer positions are in frame pixels. A press and release within a few pixels is a click
-    // (following a link under it); a drag turns the camera about its target.
-    void PointerMoved(int x, int y);
-    void PointerPressed(int x, int y);
-    void PointerReleased(int x, int y);
+    // Pointer positions are in pixels of the view's last frame. A press and release within a few
+    // pixels is a click (following a link under it); a drag turns the view's camera about its
+    // target. Moves and the release after a press belong to the view the press was in.
+    void PointerMoved(SceneView& view, int x, int y);
+    void PointerPressed(SceneView& view, int x, int y);
+    void PointerReleased(const SceneView& view, int x, int y);
+    // The pointer is over none of the views any more, or the view it pressed in has gone.
+    void PointerLeft();
 
     const Scene& GetScene() const { return scene_; }
-    const ViewAngles& View() const { return view_; }
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     int MissingCount() const { return missing_; }
     const std::string& StatusText() const { return status_; }
@@ -59,13 +60,12 @@ private:
     void NoteErrors(const std::string& name, const std::vector<ParseError>& errors);
     void Loaded();
     void UpdateStatus();
-    const ObjectDef* LinkAt(int x, int y) const;
+    const ObjectDef* LinkAt(const SceneView& view, int x, int y) const;
+    void ShowHover(const ObjectDef* link);
 
     SessionOutput& output_;
     Scene scene_;
-    FrameBuffer frame_;
     double time_ = 0;
-    ViewAngles view_;
 
     std::string appletName_;
     std::map<int, Pending> pending_;
@@ -79,7 +79,7 @@ private:
     bool pressed_ = false;
     bool dragging_ = false;
     int pressX_ = 0, pressY_ = 0;
-    ViewAngles pressView_;
+    ViewAngles pressAngles_;
     std::string hoverUrl_;
     std::string status_;
 };

@@ -23,6 +23,7 @@ namespace {
 
 constexpr size_t kMaxObjects = 1024;
 constexpr size_t kMaxMeshes = 256;
+constexpr size_t kMaxWindowName = 256;  // the plug-in keeps window names to 255 characters
 constexpr float kMaxMagnitude = 1e6f;
 
 struct Token {
@@ -237,6 +238,24 @@ void ReadFaceData(Statement& st, Mesh& mesh)
         mesh.triangles.push_back({corners[0], corners[i], corners[i + 1]});
 }
 
+// "X Y Z [target X Y Z] [fov DEG]", the rest of a camera statement or of a view's camera.
+CameraDef CameraOperands(Statement& st)
+{
+    CameraDef cam;
+    cam.eye = st.Vector("eye coordinate");
+    if (st.TryWord("target"))
+        cam.target = st.Vector("target coordinate");
+    if (st.TryWord("fov")) {
+        cam.fov = st.Number("field of view");
+        if (cam.fov < 5 || cam.fov > 150)
+            throw SyntaxError("field of view must lie between 5 and 150 degrees");
+    }
+    st.Finish();
+    if (Length(cam.eye - cam.target) == 0)
+        throw SyntaxError("camera eye and target must differ");
+    return cam;
+}
+
 bool IsFaceDataKeyword(const std::string& keyword)
 {
     return EqualsIgnoringCase(keyword, "vertex") || EqualsIgnoringCase(keyword, "face");
@@ -309,19 +328,17 @@ private:
             st.Finish();
             file_.background = bg;
         } else if (EqualsIgnoringCase(kw, "camera")) {
-            CameraDef cam;
-            cam.eye = st.Vector("eye coordinate");
-            if (st.TryWord("target"))
-                cam.target = st.Vector("target coordinate");
-            if (st.TryWord("fov")) {
-                cam.fov = st.Number("field of view");
-                if (cam.fov < 5 || cam.fov > 150)
-                    throw SyntaxError("field of view must lie between 5 and 150 degrees");
-            }
-            st.Finish();
-            if (Length(cam.eye - cam.target) == 0)
-                throw SyntaxError("camera eye and target must differ");
-            file_.camera = cam;
+            file_.camera = CameraOperands(st);
+        } else if (EqualsIgnoringCase(kw, "view")) {
+            std::string window = st.Quoted("window name");
+            if (window.empty() || window.size() >= kMaxWindowName)
+                throw SyntaxError("window name must have 1 to " + std::to_string(kMaxWindowName - 1) +
+                                  " characters");
+            if (!st.TryWord("camera"))
+                throw SyntaxError("expected camera after the window name");
+            CameraDef cam = CameraOperands(st);
+            if (!file_.views.emplace(window, cam).second)
+                throw SyntaxError("window \"" + window + "\" already has a view");
         } else if (EqualsIgnoringCase(kw, "ambient")) {
             Vec3 c = st.Colour();
             st.Finish();

@@ -2,6 +2,7 @@
 
 #include "Mesh.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,6 +82,7 @@ struct SceneFile {
     std::optional<Background> background;
     std::optional<CameraDef> camera;
     std::optional<Vec3> ambient;
+    std::map<std::string, CameraDef> views;  // cameras of named windows, keyed exactly by window name
     std::vector<LightDef> lights;
     std::vector<MeshDef> meshes;
     std::vector<ObjectDef> objects;

@@ -91,7 +91,7 @@ TEST(Motion, UnknownParentsAndCyclesLeaveObjectsOut)
         EXPECT_EQ(node.placed, node.def->name == "fine") << node.def->name;
     FrameBuffer frame;
     frame.Resize(64, 48);
-    RenderScene(scene, 0, {}, frame);  // must not hang or touch the unplaced nodes
+    RenderScene(scene, scene.Camera(), 0, {}, frame);  // must not hang or touch the unplaced nodes
 }
 
 TEST(Picking, ReportsTheObjectUnderAPixelAndItsLink)
@@ -104,7 +104,7 @@ TEST(Picking, ReportsTheObjectUnderAPixelAndItsLink)
                             "object hidden cube\n position -2.5 0 -3\nend\n");
     FrameBuffer frame;
     frame.Resize(200, 150);
-    RenderScene(scene, 0, {}, frame);
+    RenderScene(scene, scene.Camera(), 0, {}, frame);
     // x = +-2.5 at distance 10 with a 40 degree view: 75 / tan(20) * 0.25 = 51.5 px off centre.
     int left = frame.IdAt(100 - 51, 75), right = frame.IdAt(100 + 51, 75);
     EXPECT_EQ(left, NodeIndex(scene, "left"));  // in front of "hidden", whatever the order
@@ -125,10 +125,10 @@ TEST(Picking, FollowsMovingObjects)
                             "object moon ball\n orbit 2.5 4\nend\n");
     FrameBuffer frame;
     frame.Resize(200, 150);
-    RenderScene(scene, 0, {}, frame);
+    RenderScene(scene, scene.Camera(), 0, {}, frame);
     EXPECT_EQ(frame.IdAt(151, 75), 0);
     EXPECT_EQ(frame.IdAt(49, 75), -1);
-    RenderScene(scene, 2, {}, frame);  // half a turn later it is on the other side
+    RenderScene(scene, scene.Camera(), 2, {}, frame);  // half a turn later it is on the other side
     EXPECT_EQ(frame.IdAt(151, 75), -1);
     EXPECT_EQ(frame.IdAt(49, 75), 0);
 }
@@ -141,7 +141,7 @@ TEST(SceneRendering, FlatShadingShowsFacetsAndSmoothShadingBlends)
                                 shading + "\nend\n");
         FrameBuffer frame;
         frame.Resize(160, 120);
-        RenderScene(scene, 0, {}, frame);
+        RenderScene(scene, scene.Camera(), 0, {}, frame);
         std::set<uint32_t> colours;
         for (int y = 0; y < 120; ++y)
             for (int x = 0; x < 160; ++x)
@@ -161,7 +161,7 @@ TEST(SceneRendering, ObjectsAcrossTheNearPlaneAreClippedNotLost)
     Scene scene = MakeScene("camera 0 0 2\nmesh slab box 1 1 20\nobject slab slab\n position 0 -1 0\nend\n");
     FrameBuffer frame;
     frame.Resize(80, 60);
-    RenderScene(scene, 0, {}, frame);
+    RenderScene(scene, scene.Camera(), 0, {}, frame);
     EXPECT_EQ(frame.IdAt(40, 59), 0);
     EXPECT_EQ(frame.IdAt(40, 5), -1);
 }
@@ -172,7 +172,7 @@ TEST(SceneRendering, LightingDependsOnTheSideFacingTheLight)
                             "mesh ball sphere 1.5 detail 3\nobject ball ball\n colour #ffffff\n specular 0\nend\n");
     FrameBuffer frame;
     frame.Resize(120, 120);
-    RenderScene(scene, 0, {}, frame);
+    RenderScene(scene, scene.Camera(), 0, {}, frame);
     Vec3 litSide = UnpackColour(frame.PixelAt(85, 60)), darkSide = UnpackColour(frame.PixelAt(35, 60));
     EXPECT_GT(litSide.x, 0.5f);
     EXPECT_LT(darkSide.x, 0.05f);

@@ -41,11 +41,12 @@ int main()
             output.queue.pop_front();
             session.ResourceArrived(id, path);
         }
-        session.Resize(400, 300);
+        SceneView view;
+        view.frame.Resize(400, 300);
         auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < frames; ++i) {
             session.AdvanceTime(0.04);
-            session.RenderFrame();
+            session.RenderFrame(view);
         }
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::printf("%-11s 400x300: %6.2f ms/frame (%.0f frames/s possible)  [%s]\n", applet, ms / frames,

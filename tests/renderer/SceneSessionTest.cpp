@@ -73,9 +73,10 @@ TEST_F(SceneSessionTest, LoadsTheAppletAndFetchesWhatItNamesByTheWrittenName)
     EXPECT_EQ(out.requests[2].second, "parts/big rock.obv");
     EXPECT_EQ(session.GetScene().DrawableCount(), 1);  // drawn before the files arrive
     EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object, loading 2 files");
-    session.Resize(200, 150);
-    session.RenderFrame();
-    EXPECT_EQ(session.Frame().IdAt(49, 75), 0);
+    SceneView view;
+    view.frame.Resize(200, 150);
+    session.RenderFrame(view);
+    EXPECT_EQ(view.frame.IdAt(49, 75), 0);
 
     Deliver("parts/extra.obv", kExtra);
     EXPECT_EQ(out.requests.size(), 3u);  // neither the applet nor the include is asked for again
@@ -110,9 +111,10 @@ TEST_F(SceneSessionTest, AnAppletThatCannotBeLoadedSaysSo)
     session.Start("applet.obvm");
     session.ResourceFailed(1);
     EXPECT_EQ(out.statuses.back(), "Orbolanth: could not load applet.obvm");
-    session.Resize(40, 30);
-    session.RenderFrame();
-    EXPECT_EQ(session.Frame().IdAt(20, 15), -1);
+    SceneView view;
+    view.frame.Resize(40, 30);
+    session.RenderFrame(view);
+    EXPECT_EQ(view.frame.IdAt(20, 15), -1);
 }
 
 TEST_F(SceneSessionTest, RequestIdsStayWithinRangeAndAreNotReusedWhileWaiting)
@@ -139,38 +141,87 @@ TEST_F(SceneSessionTest, ClicksFollowLinksAndDragsTurnTheView)
     session.Start("applet.obvm");
     Deliver("applet.obvm", kApplet);
     Deliver("parts/extra.obv", kExtra);
-    session.Resize(200, 150);
-    session.RenderFrame();
+    SceneView view;
+    view.frame.Resize(200, 150);
+    session.RenderFrame(view);
 
-    session.PointerMoved(151, 75);
+    session.PointerMoved(view, 151, 75);
     EXPECT_EQ(out.statuses.back(), "http://example.com/x");
-    session.PointerMoved(100, 140);
+    session.PointerMoved(view, 100, 140);
     EXPECT_EQ(out.statuses.back().rfind("Orbolanth: applet.obvm", 0), 0u);
 
-    session.PointerPressed(49, 75);  // not a link
-    session.PointerReleased(49, 75);
+    session.PointerPressed(view, 49, 75);  // not a link
+    session.PointerReleased(view, 49, 75);
     EXPECT_TRUE(out.navigations.empty());
-    session.PointerPressed(151, 75);
-    session.PointerMoved(153, 76);  // a small wobble is still a click
-    session.PointerReleased(153, 76);
+    session.PointerPressed(view, 151, 75);
+    session.PointerMoved(view, 153, 76);  // a small wobble is still a click
+    session.PointerReleased(view, 153, 76);
     ASSERT_EQ(out.navigations.size(), 1u);
     EXPECT_EQ(out.navigations[0], "_blank|http://example.com/x");
 
     std::vector<int> before;
     for (int y = 0; y < 150; ++y)
         for (int x = 0; x < 200; ++x)
-            before.push_back(session.Frame().IdAt(x, y));
-    session.PointerPressed(151, 75);
-    session.PointerMoved(121, 75);
-    session.PointerReleased(121, 75);
+            before.push_back(view.frame.IdAt(x, y));
+    session.PointerPressed(view, 151, 75);
+    session.PointerMoved(view, 121, 75);
+    session.PointerReleased(view, 121, 75);
     EXPECT_EQ(out.navigations.size(), 1u);  // a drag is not a click
-    EXPECT_NEAR(session.View().yaw, 0.3f, 1e-5);
-    session.RenderFrame();
+    EXPECT_NEAR(view.angles.yaw, 0.3f, 1e-5);
+    session.RenderFrame(view);
     int changed = 0;
     for (int y = 0; y < 150; ++y)
         for (int x = 0; x < 200; ++x)
-            changed += session.Frame().IdAt(x, y) != before[y * 200 + x];
+            changed += view.frame.IdAt(x, y) != before[y * 200 + x];
     EXPECT_GT(changed, 200);  // the cubes moved across the frame as the view turned
+}
+
+TEST_F(SceneSessionTest, EachWindowHasItsOwnViewCameraAndPointer)
+{
+    // "behind" looks from the other side, so left and right swap places; a view given in an
+    // included file does not count, and window names compare exactly.
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", std::string(kApplet) + "view \"behind\" camera 0 0 -10 fov 40\n");
+    Deliver("parts/extra.obv", std::string(kExtra) + "view \"other\" camera 0 0 -10 fov 40\n");
+    const int left = 0, right = 2;  // node numbers: the applet's objects first
+    SceneView main, behind, other, wrongCase;
+    behind.windowName = "behind";
+    other.windowName = "other";
+    wrongCase.windowName = "Behind";
+    for (SceneView* view : {&main, &behind, &other, &wrongCase}) {
+        view->frame.Resize(200, 150);
+        session.RenderFrame(*view);
+    }
+    EXPECT_EQ(main.frame.IdAt(49, 75), left);
+    EXPECT_EQ(main.frame.IdAt(151, 75), right);
+    EXPECT_EQ(behind.frame.IdAt(49, 75), right);
+    EXPECT_EQ(behind.frame.IdAt(151, 75), left);
+    for (const SceneView* view : {&other, &wrongCase})
+        for (int x : {49, 151})
+            EXPECT_EQ(view->frame.IdAt(x, 75), main.frame.IdAt(x, 75)) << view->windowName << " " << x;
+
+    // Hovering and clicking pick from the frame of the window the pointer is in.
+    session.PointerMoved(behind, 49, 75);
+    EXPECT_EQ(out.statuses.back(), "http://example.com/x");
+    session.PointerLeft();
+    EXPECT_EQ(out.statuses.back().rfind("Orbolanth: applet.obvm", 0), 0u);
+    session.PointerPressed(behind, 49, 75);
+    session.PointerReleased(behind, 49, 75);
+    ASSERT_EQ(out.navigations.size(), 1u);
+    session.PointerPressed(main, 49, 75);
+    session.PointerReleased(main, 49, 75);
+    EXPECT_EQ(out.navigations.size(), 1u);
+
+    // A drag turns only the camera of its own window; a press cut short by PointerLeft is no click.
+    session.PointerPressed(behind, 100, 75);
+    session.PointerMoved(behind, 60, 75);
+    session.PointerReleased(behind, 60, 75);
+    EXPECT_NEAR(behind.angles.yaw, 0.4f, 1e-5);
+    EXPECT_EQ(main.angles.yaw, 0);
+    session.PointerPressed(behind, 49, 75);
+    session.PointerLeft();
+    session.PointerReleased(behind, 49, 75);
+    EXPECT_EQ(out.navigations.size(), 1u);
 }
 
 TEST_F(SceneSessionTest, TheClockOnlyMovesForward)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 
 using namespace orb;
@@ -141,6 +142,51 @@ TEST(SceneText, ReportsEachMalformedLineAndKeepsTheRest)
             << c.line << " -> " << file.errors[0].message;
         EXPECT_EQ(file.meshes.size(), 1u) << c.line;
         EXPECT_EQ(file.objects.size(), 1u) << c.line;
+    }
+}
+
+TEST(SceneText, ReadsViewsOfNamedWindows)
+{
+    SceneFile file = ParseSceneText("orbolanth-scene 1\n"
+                                    "camera 0 0 9\n"
+                                    "VIEW \"overview\" Camera 0 12 0.5 target 0 1 0 fov 60\n"
+                                    "view \"side window\" camera -7 0 0   // from the left\n"
+                                    "view \"Overview\" camera 0 0 -9\n"  // window names keep their case
+                                    "view \"overview\" camera 1 1 1\n"
+                                    "view \"plain\" camera 0 0 0\n"
+                                    "view \"\" camera 0 0 5\n"
+                                    "view \"" + std::string(256, 'w') + "\" camera 0 0 5\n"
+                                    "view unquoted camera 0 0 5\n"
+                                    "view \"nocam\" 0 0 5\n"
+                                    "view \"far\" camera 0 0 5 fov 2\n"
+                                    "view \"extra\" camera 0 0 5 spin\n");
+    ASSERT_EQ(file.views.size(), 3u);
+    const CameraDef& top = file.views.at("overview");
+    EXPECT_FLOAT_EQ(top.eye.y, 12);
+    EXPECT_FLOAT_EQ(top.eye.z, 0.5f);
+    EXPECT_FLOAT_EQ(top.target.y, 1);
+    EXPECT_FLOAT_EQ(top.fov, 60);
+    const CameraDef& side = file.views.at("side window");
+    EXPECT_FLOAT_EQ(side.eye.x, -7);
+    EXPECT_FLOAT_EQ(side.target.x, 0);  // the defaults of a camera statement
+    EXPECT_FLOAT_EQ(side.fov, 45);
+    EXPECT_FLOAT_EQ(file.views.at("Overview").eye.z, -9);
+    ASSERT_TRUE(file.camera);
+    EXPECT_FLOAT_EQ(file.camera->eye.z, 9);  // views leave the main camera alone
+
+    const struct {
+        int line;
+        const char* messagePart;
+    } errors[] = {
+        {6, "already has a view"}, {7, "must differ"},          {8, "window name must have"},
+        {9, "window name must have"}, {10, "double quotes"},     {11, "expected camera"},
+        {12, "field of view"},     {13, "unexpected 'spin'"},
+    };
+    ASSERT_EQ(file.errors.size(), std::size(errors));
+    for (size_t i = 0; i < std::size(errors); ++i) {
+        EXPECT_EQ(file.errors[i].line, errors[i].line);
+        EXPECT_NE(file.errors[i].message.find(errors[i].messagePart), std::string::npos)
+            << errors[i].line << " -> " << file.errors[i].message;
     }
 }
 

@@ -1,0 +1,144 @@
+#include "RendererRun.h"
+
+#include "TempFolder.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+TargetWindow::TargetWindow(int width, int height, int x, int y, HWND parent)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = "OrbRendererTestTarget";
+    RegisterClassA(&wc);
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS
+                         : WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN;
+    RECT rect = {0, 0, width, height};
+    AdjustWindowRect(&rect, style, FALSE);
+    window = CreateWindowA(wc.lpszClassName, "target", style, x, y, rect.right - rect.left, rect.bottom - rect.top,
+                           parent, nullptr, wc.hInstance, nullptr);
+    UpdateWindow(window);
+}
+
+TargetWindow::~TargetWindow()
+{
+    if (IsWindow(window))
+        DestroyWindow(window);
+}
+
+RunResult RunRenderer(const std::string& arguments, const TempFolder& folder)
+{
+    RunResult result;
+    std::string outPath = folder.Path() + "\\stdout.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return result;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    std::string command = "\"" ORB_RENDERER_EXE "\" " + arguments;
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                  &process);
+    CloseHandle(out);
+    if (!started)
+        return result;
+    DWORD deadline = GetTickCount() + 40000;
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        PumpMessages();
+        if (static_cast<int>(GetTickCount() - deadline) > 0) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    std::ifstream in(outPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    result.output = text.str();
+    return result;
+}
+
+Bitmap ReadBmp(const std::string& path)
+{
+    Bitmap bmp;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto word = [&](size_t at) {
+        return data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) | (uint32_t(data[at + 3]) << 24);
+    };
+    if (data.size() < 54 || data[0] != 'B' || data[1] != 'M' || (data[28] | (data[29] << 8)) != 32)
+        return bmp;
+    bmp.width = static_cast<int>(word(18));
+    bmp.height = static_cast<int>(word(22));
+    size_t offset = word(10);
+    if (data.size() < offset + size_t(bmp.width) * bmp.height * 4)
+        return {};
+    for (int i = 0; i < bmp.width * bmp.height; ++i)
+        bmp.pixels.push_back(word(offset + 4 * i) & 0xFFFFFF);
+    return bmp;
+}
+
+int CountBlue(const std::vector<uint32_t>& pixels)
+{
+    int n = 0;
+    for (uint32_t p : pixels) {
+        int r = (p >> 16) & 255, b = p & 255;
+        n += b > 120 && b > r + 60;
+    }
+    return n;
+}
+
+std::vector<uint32_t> ScreenPixels(HWND window, int step)
+{
+    // Read from the screen, not through the window's own DC: under Wine that DC shows only what
+    // this process painted, and the renderer draws from another process.
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::vector<uint32_t> pixels;
+    if (client.right <= 0 || client.bottom <= 0)
+        return pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const uint32_t* words = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < client.bottom; y += step)
+        for (int x = 0; x < client.right; x += step)
+            pixels.push_back(words[static_cast<size_t>(y) * client.right + x] & 0xFFFFFF);
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::string Hex(HWND window)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)));
+    return text;
+}
