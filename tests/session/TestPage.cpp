@@ -158,7 +158,11 @@ void TestPage::Close(Embed* embed)
     if (!embed->open) return;
     embed->open = false;
     session_.funcs.destroy(&embed->npp, nullptr);
-    embed->DestroyWindow();
+}
+
+TestPage::Embed::~Embed()
+{
+    DestroyWindow();
 }
 
 void TestPage::Embed::DestroyWindow()
@@ -181,7 +185,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 
 void PumpFor(DWORD milliseconds)
 {
-    PumpUntil([] { return false; }, milliseconds);
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < milliseconds; elapsed = GetTickCount() - start) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+        PumpMessages();
+    }
 }
 
 int ChildProcesses()

@@ -37,6 +37,11 @@ public:
         NPWindow topLevelRecord{};
         bool open = false;
 
+        Embed() = default;
+        ~Embed();
+        Embed(const Embed&) = delete;
+        Embed& operator=(const Embed&) = delete;
+
         PluginInstance* Instance() { return InstanceOf(&npp); }
         HWND Hwnd() const { return window ? window->Child() : topLevel; }
         NPWindow* Record() { return window ? window->Record() : &topLevelRecord; }
@@ -58,7 +63,7 @@ public:
     void DeliverLocation(Embed* embed, const char* url = kPageUrl);
     // The browser's stream of the embed's src, taken as a file.
     void DeliverApplet(Embed* embed, const std::string& localFile);
-    // NPP_Destroy (which gives the window up), then the browser's window goes.
+    // NPP_Destroy, which gives the window up; the window itself stays until the page goes.
     void Close(Embed* embed);
 
     TestBrowser& Browser() { return session_.browser; }
@@ -70,7 +75,8 @@ private:
 
 // Dispatches this thread's messages until done() holds or the time is up; true when it held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-// Dispatches this thread's messages for a while.
+// Dispatches this thread's messages for a while, sleeping in between as a browser's
+// message loop does.
 void PumpFor(DWORD milliseconds);
 
 // Running processes started by this one (the renderers of its pages).
