@@ -381,6 +381,31 @@ TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
     CloseHandle(process);
 }
 
+// A browser that is quitting does not wait for its renderers.
+TEST_F(Session, AQuitMessageEndsTheWaitAtOnceAndStaysQueued)
+{
+    key.SetString("RendererPath", PeerPath());
+    SetEnvironmentVariableA("ORB_PEER_HANG", "1");
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    RendererChannel* channel = ChannelOf(embed->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000));
+
+    HANDLE process = DuplicateOf(channel->Process());
+    PostQuitMessage(3);
+    page->Close(embed);
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_TIMEOUT) << "the close waited for the renderer";
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(message.wParam, 3u);
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
 // One name more than the block has window records: the launcher gives its renderer up right
 // after starting it, and shows the logo with nothing drawing over it.
 TEST_F(Session, OtherWindowsBeyondTheRecordsGiveTheLogo)
