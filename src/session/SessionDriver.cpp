@@ -45,10 +45,13 @@ LRESULT AppletPlayer::StartSession(HWND window, ResourceFetcher* fetcher)
     return 0;
 }
 
-void AppletPlayer::GiveUpRenderer(bool wasLauncher, bool logo)
+void AppletPlayer::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
 {
     Groups().LeaveGroup(rendererGroup, wasLauncher);
     rendererGroup = nullptr;
+    // The window was last painted blank; without a repaint the logo would wait for
+    // whatever next happens to uncover it.
+    if (logo && !showLogo) InvalidateRect(window, nullptr, FALSE);
     showLogo = logo;
 }
 
@@ -88,7 +91,7 @@ bool AppletPlayer::TryLaunch(HWND window)
             settings.rendererArgs = commandLine;
             resourceProvider = nullptr;  // handed over to the launch
             if (!StartRenderer(rendererGroup, settings)) {
-                GiveUpRenderer(true, true);
+                GiveUpRenderer(window, true, true);
             } else {
                 SetTimer(window, kServiceTimer, kTickMs, nullptr);
                 RendererChannel* channel = rendererGroup->channel;
@@ -96,7 +99,7 @@ bool AppletPlayer::TryLaunch(HWND window)
                 for (const std::string& name : ParseQuotedNames(otherWindows)) {
                     HWND found = nullptr;
                     if (!channel->LookupWindow(name, &found) && !channel->ReserveWindowName(name)) {
-                        GiveUpRenderer(true, true);
+                        GiveUpRenderer(window, true, true);
                         break;
                     }
                 }
@@ -105,9 +108,9 @@ bool AppletPlayer::TryLaunch(HWND window)
         }
 
         if (RendererChannel* channel = ChannelOf(rendererGroup)) {
-            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(false, true);
+            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(window, false, true);
         } else if (rendererGroup && !hasSrc) {
-            GiveUpRenderer(false, false);
+            GiveUpRenderer(window, false, false);
             SetTimer(window, kJoinTimer, kTickMs, nullptr);
         }
     }
@@ -132,9 +135,8 @@ bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
             if (channel->IsRendererRunning()) {
                 channel->ServiceTick();
             } else {
-                GiveUpRenderer(hasSrc, true);
+                GiveUpRenderer(window, hasSrc, true);
                 KillTimer(window, kServiceTimer);
-                InvalidateRect(window, nullptr, FALSE);
                 UpdateWindow(window);
             }
         }
@@ -146,10 +148,10 @@ bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
         rendererGroup = Groups().JoinGroup(groupName, false);
         if (!rendererGroup) return false;
         if (RendererChannel* channel = rendererGroup->channel) {
-            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(false, true);
+            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(window, false, true);
             KillTimer(window, kJoinTimer);
         } else {
-            GiveUpRenderer(false, false);
+            GiveUpRenderer(window, false, false);
         }
         return true;
     }
@@ -190,7 +192,7 @@ LRESULT AppletPlayer::ShutDownRenderer(HWND window)
                 pumping = PumpMessages();
             }
         }
-        GiveUpRenderer(hasSrc, false);
+        GiveUpRenderer(window, hasSrc, false);
     }
 
     HWND parent = GetParent(window);

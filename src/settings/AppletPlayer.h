@@ -44,7 +44,7 @@ public:
 
 protected:
     // Leaves the renderer group and decides between the logo and a blank window.
-    void GiveUpRenderer(bool wasLauncher, bool logo);
+    void GiveUpRenderer(HWND window, bool wasLauncher, bool logo);
 
     HBITMAP logoBitmap = nullptr;
     bool launchDone = false;

@@ -2,7 +2,8 @@
 //
 //   channel_peer ActiveXOrbolanth.GoBlueHarbor {GUID}     started by a real launch: reports
 //       its command line and the launch fields to %ORB_PEER_REPORT%, then exits with
-//       %ORB_PEER_EXIT% or, without it, once the plug-in asks it to quit
+//       %ORB_PEER_EXIT% or, without it, once the plug-in asks it to quit; with
+//       %ORB_PEER_HANG% set it ignores the quit request for a minute
 //   channel_peer hold NAMEPART HELD_EVENT RELEASE_EVENT   holds the mutex until released
 //   channel_peer abandon NAMEPART HELD_EVENT              takes the mutex and dies with it
 //   channel_peer exchange NAMEPART AVOID SEED ROUNDS REPORT
@@ -69,6 +70,10 @@ int Launched(int argc, char** argv)
     guard.Release();
 
     if (const char* code = std::getenv("ORB_PEER_EXIT")) return std::atoi(code);
+    if (std::getenv("ORB_PEER_HANG")) {
+        Sleep(60000);
+        return 0;
+    }
     for (int i = 0; i < 3000; ++i) {
         Sleep(10);
         MutexGuard poll(client.Mutex());

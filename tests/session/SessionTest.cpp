@@ -1,0 +1,463 @@
+// The renderer session of embeds on a page, end to end: real child windows, the real
+// registry, the built reference renderer (or the channel tests' peer where a renderer must
+// misbehave) in processes of their own, pixels read back from the screen, and the
+// launch-failure box found and pressed by a thread of the test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ConfigurationKey.h"
+#include "PluginModule.h"
+#include "TestPage.h"
+#include "channel/RendererChannel.h"
+#include "channel/RendererClient.h"
+#include "channel/RendererGroup.h"
+
+namespace {
+
+constexpr char kLaunchFailureText[] =
+    "An error occurred while attempting to launch the Orbolanth3D renderer. The renderer executable "
+    "may be missing or corrupt, or the registry setting may be incorrect. If restarting your web "
+    "browser does not correct the problem, you should reinstall the Orbolanth player.\n\nThe applet "
+    "will display the Orbolanth logo.";
+
+constexpr int kWidth = 160, kHeight = 120;
+
+std::string PeerPath()
+{
+    return CHANNEL_PEER_PATH;
+}
+
+RendererChannel* ChannelOf(PluginInstance* instance)
+{
+    return instance && instance->Group() ? instance->Group()->channel : nullptr;
+}
+
+HANDLE DuplicateOf(HANDLE process)
+{
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
+DWORD ExitCodeOf(HANDLE process)
+{
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+// The renderer's view of a channel's block, for reading what the plug-in wrote.
+class BlockReader {
+public:
+    explicit BlockReader(RendererChannel* channel) { attached_ = channel && client_.Attach(channel->NamePart()); }
+    bool Attached() const { return attached_; }
+
+    // -1 when the mutex could not be had.
+    int Active() { return Read([this] { return client_.IsActive() ? 1 : 0; }); }
+    int QuitRequested() { return Read([this] { return client_.QuitRequested() ? 1 : 0; }); }
+    // The window registered under name: -1 for no record, 0 for a reserved name.
+    long WindowOf(const std::string& name)
+    {
+        return Read([&] {
+            for (const WindowEntry& entry : client_.Windows()) {
+                if (entry.name == name) return static_cast<int>(entry.window);
+            }
+            return -1;
+        });
+    }
+
+private:
+    template <typename F>
+    int Read(F read)
+    {
+        MutexGuard guard(client_.Mutex());
+        return guard.Acquire() ? read() : -1;
+    }
+
+    RendererClient client_;
+    bool attached_ = false;
+};
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetEnvironmentVariableA("ORB_PEER_HANG", nullptr);
+        SetEnvironmentVariableA("ORB_PEER_EXIT", nullptr);
+        SetEnvironmentVariableA("ORB_PEER_REPORT", nullptr);
+        SetForegroundWindow(GetAncestor(BrowserWindow(1, 1).Frame(), GA_ROOT));
+    }
+    void TearDown() override
+    {
+        page.reset();
+        EXPECT_EQ(Groups().Live(), 0) << "a group outlived its page";
+        EXPECT_TRUE(PumpUntil([] { return ChildProcesses() == 0; }, 10000)) << "a renderer outlived its page";
+        SetEnvironmentVariableA("ORB_PEER_HANG", nullptr);
+    }
+
+    // An embed that launches: its page location and its applet file are there before the
+    // browser hands it the window.
+    TestPage::Embed* Launcher(std::vector<Attribute> attributes, int width = kWidth, int height = kHeight,
+                              TestPage::Window kind = TestPage::Window::Child)
+    {
+        attributes.insert(attributes.begin(), {"src", kAppletName});
+        TestPage::Embed* embed = page->Add(attributes, width, height, kind);
+        if (!embed) return nullptr;
+        page->DeliverLocation(embed);
+        page->DeliverApplet(embed, applet.Path());
+        return embed;
+    }
+
+    // An embed whose window shows on the screen what its renderer draws.
+    TestPage::Embed* Watched(std::vector<Attribute> attributes)
+    {
+        return Launcher(std::move(attributes), kWidth, kHeight, TestPage::Window::TopLevel);
+    }
+
+    // Most of the window shows the applet's background: the renderer has drawn.
+    static bool Drawn(TestPage::Embed* embed)
+    {
+        return SceneBackgroundPixels(embed->Hwnd()) > kWidth * kHeight / 2;
+    }
+
+    ConfigurationKey key;
+    AppletFile applet;
+    std::unique_ptr<TestPage> page = std::make_unique<TestPage>();
+};
+
+// --- launch failures ---------------------------------------------------------------------
+
+enum class Broken { NoKey, ExpandString, MissingFile };
+
+class LaunchFailure : public Session, public ::testing::WithParamInterface<Broken> {};
+
+TEST_P(LaunchFailure, OneBoxThenTheLogoAndNoGroup)
+{
+    switch (GetParam()) {
+    case Broken::NoKey:
+        break;
+    case Broken::ExpandString:
+        key.SetString("RendererPath", RendererExePath(), REG_EXPAND_SZ);
+        break;
+    case Broken::MissingFile:
+        key.SetString("RendererPath", "Z:\\no\\such\\folder\\orbrenderer.exe");
+        break;
+    }
+    BoxWatcher watcher;
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    // The launch runs inside NPP_SetWindow; the box holds it until the watcher presses it.
+    page->Attach(embed);
+    PumpFor(200);
+    watcher.Stop();
+
+    EXPECT_EQ(watcher.Boxes(), 1);
+    EXPECT_EQ(watcher.FirstText(), kLaunchFailureText);
+    PluginInstance* instance = embed->Instance();
+    EXPECT_TRUE(instance->LaunchDone());
+    EXPECT_TRUE(instance->ShowLogo());
+    EXPECT_EQ(instance->Group(), nullptr);
+    EXPECT_EQ(Groups().Live(), 0);
+    EXPECT_EQ(ChildProcesses(), 0);
+    EXPECT_EQ(DifferencesFromLogo(instance, embed->Hwnd()), 0) << "the window does not show the logo";
+}
+
+INSTANTIATE_TEST_SUITE_P(Registry, LaunchFailure,
+                         ::testing::Values(Broken::NoKey, Broken::ExpandString, Broken::MissingFile));
+
+// The box runs its own message loop, which goes on delivering the launch timer.
+TEST_F(Session, AFailedLaunchFromTheTimerShowsOneBoxWhileTheTimerKeepsFiring)
+{
+    BoxWatcher watcher(1000);
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}, {"CommandLine", "-x"}}, 0, 0);
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    PumpFor(250);
+    PluginInstance* instance = embed->Instance();
+    EXPECT_FALSE(instance->LaunchDone());
+
+    SetWindowPos(embed->Hwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
+    const int timersBefore = embed->window->Received(WM_TIMER);
+    ASSERT_TRUE(PumpUntil([&] { return instance->LaunchDone(); }, 10000));
+    watcher.Stop();
+
+    EXPECT_EQ(watcher.Boxes(), 1);
+    // The launch timer went on reaching the browser's procedure while the box was up.
+    EXPECT_GE(embed->window->Received(WM_TIMER) - timersBefore, 5);
+    EXPECT_EQ(instance->CommandLine(), "-x -width 200 -height 150");
+    EXPECT_TRUE(instance->ShowLogo());
+    EXPECT_EQ(instance->Group(), nullptr);
+    EXPECT_EQ(Groups().Live(), 0);
+}
+
+// --- the renderer at work ----------------------------------------------------------------
+
+struct Install {
+    bool spacedPath;      // the renderer copied into a folder with a space in its name
+    bool windowDestroyed; // the page goes by WM_DESTROY before NPP_Destroy
+};
+
+class RendererRun : public Session, public ::testing::WithParamInterface<Install> {};
+
+TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
+{
+    std::string program = RendererExePath();
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "orb session renderer";
+    if (GetParam().spacedPath) {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        program = folder + "\\orb renderer.exe";
+        ASSERT_TRUE(CopyFileA(RendererExePath().c_str(), program.c_str(), FALSE));
+    }
+    key.SetString("RendererPath", program);
+
+    TestPage::Embed* embed = Watched({{"WindowName", "main"}, {"CommandLine", "-quality high"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    PluginInstance* instance = embed->Instance();
+    RendererChannel* channel = ChannelOf(instance);
+    ASSERT_NE(channel, nullptr);
+    EXPECT_TRUE(instance->LaunchDone());
+    EXPECT_FALSE(instance->ShowLogo());
+    EXPECT_EQ(instance->CommandLine(), "-quality high -width 160 -height 120");
+    EXPECT_EQ(ChildProcesses(), 1);
+
+    ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000)) << "the renderer never drew";
+    EXPECT_GT(DifferencesFromLogo(instance, embed->Hwnd()), kWidth * kHeight / 2);
+    EXPECT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "Orbolanth: scene.obvm - 1 object"; },
+                          5000))
+        << page->Browser().LastStatus();
+    // The text goes to the browser on every service tick while the renderer keeps it.
+    const int statusCalls = page->Browser().Count("status");
+    PumpFor(500);
+    EXPECT_GE(page->Browser().Count("status") - statusCalls, 3);
+
+    BlockReader reader(channel);
+    ASSERT_TRUE(reader.Attached());
+    EXPECT_EQ(reader.WindowOf("main"), static_cast<long>(reinterpret_cast<uintptr_t>(embed->Hwnd())));
+    EXPECT_EQ(reader.QuitRequested(), 0);
+    HANDLE process = DuplicateOf(channel->Process());
+    if (GetParam().windowDestroyed) embed->DestroyWindow();
+    page->Close(embed);
+    // Closing waited for the renderer, which left on its own.
+    EXPECT_EQ(reader.QuitRequested(), 1);
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeOf(process), 0u);
+    CloseHandle(process);
+    EXPECT_EQ(Groups().Live(), 0);
+
+    if (GetParam().spacedPath) {
+        DeleteFileA(program.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Installs, RendererRun,
+                         ::testing::Values(Install{false, false}, Install{true, true}),
+                         [](const ::testing::TestParamInfo<Install>& info) {
+                             return std::string(info.param.spacedPath ? "SpacedPath" : "BuiltPath") +
+                                    (info.param.windowDestroyed ? "WindowDestroyed" : "Detached");
+                         });
+
+class SharedGroup : public Session, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
+{
+    const bool joinerFirst = GetParam();
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* joiner = page->Add({{"WindowName", "right"}, {"GroupName", "sHARED"}});
+    ASSERT_NE(joiner, nullptr);
+    if (joinerFirst) {
+        page->Attach(joiner);
+        // Nobody renders for the group yet: the joiner waits blank, polling.
+        PumpFor(250);
+        EXPECT_TRUE(joiner->Instance()->LaunchDone());
+        EXPECT_EQ(joiner->Instance()->Group(), nullptr);
+        EXPECT_FALSE(joiner->Instance()->ShowLogo());
+        EXPECT_EQ(Groups().Live(), 0);
+    }
+    TestPage::Embed* launcher = Watched({{"WindowName", "left"},
+                                          {"GroupName", "Shared"},
+                                          {"OtherWindows", "'a', 'it''s' and 'b'"}});
+    ASSERT_NE(launcher, nullptr);
+    page->Attach(launcher);
+    if (!joinerFirst) page->Attach(joiner);
+    RendererChannel* channel = ChannelOf(launcher->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return joiner->Instance()->Group() == launcher->Instance()->Group(); }, 2000));
+    EXPECT_EQ(Groups().Live(), 1);
+    EXPECT_EQ(Groups().RefsOf(launcher->Instance()->Group()), 2);
+    EXPECT_EQ(ChildProcesses(), 1);
+
+    BlockReader reader(channel);
+    ASSERT_TRUE(reader.Attached());
+    EXPECT_EQ(reader.WindowOf("left"), static_cast<long>(reinterpret_cast<uintptr_t>(launcher->Hwnd())));
+    EXPECT_EQ(reader.WindowOf("right"), static_cast<long>(reinterpret_cast<uintptr_t>(joiner->Hwnd())));
+    EXPECT_EQ(reader.WindowOf("a"), 0);
+    EXPECT_EQ(reader.WindowOf("it's"), 0);
+    EXPECT_EQ(reader.WindowOf("b"), 0);
+    EXPECT_EQ(reader.WindowOf("and"), -1);
+    EXPECT_TRUE(PumpUntil([&] { return Drawn(launcher); }, 15000));
+
+    // The first member to go takes the group's rendering with it: the launcher shows the logo.
+    HANDLE process = DuplicateOf(channel->Process());
+    page->Close(joiner);
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
+    CloseHandle(process);
+    EXPECT_TRUE(PumpUntil([&] { return launcher->Instance()->ShowLogo(); }, 2000));
+    EXPECT_EQ(DifferencesFromLogo(launcher->Instance(), launcher->Hwnd()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, SharedGroup, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "JoinerFirst" : "LauncherFirst";
+                         });
+
+TEST_F(Session, FocusMovesTheActiveFlagBetweenGroups)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* one = Launcher({{"WindowName", "one"}});
+    TestPage::Embed* two = Launcher({{"WindowName", "two"}});
+    ASSERT_TRUE(one && two);
+    page->Attach(one);
+    page->Attach(two);
+    BlockReader first(ChannelOf(one->Instance())), second(ChannelOf(two->Instance()));
+    ASSERT_TRUE(first.Attached() && second.Attached());
+    ASSERT_EQ(GetForegroundWindow(), one->window->Frame()) << "the test needs the foreground";
+
+    // The last launch was activated; the service tick sees that our process has the foreground.
+    EXPECT_TRUE(PumpUntil([&] { return second.Active() == 1; }, 2000));
+    EXPECT_EQ(first.Active(), 0);
+    SendMessageA(one->Hwnd(), WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(first.Active(), 1);
+    EXPECT_EQ(second.Active(), 0);
+    SendMessageA(two->Hwnd(), WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(first.Active(), 0);
+    EXPECT_EQ(second.Active(), 1);
+}
+
+TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* embed = Watched({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    RendererChannel* channel = ChannelOf(embed->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000));
+
+    ASSERT_TRUE(TerminateProcess(channel->Process(), 7));
+    WaitForSingleObject(channel->Process(), 5000);
+    EXPECT_TRUE(PumpUntil([&] { return embed->Instance()->ShowLogo(); }, 300));
+    EXPECT_EQ(embed->Instance()->Group(), nullptr);
+    EXPECT_EQ(Groups().Live(), 0);
+    EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
+}
+
+TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
+{
+    key.SetString("RendererPath", PeerPath());
+    SetEnvironmentVariableA("ORB_PEER_HANG", "1");
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    RendererChannel* channel = ChannelOf(embed->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000));
+
+    HANDLE process = DuplicateOf(channel->Process());
+    const DWORD start = GetTickCount();
+    page->Close(embed);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
+    // Ended by the plug-in (exit code 1), not by itself (0).
+    EXPECT_EQ(ExitCodeOf(process), 1u);
+    EXPECT_GE(waited, 9900u) << "the renderer was not given its time";
+    CloseHandle(process);
+}
+
+// A browser that is quitting does not wait for its renderers.
+TEST_F(Session, AQuitMessageEndsTheWaitAtOnceAndStaysQueued)
+{
+    key.SetString("RendererPath", PeerPath());
+    SetEnvironmentVariableA("ORB_PEER_HANG", "1");
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    RendererChannel* channel = ChannelOf(embed->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000));
+
+    HANDLE process = DuplicateOf(channel->Process());
+    PostQuitMessage(3);
+    page->Close(embed);
+    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_TIMEOUT) << "the close waited for the renderer";
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(message.wParam, 3u);
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+// One name more than the block has window records: the launcher gives its renderer up right
+// after starting it, and shows the logo with nothing drawing over it.
+TEST_F(Session, OtherWindowsBeyondTheRecordsGiveTheLogo)
+{
+    key.SetString("RendererPath", RendererExePath());
+    std::string names;
+    for (int i = 0; i <= kWindowRecords; ++i) names += "'n" + std::to_string(i) + "' ";
+    TestPage::Embed* embed = Watched({{"WindowName", "main"}, {"OtherWindows", names.c_str()}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    EXPECT_TRUE(embed->Instance()->ShowLogo());
+    EXPECT_EQ(embed->Instance()->Group(), nullptr);
+    EXPECT_TRUE(PumpUntil([] { return ChildProcesses() == 0; }, 5000)) << "the renderer runs on";
+    PumpFor(600);
+    EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
+}
+
+// --- waiting for a window ----------------------------------------------------------------
+
+TEST_F(Session, AnEmptyWindowIsRetriedEveryTickAndForeignTimersReachTheBrowser)
+{
+    TestPage::Embed* embed = Launcher({{"WindowName", ""}, {"CommandLine", "-x"}}, 0, 0);
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    PluginInstance* instance = embed->Instance();
+    BrowserWindow& window = *embed->window;
+    PumpFor(650);
+    EXPECT_FALSE(instance->LaunchDone());
+    EXPECT_EQ(instance->CommandLine(), "-x");
+    // Every launch-timer tick also went to the browser's own procedure.
+    EXPECT_GE(window.Received(WM_TIMER), 4);
+    EXPECT_LE(window.Received(WM_TIMER), 8);
+
+    int timers = window.Received(WM_TIMER);
+    SendMessageA(embed->Hwnd(), WM_TIMER, 3, 0);
+    EXPECT_EQ(window.Received(WM_TIMER), ++timers);
+    SendMessageA(embed->Hwnd(), WM_TIMER, 77, 0);
+    EXPECT_EQ(window.Received(WM_TIMER), ++timers);
+    SendMessageA(embed->Hwnd(), WM_TIMER, 1, 0);
+    EXPECT_EQ(window.Received(WM_TIMER), timers) << "the service timer is the plug-in's own";
+    EXPECT_EQ(instance->CommandLine(), "-x");
+
+    SetWindowPos(embed->Hwnd(), nullptr, 0, 0, 90, 70, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(PumpUntil([&] { return instance->LaunchDone(); }, 1000));
+    EXPECT_EQ(instance->CommandLine(), "-x -width 90 -height 70");
+    // Without a window name the instance gets no renderer and no logo; its timer stops.
+    EXPECT_EQ(instance->Group(), nullptr);
+    EXPECT_FALSE(instance->ShowLogo());
+    timers = window.Received(WM_TIMER);
+    PumpFor(300);
+    EXPECT_EQ(window.Received(WM_TIMER), timers);
+    EXPECT_EQ(instance->CommandLine(), "-x -width 90 -height 70");
+}
+
+}  // namespace
