@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "LoopbackHttpServer.h"
 #include "RecordingListener.h"
+#include "TextFiles.h"
 #include "download/DownloadWorker.h"
 
 namespace {
@@ -26,12 +26,6 @@ std::string Pattern(size_t size)
         byte = static_cast<char>(value >> 16);
     }
     return bytes;
-}
-
-std::string FileContents(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string Slashed(std::string path)
@@ -163,9 +157,9 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     EXPECT_EQ(broken->Calls(), kFailed);
     EXPECT_NE(full->ReleasingThread(), GetCurrentThreadId());
 
-    EXPECT_TRUE(FileContents(fullPath) == large) << "the downloaded bytes differ";
+    EXPECT_TRUE(ReadFile(fullPath) == large) << "the downloaded bytes differ";
     EXPECT_TRUE(FileExists(emptyPath));
-    EXPECT_EQ(FileContents(emptyPath), "");
+    EXPECT_EQ(ReadFile(emptyPath), "");
     // Only the two delivered files exist: the failed answers left nothing behind.
     std::vector<std::string> files = FilesIn(tempFolder);
     ASSERT_EQ(files.size(), 2u);
@@ -284,7 +278,7 @@ TEST_F(DownloadWorkerTest, FileUrlsGiveLocalPathsThatAreNeverDeleted)
     EXPECT_EQ(server.Started(), 0);
 
     worker.reset();
-    EXPECT_EQ(FileContents(own), "the user's own applet");
+    EXPECT_EQ(ReadFile(own), "the user's own applet");
     EXPECT_EQ(FilesIn(tempFolder), std::vector<std::string>{"My World.obvm"});
 }
 

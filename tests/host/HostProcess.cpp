@@ -1,6 +1,6 @@
 #include "HostProcess.h"
 
-#include <fstream>
+#include "TextFiles.h"
 
 namespace {
 
@@ -28,9 +28,7 @@ HostProcess::HostProcess(const std::string& logName, const std::vector<std::stri
                          const std::string& rendererPath)
 {
     installation_.SetString("RendererPath", rendererPath);
-    std::string logs = ORB_BUILD_DIR "/tests/host/logs";
-    CreateDirectoryA(logs.c_str(), nullptr);
-    logPath_ = logs + "/" + logName + ".log";
+    logPath_ = LogFolder("host") + logName + ".log";
     DeleteFileA(logPath_.c_str());
 
     std::string command = QuoteArgument(ORBHOST_EXE);
@@ -82,14 +80,7 @@ DWORD HostProcess::Finish(DWORD timeoutMs)
 
 std::vector<std::string> HostProcess::Lines() const
 {
-    std::vector<std::string> lines;
-    std::ifstream file(logPath_);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    return ReadLines(logPath_);
 }
 
 bool HasField(const std::string& line, const std::string& key)
