@@ -17,7 +17,7 @@
 #include "HostProcess.h"
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -78,14 +78,7 @@ std::set<std::string> TempDownloads()
     char folder[MAX_PATH + 1] = "";
     GetTempPathA(MAX_PATH, folder);
     std::set<std::string> found;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((std::string(folder) + "orb*.tmp").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return found;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        found.insert(std::string(folder) + data.cFileName);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    for (const std::string& name : FileNames(folder, "orb*.tmp")) found.insert(folder + name);
     return found;
 }
 
@@ -96,13 +89,6 @@ std::set<std::string> Added(const std::set<std::string>& now, const std::set<std
         if (!before.count(path)) added.insert(path);
     }
     return added;
-}
-
-// The user closes the browser's window (only one host runs at a time).
-bool CloseHostWindow()
-{
-    HWND frame = FindWindowA("OrbhostFrame", nullptr);
-    return frame && PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
 // The browser is asked for the page's location and for nothing else.
@@ -139,7 +125,7 @@ TEST_P(ExplorerPage, RendererDrawsWhatTheDownloadThreadsFetchedAndTheirFilesGoWi
     // and the base from mesh files, the planet needs none.
     ASSERT_TRUE(host.WaitForLine("text=\"Orbolanth: scene.obvm - 4 objects, 1 file missing\"", kLoadMs));
     EXPECT_EQ(Added(TempDownloads(), before).size(), 3u);
-    ASSERT_TRUE(CloseHostWindow());
+    ASSERT_TRUE(host.CloseWindow());
     ASSERT_EQ(host.Finish(kCloseMs), 0u);
     EXPECT_EQ(Added(TempDownloads(), before), std::set<std::string>{});
 
@@ -214,7 +200,7 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
     EXPECT_TRUE(renderer.Done()) << "the scripted renderer did not get all its answers";
     run.answers = ReadAnswers(renderer.Report());
     run.tempWhileOpen = Added(TempDownloads(), before);
-    EXPECT_TRUE(CloseHostWindow());
+    EXPECT_TRUE(host.CloseWindow());
     EXPECT_EQ(host.Finish(kCloseMs), 0u);
     run.tempAfter = Added(TempDownloads(), before);
     run.lines = host.Lines();

@@ -1,6 +1,6 @@
 #include "HostProcess.h"
 
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -76,6 +76,14 @@ DWORD HostProcess::Finish(DWORD timeoutMs)
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process_, &code);
     return code;
+}
+
+bool HostProcess::CloseWindow() const
+{
+    const std::vector<std::string> frame = LinesStarting(Lines(), "* window frame=");
+    if (frame.empty()) return false;
+    const HWND window = reinterpret_cast<HWND>(std::stoul(Field(frame[0], "frame"), nullptr, 16));
+    return PostMessageA(window, WM_CLOSE, 0, 0) != FALSE;
 }
 
 std::vector<std::string> HostProcess::Lines() const

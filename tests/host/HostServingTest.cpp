@@ -10,7 +10,7 @@
 
 #include "HostProcess.h"
 #include "LoopbackHttpServer.h"
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 namespace {
 

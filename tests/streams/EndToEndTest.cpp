@@ -14,7 +14,7 @@
 #include "HostProcess.h"
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -37,10 +37,7 @@ DWORD CloseWhen(HostProcess& host, const std::function<bool()>& done)
 {
     const DWORD start = GetTickCount();
     while (!done() && GetTickCount() - start < kRunMs) Sleep(250);
-    std::vector<std::string> frame = LinesStarting(host.Lines(), "* window frame=");
-    if (!frame.empty()) {
-        PostMessageA(reinterpret_cast<HWND>(std::stoul(Field(frame[0], "frame"), nullptr, 16)), WM_CLOSE, 0, 0);
-    }
+    host.CloseWindow();
     return host.Finish(kRunMs);
 }
 

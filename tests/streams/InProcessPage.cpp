@@ -7,7 +7,7 @@
 #include "plugin/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 namespace {
 

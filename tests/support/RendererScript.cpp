@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 RendererScript::RendererScript(const std::string& folder, const std::string& name, const std::string& script)
     : report_(folder + name + ".report")

@@ -1,4 +1,4 @@
-#include "TextFiles.h"
+#include "TestFiles.h"
 
 #include <windows.h>
 
@@ -27,4 +27,18 @@ std::string LogFolder(const std::string& area)
     const std::string folder = ORB_BUILD_DIR "/tests/" + area + "/logs";
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "/";
+}
+
+std::vector<std::string> FileNames(const std::string& folder, const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+    HANDLE search = FindFirstFileA((folder + (separated ? "" : "\\") + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
 }
