@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "LoopbackHttpServer.h"
 #include "RecordingListener.h"
+#include "TestFiles.h"
 #include "download/DownloadWorker.h"
 
 namespace {
@@ -28,12 +28,6 @@ std::string Pattern(size_t size)
     return bytes;
 }
 
-std::string FileContents(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 std::string Slashed(std::string path)
 {
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -45,23 +39,10 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<std::string> FilesIn(const std::string& directory)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 void EmptyDirectory(const std::string& directory)
 {
     CreateDirectoryA(directory.c_str(), nullptr);
-    for (const std::string& name : FilesIn(directory)) DeleteFileA((directory + "\\" + name).c_str());
+    for (const std::string& name : FileNames(directory)) DeleteFileA((directory + "\\" + name).c_str());
 }
 
 int ThreadsInThisProcess()
@@ -163,11 +144,11 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     EXPECT_EQ(broken->Calls(), kFailed);
     EXPECT_NE(full->ReleasingThread(), GetCurrentThreadId());
 
-    EXPECT_TRUE(FileContents(fullPath) == large) << "the downloaded bytes differ";
+    EXPECT_TRUE(ReadFile(fullPath) == large) << "the downloaded bytes differ";
     EXPECT_TRUE(FileExists(emptyPath));
-    EXPECT_EQ(FileContents(emptyPath), "");
+    EXPECT_EQ(ReadFile(emptyPath), "");
     // Only the two delivered files exist: the failed answers left nothing behind.
-    std::vector<std::string> files = FilesIn(tempFolder);
+    std::vector<std::string> files = FileNames(tempFolder);
     ASSERT_EQ(files.size(), 2u);
     for (const std::string& name : files) EXPECT_EQ(name.substr(0, 3), "orb");
     EXPECT_EQ(fullPath.rfind(tempFolder, 0), 0u) << fullPath;
@@ -179,7 +160,7 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     worker.reset();
     EXPECT_FALSE(FileExists(fullPath));
     EXPECT_FALSE(FileExists(emptyPath));
-    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    EXPECT_TRUE(FileNames(tempFolder).empty());
 }
 
 TEST_F(DownloadWorkerTest, FiveRequestsRunFourAtATime)
@@ -218,7 +199,7 @@ TEST_F(DownloadWorkerTest, StopFailsTheRunningDownloadAndLaterRequestsFailAtDest
     RecordingListener* running = Enqueue(server.Url("/trickle.obv"));
     ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
     Sleep(500);
-    std::vector<std::string> partial = FilesIn(tempFolder);
+    std::vector<std::string> partial = FileNames(tempFolder);
     ASSERT_EQ(partial.size(), 1u);
 
     DWORD before = GetTickCount();
@@ -227,7 +208,7 @@ TEST_F(DownloadWorkerTest, StopFailsTheRunningDownloadAndLaterRequestsFailAtDest
     EXPECT_LE(stopMs, DownloadWorker::kStopWaitMs + 500);
     // The thread ended by itself (a terminated one reports nothing) and cleaned up.
     EXPECT_EQ(running->Calls(), kFailed);
-    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    EXPECT_TRUE(FileNames(tempFolder).empty());
 
     RecordingListener* late = Enqueue(server.Url("/trickle.obv"));
     worker->Stop();
@@ -251,14 +232,14 @@ TEST_F(DownloadWorkerTest, StopStillAnswersForAThreadItHadToTerminate)
     RecordingListener* listener = Enqueue(server.Url("/stalled.obv"));
     ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
     Sleep(300);
-    ASSERT_EQ(FilesIn(tempFolder).size(), 1u);
+    ASSERT_EQ(FileNames(tempFolder).size(), 1u);
 
     DWORD before = GetTickCount();
     worker->Stop();
     EXPECT_LE(GetTickCount() - before, DownloadWorker::kStopWaitMs + 1000);
     EXPECT_EQ(listener->Calls(), kFailed);
     EXPECT_EQ(listener->ReleasingThread(), GetCurrentThreadId());
-    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    EXPECT_TRUE(FileNames(tempFolder).empty());
     server.ReleaseHeld(1);
 }
 
@@ -284,8 +265,8 @@ TEST_F(DownloadWorkerTest, FileUrlsGiveLocalPathsThatAreNeverDeleted)
     EXPECT_EQ(server.Started(), 0);
 
     worker.reset();
-    EXPECT_EQ(FileContents(own), "the user's own applet");
-    EXPECT_EQ(FilesIn(tempFolder), std::vector<std::string>{"My World.obvm"});
+    EXPECT_EQ(ReadFile(own), "the user's own applet");
+    EXPECT_EQ(FileNames(tempFolder), std::vector<std::string>{"My World.obvm"});
 }
 
 // The temporary folder is a 256 KB volume (a tmpfs the test's fixture mounts): a download
@@ -304,7 +285,7 @@ TEST_F(DownloadWorkerTest, AFailedWriteFailsTheDownloadAndRemovesTheFile)
     RecordingListener* big = Enqueue(server.Url("/big.obv"));
     ASSERT_TRUE(big->WaitForRelease(kOutcomeWaitMs));
     EXPECT_EQ(big->Calls(), kFailed);
-    EXPECT_TRUE(FilesIn(tempFolder).empty());
+    EXPECT_TRUE(FileNames(tempFolder).empty());
 
     // The space it took is free again, so a download that fits still works there.
     RecordingListener* small = Enqueue(server.Url("/small.obv"));

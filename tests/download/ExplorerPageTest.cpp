@@ -9,15 +9,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "HostProcess.h"
 #include "LoopbackHttpServer.h"
+#include "RendererScript.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -39,14 +39,6 @@ std::string PageFile(const std::string& name)
     return ORB_SOURCE_DIR "/tests/download/pages/" + name;
 }
 
-std::string FileText(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The page's files as its server has them; models/absent.obv is not there (404).
 void ServeSite(LoopbackHttpServer& server)
 {
@@ -58,7 +50,7 @@ void ServeSite(LoopbackHttpServer& server)
     };
     for (const auto& [path, file] : site) {
         HttpResponse response;
-        response.body = FileText(PageFile(file));
+        response.body = ReadFile(PageFile(file));
         server.Serve(path, response);
     }
 }
@@ -86,14 +78,7 @@ std::set<std::string> TempDownloads()
     char folder[MAX_PATH + 1] = "";
     GetTempPathA(MAX_PATH, folder);
     std::set<std::string> found;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((std::string(folder) + "orb*.tmp").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return found;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        found.insert(std::string(folder) + data.cFileName);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    for (const std::string& name : FileNames(folder, "orb*.tmp")) found.insert(folder + name);
     return found;
 }
 
@@ -104,13 +89,6 @@ std::set<std::string> Added(const std::set<std::string>& now, const std::set<std
         if (!before.count(path)) added.insert(path);
     }
     return added;
-}
-
-// The user closes the browser's window (only one host runs at a time).
-bool CloseHostWindow()
-{
-    HWND frame = FindWindowA("OrbhostFrame", nullptr);
-    return frame && PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
 // The browser is asked for the page's location and for nothing else.
@@ -147,7 +125,7 @@ TEST_P(ExplorerPage, RendererDrawsWhatTheDownloadThreadsFetchedAndTheirFilesGoWi
     // and the base from mesh files, the planet needs none.
     ASSERT_TRUE(host.WaitForLine("text=\"Orbolanth: scene.obvm - 4 objects, 1 file missing\"", kLoadMs));
     EXPECT_EQ(Added(TempDownloads(), before).size(), 3u);
-    ASSERT_TRUE(CloseHostWindow());
+    ASSERT_TRUE(host.CloseWindow());
     ASSERT_EQ(host.Finish(kCloseMs), 0u);
     EXPECT_EQ(Added(TempDownloads(), before), std::set<std::string>{});
 
@@ -169,9 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
                                                 "Microsoft Internet Explorer"}),
     [](const ::testing::TestParamInfo<Explorer>& info) { return std::string(info.param.name); });
 
-// One request's end as the scripted renderer saw it.
+// One request's end as the scripted renderer reported it.
 struct Answer {
-    int state = -1;
+    int state = -1;  // the last status word it saw
     std::string path;
     std::string text;
 };
@@ -183,21 +161,19 @@ struct ScriptedRun {
     std::set<std::string> tempAfter;      // ... and still there after it closed
 };
 
-std::map<int, Answer> ReadAnswers(const std::string& reportPath, bool* done)
+// The report's "delivered" and "failed" lines by request id.
+std::map<int, Answer> ReadAnswers(const std::vector<std::string>& report)
 {
     std::map<int, Answer> answers;
-    *done = false;
-    std::ifstream report(reportPath);
-    for (std::string line; std::getline(report, line);) {
-        *done = *done || line == "done";
-        if (line.compare(0, 7, "answer ") != 0) continue;
+    for (const std::string& line : report) {
+        const bool delivered = line.rfind("delivered ", 0) == 0;
+        if (!delivered && line.rfind("failed ", 0) != 0) continue;
         Answer answer;
-        answer.state = std::stoi(Field(line, "state"));
-        if (HasField(line, "path")) {
-            // The path runs up to " bytes=", and the text to the end of the line.
-            const size_t path = line.find(" path=") + 6;
-            answer.path = line.substr(path, line.find(" bytes=", path) - path);
-            answer.text = line.substr(line.find(" text=") + 6);
+        const std::string statuses = Field(line, "statuses");
+        if (!statuses.empty()) answer.state = std::stoi(statuses.substr(statuses.rfind(' ') + 1));
+        if (delivered) {
+            answer.path = Field(line, "path");
+            answer.text = Field(line, "text");
         }
         answers[std::stoi(Field(line, "id"))] = answer;
     }
@@ -210,14 +186,9 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
                         const std::vector<std::string>& pageArguments)
 {
     ScriptedRun run;
-    const std::string logs = ORB_BUILD_DIR "/tests/download/logs";
-    CreateDirectoryA(logs.c_str(), nullptr);
-    const std::string reportPath = logs + "/" + name + ".report";
-    DeleteFileA(reportPath.c_str());
-    std::string joined;
-    for (const std::string& each : names) joined += (joined.empty() ? "" : "|") + each;
-    SetEnvironmentVariableA("ORB_SCRIPT_REPORT", reportPath.c_str());
-    SetEnvironmentVariableA("ORB_SCRIPT_REQUESTS", joined.c_str());
+    std::string script;
+    for (const std::string& each : names) script += "ask " + each + "\n";
+    const RendererScript renderer(LogFolder("download"), name, script + "wait\n");
     const std::set<std::string> before = TempDownloads();
 
     std::vector<std::string> arguments = pageArguments;
@@ -225,25 +196,15 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
                                        kModernExplorer.userAgent, "--seconds", "60"});
     HostProcess host(name, arguments, SCRIPTED_RENDERER);
     EXPECT_TRUE(host.Started());
-    bool done = false;
-    for (DWORD start = GetTickCount(); !done && GetTickCount() - start < kLoadMs; Sleep(50)) {
-        run.answers = ReadAnswers(reportPath, &done);
-    }
-    EXPECT_TRUE(done) << "the scripted renderer did not get all its answers";
+    for (DWORD start = GetTickCount(); !renderer.Done() && GetTickCount() - start < kLoadMs;) Sleep(50);
+    EXPECT_TRUE(renderer.Done()) << "the scripted renderer did not get all its answers";
+    run.answers = ReadAnswers(renderer.Report());
     run.tempWhileOpen = Added(TempDownloads(), before);
-    EXPECT_TRUE(CloseHostWindow());
+    EXPECT_TRUE(host.CloseWindow());
     EXPECT_EQ(host.Finish(kCloseMs), 0u);
     run.tempAfter = Added(TempDownloads(), before);
     run.lines = host.Lines();
     return run;
-}
-
-// File content as the scripted renderer reports it: line breaks spelt out.
-std::string AsReported(const std::string& text)
-{
-    std::string reported;
-    for (char c : text) reported += c == '\n' ? std::string("\\n") : std::string(1, c);
-    return reported;
 }
 
 std::string LowerCase(std::string text)
@@ -273,7 +234,7 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
         SCOPED_TRACE(served[id - 1]);
         const Answer& answer = run.answers[id];
         EXPECT_EQ(answer.state, 6);
-        EXPECT_EQ(answer.text, AsReported(FileText(PageFile(served[id - 1]))));
+        EXPECT_EQ(answer.text, ReadFile(PageFile(served[id - 1])));
         delivered.insert(LowerCase(answer.path));
     }
     std::set<std::string> made;

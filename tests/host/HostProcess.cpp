@@ -1,6 +1,6 @@
 #include "HostProcess.h"
 
-#include <fstream>
+#include "TestFiles.h"
 
 namespace {
 
@@ -28,9 +28,7 @@ HostProcess::HostProcess(const std::string& logName, const std::vector<std::stri
                          const std::string& rendererPath)
 {
     installation_.SetString("RendererPath", rendererPath);
-    std::string logs = ORB_BUILD_DIR "/tests/host/logs";
-    CreateDirectoryA(logs.c_str(), nullptr);
-    logPath_ = logs + "/" + logName + ".log";
+    logPath_ = LogFolder("host") + logName + ".log";
     DeleteFileA(logPath_.c_str());
 
     std::string command = QuoteArgument(ORBHOST_EXE);
@@ -80,16 +78,17 @@ DWORD HostProcess::Finish(DWORD timeoutMs)
     return code;
 }
 
+bool HostProcess::CloseWindow() const
+{
+    const std::vector<std::string> frame = LinesStarting(Lines(), "* window frame=");
+    if (frame.empty()) return false;
+    const HWND window = reinterpret_cast<HWND>(std::stoul(Field(frame[0], "frame"), nullptr, 16));
+    return PostMessageA(window, WM_CLOSE, 0, 0) != FALSE;
+}
+
 std::vector<std::string> HostProcess::Lines() const
 {
-    std::vector<std::string> lines;
-    std::ifstream file(logPath_);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    return ReadLines(logPath_);
 }
 
 bool HasField(const std::string& line, const std::string& key)

@@ -22,6 +22,8 @@ public:
 
     bool Started() const { return process_ != nullptr; }
     bool WaitForLine(const std::string& text, DWORD timeoutMs) const;
+    // Closes the browser's window as a user would; false while the log names no window.
+    bool CloseWindow() const;
     // Waits for the exit; the exit code, or STILL_ACTIVE after the time-out.
     DWORD Finish(DWORD timeoutMs);
     std::vector<std::string> Lines() const;

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "HostProcess.h"
-#include "LoopbackServer.h"
+#include "LoopbackHttpServer.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -37,18 +38,6 @@ std::string StreamFor(const std::vector<std::string>& lines, const std::string& 
         if (Field(line, "url") == url) return Field(line, "stream");
     }
     return "";
-}
-
-std::string FileOf(const std::string& path)
-{
-    std::string body;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) body.append(buffer, got);
-        std::fclose(file);
-    }
-    return body;
 }
 
 // The probe's report of the file it was handed, compared with what was served.
@@ -85,7 +74,7 @@ TEST(Serving, FileUrlsResolveAgainstThePageAndArriveAsFilesThenNotify)
     EXPECT_GE(asFile, 0);
     EXPECT_GT(destroyed, asFile);
     EXPECT_GT(notified, destroyed);
-    ExpectDeliveredFile(lines, notes, FileOf(TestPagePath("data/notes.txt")));
+    ExpectDeliveredFile(lines, notes, ReadFile(TestPagePath("data/notes.txt")));
 
     // A missing file through GetURLNotify: only the notification, with a network error.
     EXPECT_EQ(StreamFor(lines, PageUrl("sub/missing.txt")), "");
@@ -95,7 +84,7 @@ TEST(Serving, FileUrlsResolveAgainstThePageAndArriveAsFilesThenNotify)
     const std::string otherId = StreamFor(lines, other);
     ASSERT_NE(otherId, "");
     EXPECT_GE(IndexOf(lines, "> NPP_DestroyStream inst=1 stream=" + otherId + " reason=0"), 0);
-    ExpectDeliveredFile(lines, other, FileOf(TestPagePath("data/other.txt")));
+    ExpectDeliveredFile(lines, other, ReadFile(TestPagePath("data/other.txt")));
     EXPECT_EQ(IndexOf(lines, "> NPP_URLNotify inst=1 url=\"" + other + "\""), -1);
 
     // A missing file through GetURL: a stream that fails at once.
@@ -114,17 +103,17 @@ TEST(Serving, FileUrlsResolveAgainstThePageAndArriveAsFilesThenNotify)
 
 TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
 {
-    LoopbackServer server;
-    ASSERT_NE(server.Port(), 0);
-    server.Serve("/site/sub/page.html", "text/html",
-                 "<embed type=\"application/x-orbhost-probe\" src=\"movie.probe?v=1#start\" "
-                 "fetch=\"./../data/notes.txt\" fetch=\"nothere.txt\">");
-    server.Serve("/site/sub/movie.probe?v=1", "application/x-orbhost-probe", "the applet bytes");
-    server.Serve("/site/data/notes.txt", "application/x-notes", "served notes over http");
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    const std::string page = "<embed type=\"application/x-orbhost-probe\" src=\"movie.probe?v=1#start\" "
+                             "fetch=\"./../data/notes.txt\" fetch=\"nothere.txt\">";
+    server.Serve("/site/sub/page.html", {200, page, "text/html"});
+    server.Serve("/site/sub/movie.probe?v=1", {200, "the applet bytes", "application/x-orbhost-probe"});
+    server.Serve("/site/data/notes.txt", {200, "served notes over http", "application/x-notes"});
 
     std::vector<std::string> lines = RunProbe(
         "serve-http", {"--page", server.Url("/site/sub/page.html"), "--until-idle", "--settle", "300"});
-    std::vector<std::string> requests = server.Requests();
+    std::vector<std::string> requests = server.Paths();
     EXPECT_EQ(requests, (std::vector<std::string>{"/site/sub/page.html", "/site/data/notes.txt",
                                                   "/site/sub/nothere.txt", "/site/sub/movie.probe?v=1"}));
 
@@ -146,9 +135,9 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
 TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreamsFromWhereThePageClaimsToBe)
 {
     // The page is read from disk but claims an http: URL: its relative URLs go to the server.
-    LoopbackServer server;
-    ASSERT_NE(server.Port(), 0);
-    server.Serve("/site/data/notes.txt", "text/plain", "notes from the claimed site");
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    server.Serve("/site/data/notes.txt", {200, "notes from the claimed site", "text/plain"});
     std::vector<std::string> lines =
         RunProbe("serve-old", {"--page", TestPagePath("sub/probe.html"), "--page-url",
                                server.Url("/site/sub/probe.html"), "--version", "0x0008", "--until-idle"});

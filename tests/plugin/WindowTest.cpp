@@ -132,39 +132,42 @@ TEST_F(Window, DestroyAfterWindowDiedDoesNotTouchIt)
     EXPECT_EQ(npp.pdata, nullptr);
 }
 
-// A browser older than 0.9 may take the window away around each of its requests: the
-// location request made for a src is paid for with one null window that only refreshes.
-TEST(OldBrowserWindow, LocationRequestAbsorbsOneNullWindow)
-{
-    PluginModule module;
-    ASSERT_TRUE(module.Loaded());
-    PluginSession session(module, 0x0008, "Mozilla/3.0");
-    NPP_t npp{};
-    ASSERT_EQ(session.New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
-    BrowserWindow browser(40, 40);
-    ASSERT_EQ(session.funcs.setwindow(&npp, browser.Record()), NPERR_NO_ERROR);
+// A browser older than 0.9 with an instance made for a src and given its window.
+class OldBrowserWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(module.Loaded());
+        ASSERT_EQ(session.New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
+        ASSERT_EQ(session.funcs.setwindow(&npp, browser.Record()), NPERR_NO_ERROR);
+    }
+    void TearDown() override
+    {
+        if (npp.pdata) session.funcs.destroy(&npp, nullptr);
+    }
 
+    PluginModule module;
+    PluginSession session{module, 0x0008, "Mozilla/3.0"};
+    NPP_t npp{};
+    BrowserWindow browser{40, 40};
+};
+
+// Such a browser may take the window away around each of its requests: the location
+// request made for a src is paid for with one null window that only refreshes.
+TEST_F(OldBrowserWindow, LocationRequestAbsorbsOneNullWindow)
+{
     NPWindow noHandle{};
     ASSERT_EQ(session.funcs.setwindow(&npp, &noHandle), NPERR_NO_ERROR);
     EXPECT_EQ(GetPropA(browser.Child(), kProperty), npp.pdata);
     ASSERT_EQ(session.funcs.setwindow(&npp, &noHandle), NPERR_NO_ERROR);
     EXPECT_EQ(GetPropA(browser.Child(), kProperty), nullptr);
     EXPECT_EQ(browser.CurrentProc(), BrowserWindow::BrowserProc());
-    session.funcs.destroy(&npp, nullptr);
 }
 
-TEST(OldBrowserWindow, NullRecordDetachesWhateverTheAllowance)
+TEST_F(OldBrowserWindow, NullRecordDetachesWhateverTheAllowance)
 {
-    PluginModule module;
-    ASSERT_TRUE(module.Loaded());
-    PluginSession session(module, 0x0008, "Mozilla/3.0");
-    NPP_t npp{};
-    ASSERT_EQ(session.New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
-    BrowserWindow browser(40, 40);
-    ASSERT_EQ(session.funcs.setwindow(&npp, browser.Record()), NPERR_NO_ERROR);
     ASSERT_EQ(session.funcs.setwindow(&npp, nullptr), NPERR_NO_ERROR);
     EXPECT_EQ(GetPropA(browser.Child(), kProperty), nullptr);
-    session.funcs.destroy(&npp, nullptr);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,15 +33,14 @@ int main()
 {
     InProcessPage page(0x000B, "ask $applet\nwait\nlatency 1000\nburst 256\n", "benchmark", &SmallFile);
     if (!page.Open() || !page.RunScript()) {
-        std::printf("the page did not run its script (see %s)\n", page.ReportPath().c_str());
+        std::printf("the page did not run its script (see %s)\n", page.Script().ReportPath().c_str());
         return 1;
     }
     page.Close();
 
     std::vector<double> samples;
     std::string burst;
-    std::ifstream report(page.ReportPath());
-    for (std::string line; std::getline(report, line);) {
+    for (const std::string& line : page.Script().Report()) {
         if (line.rfind("sample ms=", 0) == 0) samples.push_back(std::stod(line.substr(10)));
         if (line.rfind("burst ", 0) == 0) burst = line;
     }

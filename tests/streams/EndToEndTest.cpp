@@ -7,13 +7,14 @@
 
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "HostProcess.h"
 #include "LoopbackHttpServer.h"
+#include "RendererScript.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -31,34 +32,12 @@ std::string PageFileUrl(const std::string& path)  // as the host forms it from a
     return "file:///" + path;
 }
 
-std::string Logs()
-{
-    std::string logs = ORB_BUILD_DIR "/tests/streams/logs";
-    CreateDirectoryA(logs.c_str(), nullptr);
-    return logs + "/";
-}
-
-std::vector<std::string> ReadLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // Closes the page as a user would, once `done` says so or the time is up.
 DWORD CloseWhen(HostProcess& host, const std::function<bool()>& done)
 {
     const DWORD start = GetTickCount();
     while (!done() && GetTickCount() - start < kRunMs) Sleep(250);
-    std::vector<std::string> frame = LinesStarting(host.Lines(), "* window frame=");
-    if (!frame.empty()) {
-        PostMessageA(reinterpret_cast<HWND>(std::stoul(Field(frame[0], "frame"), nullptr, 16)), WM_CLOSE, 0, 0);
-    }
+    host.CloseWindow();
     return host.Finish(kRunMs);
 }
 
@@ -66,24 +45,19 @@ DWORD CloseWhen(HostProcess& host, const std::function<bool()>& done)
 class ScriptedPage {
 public:
     ScriptedPage(const std::string& name, const std::string& script, std::vector<std::string> arguments)
-        : report_(Logs() + name + ".report")
+        : script_(LogFolder("streams"), name, script),
+          host_("streams-" + name, arguments, SCRIPTED_RENDERER)
     {
-        const std::string scriptPath = Logs() + name + ".script";
-        std::ofstream(scriptPath, std::ios::binary) << script;
-        DeleteFileA(report_.c_str());
-        SetEnvironmentVariableA("ORB_SCRIPT", scriptPath.c_str());
-        SetEnvironmentVariableA("ORB_REPORT", report_.c_str());
-        host_ = std::make_unique<HostProcess>("streams-" + name, arguments, STREAM_RENDERER);
     }
 
     // Runs until the script is done, then closes the page; the host's exit code.
     DWORD Run()
     {
-        return CloseWhen(*host_, [this] { return !LinesStarting(Report(), "done").empty(); });
+        return CloseWhen(host_, [this] { return script_.Done(); });
     }
 
-    std::vector<std::string> Report() const { return ReadLines(report_); }
-    std::vector<std::string> HostLog() const { return host_->Lines(); }
+    std::vector<std::string> Report() const { return script_.Report(); }
+    std::vector<std::string> HostLog() const { return host_.Lines(); }
 
     // The report's outcome line for a name ("delivered ..." or "failed ..."); empty if none.
     std::string Outcome(const std::string& name) const
@@ -98,8 +72,8 @@ public:
     }
 
 private:
-    std::string report_;
-    std::unique_ptr<HostProcess> host_;
+    RendererScript script_;
+    HostProcess host_;
 };
 
 // The host log's lines for the plug-in's requests of `url` (both kinds of call).
@@ -234,9 +208,7 @@ TEST(ScriptedRenderer, PageServedOverHttpHasItsFilesFetchedFromTheClaimedLocatio
 {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Listening());
-    std::ifstream pageFile(PagesDir() + "resources.html", std::ios::binary);
-    std::string pageText((std::istreambuf_iterator<char>(pageFile)), std::istreambuf_iterator<char>());
-    server.Serve("/load/resources.html", {200, pageText});
+    server.Serve("/load/resources.html", {200, ReadFile(PagesDir() + "resources.html")});
     server.Serve("/site/applets/scripted.obvm", {200, "applet over http\n"});
     server.Serve("/site/data/with%20space.txt", {200, "spaced over http\n"});
     server.Serve("/site/data/grass.txt", {200, "grass over http\n"});
@@ -339,7 +311,7 @@ namespace {
 // trickles in over seconds keeps the stream open well past the renderer's start.
 TEST(ReferenceRenderer, AppletAskedForWhileItsStreamIsOpenArrivesWhenTheStreamEnds)
 {
-    const std::string folder = Logs() + "open-stream/";
+    const std::string folder = LogFolder("streams") + "open-stream/";
     CreateDirectoryA(folder.c_str(), nullptr);
     {
         std::ofstream page(folder + "page.html", std::ios::binary);

@@ -2,24 +2,17 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <vector>
 
 #include "plugin/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
+#include "TestFiles.h"
 
 namespace {
 
 constexpr DWORD kScriptMs = 60000;
 const std::string kPages = ORB_SOURCE_DIR "/tests/streams/pages/";
-
-std::string LogFile(const std::string& name)
-{
-    std::string logs = ORB_BUILD_DIR "/tests/streams/logs";
-    CreateDirectoryA(logs.c_str(), nullptr);
-    return logs + "/" + name;
-}
 
 }  // namespace
 
@@ -37,16 +30,11 @@ std::string PageFile(const std::string& url)
 
 InProcessPage::InProcessPage(uint16_t version, const std::string& script, const std::string& name,
                              std::function<std::string(const std::string&)> localFile)
-    : report_(LogFile(name + ".report")),
+    : script_(LogFolder("streams"), name, script),
       browser_(version, "file:///" + kPages + "resources.html", std::move(localFile)),
       window_(200, 150)
 {
-    const std::string scriptPath = LogFile(name + ".script");
-    std::ofstream(scriptPath, std::ios::binary) << script;
-    DeleteFileA(report_.c_str());
-    SetEnvironmentVariableA("ORB_SCRIPT", scriptPath.c_str());
-    SetEnvironmentVariableA("ORB_REPORT", report_.c_str());
-    installation_.SetString("RendererPath", STREAM_RENDERER);
+    installation_.SetString("RendererPath", SCRIPTED_RENDERER);
     browser_.withhold = "never";
     Quirks() = BrowserQuirks{};
     NP_GetEntryPoints(&table_);
@@ -73,7 +61,7 @@ bool InProcessPage::Open()
 
 bool InProcessPage::RunScript()
 {
-    return PumpUntil(browser_, &npp_, [this] { return Reported("done"); }, kScriptMs);
+    return PumpUntil(browser_, &npp_, [this] { return script_.Done(); }, kScriptMs);
 }
 
 void InProcessPage::Close()
@@ -84,16 +72,6 @@ void InProcessPage::Close()
     window_.Destroy();
     NPP_Destroy(&npp_, nullptr);
     PumpMessages();
-}
-
-bool InProcessPage::Reported(const std::string& lineStart) const
-{
-    std::ifstream file(report_);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.rfind(lineStart, 0) == 0) return true;
-    }
-    return false;
 }
 
 PluginInstance* InProcessPage::Instance()

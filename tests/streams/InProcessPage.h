@@ -9,6 +9,7 @@
 #include "AnsweringBrowser.h"
 #include "BrowserWindow.h"
 #include "ConfigurationKey.h"
+#include "RendererScript.h"
 #include "plugin/NpapiAbi.h"
 
 class PluginInstance;
@@ -33,13 +34,12 @@ public:
     // As a browser closes a page: the window goes, then the instance.
     void Close();
 
-    bool Reported(const std::string& lineStart) const;
-    std::string ReportPath() const { return report_; }
+    const RendererScript& Script() const { return script_; }
     PluginInstance* Instance();
     AnsweringBrowser& Browser() { return browser_; }
 
 private:
-    std::string report_;
+    RendererScript script_;
     ConfigurationKey installation_;
     AnsweringBrowser browser_;
     BrowserWindow window_;

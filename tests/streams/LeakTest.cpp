@@ -37,10 +37,10 @@ TEST(NoLeaks, PageWithEveryKindOfRequestLeavesNothingBehind)
                   "leaks");
         ASSERT_TRUE(page.Open());
         ASSERT_TRUE(page.RunScript());
-        EXPECT_TRUE(page.Reported("delivered id=2 name=\"data/plain.txt\""));
-        EXPECT_TRUE(page.Reported("delivered id=3 name=\"sky\""));
-        EXPECT_TRUE(page.Reported("failed id=4 name=\"data/missing.txt\""));
-        EXPECT_TRUE(page.Reported("failed id=5 name=\"data/never.txt\""));
+        EXPECT_TRUE(page.Script().Reported("delivered id=2 name=\"data/plain.txt\""));
+        EXPECT_TRUE(page.Script().Reported("delivered id=3 name=\"sky\""));
+        EXPECT_TRUE(page.Script().Reported("failed id=4 name=\"data/missing.txt\""));
+        EXPECT_TRUE(page.Script().Reported("failed id=5 name=\"data/never.txt\""));
         // Still there while the page is open: the pinned mapping, the outstanding request.
         EXPECT_GE(ResourceEntry::Live(), before.entries + 2);
         EXPECT_EQ(StreamRequest::Live(), before.requests + 1);
@@ -98,7 +98,7 @@ TEST(NoLeaks, HundredPagesKeepHandlesAndMemoryFlat)
         InProcessPage page(0x000B, "ask $applet\nask data/plain.txt\nask data/missing.txt\nwait\n", "cycles");
         ASSERT_TRUE(page.Open());
         ASSERT_TRUE(page.RunScript()) << "cycle " << cycle;
-        ASSERT_TRUE(page.Reported("delivered id=2 ")) << "cycle " << cycle;
+        ASSERT_TRUE(page.Script().Reported("delivered id=2 ")) << "cycle " << cycle;
         page.Close();
         if (cycle == 10) afterTen = ProcessUsage();
     }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -198,13 +197,11 @@ void LoopbackHttpServer::Answer(SOCKET client)
         response = std::make_shared<const HttpResponse>(missing);
     }
 
-    char headers[256];
-    int headerLength = std::snprintf(headers, sizeof headers,
-                                     "HTTP/1.1 %d %s\r\nContent-Type: application/octet-stream\r\n"
-                                     "Content-Length: %u\r\nConnection: close\r\n\r\n",
-                                     response->status, ReasonPhrase(response->status),
-                                     static_cast<unsigned>(response->body.size()));
-    bool sending = SendAll(client, headers, headerLength);
+    const std::string headers = "HTTP/1.1 " + std::to_string(response->status) + " " +
+                                ReasonPhrase(response->status) + "\r\nContent-Type: " + response->contentType +
+                                "\r\nContent-Length: " + std::to_string(response->body.size()) +
+                                "\r\nConnection: close\r\n\r\n";
+    bool sending = SendAll(client, headers.data(), headers.size());
 
     if (sending && response->held) {
         std::unique_lock<std::mutex> guard(mutex_);

@@ -18,6 +18,7 @@
 struct HttpResponse {
     int status = 200;
     std::string body;
+    std::string contentType = "application/octet-stream";
     // A trickled body goes out trickleBytes at a time with trickleDelayMs between pieces.
     size_t trickleBytes = 0;
     DWORD trickleDelayMs = 0;

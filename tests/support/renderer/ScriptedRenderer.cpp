@@ -2,10 +2,11 @@
 // as a script says, reporting what comes back and when. Built on the renderer side of the
 // wire only.
 //
-//   stream_renderer ActiveXOrbolanth.GoBlueHarbor {GUID}
+//   scripted_renderer ActiveXOrbolanth.GoBlueHarbor {GUID}
 //
 // %ORB_SCRIPT% names the script, %ORB_REPORT% the report (appended to). Script lines:
-//   ask NAME             request NAME ("$applet" stands for the page's src value)
+//   ask NAME             request NAME ("$applet" stands for the page's src value); the
+//                        requests get ids 1, 2, 3... in the order asked
 //   navigate TARGET:URL  a navigation request (id -2)
 //   wait                 until every request asked so far has been delivered or failed
 //   pause MS
@@ -13,15 +14,17 @@
 //                        most 16 outstanding; one "sample ms=" line per delivery
 //   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
 // Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
-// order, the milliseconds since the slot was written, the path and the file's first line),
-// "done". Afterwards the program waits for the plug-in's quit request.
+// order, the milliseconds since the slot was written and, for a delivery, the path, the
+// file's first line, its size and its whole content), "done". Quoted values escape quotes,
+// backslashes and line breaks. Afterwards the program waits for the plug-in's quit request
+// or for its window to go.
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -48,8 +51,14 @@ std::string Quote(const std::string& text)
 {
     std::string quoted = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
+        if (c == '\n') {
+            quoted += "\\n";
+        } else if (c == '\r') {
+            quoted += "\\r";
+        } else {
+            if (c == '"' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
     }
     return quoted + "\"";
 }
@@ -66,11 +75,15 @@ double NowMs()
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-std::string FirstLine(const std::string& path)
+std::string FileText(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::string line;
-    std::getline(file, line);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string FirstLine(const std::string& text)
+{
+    std::string line = text.substr(0, text.find('\n'));
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -212,7 +225,9 @@ private:
                                std::to_string(outcome.id) + " name=" + Quote(outcome.request.name) + " ms=" + ms +
                                " statuses=" + Quote(outcome.request.statuses);
             if (outcome.delivered) {
-                line += " path=" + Quote(outcome.path) + " first=" + Quote(FirstLine(outcome.path));
+                const std::string text = FileText(outcome.path);
+                line += " path=" + Quote(outcome.path) + " first=" + Quote(FirstLine(text)) +
+                        " bytes=" + std::to_string(text.size()) + " text=" + Quote(text);
             }
             Report(line);
         }
