@@ -13,24 +13,13 @@
 #include "TestPage.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
+#include "Clock.h"
 
 namespace {
 
 constexpr int kRuns = 7;
 constexpr int kWidth = 200, kHeight = 150;
 constexpr DWORD kIdleMs = 10000;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 double Median(std::vector<double> values)
 {

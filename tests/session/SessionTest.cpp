@@ -112,6 +112,22 @@ protected:
         return embed;
     }
 
+    // An attached launcher whose renderer (the channel tests' peer) ignores the quit
+    // request; the renderer's process handle, to be closed by the caller.
+    HANDLE LaunchHungRenderer(TestPage::Embed** launched)
+    {
+        key.SetString("RendererPath", PeerPath());
+        SetEnvironmentVariableA("ORB_PEER_HANG", "1");
+        TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+        if (!embed) return nullptr;
+        page->Attach(embed);
+        RendererChannel* channel = ChannelOf(embed->Instance());
+        if (!channel) return nullptr;
+        if (!PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000)) return nullptr;
+        *launched = embed;
+        return DuplicateOf(channel->Process());
+    }
+
     // An embed whose window shows on the screen what its renderer draws.
     TestPage::Embed* Watched(std::vector<Attribute> attributes)
     {
@@ -361,16 +377,9 @@ TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
 
 TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
 {
-    key.SetString("RendererPath", PeerPath());
-    SetEnvironmentVariableA("ORB_PEER_HANG", "1");
-    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
-    ASSERT_NE(embed, nullptr);
-    page->Attach(embed);
-    RendererChannel* channel = ChannelOf(embed->Instance());
-    ASSERT_NE(channel, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000));
-
-    HANDLE process = DuplicateOf(channel->Process());
+    TestPage::Embed* embed = nullptr;
+    HANDLE process = LaunchHungRenderer(&embed);
+    ASSERT_NE(process, nullptr);
     const DWORD start = GetTickCount();
     page->Close(embed);
     const DWORD waited = GetTickCount() - start;
@@ -384,16 +393,9 @@ TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
 // A browser that is quitting does not wait for its renderers.
 TEST_F(Session, AQuitMessageEndsTheWaitAtOnceAndStaysQueued)
 {
-    key.SetString("RendererPath", PeerPath());
-    SetEnvironmentVariableA("ORB_PEER_HANG", "1");
-    TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
-    ASSERT_NE(embed, nullptr);
-    page->Attach(embed);
-    RendererChannel* channel = ChannelOf(embed->Instance());
-    ASSERT_NE(channel, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000));
-
-    HANDLE process = DuplicateOf(channel->Process());
+    TestPage::Embed* embed = nullptr;
+    HANDLE process = LaunchHungRenderer(&embed);
+    ASSERT_NE(process, nullptr);
     PostQuitMessage(3);
     page->Close(embed);
     EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_TIMEOUT) << "the close waited for the renderer";

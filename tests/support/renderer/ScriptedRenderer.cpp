@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "channel/RendererClient.h"
+#include "../Clock.h"
 
 namespace {
 
@@ -61,18 +62,6 @@ std::string Quote(const std::string& text)
         }
     }
     return quoted + "\"";
-}
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 std::string FileText(const std::string& path)
