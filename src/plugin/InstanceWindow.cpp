@@ -65,6 +65,9 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
 {
     PluginInstance* self = static_cast<PluginInstance*>(GetPropA(hwnd, kInstanceProperty));
     if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+    Hold hold(self);
+    // Captured now: a detach during the message restores the window and clears ours.
+    const WNDPROC previous = self->previousWndProc;
 
     switch (message) {
     case WM_PAINT: {
@@ -94,7 +97,7 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
         if (!self->stopSent) self->ServiceNow(hwnd);
         return 0;
     }
-    return CallWindowProcA(self->previousWndProc, hwnd, message, wParam, lParam);
+    return CallWindowProcA(previous, hwnd, message, wParam, lParam);
 }
 
 UINT PluginInstance::ServiceSoonMessage()

@@ -31,7 +31,19 @@ PluginInstance::~PluginInstance()
 
 void PluginInstance::ShowStatus(const char* text)
 {
-    NPN_Status(npp, text);
+    if (!destroyRequested) NPN_Status(npp, text);
+}
+
+void PluginInstance::Destroy()
+{
+    if (browserWindow) DetachWindow();
+    if (holds == 0) {
+        delete this;
+        return;
+    }
+    // The browser frees its handle when NPP_Destroy returns: nothing may reach it after.
+    destroyRequested = true;
+    streams->Detach();
 }
 
 PluginInstance* InstanceOf(NPP instance)
@@ -77,10 +89,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData**)
 {
     PluginInstance* plugin = InstanceOf(instance);
     if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
-    if (plugin) {
-        if (plugin->browserWindow) plugin->DetachWindow();
-        delete plugin;
-    }
+    if (plugin) plugin->Destroy();
     instance->pdata = nullptr;
     return NPERR_NO_ERROR;
 }
@@ -89,6 +98,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window)
 {
     PluginInstance* plugin = InstanceOf(instance);
     if (!plugin) return NPERR_INVALID_INSTANCE_ERROR;
+    PluginInstance::Hold hold(plugin);
     HWND handle = window ? static_cast<HWND>(window->window) : nullptr;
 
     if (!plugin->browserWindow) {

@@ -22,6 +22,25 @@ public:
 
     void ShowStatus(const char* text) override;
 
+    // Work that may run a nested message loop (the modal launch-failure box, the wait for
+    // the renderer) holds the instance: a browser that destroys it meanwhile only marks it,
+    // and the outermost holder deletes it once that work has finished.
+    class Hold {
+    public:
+        explicit Hold(PluginInstance* instance) : instance_(instance) { ++instance_->holds; }
+        ~Hold()
+        {
+            if (--instance_->holds == 0 && instance_->destroyRequested) delete instance_;
+        }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        PluginInstance* instance_;
+    };
+    // NPP_Destroy: deletes the instance now, or as soon as nothing holds it.
+    void Destroy();
+
     // The browser's child window, subclassed while attached.
     void AttachWindow(NPWindow* window);
     void DetachWindow();
@@ -51,6 +70,8 @@ public:
     int32_t nullWindowAllowance = 0;
     WNDPROC previousWndProc = nullptr;
     bool stopSent = false;
+    int holds = 0;
+    bool destroyRequested = false;  // the browser is done with it; the NPP handle is gone
     bool serviceSoonPosted = false;
 };
 

@@ -12,6 +12,7 @@
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
 #include "TestPage.h"
+#include "streams/StreamManager.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererClient.h"
 #include "channel/RendererGroup.h"
@@ -208,6 +209,46 @@ TEST_F(Session, AFailedLaunchFromTheTimerShowsOneBoxWhileTheTimerKeepsFiring)
     EXPECT_TRUE(instance->ShowLogo());
     EXPECT_EQ(instance->Group(), nullptr);
     EXPECT_EQ(Groups().Live(), 0);
+}
+
+TestPage* closingPage;
+TestPage::Embed* closingEmbed;
+long managersAfterClose = -1;
+
+void CALLBACK CloseFromTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    closingPage->Close(closingEmbed);
+    managersAfterClose = LiveCount<StreamManager>::Live();
+}
+
+// The page goes while the launch-failure box is still open: the browser's NPP_Destroy runs
+// inside the box's message loop, and the launch around it finishes on a live instance.
+TEST_F(Session, APageClosedWhileTheFailureBoxIsOpenIsDestroyedAfterTheLaunch)
+{
+    BoxWatcher watcher(1000);
+    const long managersBefore = LiveCount<StreamManager>::Live();
+    TestPage::Embed* embed = Launcher({{"WindowName", "main"}}, 0, 0);
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    PumpFor(250);
+
+    closingPage = page.get();
+    closingEmbed = embed;
+    // A thread timer: the box's own loop dispatches it while the launch waits on the box.
+    SetTimer(nullptr, 0, 400, &CloseFromTimer);
+    SetWindowPos(embed->Hwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Boxes() == 1 && !embed->open; }, 10000));
+    PumpFor(1500);
+    watcher.Stop();
+
+    EXPECT_EQ(watcher.Boxes(), 1);
+    // Still alive (with its stream manager) while the launch waited on the box; gone after.
+    EXPECT_EQ(managersAfterClose, managersBefore + 1);
+    EXPECT_EQ(LiveCount<StreamManager>::Live(), managersBefore);
+    EXPECT_EQ(embed->Instance(), nullptr);
+    EXPECT_EQ(Groups().Live(), 0);
+    EXPECT_EQ(ChildProcesses(), 0);
 }
 
 // --- the renderer at work ----------------------------------------------------------------
