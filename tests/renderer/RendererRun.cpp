@@ -1,5 +1,6 @@
 #include "RendererRun.h"
 
+#include "Capture.h"
 #include "TempFolder.h"
 
 #include <cstdio>
@@ -108,31 +109,13 @@ std::vector<uint32_t> ScreenPixels(HWND window, int step)
     GetClientRect(window, &client);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    std::vector<uint32_t> pixels;
-    if (client.right <= 0 || client.bottom <= 0)
-        return pixels;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    const uint32_t* words = static_cast<const uint32_t*>(bits);
+    const std::vector<DWORD> all = Capture(screen, origin.x, origin.y, client.right, client.bottom);
+    ReleaseDC(nullptr, screen);
+    std::vector<uint32_t> pixels;
     for (int y = 0; y < client.bottom; y += step)
         for (int x = 0; x < client.right; x += step)
-            pixels.push_back(words[static_cast<size_t>(y) * client.right + x] & 0xFFFFFF);
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+            pixels.push_back(all[static_cast<size_t>(y) * client.right + x]);
     return pixels;
 }
 

@@ -1,5 +1,7 @@
 #include "BrowserWindow.h"
 
+#include "Capture.h"
+
 namespace {
 
 constexpr char kFrameClass[] = "OrbTestFrame";
@@ -123,28 +125,9 @@ ClientPixels::ClientPixels(HWND hwnd)
     GetClientRect(hwnd, &client);
     width_ = client.right;
     height_ = client.bottom;
-    if (width_ <= 0 || height_ <= 0) return;
-
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(hwnd);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const DWORD* words = static_cast<const DWORD*>(bits);
-    bits_.assign(words, words + static_cast<size_t>(width_) * height_);
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(hwnd, screen);
+    HDC dc = GetDC(hwnd);
+    bits_ = Capture(dc, 0, 0, width_, height_);
+    ReleaseDC(hwnd, dc);
 }
 
 COLORREF ClientPixels::At(int x, int y) const

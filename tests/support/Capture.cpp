@@ -1,0 +1,29 @@
+#include "Capture.h"
+
+std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, const std::function<void(HDC)>& paint)
+{
+    if (width <= 0 || height <= 0) return {};
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP section = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    if (paint) {
+        paint(memory);
+    } else {
+        BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    }
+    GdiFlush();
+    const DWORD* words = static_cast<const DWORD*>(bits);
+    std::vector<DWORD> pixels(words, words + static_cast<size_t>(width) * height);
+    for (DWORD& word : pixels) word &= 0x00FFFFFF;
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    return pixels;
+}
