@@ -15,7 +15,7 @@
 #include "PluginRegistration.h"
 #include "StreamDelivery.h"
 #include "UrlFetcher.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 class BrowserHost : private HostWindowEvents {
 public:

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "EmbedParser.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 struct PageInstance {
     int id = 0;               // 1-based, in page order among the plug-in's embeds

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "PluginRegistration.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 class PluginLibrary {
 public:

@@ -18,7 +18,7 @@
 #include "PluginRegistration.h"
 #include "TempFolder.h"
 #include "UrlFetcher.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 class StreamDelivery {
 public:

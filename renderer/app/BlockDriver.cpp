@@ -6,21 +6,13 @@
 
 #include <cstdint>
 
+#include "base/MessagePump.h"
+
 namespace orb {
 
 namespace {
 
 constexpr int32_t kNavigationId = -2;
-
-// Our own window messages (none are expected, but a GUI thread keeps its queue drained).
-void PumpOwnMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
 
 }  // namespace
 
@@ -107,7 +99,7 @@ int BlockDriver::Run(const std::string& namePart)
         for (int id : turn.failed) host.Session().ResourceFailed(id);
         const DWORD wait = host.Step();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
-        PumpOwnMessages();
+        PumpMessages();
     }
 
     MutexGuard guard(client_.Mutex());

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 namespace orb {
 

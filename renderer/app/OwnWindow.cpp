@@ -46,13 +46,4 @@ OwnWindow::~OwnWindow()
         DestroyWindow(window_);
 }
 
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 }  // namespace orb

@@ -19,7 +19,4 @@ private:
     HWND window_ = nullptr;
 };
 
-// Dispatches every queued message of this thread.
-void PumpMessages();
-
 }  // namespace orb

@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 namespace orb {
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/MessagePump.h"
+
 namespace orb {
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "SessionOutput.h"
 
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 #include <deque>
 #include <string>

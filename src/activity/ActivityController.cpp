@@ -1,5 +1,7 @@
 #include "activity/ActivityController.h"
 
+#include "base/UniqueHandle.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -92,18 +94,15 @@ ActivityController* GetActivityController()
                   hostClassSet ? hostClass.c_str() : "UnClassed", GetCurrentProcessId());
 
     bool created = false;
-    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    KernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
     if (!block) {
-        block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+        block.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
         if (!block) return nullptr;
         created = true;
     }
-    void* view = MapViewOfFile(block, created ? FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, size);
-    if (!view) {
-        CloseHandle(block);
-        return nullptr;
-    }
-    auto* slot = static_cast<ActivityController* volatile*>(view);
+    MappedView view(MapViewOfFile(block.Get(), created ? FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, size));
+    if (!view) return nullptr;
+    auto* slot = static_cast<ActivityController* volatile*>(view.Get());
     if (created) {
         // The controller and its block stay until the process ends, even when this module
         // unloads first: other copies of the plug-in hold the controller's address, and a
@@ -111,11 +110,9 @@ ActivityController* GetActivityController()
         // in this module, and its handle is deliberately never closed.
         cachedController = new (std::nothrow) ActivityController();
         *slot = cachedController;
-        UnmapViewOfFile(view);
+        block.Release();
     } else {
         cachedController = *slot;
-        UnmapViewOfFile(view);
-        CloseHandle(block);
     }
     return cachedController;
 }

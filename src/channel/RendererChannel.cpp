@@ -4,10 +4,8 @@
 
 #include <cstdio>
 
-#include "channel/MutexGuard.h"
-#include "requests/ResourceEntry.h"
+#include "block/MutexGuard.h"
 #include "settings/RegistryKey.h"
-#include "streams/ResourceFetcher.h"
 
 namespace {
 
@@ -34,22 +32,11 @@ bool DrawNamePart(std::string* namePart)
 
 }  // namespace
 
-RendererChannel::~RendererChannel()
-{
-    if (process != INVALID_HANDLE_VALUE) CloseHandle(process);
-    if (fetcher) {
-        fetcher->Shutdown();
-        fetcher->Release();
-    }
-    // The table's own references; entries still held by a fetch outlive the channel.
-    for (ResourceEntry* entry : resources) entry->Release();
-    resources.clear();
-    mappings.clear();
-}
+RendererChannel::~RendererChannel() = default;
 
 bool RendererChannel::CreateBlock(const LaunchSettings& settings)
 {
-    fetcher = settings.fetcher;
+    resources.SetFetcher(settings.fetcher);
     alwaysActive = settings.alwaysActive;
     std::string name;
     if (!DrawNamePart(&name)) return false;
@@ -90,36 +77,24 @@ bool RendererChannel::StartProcess()
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &started)) {
-        process = INVALID_HANDLE_VALUE;
         return false;
     }
-    CloseHandle(started.hThread);
-    process = started.hProcess;
+    KernelHandle thread(started.hThread);
+    process.Reset(started.hProcess);
     return true;
 }
 
 bool RendererChannel::IsRendererRunning() const
 {
-    // -1 is also the pseudo-handle of this very process, which would always read as running.
-    if (process == INVALID_HANDLE_VALUE) return false;
+    if (!process) return false;
     DWORD code = 0;
-    GetExitCodeProcess(process, &code);
+    GetExitCodeProcess(process.Get(), &code);
     return code == STILL_ACTIVE;
-}
-
-int32_t RendererChannel::StatusOf(int32_t id) const
-{
-    return id >= 0 && id < kStatusWords ? Peek(Block()->requestStatus[id]) : StateNone;
-}
-
-void RendererChannel::SetStatus(int32_t id, int32_t state)
-{
-    if (id >= 0 && id < kStatusWords) Poke(Block()->requestStatus[id], state);
 }
 
 bool RendererChannel::RequestQuit()
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     Block()->quitRequest = 1;
     return true;
@@ -127,41 +102,38 @@ bool RendererChannel::RequestQuit()
 
 void RendererChannel::SetActive(bool on)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return;
     if (!alwaysActive) Block()->active = on ? 1 : 0;
 }
 
 bool RendererChannel::GetStatusText(std::string& text)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     return View()->ReadString(Peek(Block()->statusText), &text);
 }
 
 void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return;
-    if (&map != &mappings) mappings = map;
-    for (const auto& [name, replacement] : mappings) {
-        RequestResource(kFreeSlot, name.c_str(), replacement.c_str());
-    }
+    resources.LoadMappings(*View(), map);
 }
 
 void RendererChannel::ServiceTick()
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return;
     ChannelBlock* block = Block();
     block->heartbeat = GetTickCount();
-    PublishResources();
+    resources.Publish(*View());
     for (RequestSlot& slot : block->requests) {
         int32_t id = Peek(slot.id);
         if (id == kFreeSlot) continue;
         // A request without a readable name is dropped; its reference is let go unfreed.
         std::string name;
-        if (View()->ReadString(Peek(slot.name), &name)) RequestResource(id, name.c_str(), nullptr);
+        if (View()->ReadString(Peek(slot.name), &name)) resources.Request(*View(), id, name.c_str(), nullptr);
         Poke(slot.id, kFreeSlot);
         View()->StoreString(slot.name, nullptr, 0);
     }
@@ -193,7 +165,7 @@ int RendererChannel::FindRecordByWindow(HWND window) const
 
 bool RendererChannel::RegisterWindow(const std::string& name, HWND window)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     if (!IsWindow(window) || FindRecordByWindow(window) >= 0 || name.empty()) return false;
     WindowRecord* windows = Block()->windows;
@@ -213,7 +185,7 @@ bool RendererChannel::RegisterWindow(const std::string& name, HWND window)
 
 bool RendererChannel::UnregisterWindow(const std::string& name, HWND window)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     if (!IsWindow(window) || name.empty()) return false;
     int record = FindRecordByName(name);
@@ -232,7 +204,7 @@ bool RendererChannel::UnregisterWindow(const std::string& name, HWND window)
 
 bool RendererChannel::ReserveWindowName(const std::string& name)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     if (name.empty() || FindRecordByName(name) >= 0) return false;
     int record = FindRecordByName("");
@@ -246,7 +218,7 @@ bool RendererChannel::ReserveWindowName(const std::string& name)
 
 bool RendererChannel::LookupWindow(const std::string& name, HWND* window)
 {
-    MutexGuard guard(mutex);
+    MutexGuard guard(Mutex());
     if (!guard.Acquire()) return false;
     int record = FindRecordByName(name);
     uint32_t word = record >= 0 ? Peek(Block()->windows[record].window) : 0;

@@ -5,16 +5,14 @@
 
 #include <windows.h>
 
-#include <deque>
 #include <map>
 #include <string>
 
 #include "activity/ActivitySession.h"
+#include "base/UniqueHandle.h"
+#include "block/SharedSegment.h"
 #include "channel/LaunchSettings.h"
-#include "channel/SharedSegment.h"
-
-class ResourceEntry;
-class ResourceFetcher;
+#include "requests/ResourceTable.h"
 
 class RendererChannel : public SharedSegment, public ActivitySession {
 public:
@@ -37,28 +35,17 @@ public:
     bool ReserveWindowName(const std::string& name);
     bool LookupWindow(const std::string& name, HWND* window);
 
-    // One request from the renderer (or, with id -1, from the page's mappings); the
-    // caller holds the block's mutex.
-    void RequestResource(int32_t id, const char* name, const char* url);
-
-    HANDLE Process() const { return process; }
-    const std::deque<ResourceEntry*>& Resources() const { return resources; }
-    const std::map<std::string, std::string>& Mappings() const { return mappings; }
-
-protected:
-    void PublishResources();
-
-    bool alwaysActive = false;
-    HANDLE process = INVALID_HANDLE_VALUE;
-    std::map<std::string, std::string> mappings;
-    std::deque<ResourceEntry*> resources;
-    ResourceFetcher* fetcher = nullptr;
+    HANDLE Process() const { return process.Get(); }
+    // The caller holds the block's mutex for anything but reading the table.
+    ResourceTable& Resources() { return resources; }
 
 private:
     bool StartProcess();
-    int32_t StatusOf(int32_t id) const;
-    void SetStatus(int32_t id, int32_t state);
     std::string RecordName(int record);
     int FindRecordByName(const std::string& name);
     int FindRecordByWindow(HWND window) const;
+
+    bool alwaysActive = false;
+    KernelHandle process;
+    ResourceTable resources;
 };

@@ -4,8 +4,8 @@
 
 #include "activity/ActivityController.h"
 #include "channel/RendererChannel.h"
-#include "settings/AsciiCase.h"
-#include "streams/ResourceFetcher.h"
+#include "base/AsciiCase.h"
+#include "base/ResourceFetcher.h"
 
 namespace {
 

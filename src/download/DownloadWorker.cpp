@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "download/DownloadUrl.h"
-#include "streams/DownloadListener.h"
+#include "base/DownloadListener.h"
 
 namespace {
 
@@ -55,20 +55,18 @@ DownloadWorker::~DownloadWorker()
     for (const std::unique_ptr<DownloadRequest>& request : queue) Fail(request->listener);
     queue.clear();
     for (const std::string& path : tempFiles) DeleteFileA(path.c_str());
-    for (HANDLE handle : {lock, workReady, stopRequested}) {
-        if (handle) CloseHandle(handle);
-    }
 }
 
 bool DownloadWorker::Start()
 {
     if (!lock || !workReady || !stopRequested) return false;
     if (!wininet.Load()) return false;
-    session = wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    session = wininet.Own(wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                                nullptr, 0));
     if (!session) return false;
     for (Job& job : jobs) {
         job.worker = this;
-        job.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, &job, 0, nullptr));
+        job.thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, &job, 0, nullptr)));
     }
     return true;
 }
@@ -80,8 +78,8 @@ bool DownloadWorker::Enqueue(DownloadListener* listener, const char* url)
         return false;
     }
     queue.push_back(std::make_unique<DownloadRequest>(DownloadRequest{listener, url ? url : ""}));
-    SetEvent(workReady);
-    ReleaseMutex(lock);
+    SetEvent(workReady.Get());
+    ReleaseMutex(lock.Get());
     return true;
 }
 
@@ -91,29 +89,25 @@ void DownloadWorker::Stop()
     // Closing the session first lets WinInet end the calls that threads are blocked in, so
     // those downloads fail at once; where it cannot (a stalled read under Wine), the wait
     // below is bounded.
-    if (session) wininet.InternetCloseHandle(session);
-    SetEvent(stopRequested);
+    session.Reset();
+    SetEvent(stopRequested.Get());
 
     HANDLE started[kThreadCount];
     DWORD count = 0;
     for (const Job& job : jobs) {
-        if (job.thread) started[count++] = job.thread;
+        if (job.thread) started[count++] = job.thread.Get();
     }
     if (count > 0 && WaitForMultipleObjects(count, started, TRUE, kStopWaitMs) >= WAIT_OBJECT_0 + count) {
         // A page must close even when a server stalls and WinInet does not give the thread
         // back (closing the session does not cancel a blocked read everywhere).
         for (Job& job : jobs) {
-            if (!job.thread || WaitForSingleObject(job.thread, 0) == WAIT_OBJECT_0) continue;
-            TerminateThread(job.thread, 0);
+            if (!job.thread || WaitForSingleObject(job.thread.Get(), 0) == WAIT_OBJECT_0) continue;
+            TerminateThread(job.thread.Get(), 0);
             // Termination completes asynchronously; the job is ours only once the thread is gone.
-            if (WaitForSingleObject(job.thread, kStopWaitMs) == WAIT_OBJECT_0) FinishTerminated(job);
+            if (WaitForSingleObject(job.thread.Get(), kStopWaitMs) == WAIT_OBJECT_0) FinishTerminated(job);
         }
     }
-    for (Job& job : jobs) {
-        if (job.thread) CloseHandle(job.thread);
-        job.thread = nullptr;
-    }
-    session = nullptr;
+    for (Job& job : jobs) job.thread.Reset();
     wininet.Unload();
 }
 
@@ -126,7 +120,7 @@ unsigned __stdcall DownloadWorker::WorkerMain(void* job)
 
 void DownloadWorker::Serve(Job& job)
 {
-    HANDLE wake[] = {workReady, stopRequested};
+    HANDLE wake[] = {workReady.Get(), stopRequested.Get()};
     for (;;) {
         WaitForMultipleObjects(2, wake, FALSE, INFINITE);
         if (StopRequested()) return;
@@ -152,12 +146,12 @@ bool DownloadWorker::TakeRequest(Job& job)
     if (!TakeLock(kTakeWaitMs)) return false;
     if (queue.empty()) {
         // Reset only under the lock that Enqueue signals under, so no request is missed.
-        ResetEvent(workReady);
+        ResetEvent(workReady.Get());
     } else {
         job.request = std::move(queue.front());
         queue.pop_front();
     }
-    ReleaseMutex(lock);
+    ReleaseMutex(lock.Get());
     return job.request != nullptr;
 }
 
@@ -187,20 +181,21 @@ bool DownloadWorker::FetchFromNetwork(Job& job, std::string& path)
     std::string canonical;
     const std::string& url = job.request->url;
     if (!Canonicalize(url, 0, canonical)) return false;
-    HINTERNET request = wininet.InternetOpenUrlA(session, canonical.c_str(), nullptr, 0, kOpenFlags, 0);
+    InternetHandle request =
+        wininet.Own(wininet.InternetOpenUrlA(session.Get(), canonical.c_str(), nullptr, 0, kOpenFlags, 0));
     if (!request) return false;
 
     bool done = false;
-    if (!NeedsStatusCheck(canonical) || StatusAccepted(request)) {
+    if (!NeedsStatusCheck(canonical) || StatusAccepted(request.Get())) {
         job.tempFile = MakeTempFile();
-        done = !job.tempFile.empty() && CopyToFile(request, job);
+        done = !job.tempFile.empty() && CopyToFile(request.Get(), job);
     }
-    wininet.InternetCloseHandle(request);
+    request.Reset();
 
     if (done) {
         TakeLock(INFINITE);
         tempFiles.push_back(job.tempFile);
-        ReleaseMutex(lock);
+        ReleaseMutex(lock.Get());
         path = job.tempFile;
     } else if (!job.tempFile.empty()) {
         DeleteFileA(job.tempFile.c_str());
@@ -259,12 +254,12 @@ bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 
 bool DownloadWorker::StopRequested() const
 {
-    return WaitForSingleObject(stopRequested, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(stopRequested.Get(), 0) == WAIT_OBJECT_0;
 }
 
 bool DownloadWorker::TakeLock(DWORD timeoutMs)
 {
     // A thread terminated by Stop may have left the mutex abandoned; it is still ours then.
-    DWORD result = WaitForSingleObject(lock, timeoutMs);
+    DWORD result = WaitForSingleObject(lock.Get(), timeoutMs);
     return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "base/UniqueHandle.h"
 #include "download/DownloadRequest.h"
 #include "download/WinInetLibrary.h"
 
@@ -45,7 +46,7 @@ private:
     // failure, the partial file goes), so no reference or file is lost with the thread.
     struct Job {
         DownloadWorker* worker = nullptr;
-        HANDLE thread = nullptr;
+        KernelHandle thread;
         std::unique_ptr<DownloadRequest> request;
         std::string tempFile;
         FILE* file = nullptr;
@@ -63,12 +64,12 @@ private:
     bool StopRequested() const;
     bool TakeLock(DWORD timeoutMs);
 
-    HANDLE lock;
-    HANDLE workReady;
-    HANDLE stopRequested;
+    KernelHandle lock;
+    KernelHandle workReady;
+    KernelHandle stopRequested;
     Job jobs[kThreadCount];
-    HINTERNET session = nullptr;
-    WinInetLibrary wininet;
+    WinInetLibrary wininet;  // before the session, which it closes
+    InternetHandle session;
     std::deque<std::string> tempFiles;  // completed downloads, deleted with the worker
     std::deque<std::unique_ptr<DownloadRequest>> queue;
 };

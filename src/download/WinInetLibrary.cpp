@@ -13,25 +13,23 @@ bool Find(HMODULE module, const char* name, Fn& entry)
 
 bool WinInetLibrary::Load()
 {
-    if (!module) module = LoadLibraryA("WININET.DLL");
+    if (!module) module.Reset(LoadLibraryA("WININET.DLL"));
     if (!module) return false;
-    return Find(module, "InternetOpenA", InternetOpenA)
-        && Find(module, "InternetOpenUrlA", InternetOpenUrlA)
-        && Find(module, "InternetReadFile", InternetReadFile)
-        && Find(module, "InternetCloseHandle", InternetCloseHandle)
-        && Find(module, "InternetCanonicalizeUrlA", InternetCanonicalizeUrlA)
-        && Find(module, "HttpQueryInfoA", HttpQueryInfoA);
+    return Find(module.Get(), "InternetOpenA", InternetOpenA)
+        && Find(module.Get(), "InternetOpenUrlA", InternetOpenUrlA)
+        && Find(module.Get(), "InternetReadFile", InternetReadFile)
+        && Find(module.Get(), "InternetCloseHandle", closeHandle)
+        && Find(module.Get(), "InternetCanonicalizeUrlA", InternetCanonicalizeUrlA)
+        && Find(module.Get(), "HttpQueryInfoA", HttpQueryInfoA);
 }
 
 void WinInetLibrary::Unload()
 {
-    if (!module) return;
-    FreeLibrary(module);
-    module = nullptr;
+    module.Reset();
     InternetOpenA = nullptr;
     InternetOpenUrlA = nullptr;
     InternetReadFile = nullptr;
-    InternetCloseHandle = nullptr;
+    closeHandle = nullptr;
     InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoA = nullptr;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "base/UniqueHandle.h"
+
 class WinInetLibrary {
 public:
     using OpenFn = HINTERNET(WINAPI*)(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR bypass,
@@ -12,28 +14,30 @@ public:
     using OpenUrlFn = HINTERNET(WINAPI*)(HINTERNET session, LPCSTR url, LPCSTR headers,
                                          DWORD headersLength, DWORD flags, DWORD_PTR context);
     using ReadFileFn = BOOL(WINAPI*)(HINTERNET handle, LPVOID buffer, DWORD size, LPDWORD count);
-    using CloseHandleFn = BOOL(WINAPI*)(HINTERNET handle);
     using CanonicalizeUrlFn = BOOL(WINAPI*)(LPCSTR url, LPSTR buffer, LPDWORD length, DWORD flags);
     using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET request, DWORD level, LPVOID buffer,
                                           LPDWORD length, LPDWORD index);
 
     WinInetLibrary() = default;
-    ~WinInetLibrary() { Unload(); }
+    ~WinInetLibrary() = default;
     WinInetLibrary(const WinInetLibrary&) = delete;
     WinInetLibrary& operator=(const WinInetLibrary&) = delete;
 
     // True when the library and all six entry points were found. The library stays
     // loaded after a partial failure, until Unload.
     bool Load();
+    // Every handle owned through this library must be gone first.
     void Unload();
+    // An owner that closes the handle through this library.
+    InternetHandle Own(HINTERNET handle) const { return InternetHandle(handle, {closeHandle}); }
 
     OpenFn InternetOpenA = nullptr;
     OpenUrlFn InternetOpenUrlA = nullptr;
     ReadFileFn InternetReadFile = nullptr;
-    CloseHandleFn InternetCloseHandle = nullptr;
     CanonicalizeUrlFn InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoFn HttpQueryInfoA = nullptr;
 
 private:
-    HMODULE module = nullptr;
+    LoadedModule module;
+    BOOL(WINAPI* closeHandle)(HINTERNET handle) = nullptr;
 };

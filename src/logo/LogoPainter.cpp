@@ -1,11 +1,10 @@
-// What the instance's window shows itself: white while a renderer draws in it, the logo
-// with its version text when no renderer can run.
-#include "activity/ActivityController.h"
+#include "logo/LogoPainter.h"
+
 #include "logo/LogoLayout.h"
-#include "settings/AppletPlayer.h"
 
 namespace {
 
+constexpr int kLogoBitmapId = 103;
 constexpr char kVersionText[] = "Version 1.3.2";
 
 void FillWhite(HDC hdc, int left, int top, int right, int bottom)
@@ -16,29 +15,15 @@ void FillWhite(HDC hdc, int left, int top, int right, int bottom)
 
 }  // namespace
 
-LRESULT AppletPlayer::PaintWindow(HWND hwnd, HDC hdc)
+LogoPainter::LogoPainter(HINSTANCE module)
+    : bitmap(LoadBitmapA(module, MAKEINTRESOURCEA(kLogoBitmapId)))
 {
-    if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
-    if (IsWindow(hwnd)) {
-        RECT client;
-        GetClientRect(hwnd, &client);
-        if (showLogo) {
-            PaintLogo(hdc, client);
-        } else {
-            FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        }
-    } else {
-        RECT clip;
-        GetClipBox(hdc, &clip);
-        FillRect(hdc, &clip, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    return 0;
 }
 
-void AppletPlayer::PaintLogo(HDC hdc, RECT area)
+void LogoPainter::Paint(HDC hdc, RECT area)
 {
     BITMAP info = {};
-    if (logoBitmap) GetObjectA(logoBitmap, sizeof info, &info);
+    if (bitmap) GetObjectA(bitmap.Get(), sizeof info, &info);
     LogoLayout layout = ComputeLogoLayout(info.bmWidth, info.bmHeight, area.left, area.top,
                                           area.right, area.bottom);
     if (!layout.drawable) {
@@ -52,11 +37,10 @@ void AppletPlayer::PaintLogo(HDC hdc, RECT area)
     const int x = static_cast<int>(layout.x), y = static_cast<int>(layout.y);
     const int width = static_cast<int>(layout.width), height = static_cast<int>(layout.height);
     int previousMode = SetStretchBltMode(hdc, COLORONCOLOR);
-    HDC memory = CreateCompatibleDC(hdc);
-    HGDIOBJ previousBitmap = SelectObject(memory, logoBitmap);
-    StretchBlt(hdc, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    SelectObject(memory, previousBitmap);
-    DeleteDC(memory);
+    MemoryDc memory(CreateCompatibleDC(hdc));
+    HGDIOBJ previousBitmap = SelectObject(memory.Get(), bitmap.Get());
+    StretchBlt(hdc, x, y, width, height, memory.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memory.Get(), previousBitmap);
     SetStretchBltMode(hdc, previousMode);
 
     FillWhite(hdc, area.left, area.top, area.right, y);
@@ -65,25 +49,24 @@ void AppletPlayer::PaintLogo(HDC hdc, RECT area)
     FillWhite(hdc, x + width, area.top, area.right, area.bottom);
 
     if (!layout.withText) return;
-    if (!logoFontReady) {
-        logoFont = LOGFONTA{};
-        logoFont.lfHeight = -14;
-        logoFont.lfWeight = FW_BOLD;
-        logoFont.lfCharSet = ANSI_CHARSET;
-        logoFont.lfQuality = DRAFT_QUALITY;
-        lstrcpynA(logoFont.lfFaceName, "Arial", LF_FACESIZE);
-        logoFontReady = true;
+    if (!fontReady) {
+        font = LOGFONTA{};
+        font.lfHeight = -14;
+        font.lfWeight = FW_BOLD;
+        font.lfCharSet = ANSI_CHARSET;
+        font.lfQuality = DRAFT_QUALITY;
+        lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+        fontReady = true;
     }
     SetBkMode(hdc, TRANSPARENT);
     SetTextColor(hdc, RGB(0, 0, 0));
-    logoFont.lfHeight = layout.textHeight;
-    HFONT font = CreateFontIndirectA(&logoFont);
-    HGDIOBJ previousFont = SelectObject(hdc, font);
+    font.lfHeight = layout.textHeight;
+    GdiObject<HFONT> textFont(CreateFontIndirectA(&font));
+    HGDIOBJ previousFont = SelectObject(hdc, textFont.Get());
     SIZE extent = {};
     GetTextExtentPoint32A(hdc, kVersionText, lstrlenA(kVersionText), &extent);
     RECT text = {static_cast<int>(layout.x + (layout.width - extent.cx) * 0.9),
                  static_cast<int>((layout.y + layout.height) - extent.cy), area.right, area.bottom};
     DrawTextA(hdc, kVersionText, lstrlenA(kVersionText), &text, 0);
     SelectObject(hdc, previousFont);
-    DeleteObject(font);
 }

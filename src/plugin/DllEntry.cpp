@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
 {

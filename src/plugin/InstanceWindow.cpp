@@ -1,18 +1,7 @@
 // The browser's child window, subclassed while the instance is attached to it: paint and
 // erase go to the logo painter, timers, focus and destruction to the session driver.
-#include <ctime>
-
-#include "plugin/BrowserServices.h"
 #include "plugin/PluginInstance.h"
 #include "streams/StreamManager.h"
-#include "streams/StreamRequest.h"
-
-namespace {
-
-constexpr int kSweepEveryTicks = 50;
-constexpr time_t kStartTimeoutSeconds = 30;
-
-}  // namespace
 
 void PluginInstance::AttachWindow(NPWindow* window)
 {
@@ -28,7 +17,7 @@ void PluginInstance::AttachWindow(NPWindow* window)
     if (!sessionStarted) {
         sessionStarted = true;
         streams->AddRef();
-        StartSession(hwnd, streams);
+        session.StartSession(hwnd, streams);
     }
 }
 
@@ -40,7 +29,7 @@ void PluginInstance::DetachWindow()
     }
     if (!stopSent) {
         stopSent = true;
-        ShutDownRenderer(hwnd);
+        session.ShutDownRenderer(hwnd);
     }
     if (IsWindow(hwnd)) {
         RemovePropA(hwnd, kInstanceProperty);
@@ -73,28 +62,28 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC hdc = BeginPaint(hwnd, &paint);
-        self->PaintWindow(hwnd, hdc);
+        self->session.PaintWindow(hwnd, hdc);
         EndPaint(hwnd, &paint);
         return 0;
     }
     case WM_DESTROY:
         if (!self->stopSent) {
             self->stopSent = true;
-            return self->ShutDownRenderer(hwnd);
+            return self->session.ShutDownRenderer(hwnd);
         }
         break;
     case WM_SETFOCUS:
-        return self->OnFocus(hwnd);
+        return self->session.OnFocus(hwnd);
     case WM_ERASEBKGND:
-        return self->OnEraseBackground();
+        return self->session.OnEraseBackground();
     case WM_TIMER:
-        self->SweepPendingRequests();
-        if (self->OnRendererTimer(hwnd, wParam)) return 0;
+        self->streams->SweepPendingRequests();
+        if (self->session.OnRendererTimer(hwnd, wParam)) return 0;
         break;
     default:
         if (message != ServiceSoonMessage()) break;
         self->serviceSoonPosted = false;
-        if (!self->stopSent) self->ServiceNow(hwnd);
+        if (!self->stopSent) self->session.ServiceNow(hwnd);
         return 0;
     }
     return CallWindowProcA(previous, hwnd, message, wParam, lParam);
@@ -110,26 +99,4 @@ void PluginInstance::ServiceSoon()
 {
     if (serviceSoonPosted || !hwnd) return;
     serviceSoonPosted = PostMessageA(hwnd, ServiceSoonMessage(), 0, 0) != FALSE;
-}
-
-void PluginInstance::SweepPendingRequests()
-{
-    if (Quirks().urlNotifyUsable) return;
-    if (++timerTicks < kSweepEveryTicks) return;
-    timerTicks = 0;
-    if (pendingRequests.empty()) return;
-
-    time_t now = time(nullptr);
-    for (auto it = pendingRequests.begin(); it != pendingRequests.end();) {
-        StreamRequest* request = *it;
-        bool expired = !request->started && request->listener &&
-                       now - request->created > kStartTimeoutSeconds;
-        if (expired) {
-            request->ReportFailed();
-            delete request;
-            it = pendingRequests.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }

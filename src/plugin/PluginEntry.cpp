@@ -1,7 +1,7 @@
 #include "plugin/PluginEntry.h"
 
 #include "activity/ActivityController.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginInstance.h"
 
 extern "C" NPError __stdcall NP_GetEntryPoints(NPPluginFuncs* pFuncs)

@@ -1,7 +1,7 @@
 // The three functions a Windows browser looks up by name in the plug-in library.
 #pragma once
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 extern "C" {
 NPError __stdcall NP_GetEntryPoints(NPPluginFuncs* pFuncs);

@@ -1,26 +1,27 @@
-// One per embed of our MIME type: the applet's settings and session (AppletPlayer), its
-// browser window, its stream manager, and the browser's stream of the applet file.
+// One per embed of our MIME type: the applet's settings, the logo, the renderer session
+// that its window drives, its stream manager, and the browser's child window it is
+// attached to. The NPAPI callbacks find it through the NPP handle and forward to it.
 #pragma once
 
 #include <windows.h>
 
-#include <deque>
-
-#include "plugin/NpapiAbi.h"
-#include "settings/AppletPlayer.h"
+#include "browser/NpapiAbi.h"
+#include "logo/LogoPainter.h"
+#include "session/SessionDriver.h"
+#include "session/StatusLine.h"
+#include "settings/AppletSettings.h"
+#include "streams/StreamOwner.h"
 
 class StreamManager;
-class StreamRequest;
 
 constexpr const char kInstanceProperty[] = "THISPTR";
-constexpr int kAppletPathLength = 260;
 
-class PluginInstance : public AppletPlayer {
+class PluginInstance final : private StatusLine, private StreamOwner {
 public:
-    explicit PluginInstance(NPP npp);
-    ~PluginInstance() override;
-
-    void ShowStatus(const char* text) override;
+    // NPP_New: makes the instance and hangs it on the handle. No exception reaches the
+    // browser: a construction that runs out of memory leaves no instance.
+    static NPError Create(NPP npp, int16_t argc, char* argn[], char* argv[]);
+    ~PluginInstance();
 
     // Work that may run a nested message loop (the modal launch-failure box, the wait for
     // the renderer) holds the instance: a browser that destroys it meanwhile only marks it,
@@ -41,33 +42,48 @@ public:
     // NPP_Destroy: deletes the instance now, or as soon as nothing holds it.
     void Destroy();
 
+    void SetWindow(NPWindow* window);
+    StreamManager& Streams() { return *streams; }
+
+    // A fetch has ended: the renderer's block is served from the message loop right away
+    // instead of at the next tick.
+    void ServiceSoon();
+    static UINT ServiceSoonMessage();
+
+    void ShowStatus(const char* text) override;
+
+    const AppletSettings& Settings() const { return settings; }
+    SessionDriver& Session() { return session; }
+    LogoPainter& Logo() { return logo; }
+    // The window it is attached to, as the browser's last record gave it.
+    const NPWindow* BrowserWindow() const { return browserWindow; }
+    HWND Window() const { return hwnd; }
+    WNDPROC PreviousWndProc() const { return previousWndProc; }
+    bool SessionStarted() const { return sessionStarted; }
+    bool StopSent() const { return stopSent; }
+
+private:
+    explicit PluginInstance(NPP npp);
+    PluginInstance(const PluginInstance&) = delete;
+    PluginInstance& operator=(const PluginInstance&) = delete;
+
+    void PageLocationArrived(const std::string& location) override;
+    void FetchEnded() override { ServiceSoon(); }
+
     // The browser's child window, subclassed while attached.
     void AttachWindow(NPWindow* window);
     void DetachWindow();
     void RefreshWindow(NPWindow* window);
     static LRESULT CALLBACK InstanceWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Fails requests that never started while the browser cannot notify.
-    void SweepPendingRequests();
-    // A fetch has ended: the renderer's block is served from the message loop right away
-    // instead of at the next tick.
-    void ServiceSoon();
-    static UINT ServiceSoonMessage();
-    StreamRequest* FindStreamRequest(NPStream* stream, bool unlink);
-
-    // Read and written by the stream manager and the callbacks below.
-    std::deque<StreamRequest*> pendingRequests;
-    NPStream* appletStream = nullptr;
-    char appletFilePath[kAppletPathLength + 1] = {};
-    int32_t appletFileState = 0;
-    NPStream* locationStream = nullptr;
     NPP npp;
+    AppletSettings settings;
+    LogoPainter logo;
+    SessionDriver session;
+    StreamManager* streams = nullptr;
     bool sessionStarted = false;
     NPWindow* browserWindow = nullptr;
     HWND hwnd = nullptr;
-    StreamManager* streams = nullptr;
-    int32_t timerTicks = 0;
-    int32_t nullWindowAllowance = 0;
     WNDPROC previousWndProc = nullptr;
     bool stopSent = false;
     int holds = 0;

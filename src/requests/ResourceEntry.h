@@ -14,10 +14,10 @@
 #include <string>
 #include <utility>
 
-#include "streams/DownloadListener.h"
-#include "streams/LiveCount.h"
-#include "streams/RefCounted.h"
-#include "streams/SpinLock.h"
+#include "base/DownloadListener.h"
+#include "base/LiveCount.h"
+#include "base/RefCounted.h"
+#include "base/SpinLock.h"
 
 class ResourceEntry : public DownloadListener, public RefCounted, public LiveCount<ResourceEntry> {
 public:

@@ -1,14 +1,13 @@
-// The channel's table of resources: how a renderer's request joins it and how finished
-// entries reach the renderer and leave it. Both run on the browser's thread with the
-// block's mutex held.
+#include "requests/ResourceTable.h"
+
 #include <cctype>
 #include <cstring>
 #include <utility>
 
-#include "channel/RendererChannel.h"
+#include "base/AsciiCase.h"
+#include "base/ResourceFetcher.h"
+#include "block/BlockView.h"
 #include "requests/ResourceEntry.h"
-#include "settings/AsciiCase.h"
-#include "streams/ResourceFetcher.h"
 
 namespace {
 
@@ -45,14 +44,47 @@ void RemoveAt(std::deque<int32_t>& ids, size_t index)
     ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+int32_t StatusOf(const BlockView& view, int32_t id)
+{
+    return id >= 0 && id < kStatusWords ? Peek(view.Block()->requestStatus[id]) : StateNone;
+}
+
+void SetStatus(BlockView& view, int32_t id, int32_t state)
+{
+    if (id >= 0 && id < kStatusWords) Poke(view.Block()->requestStatus[id], state);
+}
+
 }  // namespace
 
-void RendererChannel::RequestResource(int32_t id, const char* name, const char* url)
+ResourceTable::~ResourceTable()
+{
+    if (fetcher) {
+        fetcher->Shutdown();
+        fetcher->Release();
+    }
+    for (ResourceEntry* entry : entries) entry->Release();
+}
+
+void ResourceTable::SetFetcher(ResourceFetcher* newFetcher)
+{
+    if (fetcher) fetcher->Release();
+    fetcher = newFetcher;
+}
+
+void ResourceTable::LoadMappings(BlockView& view, const std::map<std::string, std::string>& map)
+{
+    if (&map != &mappings) mappings = map;
+    for (const auto& [name, replacement] : mappings) {
+        Request(view, kFreeSlot, name.c_str(), replacement.c_str());
+    }
+}
+
+void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const char* url)
 {
     // Ids beyond the status words or below the navigation id mean nothing; taking them
     // would let a renderer grow the table past any bound the repeated-id check gives.
     if (id < kNavigationId || id >= kStatusWords) return;
-    if (id > 0 && FindByWaitingId(resources, id)) return;
+    if (id > 0 && FindByWaitingId(entries, id)) return;
 
     const char* requestName = name;
     bool remap = !StartsWithIgnoringCase(name, kNoRemapPrefix);
@@ -65,12 +97,12 @@ void RendererChannel::RequestResource(int32_t id, const char* name, const char* 
     if (requestUrl.empty()) requestUrl = requestName;
 
     if (id != kNavigationId && remap) {
-        if (ResourceEntry* shared = FindByName(resources, name)) {
+        if (ResourceEntry* shared = FindByName(entries, name)) {
             std::deque<int32_t>& ids = shared->waitingIds;
             for (size_t i = ids.size(); i-- > 0;) {
                 if (ids[i] == kFreeSlot) RemoveAt(ids, i);
             }
-            if (id != kFreeSlot) SetStatus(id, shared->GetState());
+            if (id != kFreeSlot) SetStatus(view, id, shared->GetState());
             ids.push_back(id);
             return;
         }
@@ -81,7 +113,7 @@ void RendererChannel::RequestResource(int32_t id, const char* name, const char* 
     entry->SetLocalFile("");
     entry->waitingIds.push_back(id);
     entry->SetState(StateRequested);
-    if (id > 0) SetStatus(id, StateRequested);
+    if (id > 0) SetStatus(view, id, StateRequested);
 
     // A navigation names its target window before the first ':' and never joins the table.
     std::string target;
@@ -93,7 +125,7 @@ void RendererChannel::RequestResource(int32_t id, const char* name, const char* 
         entry->name.clear();
     } else {
         entry->AddRef();
-        resources.push_back(entry);
+        entries.push_back(entry);
     }
 
     const char* fetched = entry->GetUrl();
@@ -104,29 +136,29 @@ void RendererChannel::RequestResource(int32_t id, const char* name, const char* 
         return;
     }
     std::string applet;
-    bool isApplet = View()->ReadString(Peek(Block()->appletUrl), &applet) &&
+    bool isApplet = view.ReadString(Peek(view.Block()->appletUrl), &applet) &&
                     EqualsIgnoringCase(entry->GetUrl(), applet.c_str());
     // The fetcher takes over the creation reference.
     fetcher->Request(entry, navigation ? target.c_str() : nullptr, isApplet);
 }
 
-void RendererChannel::PublishResources()
+void ResourceTable::Publish(BlockView& view)
 {
-    DeliverySlot* deliveries = Block()->deliveries;
+    DeliverySlot* deliveries = view.Block()->deliveries;
     int nextDelivery = 0;  // only this loop fills slots, so the first free one only moves on
-    for (size_t e = 0; e < resources.size();) {
-        ResourceEntry* entry = resources[e];
+    for (size_t e = 0; e < entries.size();) {
+        ResourceEntry* entry = entries[e];
         std::deque<int32_t>& ids = entry->waitingIds;
         // One reading per tick: the renderer must see the state that decides the entry's fate.
         int state = entry->GetState();
         for (size_t i = 0; i < ids.size();) {
             int32_t id = ids[i];
-            if (id != kFreeSlot && StatusOf(id) == StateReleased) {
-                SetStatus(id, StateNone);
+            if (id != kFreeSlot && StatusOf(view, id) == StateReleased) {
+                SetStatus(view, id, StateNone);
                 RemoveAt(ids, i);
                 continue;
             }
-            if (id != kFreeSlot) SetStatus(id, state);
+            if (id != kFreeSlot) SetStatus(view, id, state);
             ++i;
         }
 
@@ -143,14 +175,14 @@ void RendererChannel::PublishResources()
                     continue;
                 }
                 DeliverySlot& slot = deliveries[nextDelivery];
-                if (!View()->StoreString(slot.path, file.c_str(), kPathLimit)) break;
+                if (!view.StoreString(slot.path, file.c_str(), kPathLimit)) break;
                 Poke(slot.id, id);
-                SetStatus(id, StateDelivered);
+                SetStatus(view, id, StateDelivered);
                 RemoveAt(ids, i);
             }
         }
         if (state == StateFailed || (state == StateReady && ids.empty())) {
-            resources.erase(resources.begin() + static_cast<std::ptrdiff_t>(e));
+            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(e));
             entry->Release();
             continue;
         }

@@ -1,14 +1,16 @@
-// The instance's side of its renderer: launch (or join) once the window and the page's
-// location are known, serve the block on a 100 ms timer, relay status text, notice the
-// renderer's exit, and take it all down with the window.
+#include "session/SessionDriver.h"
+
 #include <cstdio>
 
 #include "activity/ActivityController.h"
+#include "base/MessagePump.h"
+#include "base/ResourceFetcher.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
+#include "logo/LogoPainter.h"
 #include "session/QuotedNames.h"
-#include "settings/AppletPlayer.h"
-#include "streams/ResourceFetcher.h"
+#include "session/StatusLine.h"
+#include "settings/AppletSettings.h"
 
 namespace {
 
@@ -22,30 +24,31 @@ RendererChannel* ChannelOf(RendererGroup* group)
     return group ? group->channel : nullptr;
 }
 
-// Keeps the thread's messages flowing; false once a WM_QUIT waits in the queue, which is
-// left there for the thread's own loop.
-bool PumpMessages()
+void FillWhite(HDC hdc, const RECT& area)
 {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (message.message == WM_QUIT) return false;
-        if (GetMessageA(&message, nullptr, 0, 0) <= 0) return false;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return true;
+    FillRect(hdc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 }  // namespace
 
-LRESULT AppletPlayer::StartSession(HWND window, ResourceFetcher* fetcher)
+SessionDriver::SessionDriver(const AppletSettings& settings, LogoPainter& logo, StatusLine& status)
+    : settings(settings), logo(logo), status(status)
+{
+}
+
+SessionDriver::~SessionDriver()
+{
+    if (resourceProvider) resourceProvider->Release();
+}
+
+LRESULT SessionDriver::StartSession(HWND window, ResourceFetcher* fetcher)
 {
     resourceProvider = fetcher;
     if (!TryLaunch(window)) SetTimer(window, kLaunchTimer, kTickMs, nullptr);
     return 0;
 }
 
-void AppletPlayer::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
+void SessionDriver::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
 {
     Groups().LeaveGroup(rendererGroup, wasLauncher);
     rendererGroup = nullptr;
@@ -55,12 +58,13 @@ void AppletPlayer::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
     showLogo = logo;
 }
 
-bool AppletPlayer::TryLaunch(HWND window)
+bool SessionDriver::TryLaunch(HWND window)
 {
     if (launchDone) return true;
     // A launch-failure box runs its own message loop, which goes on delivering our timers.
     if (launchInProgress) return false;
-    if (hasSrc && pageLocation.empty()) return false;
+    const bool hasSrc = settings.HasSrc();
+    if (hasSrc && settings.PageLocation().empty()) return false;
     RECT bounds;
     GetWindowRect(window, &bounds);
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
@@ -69,9 +73,11 @@ bool AppletPlayer::TryLaunch(HWND window)
     launchInProgress = true;
     char size[64];
     std::snprintf(size, sizeof size, " -width %d -height %d", width, height);
-    commandLine += size;
+    rendererArgs = settings.CommandLine() + size;
 
+    const std::string& windowName = settings.WindowName();
     if (!windowName.empty()) {
+        groupName = settings.GroupName();
         if (groupName.empty()) {
             char name[261];
             std::snprintf(name, sizeof name, "Orbolanth0x%lX", reinterpret_cast<unsigned long>(window));
@@ -80,30 +86,30 @@ bool AppletPlayer::TryLaunch(HWND window)
         rendererGroup = Groups().JoinGroup(groupName, hasSrc);
 
         if (rendererGroup && hasSrc) {
-            LaunchSettings settings;
-            settings.window = window;
-            settings.alwaysActive = alwaysActive;
-            settings.fetcher = resourceProvider;
-            settings.adsMode = adsMode;
-            settings.siteId = siteId;
-            settings.pageLocation = pageLocation;
-            settings.appletUrl = srcUrl;
-            settings.rendererArgs = commandLine;
+            LaunchSettings launch;
+            launch.window = window;
+            launch.alwaysActive = settings.AlwaysActive();
+            launch.fetcher = resourceProvider;
+            launch.adsMode = settings.AdsMode();
+            launch.siteId = settings.SiteId();
+            launch.pageLocation = settings.PageLocation();
+            launch.appletUrl = settings.SrcUrl();
+            launch.rendererArgs = rendererArgs;
             resourceProvider = nullptr;  // handed over to the launch
-            if (!StartRenderer(rendererGroup, settings)) {
+            if (!StartRenderer(rendererGroup, launch)) {
                 GiveUpRenderer(window, true, true);
             } else {
                 SetTimer(window, kServiceTimer, kTickMs, nullptr);
                 RendererChannel* channel = rendererGroup->channel;
                 if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
-                for (const std::string& name : ParseQuotedNames(otherWindows)) {
+                for (const std::string& name : ParseQuotedNames(settings.OtherWindows())) {
                     HWND found = nullptr;
                     if (!channel->LookupWindow(name, &found) && !channel->ReserveWindowName(name)) {
                         GiveUpRenderer(window, true, true);
                         break;
                     }
                 }
-                if (rendererGroup) channel->LoadMappings(resourceMap);
+                if (rendererGroup) channel->LoadMappings(settings.ResourceMap());
             }
         }
 
@@ -124,18 +130,18 @@ bool AppletPlayer::TryLaunch(HWND window)
     return true;
 }
 
-bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
+bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
 {
     switch (timerId) {
     case kServiceTimer: {
         if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
         if (RendererChannel* channel = ChannelOf(rendererGroup)) {
-            std::string status;
-            if (channel->GetStatusText(status) && !status.empty()) ShowStatus(status.c_str());
+            std::string text;
+            if (channel->GetStatusText(text) && !text.empty()) status.ShowStatus(text.c_str());
             if (channel->IsRendererRunning()) {
                 channel->ServiceTick();
             } else {
-                GiveUpRenderer(window, hasSrc, true);
+                GiveUpRenderer(window, settings.HasSrc(), true);
                 KillTimer(window, kServiceTimer);
                 UpdateWindow(window);
             }
@@ -144,11 +150,11 @@ bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
     }
     case kJoinTimer: {
         if (rendererGroup) return true;
-        if (hasSrc) return false;
+        if (settings.HasSrc()) return false;
         rendererGroup = Groups().JoinGroup(groupName, false);
         if (!rendererGroup) return false;
         if (RendererChannel* channel = rendererGroup->channel) {
-            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(window, false, true);
+            if (!channel->RegisterWindow(settings.WindowName(), window)) GiveUpRenderer(window, false, true);
             KillTimer(window, kJoinTimer);
         } else {
             GiveUpRenderer(window, false, false);
@@ -163,12 +169,12 @@ bool AppletPlayer::OnRendererTimer(HWND window, UINT_PTR timerId)
     }
 }
 
-void AppletPlayer::ServiceNow(HWND window)
+void SessionDriver::ServiceNow(HWND window)
 {
-    if (ChannelOf(rendererGroup) && hasSrc) OnRendererTimer(window, kServiceTimer);
+    if (ChannelOf(rendererGroup) && settings.HasSrc()) OnRendererTimer(window, kServiceTimer);
 }
 
-LRESULT AppletPlayer::ShutDownRenderer(HWND window)
+LRESULT SessionDriver::ShutDownRenderer(HWND window)
 {
     KillTimer(window, kServiceTimer);
     KillTimer(window, kJoinTimer);
@@ -176,7 +182,7 @@ LRESULT AppletPlayer::ShutDownRenderer(HWND window)
 
     if (rendererGroup) {
         if (RendererChannel* channel = rendererGroup->channel) {
-            channel->UnregisterWindow(windowName, window);
+            channel->UnregisterWindow(settings.WindowName(), window);
             channel->RequestQuit();
             // Pump while the renderer exits, but a renderer that ignores the request must
             // not hold the closing page for ever: after the bound it is ended.
@@ -192,7 +198,7 @@ LRESULT AppletPlayer::ShutDownRenderer(HWND window)
                 pumping = PumpMessages();
             }
         }
-        GiveUpRenderer(window, hasSrc, false);
+        GiveUpRenderer(window, settings.HasSrc(), false);
     }
 
     HWND parent = GetParent(window);
@@ -203,12 +209,31 @@ LRESULT AppletPlayer::ShutDownRenderer(HWND window)
     return 0;
 }
 
-LRESULT AppletPlayer::OnFocus(HWND window)
+LRESULT SessionDriver::OnFocus(HWND window)
 {
     if (RendererChannel* channel = ChannelOf(rendererGroup)) {
         if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
     }
     HWND child = GetWindow(window, GW_CHILD);
     if (IsWindow(child)) SetFocus(child);
+    return 0;
+}
+
+LRESULT SessionDriver::PaintWindow(HWND hwnd, HDC hdc)
+{
+    if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
+    if (!IsWindow(hwnd)) {
+        RECT clip;
+        GetClipBox(hdc, &clip);
+        FillWhite(hdc, clip);
+        return 0;
+    }
+    RECT client;
+    GetClientRect(hwnd, &client);
+    if (showLogo) {
+        logo.Paint(hdc, client);
+    } else {
+        FillWhite(hdc, client);
+    }
     return 0;
 }

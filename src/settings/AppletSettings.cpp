@@ -1,6 +1,6 @@
 #include "settings/AppletSettings.h"
 
-#include "settings/AsciiCase.h"
+#include "base/AsciiCase.h"
 
 #include <cctype>
 #include <cerrno>

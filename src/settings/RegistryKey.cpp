@@ -2,14 +2,9 @@
 
 #include <cstring>
 
-RegistryKey::~RegistryKey()
-{
-    if (key_) RegCloseKey(key_);
-}
-
 bool RegistryKey::Open()
 {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ, &key_) == ERROR_SUCCESS;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ, key_.Receive()) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::QueryString(const char* name, std::string& value) const
@@ -17,7 +12,7 @@ bool RegistryKey::QueryString(const char* name, std::string& value) const
     char buffer[kStringValueBytes];
     DWORD size = sizeof buffer;
     DWORD type = 0;
-    LONG rc = RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    LONG rc = RegQueryValueExA(key_.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
     // A value stored without its terminator counts only if the terminator would still fit.
     const char* end = static_cast<const char*>(std::memchr(buffer, '\0', size));

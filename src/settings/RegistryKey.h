@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 constexpr const char kConfigurationKey[] = "SOFTWARE\\Orbolanth\\ActiveXOrbolanth";
 // String values longer than a path are not ours: the terminator included, 260 bytes at most.
 constexpr unsigned kStringValueBytes = 260;
@@ -13,7 +15,6 @@ constexpr unsigned kStringValueBytes = 260;
 class RegistryKey {
 public:
     RegistryKey() = default;
-    ~RegistryKey();
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
@@ -22,5 +23,5 @@ public:
     bool QueryString(const char* name, std::string& value) const;
 
 private:
-    HKEY key_ = nullptr;
+    RegistryKeyHandle key_;
 };

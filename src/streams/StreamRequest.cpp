@@ -1,6 +1,6 @@
 #include "streams/StreamRequest.h"
 
-#include "streams/DownloadListener.h"
+#include "base/DownloadListener.h"
 
 StreamRequest::StreamRequest(DownloadListener* listener) : listener(listener), created(time(nullptr))
 {

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "streams/LiveCount.h"
+#include "base/LiveCount.h"
 
 class DownloadListener;
 

@@ -28,15 +28,6 @@ std::string UniqueEventName(const char* role)
 
 }  // namespace
 
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
 std::string ControllerBlockName(const char* hostClass, DWORD processId)
 {
     char name[260];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "activity/ActivitySession.h"
+#include "base/MessagePump.h"
 
 // Writes "<name>+" or "<name>-" into a shared log for every SetActive call.
 class RecordingSession : public ActivitySession {
@@ -19,8 +20,6 @@ private:
     std::string name_;
     std::vector<std::string>& log_;
 };
-
-void PumpMessages();
 
 // The block name that a process with this id and host class looks its controller up by.
 std::string ControllerBlockName(const char* hostClass, DWORD processId);

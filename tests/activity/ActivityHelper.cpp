@@ -5,16 +5,7 @@
 #include <windows.h>
 
 #include "activity/ActivityController.h"
-
-namespace {
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-}
-
-}  // namespace
+#include "base/MessagePump.h"
 
 int main(int argc, char** argv)
 {

@@ -15,7 +15,7 @@
 #include "ChannelFixture.h"
 #include "HeapCheck.h"
 #include "channel/RendererChannel.h"
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ TEST(ChannelBlock, OpeningChecksTheRevisionAndWritesNothing)
         BoxWatcher boxes("Revision Mismatch!");
         RendererClient client;
         EXPECT_FALSE(client.Attach("{TEST-REVISION}")) << revision;
-        EXPECT_EQ(client.Mapping(), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(client.Mapping(), nullptr);
         EXPECT_EQ(client.ViewAddress(), nullptr);
         for (int i = 0; i < 200 && boxes.Count() == 0; ++i) Sleep(10);
         EXPECT_EQ(boxes.Count(), 1) << revision;

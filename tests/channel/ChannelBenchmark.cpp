@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "channel/RendererChannel.h"
-#include "channel/RendererClient.h"
-#include "streams/ResourceFetcher.h"
+#include "block/RendererClient.h"
+#include "base/DownloadListener.h"
+#include "base/ResourceFetcher.h"
 
 namespace {
 
@@ -71,8 +72,8 @@ int main()
         std::string path;
         int taken = 0;
         while (renderer.TakeDelivery(&id, &path)) ++taken;
-        if (taken != kDeliverySlots || !channel.Resources().empty()) {
-            std::printf("unexpected: %d deliveries, %zu entries left\n", taken, channel.Resources().size());
+        if (taken != kDeliverySlots || !channel.Resources().Entries().empty()) {
+            std::printf("unexpected: %d deliveries, %zu entries left\n", taken, channel.Resources().Entries().size());
             return 1;
         }
     }

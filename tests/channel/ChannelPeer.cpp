@@ -23,7 +23,7 @@
 
 #include "Exchange.h"
 #include "HeapCheck.h"
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "Exchange.h"
 #include "HeapCheck.h"
 #include "PeerProcess.h"
-#include "channel/MutexGuard.h"
+#include "block/MutexGuard.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
     EXPECT_EQ(heap.chunks, 1);
     EXPECT_EQ(heap.firstChunkHeader, 40944u);
     EXPECT_EQ(heap.endFence, 0xFFFFFFFCu);
-    EXPECT_TRUE(c.channel.Resources().empty());
+    EXPECT_TRUE(c.channel.Resources().Entries().empty());
 
     std::string lines = report.Read();
     void* theirs = nullptr;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "channel/ChannelBlock.h"
+#include "block/ChannelBlock.h"
 
 struct HeapReport {
     std::string error;  // empty when every rule holds

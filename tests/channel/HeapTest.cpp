@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "HeapCheck.h"
-#include "channel/BlockView.h"
+#include "block/BlockView.h"
 
 namespace {
 

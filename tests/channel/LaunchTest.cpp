@@ -139,7 +139,7 @@ TEST_F(Launch, OnlyAPlainStringNamingAnExistingFileLaunches)
         fetcher.AddRef();
         RendererChannel channel;
         EXPECT_FALSE(channel.Launch(settings)) << test.what;
-        EXPECT_EQ(channel.Process(), INVALID_HANDLE_VALUE) << test.what;
+        EXPECT_EQ(channel.Process(), nullptr) << test.what;
         EXPECT_FALSE(channel.IsRendererRunning()) << test.what;
         EXPECT_NE(channel.Block(), nullptr) << test.what;  // what was made goes with the channel
     }

@@ -38,7 +38,7 @@ TEST(RendererChannel, EveryOperationIsSkippedWhileTheRendererHoldsTheMutex)
     EXPECT_FALSE(c.channel.LookupWindow("main", &found));
     EXPECT_EQ(found, other);
     EXPECT_EQ(Bytes(c.Block()), before);
-    EXPECT_TRUE(c.channel.Mappings().empty());
+    EXPECT_TRUE(c.channel.Resources().Mappings().empty());
     EXPECT_TRUE(c.fetcher.calls.empty());
 
     SetEvent(release.Handle());

@@ -10,7 +10,7 @@
 #include "BrowserWindow.h"
 #include "PluginSession.h"
 #include "logo/LogoLayout.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
 
@@ -18,14 +18,6 @@ namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-
-// The session driver decides when the logo shows; tests reach the flag and the font record
-// through a class that is never made.
-struct PlayerAccess : AppletPlayer {
-    static bool& ShowLogo(AppletPlayer& player) { return player.*(&PlayerAccess::showLogo); }
-    static const LOGFONTA& Font(AppletPlayer& player) { return player.*(&PlayerAccess::logoFont); }
-    static bool FontReady(AppletPlayer& player) { return player.*(&PlayerAccess::logoFontReady); }
-};
 
 // One row of the layout table, for the 342 x 342 bitmap at (0, 0).
 struct Placement {
@@ -109,7 +101,7 @@ protected:
         window = std::make_unique<BrowserWindow>(width, height);
         ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
         instance = static_cast<PluginInstance*>(npp.pdata);
-        PlayerAccess::ShowLogo(*instance) = showLogo;
+        instance->Session().SetShowLogo(showLogo);
         ASSERT_EQ(session.funcs.setwindow(&npp, window->Record()), NPERR_NO_ERROR);
         window->Repaint();
     }
@@ -215,8 +207,8 @@ TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
     EXPECT_EQ(blackElsewhere, 0);
     if (p.textHeight) {
         EXPECT_GT(blackInText, 20);
-        EXPECT_TRUE(PlayerAccess::FontReady(*instance));
-        const LOGFONTA& font = PlayerAccess::Font(*instance);
+        EXPECT_TRUE(instance->Logo().FontReady());
+        const LOGFONTA& font = instance->Logo().Font();
         EXPECT_EQ(font.lfHeight, p.textHeight);
         EXPECT_EQ(font.lfWeight, 700);
         EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
@@ -224,7 +216,7 @@ TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
         EXPECT_STREQ(font.lfFaceName, "Arial");
     } else {
         EXPECT_EQ(blackInText, 0);
-        EXPECT_FALSE(PlayerAccess::FontReady(*instance));
+        EXPECT_FALSE(instance->Logo().FontReady());
     }
 }
 
@@ -234,17 +226,17 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LogoPainting, ::testing::ValuesIn(kPlacements),
 TEST_F(Painting, TextShrinksWithTheLogoOnTheSameInstance)
 {
     Create(400, 400, true);
-    EXPECT_EQ(PlayerAccess::Font(*instance).lfHeight, -14);
+    EXPECT_EQ(instance->Logo().Font().lfHeight, -14);
     SetWindowPos(window->Child(), nullptr, 0, 0, 341, 400, SWP_NOMOVE | SWP_NOZORDER);
     window->Repaint();
-    EXPECT_EQ(PlayerAccess::Font(*instance).lfHeight, -7);
+    EXPECT_EQ(instance->Logo().Font().lfHeight, -7);
 }
 
 TEST_F(Painting, WithoutTheLogoTheWindowIsWhite)
 {
     Create(400, 400, false);
     EXPECT_EQ(ClientPixels(window->Child()).CountOther(0, 0, 400, 400, kWhite), 0);
-    EXPECT_FALSE(PlayerAccess::FontReady(*instance));
+    EXPECT_FALSE(instance->Logo().FontReady());
 }
 
 TEST_F(Painting, EmptyWindowsAndAreasPaintWithoutHanging)
@@ -260,12 +252,12 @@ TEST_F(Painting, EmptyWindowsAndAreasPaintWithoutHanging)
     HBITMAP target = CreateCompatibleBitmap(screen, 8, 8);
     HGDIOBJ previous = SelectObject(memory, target);
     for (RECT area : {RECT{0, 0, 0, 0}, RECT{0, 0, 0, 8}, RECT{0, 0, 8, 0}, RECT{8, 8, 0, 0}}) {
-        instance->PaintLogo(memory, area);
+        instance->Logo().Paint(memory, area);
     }
     // A handle that is no window: the device context's clip box is cleared.
     RECT all = {0, 0, 8, 8};
     FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    EXPECT_EQ(instance->PaintWindow(nullptr, memory), 0);
+    EXPECT_EQ(instance->Session().PaintWindow(nullptr, memory), 0);
     EXPECT_EQ(GetPixel(memory, 3, 3), kWhite);
     SelectObject(memory, previous);
     DeleteObject(target);

@@ -7,7 +7,7 @@
 
 #include "PluginModule.h"
 #include "PluginSession.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "BrowserWindow.h"
 #include "PluginSession.h"
 #include "CountingListener.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
 #include "streams/StreamManager.h"
@@ -145,7 +145,7 @@ protected:
     NPError SetWindow(NPWindow* window) { return session->funcs.setwindow(&npp, window); }
     bool StillAttached() const
     {
-        return instance->browserWindow && instance->hwnd == browser.Child() &&
+        return instance->BrowserWindow() && instance->Window() == browser.Child() &&
                GetPropA(browser.Child(), kInstanceProperty) == instance;
     }
 
@@ -158,57 +158,58 @@ protected:
 TEST_F(Attached, OldBrowserAbsorbsAsManyNullHandlesAsItsRequestsCost)
 {
     Start(0x0008, {{"src", "a.obvm"}});
-    EXPECT_EQ(instance->nullWindowAllowance, 1);  // the location request
-    instance->nullWindowAllowance = 2;
+    EXPECT_EQ(instance->Streams().NullWindowAllowance(), 1);  // the location request
+    instance->Streams().RaiseNullWindowAllowance();
     NPWindow noHandle{};
     ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
     EXPECT_TRUE(StillAttached());
-    EXPECT_EQ(instance->browserWindow, &noHandle);
+    EXPECT_EQ(instance->BrowserWindow(), &noHandle);
     ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
     EXPECT_TRUE(StillAttached());
-    EXPECT_EQ(instance->nullWindowAllowance, 0);
+    EXPECT_EQ(instance->Streams().NullWindowAllowance(), 0);
     ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
-    EXPECT_EQ(instance->browserWindow, nullptr);
-    EXPECT_EQ(instance->hwnd, nullptr);
+    EXPECT_EQ(instance->BrowserWindow(), nullptr);
+    EXPECT_EQ(instance->Window(), nullptr);
     EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
-    EXPECT_TRUE(instance->stopSent);
+    EXPECT_TRUE(instance->StopSent());
 }
 
 TEST_F(Attached, NullRecordDetachesWhateverTheAllowance)
 {
     Start(0x0008, {});
-    EXPECT_EQ(instance->nullWindowAllowance, 0);  // no src, no location request
-    instance->nullWindowAllowance = 5;
+    EXPECT_EQ(instance->Streams().NullWindowAllowance(), 0);  // no src, no location request
+    for (int i = 0; i < 5; ++i) instance->Streams().RaiseNullWindowAllowance();
+    ASSERT_EQ(instance->Streams().NullWindowAllowance(), 5);
     ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
-    EXPECT_EQ(instance->browserWindow, nullptr);
-    EXPECT_EQ(instance->nullWindowAllowance, 5);
+    EXPECT_EQ(instance->BrowserWindow(), nullptr);
+    EXPECT_EQ(instance->Streams().NullWindowAllowance(), 5);
 }
 
 TEST_F(Attached, ModernBrowserDetachesAtTheFirstNullHandle)
 {
     Start(0x000B, {{"src", "a.obvm"}});
-    EXPECT_EQ(instance->nullWindowAllowance, 0);
-    instance->nullWindowAllowance = 2;
+    // A browser that keeps windows across requests never grants an allowance.
+    instance->Streams().RaiseNullWindowAllowance();
+    EXPECT_EQ(instance->Streams().NullWindowAllowance(), 0);
     NPWindow noHandle{};
     ASSERT_EQ(SetWindow(&noHandle), NPERR_NO_ERROR);
-    EXPECT_EQ(instance->browserWindow, nullptr);
-    EXPECT_EQ(instance->nullWindowAllowance, 2);
+    EXPECT_EQ(instance->BrowserWindow(), nullptr);
 }
 
 TEST_F(Attached, SessionStartsAndStopsOnceAcrossWindows)
 {
     Start(0x000B, {});
-    EXPECT_TRUE(instance->sessionStarted);
-    EXPECT_FALSE(instance->stopSent);
-    EXPECT_EQ(instance->previousWndProc, BrowserWindow::BrowserProc());
-    const LONG references = instance->streams->RefCount();
+    EXPECT_TRUE(instance->SessionStarted());
+    EXPECT_FALSE(instance->StopSent());
+    EXPECT_EQ(instance->PreviousWndProc(), BrowserWindow::BrowserProc());
+    const LONG references = instance->Streams().RefCount();
 
     BrowserWindow second(30, 30);
     ASSERT_EQ(SetWindow(second.Record()), NPERR_NO_ERROR);
-    EXPECT_TRUE(instance->stopSent);
-    EXPECT_EQ(instance->hwnd, second.Child());
-    EXPECT_EQ(instance->browserWindow, second.Record());
-    EXPECT_EQ(instance->streams->RefCount(), references);  // no second session reference
+    EXPECT_TRUE(instance->StopSent());
+    EXPECT_EQ(instance->Window(), second.Child());
+    EXPECT_EQ(instance->BrowserWindow(), second.Record());
+    EXPECT_EQ(instance->Streams().RefCount(), references);  // no second session reference
     EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
     EXPECT_EQ(browser.CurrentProc(), BrowserWindow::BrowserProc());
 }
@@ -218,7 +219,7 @@ TEST_F(Attached, DestroyMessageStopsTheSessionOnceAndDetachStillRestores)
     Start(0x000B, {});
     // The window is told it is going away before the browser detaches.
     EXPECT_EQ(SendMessageA(browser.Child(), WM_DESTROY, 0, 0), 0);
-    EXPECT_TRUE(instance->stopSent);
+    EXPECT_TRUE(instance->StopSent());
     EXPECT_EQ(browser.Received(WM_DESTROY), 0);
     // A second WM_DESTROY goes on to the browser's procedure.
     SendMessageA(browser.Child(), WM_DESTROY, 0, 0);
@@ -227,7 +228,7 @@ TEST_F(Attached, DestroyMessageStopsTheSessionOnceAndDetachStillRestores)
     ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
     EXPECT_EQ(GetPropA(browser.Child(), kInstanceProperty), nullptr);
     EXPECT_EQ(browser.CurrentProc(), BrowserWindow::BrowserProc());
-    EXPECT_EQ(instance->previousWndProc, nullptr);
+    EXPECT_EQ(instance->PreviousWndProc(), nullptr);
 }
 
 TEST_F(Attached, FocusAndEraseStayWithThePlugin)
@@ -249,7 +250,7 @@ protected:
         auto* request = new StreamRequest(&listener);
         request->created -= age;
         request->started = started;
-        instance->pendingRequests.push_back(request);
+        instance->Streams().TrackRequest(request);
         return request;
     }
     void Ticks(int n)
@@ -264,8 +265,8 @@ TEST_F(Sweep, NotifyingBrowserNeverCountsTicks)
     CountingListener& listener = Listener("old.obv");
     Pending(listener, 100, false);
     Ticks(120);
-    EXPECT_EQ(instance->timerTicks, 0);
-    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_EQ(instance->Streams().SweepTicks(), 0);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     EXPECT_TRUE(listener.states.empty());
     EXPECT_EQ(browser.Received(WM_TIMER), 120);  // an unknown timer is the browser's
 }
@@ -287,13 +288,13 @@ TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
     EXPECT_EQ(expired.references, 2);
 
     Ticks(49);
-    EXPECT_EQ(instance->timerTicks, 49);
-    EXPECT_EQ(instance->pendingRequests.size(), 5u);
+    EXPECT_EQ(instance->Streams().SweepTicks(), 49);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 5u);
     Ticks(1);
-    EXPECT_EQ(instance->timerTicks, 0);
+    EXPECT_EQ(instance->Streams().SweepTicks(), 0);
     EXPECT_EQ(expired.states, std::vector<int>{StateFailed});
     EXPECT_EQ(expired.references, 1);
-    EXPECT_EQ(instance->pendingRequests,
+    EXPECT_EQ(instance->Streams().PendingRequests(),
               (std::deque<StreamRequest*>{begunRequest, youngRequest, boundaryRequest, reportedRequest}));
     EXPECT_TRUE(begun.states.empty());
     EXPECT_TRUE(boundary.states.empty());
@@ -303,7 +304,7 @@ TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
     EXPECT_TRUE(young.states.empty());  // the next look is at the 100th tick
     Ticks(1);
     EXPECT_EQ(young.states, std::vector<int>{StateFailed});
-    EXPECT_EQ(instance->pendingRequests,
+    EXPECT_EQ(instance->Streams().PendingRequests(),
               (std::deque<StreamRequest*>{begunRequest, boundaryRequest, reportedRequest}));
     EXPECT_TRUE(begun.states.empty());
     EXPECT_EQ(reported.states, std::vector<int>{StateReady});
@@ -351,19 +352,19 @@ TEST_F(Streams, AppletStreamLeavesPathAndOutcome)
     NPStream applet{};
     applet.url = "http://h/a.obvm";
     EXPECT_EQ(NewStream(applet), NP_ASFILE);
-    EXPECT_EQ(instance->appletStream, &applet);
+    EXPECT_EQ(instance->Streams().AppletStream(), &applet);
 
     std::string longPath = "C:\\" + std::string(297, 'p');
     session->funcs.asfile(&npp, &applet, longPath.c_str());
-    EXPECT_EQ(std::string(instance->appletFilePath), longPath.substr(0, 260));
+    EXPECT_EQ(instance->Streams().AppletFilePath(), longPath.substr(0, 260));
     session->funcs.asfile(&npp, &applet, nullptr);
-    EXPECT_EQ(std::string(instance->appletFilePath), "");
+    EXPECT_EQ(instance->Streams().AppletFilePath(), "");
     session->funcs.asfile(&npp, &applet, "C:\\cache\\a.obvm");
-    EXPECT_EQ(std::string(instance->appletFilePath), "C:\\cache\\a.obvm");
+    EXPECT_EQ(instance->Streams().AppletFilePath(), "C:\\cache\\a.obvm");
 
     EXPECT_EQ(session->funcs.destroystream(&npp, &applet, NPRES_USER_BREAK), NPERR_NO_ERROR);
-    EXPECT_EQ(instance->appletFileState, StateFailed);
-    EXPECT_EQ(instance->appletStream, nullptr);
+    EXPECT_EQ(instance->Streams().AppletFileState(), StateFailed);
+    EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
 }
 
 TEST_F(Streams, AppletStreamThatEndsNormallyIsDone)
@@ -373,7 +374,7 @@ TEST_F(Streams, AppletStreamThatEndsNormallyIsDone)
     applet.url = "a.obvm";
     NewStream(applet);
     session->funcs.destroystream(&npp, &applet, NPRES_DONE);
-    EXPECT_EQ(instance->appletFileState, StateReady);
+    EXPECT_EQ(instance->Streams().AppletFileState(), StateReady);
 }
 
 TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
@@ -382,22 +383,22 @@ TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
     NPStream location{};
     location.url = "javascript:window.location.href";
     EXPECT_EQ(NewStream(location), NP_NORMAL);
-    EXPECT_EQ(instance->locationStream, &location);
+    EXPECT_EQ(instance->Streams().LocationStream(), &location);
     char empty[] = "";
     char nulFirst[] = "\0http://wrong/";
     char page[] = "http://h/d/p.html\0tail";
     EXPECT_EQ(session->funcs.write(&npp, &location, 0, 0, empty), 0);
     EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof nulFirst - 1, nulFirst),
               static_cast<int32_t>(sizeof nulFirst - 1));
-    EXPECT_EQ(instance->locationStream, &location);
-    EXPECT_EQ(instance->PageLocation(), "");
+    EXPECT_EQ(instance->Streams().LocationStream(), &location);
+    EXPECT_EQ(instance->Settings().PageLocation(), "");
     EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof page - 1, page),
               static_cast<int32_t>(sizeof page - 1));
-    EXPECT_EQ(instance->locationStream, nullptr);
-    EXPECT_EQ(instance->PageLocation(), "http://h/d/p.html");
+    EXPECT_EQ(instance->Streams().LocationStream(), nullptr);
+    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/d/p.html");
     char later[] = "http://later/";
     session->funcs.write(&npp, &location, 17, sizeof later - 1, later);
-    EXPECT_EQ(instance->PageLocation(), "http://h/d/p.html");
+    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/d/p.html");
 }
 
 TEST_F(Streams, LocationStreamThatEndsWithoutTextIsForgotten)
@@ -407,12 +408,12 @@ TEST_F(Streams, LocationStreamThatEndsWithoutTextIsForgotten)
     location.url = "javascript:window.location.href";
     NewStream(location);
     EXPECT_EQ(session->funcs.destroystream(&npp, &location, NPRES_NETWORK_ERR), NPERR_NO_ERROR);
-    EXPECT_EQ(instance->locationStream, nullptr);
+    EXPECT_EQ(instance->Streams().LocationStream(), nullptr);
     // The same record reused for another stream carries no page location.
     location.url = "http://h/other.bin";
     char text[] = "http://not/the/page";
     session->funcs.write(&npp, &location, 0, sizeof text - 1, text);
-    EXPECT_EQ(instance->PageLocation(), "");
+    EXPECT_EQ(instance->Settings().PageLocation(), "");
 }
 
 TEST_F(Streams, LocationWriteIsCutAtItsLength)
@@ -423,7 +424,7 @@ TEST_F(Streams, LocationWriteIsCutAtItsLength)
     NewStream(location);
     char page[] = "http://h/p.htmlXYZ";
     session->funcs.write(&npp, &location, 0, 15, page);
-    EXPECT_EQ(instance->PageLocation(), "http://h/p.html");
+    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/p.html");
 }
 
 TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
@@ -433,21 +434,22 @@ TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
     CountingListener& other = Listener("y/TEX.obv");
     auto* otherRequest = new StreamRequest(&other);
     auto* texRequest = new StreamRequest(&tex);
-    instance->pendingRequests = {otherRequest, texRequest};
+    instance->Streams().TrackRequest(otherRequest);
+    instance->Streams().TrackRequest(texRequest);
 
     NPStream stream{};
     stream.url = "C:\\x\\tex.obv";
     EXPECT_EQ(NewStream(stream), NP_ASFILE);
     EXPECT_TRUE(texRequest->started);
     EXPECT_FALSE(otherRequest->started);
-    EXPECT_EQ(instance->appletStream, nullptr);
+    EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
 
     session->funcs.asfile(&npp, &stream, "C:\\cache\\tex.obv");
     EXPECT_EQ(tex.files, std::vector<std::string>{"C:\\cache\\tex.obv"});
     EXPECT_EQ(session->funcs.destroystream(&npp, &stream, NPRES_DONE), NPERR_NO_ERROR);
     EXPECT_EQ(tex.states, std::vector<int>{StateReady});
     EXPECT_EQ(tex.references, 1);
-    EXPECT_EQ(instance->pendingRequests, std::deque<StreamRequest*>{otherRequest});
+    EXPECT_EQ(instance->Streams().PendingRequests(), std::deque<StreamRequest*>{otherRequest});
 
     NPStream failing{};
     failing.url = "http://h/y/TEX.obv";
@@ -458,7 +460,7 @@ TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
     // instance until the instance goes.
     session->funcs.destroystream(&npp, &failing, NPRES_NETWORK_ERR);
     EXPECT_EQ(other.states, std::vector<int>{StateFailed});
-    EXPECT_EQ(instance->pendingRequests, std::deque<StreamRequest*>{otherRequest});
+    EXPECT_EQ(instance->Streams().PendingRequests(), std::deque<StreamRequest*>{otherRequest});
 }
 
 TEST_F(Streams, NotifiedRequestIsReportedOnceAndFreedByTheNotification)

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "PluginSession.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
 
@@ -69,8 +69,8 @@ TEST(OutOfMemory, EveryFailingAllocationGivesAnErrorOrAnInstance)
         if (failedInside) {
             ++partial;  // the page's settings ran out of memory; the instance still works
         } else {
-            EXPECT_EQ(instance->WindowName(), longName);
-            EXPECT_EQ(instance->GroupName(), "a-group-name-longer-than-sixteen");
+            EXPECT_EQ(instance->Settings().WindowName(), longName);
+            EXPECT_EQ(instance->Settings().GroupName(), "a-group-name-longer-than-sixteen");
         }
         EXPECT_EQ(session.funcs.destroy(&npp, nullptr), NPERR_NO_ERROR);
         if (!failedInside) break;

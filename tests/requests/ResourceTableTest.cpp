@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ChannelFixture.h"
-#include "channel/MutexGuard.h"
+#include "block/MutexGuard.h"
 #include "requests/ResourceEntry.h"
 
 namespace {
@@ -29,7 +29,7 @@ protected:
     {
         MutexGuard guard(c->channel.Mutex());
         ASSERT_TRUE(guard.Acquire());
-        c->channel.RequestResource(id, name, url);
+        c->channel.Resources().Request(*c->channel.View(), id, name, url);
     }
     std::vector<std::pair<int32_t, std::string>> Deliveries()
     {
@@ -39,7 +39,7 @@ protected:
         while (c->renderer.TakeDelivery(&id, &path)) taken.emplace_back(id, path);
         return taken;
     }
-    const std::deque<ResourceEntry*>& Table() { return c->channel.Resources(); }
+    const std::deque<ResourceEntry*>& Table() { return c->channel.Resources().Entries(); }
     TestFetcher& Fetcher() { return c->fetcher; }
     ChannelBlock* Block() { return c->Block(); }
 
@@ -113,7 +113,7 @@ TEST_F(Requests, MappingsAreFetchedAheadAndPinnedUntilAsked)
     ASSERT_EQ(Fetcher().calls.size(), 2u);
     EXPECT_EQ(Fetcher().calls[0].url, "http://h/a.obv");
     EXPECT_EQ(Fetcher().calls[1].url, "b.obv");
-    EXPECT_EQ(c->channel.Mappings().size(), 2u);
+    EXPECT_EQ(c->channel.Resources().Mappings().size(), 2u);
 
     Fetcher().Finish(0, StateReady, "C:\\t\\a");
     Tick();

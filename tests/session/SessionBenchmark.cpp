@@ -41,7 +41,7 @@ double ProcessorMs(HANDLE process)
 RendererChannel* ChannelOf(TestPage::Embed* embed)
 {
     PluginInstance* instance = embed->Instance();
-    return instance && instance->Group() ? instance->Group()->channel : nullptr;
+    return instance && instance->Session().Group() ? instance->Session().Group()->channel : nullptr;
 }
 
 struct Run {

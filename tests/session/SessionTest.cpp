@@ -14,7 +14,7 @@
 #include "TestPage.h"
 #include "streams/StreamManager.h"
 #include "channel/RendererChannel.h"
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 #include "channel/RendererGroup.h"
 
 namespace {
@@ -34,7 +34,7 @@ std::string PeerPath()
 
 RendererChannel* ChannelOf(PluginInstance* instance)
 {
-    return instance && instance->Group() ? instance->Group()->channel : nullptr;
+    return instance && instance->Session().Group() ? instance->Session().Group()->channel : nullptr;
 }
 
 HANDLE DuplicateOf(HANDLE process)
@@ -175,9 +175,9 @@ TEST_P(LaunchFailure, OneBoxThenTheLogoAndNoGroup)
     EXPECT_EQ(watcher.Boxes(), 1);
     EXPECT_EQ(watcher.FirstText(), kLaunchFailureText);
     PluginInstance* instance = embed->Instance();
-    EXPECT_TRUE(instance->LaunchDone());
-    EXPECT_TRUE(instance->ShowLogo());
-    EXPECT_EQ(instance->Group(), nullptr);
+    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
     EXPECT_EQ(Groups().Live(), 0);
     EXPECT_EQ(ChildProcesses(), 0);
     EXPECT_EQ(DifferencesFromLogo(instance, embed->Hwnd()), 0) << "the window does not show the logo";
@@ -195,19 +195,19 @@ TEST_F(Session, AFailedLaunchFromTheTimerShowsOneBoxWhileTheTimerKeepsFiring)
     page->Attach(embed);
     PumpFor(250);
     PluginInstance* instance = embed->Instance();
-    EXPECT_FALSE(instance->LaunchDone());
+    EXPECT_FALSE(instance->Session().LaunchDone());
 
     SetWindowPos(embed->Hwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
     const int timersBefore = embed->window->Received(WM_TIMER);
-    ASSERT_TRUE(PumpUntil([&] { return instance->LaunchDone(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return instance->Session().LaunchDone(); }, 10000));
     watcher.Stop();
 
     EXPECT_EQ(watcher.Boxes(), 1);
     // The launch timer went on reaching the browser's procedure while the box was up.
     EXPECT_GE(embed->window->Received(WM_TIMER) - timersBefore, 5);
-    EXPECT_EQ(instance->CommandLine(), "-x -width 200 -height 150");
-    EXPECT_TRUE(instance->ShowLogo());
-    EXPECT_EQ(instance->Group(), nullptr);
+    EXPECT_EQ(instance->Session().RendererArgs(), "-x -width 200 -height 150");
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
     EXPECT_EQ(Groups().Live(), 0);
 }
 
@@ -279,9 +279,9 @@ TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
     PluginInstance* instance = embed->Instance();
     RendererChannel* channel = ChannelOf(instance);
     ASSERT_NE(channel, nullptr);
-    EXPECT_TRUE(instance->LaunchDone());
-    EXPECT_FALSE(instance->ShowLogo());
-    EXPECT_EQ(instance->CommandLine(), "-quality high -width 160 -height 120");
+    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_FALSE(instance->Session().ShowLogo());
+    EXPECT_EQ(instance->Session().RendererArgs(), "-quality high -width 160 -height 120");
     EXPECT_EQ(ChildProcesses(), 1);
 
     ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000)) << "the renderer never drew";
@@ -333,9 +333,9 @@ TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
         page->Attach(joiner);
         // Nobody renders for the group yet: the joiner waits blank, polling.
         PumpFor(250);
-        EXPECT_TRUE(joiner->Instance()->LaunchDone());
-        EXPECT_EQ(joiner->Instance()->Group(), nullptr);
-        EXPECT_FALSE(joiner->Instance()->ShowLogo());
+        EXPECT_TRUE(joiner->Instance()->Session().LaunchDone());
+        EXPECT_EQ(joiner->Instance()->Session().Group(), nullptr);
+        EXPECT_FALSE(joiner->Instance()->Session().ShowLogo());
         EXPECT_EQ(Groups().Live(), 0);
     }
     TestPage::Embed* launcher = Watched({{"WindowName", "left"},
@@ -346,9 +346,9 @@ TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
     if (!joinerFirst) page->Attach(joiner);
     RendererChannel* channel = ChannelOf(launcher->Instance());
     ASSERT_NE(channel, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return joiner->Instance()->Group() == launcher->Instance()->Group(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return joiner->Instance()->Session().Group() == launcher->Instance()->Session().Group(); }, 2000));
     EXPECT_EQ(Groups().Live(), 1);
-    EXPECT_EQ(Groups().RefsOf(launcher->Instance()->Group()), 2);
+    EXPECT_EQ(Groups().RefsOf(launcher->Instance()->Session().Group()), 2);
     EXPECT_EQ(ChildProcesses(), 1);
 
     BlockReader reader(channel);
@@ -366,7 +366,7 @@ TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
     page->Close(joiner);
     EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
     CloseHandle(process);
-    EXPECT_TRUE(PumpUntil([&] { return launcher->Instance()->ShowLogo(); }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return launcher->Instance()->Session().ShowLogo(); }, 2000));
     EXPECT_EQ(DifferencesFromLogo(launcher->Instance(), launcher->Hwnd()), 0);
 }
 
@@ -410,8 +410,8 @@ TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
 
     ASSERT_TRUE(TerminateProcess(channel->Process(), 7));
     WaitForSingleObject(channel->Process(), 5000);
-    EXPECT_TRUE(PumpUntil([&] { return embed->Instance()->ShowLogo(); }, 300));
-    EXPECT_EQ(embed->Instance()->Group(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return embed->Instance()->Session().ShowLogo(); }, 300));
+    EXPECT_EQ(embed->Instance()->Session().Group(), nullptr);
     EXPECT_EQ(Groups().Live(), 0);
     EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
 }
@@ -459,8 +459,8 @@ TEST_F(Session, OtherWindowsBeyondTheRecordsGiveTheLogo)
     TestPage::Embed* embed = Watched({{"WindowName", "main"}, {"OtherWindows", names.c_str()}});
     ASSERT_NE(embed, nullptr);
     page->Attach(embed);
-    EXPECT_TRUE(embed->Instance()->ShowLogo());
-    EXPECT_EQ(embed->Instance()->Group(), nullptr);
+    EXPECT_TRUE(embed->Instance()->Session().ShowLogo());
+    EXPECT_EQ(embed->Instance()->Session().Group(), nullptr);
     EXPECT_TRUE(PumpUntil([] { return ChildProcesses() == 0; }, 5000)) << "the renderer runs on";
     PumpFor(600);
     EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
@@ -476,8 +476,8 @@ TEST_F(Session, AnEmptyWindowIsRetriedEveryTickAndForeignTimersReachTheBrowser)
     PluginInstance* instance = embed->Instance();
     BrowserWindow& window = *embed->window;
     PumpFor(650);
-    EXPECT_FALSE(instance->LaunchDone());
-    EXPECT_EQ(instance->CommandLine(), "-x");
+    EXPECT_FALSE(instance->Session().LaunchDone());
+    EXPECT_EQ(instance->Settings().CommandLine(), "-x");
     // Every launch-timer tick also went to the browser's own procedure.
     EXPECT_GE(window.Received(WM_TIMER), 4);
     EXPECT_LE(window.Received(WM_TIMER), 8);
@@ -489,18 +489,18 @@ TEST_F(Session, AnEmptyWindowIsRetriedEveryTickAndForeignTimersReachTheBrowser)
     EXPECT_EQ(window.Received(WM_TIMER), ++timers);
     SendMessageA(embed->Hwnd(), WM_TIMER, 1, 0);
     EXPECT_EQ(window.Received(WM_TIMER), timers) << "the service timer is the plug-in's own";
-    EXPECT_EQ(instance->CommandLine(), "-x");
+    EXPECT_EQ(instance->Settings().CommandLine(), "-x");
 
     SetWindowPos(embed->Hwnd(), nullptr, 0, 0, 90, 70, SWP_NOMOVE | SWP_NOZORDER);
-    ASSERT_TRUE(PumpUntil([&] { return instance->LaunchDone(); }, 1000));
-    EXPECT_EQ(instance->CommandLine(), "-x -width 90 -height 70");
+    ASSERT_TRUE(PumpUntil([&] { return instance->Session().LaunchDone(); }, 1000));
+    EXPECT_EQ(instance->Session().RendererArgs(), "-x -width 90 -height 70");
     // Without a window name the instance gets no renderer and no logo; its timer stops.
-    EXPECT_EQ(instance->Group(), nullptr);
-    EXPECT_FALSE(instance->ShowLogo());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
+    EXPECT_FALSE(instance->Session().ShowLogo());
     timers = window.Received(WM_TIMER);
     PumpFor(300);
     EXPECT_EQ(window.Received(WM_TIMER), timers);
-    EXPECT_EQ(instance->CommandLine(), "-x -width 90 -height 70");
+    EXPECT_EQ(instance->Session().RendererArgs(), "-x -width 90 -height 70");
 }
 
 }  // namespace

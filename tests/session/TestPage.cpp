@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "Capture.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 
 namespace {
@@ -233,7 +233,7 @@ int DifferencesFromLogo(PluginInstance* instance, HWND hwnd)
     if (shown.empty()) return -1;
     HDC screen = GetDC(nullptr);
     std::vector<DWORD> logo = Capture(screen, 0, 0, width, height, [&](HDC memory) {
-        instance->PaintLogo(memory, RECT{0, 0, width, height});
+        instance->Logo().Paint(memory, RECT{0, 0, width, height});
     });
     ReleaseDC(nullptr, screen);
     int differences = 0;

@@ -77,7 +77,7 @@ int main()
     for (int r = 0; r < rounds; ++r) {
         NPP_t npp{};
         session.New(&npp, {});
-        mapped = static_cast<PluginInstance*>(npp.pdata)->ResourceMap().size();
+        mapped = static_cast<PluginInstance*>(npp.pdata)->Settings().ResourceMap().size();
         session.funcs.destroy(&npp, nullptr);
     }
     QueryPerformanceCounter(&stop);

@@ -14,11 +14,11 @@ namespace {
 class ParamFile : public ::testing::Test {
 protected:
     // Creates an instance the way a page does and keeps it for the test to look at.
-    const PluginInstance& Create(std::initializer_list<Attribute> attributes = {})
+    const AppletSettings& Create(std::initializer_list<Attribute> attributes = {})
     {
         if (npp.pdata) session.funcs.destroy(&npp, nullptr);
         EXPECT_EQ(session.New(&npp, attributes), NPERR_NO_ERROR);
-        return *static_cast<PluginInstance*>(npp.pdata);
+        return static_cast<PluginInstance*>(npp.pdata)->Settings();
     }
     void TearDown() override
     {
@@ -35,7 +35,7 @@ TEST_F(ParamFile, PageAttributesOverrideTheFile)
     TempFile file("\"WindowName\" = \"fromFile\"\n\"src\" = \"file.obvm\"\n\"GroupName\" = \"g\"\n"
                   "\"Res:Sky\" = \"night.obv\" \"Res1\" = \"'a','b'\"\n");
     key.SetString("ParamFile", file.Path());
-    const PluginInstance& instance = Create({{"windowname", "page"}, {"src", ""}, {"RES:Sky", "day.obv"}});
+    const AppletSettings& instance = Create({{"windowname", "page"}, {"src", ""}, {"RES:Sky", "day.obv"}});
     EXPECT_EQ(instance.WindowName(), "page");
     EXPECT_EQ(instance.GroupName(), "g");
     EXPECT_EQ(instance.SrcUrl(), "");
@@ -106,21 +106,21 @@ TEST_F(ParamFile, HostileFilesGiveWhatIsCompleteAndNothingElse)
     {
         TempFile noQuotes("WindowName = fromFile\r\nGroupName = g\r\n");
         key.SetString("ParamFile", noQuotes.Path());
-        const PluginInstance& instance = Create();
+        const AppletSettings& instance = Create();
         EXPECT_EQ(instance.WindowName(), "");
         EXPECT_EQ(instance.GroupName(), "");
     }
     {
         TempFile unfinished("\"WindowName\" = \"w\" \"GroupName\" = \"g");
         key.SetString("ParamFile", unfinished.Path());
-        const PluginInstance& instance = Create();
+        const AppletSettings& instance = Create();
         EXPECT_EQ(instance.WindowName(), "w");
         EXPECT_EQ(instance.GroupName(), "");
     }
     {
         TempFile nul(std::string("\"WindowName\" = \"w\"\0\"GroupName\" = \"g\"", 37));
         key.SetString("ParamFile", nul.Path());
-        const PluginInstance& instance = Create();
+        const AppletSettings& instance = Create();
         EXPECT_EQ(instance.WindowName(), "w");
         EXPECT_EQ(instance.GroupName(), "");
     }
@@ -133,7 +133,7 @@ TEST_F(ParamFile, HostileFilesGiveWhatIsCompleteAndNothingElse)
         std::string megabyte(1 << 20, 'c');
         TempFile big("\"CommandLine\" = \"" + megabyte + "\" \"WindowName\" = \"after\"");
         key.SetString("ParamFile", big.Path());
-        const PluginInstance& instance = Create();
+        const AppletSettings& instance = Create();
         EXPECT_EQ(instance.CommandLine(), megabyte);
         EXPECT_EQ(instance.WindowName(), "after");
     }
@@ -142,7 +142,7 @@ TEST_F(ParamFile, HostileFilesGiveWhatIsCompleteAndNothingElse)
         for (int i = 0; i < 100000; ++i) text += "\"Res:k" + std::to_string(i) + "\"=\"v" + std::to_string(i) + "\"\n";
         TempFile many(text);
         key.SetString("ParamFile", many.Path());
-        const PluginInstance& instance = Create({{"Res:k5", "page"}});
+        const AppletSettings& instance = Create({{"Res:k5", "page"}});
         ASSERT_EQ(instance.ResourceMap().size(), 100000u);
         EXPECT_EQ(instance.ResourceMap().at("k99999"), "v99999");
         EXPECT_EQ(instance.ResourceMap().at("k5"), "page");
@@ -153,7 +153,7 @@ TEST_F(ParamFile, PageAttributesOfAnySizeOrShape)
 {
     std::string big(100 * 1024, 'w');
     EXPECT_EQ(Create({{"WindowName", big.c_str()}}).WindowName(), big);
-    const PluginInstance& nulls = Create({{nullptr, "x"}, {"GroupName", nullptr}, {"WindowName", "w"}});
+    const AppletSettings& nulls = Create({{nullptr, "x"}, {"GroupName", nullptr}, {"WindowName", "w"}});
     EXPECT_EQ(nulls.WindowName(), "w");
     EXPECT_EQ(nulls.GroupName(), "");
 
@@ -163,7 +163,7 @@ TEST_F(ParamFile, PageAttributesOfAnySizeOrShape)
         session.funcs.destroy(&npp, nullptr);
         ASSERT_EQ(session.funcs.newp(const_cast<char*>(kAppletType), &npp, NP_EMBED, argc, names, values, nullptr),
                   NPERR_NO_ERROR);
-        EXPECT_EQ(static_cast<PluginInstance*>(npp.pdata)->WindowName(), "");
+        EXPECT_EQ(static_cast<PluginInstance*>(npp.pdata)->Settings().WindowName(), "");
     }
 }
 

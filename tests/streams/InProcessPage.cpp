@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
 #include "TestFiles.h"

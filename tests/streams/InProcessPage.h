@@ -10,7 +10,7 @@
 #include "BrowserWindow.h"
 #include "ConfigurationKey.h"
 #include "RendererScript.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 class PluginInstance;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestThread.h"
-#include "streams/RefCounted.h"
+#include "base/RefCounted.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestThread.h"
-#include "streams/SpinLock.h"
+#include "base/SpinLock.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "TestBrowser.h"
 #include "RecordingListener.h"
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
 #include "streams/StreamManager.h"
@@ -47,7 +47,7 @@ protected:
         EXPECT_EQ(RecordingListener::Live(), liveBefore) << "a listener was leaked";
     }
 
-    StreamManager& Streams() { return *instance->streams; }
+    StreamManager& Streams() { return instance->Streams(); }
 
     // The browser answers the location request.
     void DeliverLocation(const char* url = kPage)
@@ -99,7 +99,7 @@ TEST_F(StreamManagerTest, WithoutSrcNothingBecomesReadyAndRequestsWait)
     RecordingListener* second;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &first), nullptr, true));
     EXPECT_TRUE(Streams().Request(Listener("tex.obv", &second), nullptr, false));
-    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     EXPECT_FALSE(Streams().Ready());
     EXPECT_EQ(browser->Count("geturlnotify"), 0);
     EXPECT_TRUE(second->Calls().empty()) << "a queued request hears nothing";
@@ -118,7 +118,7 @@ TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
     Streams().Request(Listener("tex/a.obv", &queued), nullptr, false);
     DeliverLocation();
     EXPECT_FALSE(Streams().Ready());
-    EXPECT_EQ(instance->PageLocation(), kPage);
+    EXPECT_EQ(instance->Settings().PageLocation(), kPage);
     EXPECT_EQ(DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm"), NP_ASFILE);
     EXPECT_TRUE(Streams().Ready());
     // The queued request went out once the manager was ready, unresolved: the browser resolves.
@@ -137,15 +137,15 @@ TEST_F(StreamManagerTest, AppletStreamFirstThenReadyAtTheLocation)
     EXPECT_FALSE(Streams().Ready());
     DeliverLocation();
     EXPECT_TRUE(Streams().Ready());
-    EXPECT_EQ(instance->appletFileState, 5);
-    EXPECT_STREQ(instance->appletFilePath, "C:\\cache\\world.obvm");
+    EXPECT_EQ(instance->Streams().AppletFileState(), StateReady);
+    EXPECT_EQ(instance->Streams().AppletFilePath(), "C:\\cache\\world.obvm");
 
     // The renderer asks for the applet after its stream ended: answered at once.
     RecordingListener* applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
     EXPECT_EQ(applet->GetState(), StateReady);
     EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
-    EXPECT_EQ(instance->appletFileState, 0);
+    EXPECT_EQ(instance->Streams().AppletFileState(), 0);
     applet->Release();
 }
 
@@ -158,21 +158,21 @@ TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeve
     uint16_t stype = NP_NORMAL;
     NPP_NewStream(&npp, const_cast<char*>("x"), &stream, 0, &stype);
     ASSERT_EQ(stype, NP_ASFILE);
-    ASSERT_EQ(instance->appletStream, &stream);
+    ASSERT_EQ(instance->Streams().AppletStream(), &stream);
 
     RecordingListener* applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
-    EXPECT_EQ(instance->appletStream, nullptr);
-    ASSERT_EQ(instance->pendingRequests.size(), 1u);
-    instance->pendingRequests.front()->created -= 60;
-    for (int i = 0; i < 50; ++i) instance->SweepPendingRequests();
-    EXPECT_EQ(instance->pendingRequests.size(), 1u) << "a stream that is arriving must not time out";
+    EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
+    ASSERT_EQ(instance->Streams().PendingRequests().size(), 1u);
+    instance->Streams().PendingRequests().front()->created -= 60;
+    for (int i = 0; i < 50; ++i) instance->Streams().SweepPendingRequests();
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u) << "a stream that is arriving must not time out";
 
     NPP_StreamAsFile(&npp, &stream, "C:\\cache\\world.obvm");
     NPP_DestroyStream(&npp, &stream, NPRES_DONE);
     EXPECT_EQ(applet->GetState(), StateReady);
     EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
-    EXPECT_TRUE(instance->pendingRequests.empty());
+    EXPECT_TRUE(instance->Streams().PendingRequests().empty());
     applet->Release();
 }
 
@@ -190,7 +190,7 @@ TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotify
     const BrowserCall first = browser->Calls()[browser->Calls().size() - 2];
     const BrowserCall second = browser->Calls().back();
     EXPECT_EQ(first.url, "models/a%20b.obv");
-    EXPECT_TRUE(instance->pendingRequests.empty());
+    EXPECT_TRUE(instance->Streams().PendingRequests().empty());
 
     // A delivered file reports done even when the notification carries an error.
     NPStream stream{};
@@ -222,12 +222,12 @@ TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedNa
     ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &spaced), nullptr, false));
     EXPECT_EQ(browser->Calls().back().function, "geturl");
     EXPECT_EQ(browser->Calls().back().url, "http://h/d/p.html/../models/a%20b.obv");
-    ASSERT_EQ(instance->pendingRequests.size(), 1u);
+    ASSERT_EQ(instance->Streams().PendingRequests().size(), 1u);
 
     EXPECT_EQ(DeliverStream("http://h/d/models/a%20b.obv", "C:\\cache\\a b.obv"), NP_ASFILE);
     EXPECT_EQ(spaced->GetState(), StateReady);
     EXPECT_EQ(spaced->LocalFile(), "C:\\cache\\a b.obv");
-    EXPECT_TRUE(instance->pendingRequests.empty());
+    EXPECT_TRUE(instance->Streams().PendingRequests().empty());
     spaced->Release();
 }
 
@@ -262,13 +262,13 @@ TEST_F(StreamManagerTest, RefusedNotifyFallsBackToGetUrlForGood)
     EXPECT_TRUE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
     EXPECT_FALSE(Quirks().urlNotifyUsable);
     EXPECT_EQ(browser->Calls().back().function, "geturl");
-    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
 
     browser->getUrlResult = NPERR_GENERIC_ERROR;
     RecordingListener* refused;
     EXPECT_FALSE(Streams().Request(Listener("b.obv", &refused), nullptr, false));
     EXPECT_EQ(refused->GetState(), StateFailed);
-    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     listener->Release();
     refused->Release();
 }
@@ -317,15 +317,15 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
     RecordingListener* fresh;
     Streams().Request(Listener("stale.obv", &stale), nullptr, false);
     Streams().Request(Listener("fresh.obv", &fresh), nullptr, false);
-    instance->pendingRequests.front()->created -= 31;
-    instance->pendingRequests.back()->created -= 30;
+    instance->Streams().PendingRequests().front()->created -= 31;
+    instance->Streams().PendingRequests().back()->created -= 30;
 
-    for (int i = 0; i < 49; ++i) instance->SweepPendingRequests();
+    for (int i = 0; i < 49; ++i) instance->Streams().SweepPendingRequests();
     EXPECT_EQ(stale->GetState(), StateFetching) << "the sweep looks only every 50th tick";
-    instance->SweepPendingRequests();
+    instance->Streams().SweepPendingRequests();
     EXPECT_EQ(stale->GetState(), StateFailed);
     EXPECT_EQ(fresh->GetState(), StateFetching) << "exactly 30 seconds is not yet too long";
-    EXPECT_EQ(instance->pendingRequests.size(), 1u);
+    EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     stale->Release();
     fresh->Release();
 }
@@ -333,7 +333,7 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
 TEST_F(StreamManagerTest, DestroyedInstanceFailsLaterRequestsWithoutCallingTheBrowser)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)");
-    StreamManager* streams = instance->streams;
+    StreamManager* streams = &instance->Streams();
     streams->AddRef();  // as the renderer channel holds it
     NPP_Destroy(&npp, nullptr);
     instance = nullptr;

@@ -151,11 +151,3 @@ int ClientPixels::CountOther(int left, int top, int right, int bottom, COLORREF 
     return area - Count(left, top, right, bottom, colour);
 }
 
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}

@@ -9,7 +9,8 @@
 #include <map>
 #include <vector>
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
+#include "base/MessagePump.h"
 
 class BrowserWindow {
 public:
@@ -59,6 +60,3 @@ private:
     int height_ = 0;
     std::vector<DWORD> bits_;  // top-down rows, 0x00RRGGBB
 };
-
-// Dispatches whatever is waiting in this thread's queue.
-void PumpMessages();

@@ -9,7 +9,7 @@
 
 #include "TestFetcher.h"
 #include "channel/RendererChannel.h"
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 inline HWND MakeWindow()
 {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "streams/DownloadListener.h"
+#include "base/DownloadListener.h"
 
 class CountingListener : public DownloadListener {
 public:

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 std::string PluginDllPath();     // the built npOrbolanth.dll, as Wine sees it
 std::string RendererExePath();   // the built reference renderer

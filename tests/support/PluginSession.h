@@ -11,7 +11,7 @@
 
 #include "PluginModule.h"
 #include "TestBrowser.h"
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 constexpr char kAppletType[] = "application/x-Orbolanth-3D-Applet";
 

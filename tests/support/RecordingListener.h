@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "streams/DownloadListener.h"
-#include "streams/RefCounted.h"
+#include "base/DownloadListener.h"
+#include "base/RefCounted.h"
 
 class RecordingListener : public DownloadListener, public RefCounted {
 public:

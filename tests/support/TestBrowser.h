@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 struct BrowserCall {
     std::string function;  // "geturl", "geturlnotify", "status", "uagent"

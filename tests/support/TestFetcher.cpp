@@ -1,6 +1,6 @@
 #include "TestFetcher.h"
 
-#include "streams/DownloadListener.h"
+#include "base/DownloadListener.h"
 
 bool TestFetcher::Request(DownloadListener* listener, const char* target, bool isApplet)
 {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "streams/ResourceFetcher.h"
+#include "base/ResourceFetcher.h"
 
 class DownloadListener;
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 #include "../Clock.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "channel/BlockView.h"
+#include "block/BlockView.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "streams/RefCounted.h"
+#include "base/RefCounted.h"
 
 RefCounted::RefCounted()
 {

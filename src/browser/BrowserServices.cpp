@@ -1,4 +1,4 @@
-#include "plugin/BrowserServices.h"
+#include "browser/BrowserServices.h"
 
 #include <cstring>
 

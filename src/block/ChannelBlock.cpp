@@ -1,4 +1,4 @@
-#include "channel/ChannelBlock.h"
+#include "block/ChannelBlock.h"
 
 #include <cstdio>
 #include <cstring>

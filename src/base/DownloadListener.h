@@ -1,16 +1,7 @@
 // How a fetch reports to whoever asked for it: a state code and a local file.
 #pragma once
 
-// State codes shared with the block's status words. 1 is never used.
-enum ResourceState : int {
-    StateNone = 0,
-    StateRequested = 2,
-    StateFetching = 3,
-    StateFailed = 4,
-    StateReady = 5,
-    StateDelivered = 6,
-    StateReleased = 7,
-};
+#include "base/ResourceState.h"
 
 class DownloadListener {
 public:

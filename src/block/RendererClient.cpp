@@ -1,4 +1,4 @@
-#include "channel/RendererClient.h"
+#include "block/RendererClient.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "streams/SpinLock.h"
+#include "base/SpinLock.h"
 
 void SpinLock::Acquire(volatile LONG* word)
 {

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "channel/ChannelBlock.h"
+#include "block/ChannelBlock.h"
 
 class SharedHeap {
 public:

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "plugin/NpapiAbi.h"
+#include "browser/NpapiAbi.h"
 
 // Versions this plug-in speaks: 0.11.
 constexpr int kPluginMajorVersion = 0;

@@ -1,4 +1,4 @@
-#include "channel/SharedHeap.h"
+#include "block/SharedHeap.h"
 
 #include <cstddef>
 #include <cstring>

@@ -7,13 +7,14 @@
 #include <optional>
 #include <string>
 
-#include "channel/BlockView.h"
-#include "channel/ChannelBlock.h"
+#include "base/UniqueHandle.h"
+#include "block/BlockView.h"
+#include "block/ChannelBlock.h"
 
 class SharedSegment {
 public:
     SharedSegment() = default;
-    virtual ~SharedSegment();
+    virtual ~SharedSegment() = default;
     SharedSegment(const SharedSegment&) = delete;
     SharedSegment& operator=(const SharedSegment&) = delete;
 
@@ -26,22 +27,25 @@ public:
     bool CreateBlockMutex();
 
     const std::string& NamePart() const { return namePart; }
-    HANDLE Mutex() const { return mutex; }
-    HANDLE Mapping() const { return mapping; }
-    void* ViewAddress() const { return view; }
-    ChannelBlock* Block() const { return static_cast<ChannelBlock*>(view); }
+    HANDLE Mutex() const { return mutex.Get(); }
+    HANDLE Mapping() const { return mapping.Get(); }
+    void* ViewAddress() const { return view.Get(); }
+    ChannelBlock* Block() const { return static_cast<ChannelBlock*>(view.Get()); }
     // The block's fields, heap and strings; null while nothing is mapped.
     BlockView* View() { return blockView ? &*blockView : nullptr; }
 
     static uint32_t ViewSize();
 
 protected:
+    std::string namePart;
+
+private:
     bool MapView();
     void UnmapView();
 
-    std::string namePart;
-    HANDLE mutex = INVALID_HANDLE_VALUE;
-    HANDLE mapping = INVALID_HANDLE_VALUE;
-    void* view = nullptr;
+    // Declared so that the view goes before the mapping, and the block's reader before both.
+    KernelHandle mutex;
+    KernelHandle mapping;
+    MappedView view;
     std::optional<BlockView> blockView;
 };

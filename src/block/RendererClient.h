@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "channel/MutexGuard.h"
-#include "channel/SharedSegment.h"
-#include "streams/DownloadListener.h"  // the state codes that status words carry
+#include "block/MutexGuard.h"
+#include "block/SharedSegment.h"
+#include "base/ResourceState.h"
 
 // What the plug-in wrote at launch.
 struct LaunchFields {

@@ -1,4 +1,4 @@
-#include "channel/SharedSegment.h"
+#include "block/SharedSegment.h"
 
 namespace {
 
@@ -10,13 +10,6 @@ constexpr char kMismatchCaption[] = "Revision Mismatch!";
 
 }  // namespace
 
-SharedSegment::~SharedSegment()
-{
-    UnmapView();
-    if (mapping != INVALID_HANDLE_VALUE) CloseHandle(mapping);
-    if (mutex != INVALID_HANDLE_VALUE) CloseHandle(mutex);
-}
-
 uint32_t SharedSegment::ViewSize()
 {
     SYSTEM_INFO info;
@@ -26,10 +19,9 @@ uint32_t SharedSegment::ViewSize()
 
 bool SharedSegment::MapView()
 {
-    view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, ViewSize());
+    view.Reset(MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, ViewSize()));
     if (!view) {
-        CloseHandle(mapping);
-        mapping = INVALID_HANDLE_VALUE;
+        mapping.Reset();
         return false;
     }
     return true;
@@ -38,17 +30,15 @@ bool SharedSegment::MapView()
 void SharedSegment::UnmapView()
 {
     blockView.reset();
-    if (view) UnmapViewOfFile(view);
-    view = nullptr;
+    view.Reset();
 }
 
 bool SharedSegment::Create(const std::string& name)
 {
     namePart = name;
-    HANDLE created = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, ViewSize(),
-                                        ObjectName(namePart, kMappingSuffix).c_str());
-    if (!created) return false;
-    mapping = created;
+    mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, ViewSize(),
+                                     ObjectName(namePart, kMappingSuffix).c_str()));
+    if (!mapping) return false;
     if (!MapView()) return false;
     blockView.emplace(Block());
     blockView->CreateFill(GetTickCount());
@@ -58,15 +48,13 @@ bool SharedSegment::Create(const std::string& name)
 bool SharedSegment::Open(const std::string& name)
 {
     namePart = name;
-    HANDLE opened = OpenFileMappingA(FILE_MAP_WRITE, FALSE, ObjectName(namePart, kMappingSuffix).c_str());
-    if (!opened) return false;
-    mapping = opened;
+    mapping.Reset(OpenFileMappingA(FILE_MAP_WRITE, FALSE, ObjectName(namePart, kMappingSuffix).c_str()));
+    if (!mapping) return false;
     if (!MapView()) return false;
     if (!RevisionMatches(*Block())) {
         MessageBoxA(nullptr, kMismatchText, kMismatchCaption, MB_OK);
         UnmapView();
-        CloseHandle(mapping);
-        mapping = INVALID_HANDLE_VALUE;
+        mapping.Reset();
         return false;
     }
     blockView.emplace(Block());
@@ -75,8 +63,6 @@ bool SharedSegment::Open(const std::string& name)
 
 bool SharedSegment::CreateBlockMutex()
 {
-    HANDLE created = CreateMutexA(nullptr, FALSE, ObjectName(namePart, kMutexSuffix).c_str());
-    if (!created) return false;
-    mutex = created;
-    return true;
+    mutex.Reset(CreateMutexA(nullptr, FALSE, ObjectName(namePart, kMutexSuffix).c_str()));
+    return mutex.Valid();
 }

@@ -1,4 +1,4 @@
-#include "channel/MutexGuard.h"
+#include "block/MutexGuard.h"
 
 bool MutexGuard::Acquire()
 {

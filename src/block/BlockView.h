@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "channel/ChannelBlock.h"
-#include "channel/SharedHeap.h"
+#include "block/ChannelBlock.h"
+#include "block/SharedHeap.h"
 
 class BlockView {
 public:

@@ -2,7 +2,7 @@
 // its own spin lock. Made with one reference; the last Release destroys the object.
 #pragma once
 
-#include "streams/SpinLock.h"
+#include "base/SpinLock.h"
 
 class RefCounted {
 public:

@@ -1,9 +1,10 @@
-#include "settings/AppletPlayer.h"
+#include "settings/InstalledParamFile.h"
 
 #include <cstdio>
 #include <new>
 #include <vector>
 
+#include "settings/AppletSettings.h"
 #include "settings/ParamFile.h"
 #include "settings/RegistryKey.h"
 
@@ -30,12 +31,7 @@ std::vector<char> ReadWholeFile(const std::string& path)
 
 }  // namespace
 
-AppletPlayer::AppletPlayer()
-{
-    LoadParamFile();
-}
-
-void AppletPlayer::LoadParamFile()
+void ApplyInstalledParamFile(AppletSettings& settings)
 {
     RegistryKey key;
     if (!key.Open()) return;
@@ -44,6 +40,6 @@ void AppletPlayer::LoadParamFile()
 
     std::vector<char> text = ReadWholeFile(path);
     for (const auto& [name, value] : TokenizeParamFile(text.data(), text.size())) {
-        ApplyParameter(name.c_str(), value.c_str());
+        settings.ApplyParameter(name.c_str(), value.c_str());
     }
 }

@@ -1,0 +1,16 @@
+# Fails when a source folder includes a header from a folder that is not below it:
+#   cmake -DFOLDER=<dir> -DALLOWED=<a,b,c> -DSTAMP=<file> -P CheckLayer.cmake
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" ALLOWED "${ALLOWED}")
+file(GLOB sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
+get_filename_component(own "${FOLDER}" NAME)
+foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" used "${line}")
+        if(NOT used STREQUAL own AND NOT used IN_LIST ALLOWED)
+            message(FATAL_ERROR "${source}: '${own}' may not use '${used}' (allowed: ${ALLOWED})")
+        endif()
+    endforeach()
+endforeach()
+file(TOUCH "${STAMP}")
