@@ -85,7 +85,8 @@ void GroupRegistry::LeaveGroup(RendererGroup* group, bool wasLauncher)
         if (ActivityController* controller = GetActivityController()) {
             controller->Track(group->channel, true);
         }
-        delete group->channel;
+        group->channel->Close();
+        group->channel->Release();
     }
     delete group;
     entry->group = nullptr;
@@ -118,7 +119,7 @@ bool StartRenderer(RendererGroup* group, const LaunchSettings& settings)
         controller->Track(channel, false);
         return true;
     }
-    delete channel;
+    channel->Release();
     group->channel = nullptr;
     MessageBoxA(nullptr, kLaunchFailureText, kLaunchFailureCaption, MB_ICONERROR);
     return false;

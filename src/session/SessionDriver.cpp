@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "activity/ActivityController.h"
+#include "base/Held.h"
 #include "base/MessagePump.h"
 #include "base/ResourceFetcher.h"
 #include "channel/RendererChannel.h"
@@ -135,16 +136,20 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
     switch (timerId) {
     case kServiceTimer: {
         if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
-        if (RendererChannel* channel = ChannelOf(rendererGroup)) {
-            std::string text;
-            if (channel->GetStatusText(text) && !text.empty()) status.ShowStatus(text.c_str());
-            if (channel->IsRendererRunning()) {
-                channel->ServiceTick();
-            } else {
-                GiveUpRenderer(window, settings.HasSrc(), true);
-                KillTimer(window, kServiceTimer);
-                UpdateWindow(window);
-            }
+        RendererChannel* channel = ChannelOf(rendererGroup);
+        if (!channel) return true;
+        Held<RendererChannel> held(channel);
+        std::string text;
+        if (channel->GetStatusText(text) && !text.empty()) status.ShowStatus(text.c_str());
+        // The browser may have run a message loop in there, in which this session was given
+        // up or the page closed.
+        if (ChannelOf(rendererGroup) != channel) return true;
+        if (channel->IsRendererRunning()) {
+            channel->ServiceTick();
+        } else {
+            GiveUpRenderer(window, settings.HasSrc(), true);
+            KillTimer(window, kServiceTimer);
+            UpdateWindow(window);
         }
         return true;
     }
@@ -182,6 +187,7 @@ LRESULT SessionDriver::ShutDownRenderer(HWND window)
 
     if (rendererGroup) {
         if (RendererChannel* channel = rendererGroup->channel) {
+            Held<RendererChannel> held(channel);
             channel->UnregisterWindow(settings.WindowName(), window);
             channel->RequestQuit();
             // Pump while the renderer exits, but a renderer that ignores the request must
