@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <tlhelp32.h>
+
 #include "UrlResolution.h"
+#include "base/MessagePump.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -282,6 +286,15 @@ void BrowserHost::OpenInstance(PageInstance& instance)
 void BrowserHost::ClosePage()
 {
     pageClosed_ = true;
+    CloseInstances();
+    NPError rc = library_->shutdown();
+    log_.Line("> NP_Shutdown -> " + std::to_string(rc));
+    library_.reset();
+    log_.Line("* FreeLibrary");
+}
+
+void BrowserHost::CloseInstances()
+{
     for (auto& instance : instances_) {
         instance->closing = true;
         const std::string tag = "inst=" + std::to_string(instance->id);
@@ -302,10 +315,49 @@ void BrowserHost::ClosePage()
         }
         instance->created = false;
     }
-    NPError rc = library_->shutdown();
-    log_.Line("> NP_Shutdown -> " + std::to_string(rc));
-    library_.reset();
-    log_.Line("* FreeLibrary");
+}
+
+void BrowserHost::ModalLoop(const char* call, const char* url)
+{
+    const std::string text = url ? url : "";
+    if (modalLoopDone_ || options_.modalCall != call || text == kLocationScript ||
+        text.find(options_.modalUrl) == std::string::npos) {
+        return;
+    }
+    modalLoopDone_ = true;
+    log_.Line("* modal-loop call=" + std::string(call) + " ms=" + std::to_string(options_.modalMs) +
+              " action=" + CallLog::Quote(options_.inLoop.c_str()));
+    if (options_.inLoop == "kill-renderer") {
+        EndChildProcesses();
+    } else if (options_.inLoop == "close-page") {
+        CloseInstances();
+    }
+    inModalLoop_ = true;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < static_cast<DWORD>(options_.modalMs)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    inModalLoop_ = false;
+    log_.Line("* modal-loop-end");
+    if (options_.inLoop == "close-page") RequestClose("modal-loop");
+    if (!closeReason_.empty()) window_->PostClose();
+}
+
+void BrowserHost::EndChildProcesses()
+{
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
+        KernelHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (!child) continue;
+        TerminateProcess(child.Get(), 9);
+        WaitForSingleObject(child.Get(), 5000);
+        log_.Line("* killed pid=" + std::to_string(entry.th32ProcessID));
+    }
 }
 
 void BrowserHost::RequestClose(const char* reason)
@@ -349,6 +401,9 @@ void BrowserHost::OnCloseRequested()
 {
     if (pageClosed_) return;
     if (closeReason_.empty()) closeReason_ = "window";
+    // Closing unloads the library, whose code is on the stack below the dialog: the close
+    // waits for the dialog to end.
+    if (inModalLoop_) return;
     log_.Line("* close reason=" + closeReason_);
     ClosePage();
     window_->Destroy();
@@ -417,6 +472,7 @@ void BrowserHost::Navigate(PageInstance& instance, const std::string& url, const
 
 NPError BrowserHost::GetURL(NPP npp, const char* url, const char* target)
 {
+    current_->ModalLoop("geturl", url);
     NPError rc = current_->Route(InstanceFor(npp), url, target, false, nullptr);
     current_->log_.Line("< NPN_GetURL " + Tag(npp) + " url=" + CallLog::Quote(url) + " target=" +
                         CallLog::Quote(target) + " -> " + std::to_string(rc));
@@ -425,6 +481,7 @@ NPError BrowserHost::GetURL(NPP npp, const char* url, const char* target)
 
 NPError BrowserHost::GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData)
 {
+    current_->ModalLoop("geturlnotify", url);
     NPError rc = current_->Route(InstanceFor(npp), url, target, true, notifyData);
     current_->log_.Line("< NPN_GetURLNotify " + Tag(npp) + " url=" + CallLog::Quote(url) + " target=" +
                         CallLog::Quote(target) + " notifyData=" + CallLog::Pointer(notifyData) + " -> " +
@@ -478,6 +535,7 @@ NPError BrowserHost::DestroyStream(NPP npp, NPStream* stream, NPReason reason)
 void BrowserHost::Status(NPP npp, const char* message)
 {
     current_->log_.Line("< NPN_Status " + Tag(npp) + " text=" + CallLog::Quote(message));
+    current_->ModalLoop("status", nullptr);
     if (current_->window_) current_->window_->SetStatus(message ? message : "");
 }
 

@@ -42,6 +42,8 @@ private:
     std::string pageUrl_;
     std::string closeReason_;
     bool pageClosed_ = false;
+    bool modalLoopDone_ = false;
+    bool inModalLoop_ = false;
 
     static BrowserHost* current_;
 
@@ -53,6 +55,12 @@ private:
     void OpenPage(const std::vector<Embed>& embeds);
     void OpenInstance(PageInstance& instance);
     void ClosePage();
+    // As a browser closing the page: every instance loses its window and is destroyed.
+    void CloseInstances();
+    // A browser showing a dialog inside one of its services: a message loop of its own, in
+    // which the plug-in's timers go on firing.
+    void ModalLoop(const char* call, const char* url);
+    void EndChildProcesses();
     void RequestClose(const char* reason);
     void CheckIdle();
 

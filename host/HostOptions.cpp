@@ -20,6 +20,12 @@ const char kHostUsage[] =
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
     "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
     "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
+    "  --modal-loop CALL:MS[:TEXT]  run a modal loop of MS inside the first NPN_GetURL,\n"
+    "                       NPN_GetURLNotify or NPN_Status call (CALL: geturl, geturlnotify,\n"
+    "                       status) that is not the page-location request and whose URL holds\n"
+    "                       TEXT, as a browser showing a dialog does\n"
+    "  --in-loop ACTION     inside that loop: kill-renderer (end the host's child processes)\n"
+    "                       or close-page (destroy every instance, then close)\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be loaded or initialized.\n";
@@ -89,6 +95,19 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--withhold") {
             options.withhold = value;
             ok = *value != '\0';
+        } else if (name == "--modal-loop") {
+            const char* colon = std::strchr(value, ':');
+            const char* second = colon ? std::strchr(colon + 1, ':') : nullptr;
+            options.modalCall = colon ? std::string(value, colon) : "";
+            options.modalUrl = second ? second + 1 : "";
+            const std::string ms = colon ? std::string(colon + 1, second ? second : colon + std::strlen(colon)) : "";
+            ok = colon && ParseInt(ms.c_str(), 1, 600000, number) &&
+                 (options.modalCall == "geturl" || options.modalCall == "geturlnotify" ||
+                  options.modalCall == "status");
+            options.modalMs = static_cast<int>(number);
+        } else if (name == "--in-loop") {
+            options.inLoop = value;
+            ok = options.inLoop == "kill-renderer" || options.inLoop == "close-page";
         } else {
             error = "unknown option " + name;
             return false;

@@ -20,6 +20,14 @@ struct HostOptions {
     int chunkBytes = 8192;   // largest NPP_Write the host makes
     int trickleMs = 0;       // pause between two NPP_Write calls of a stream, as on a slow line
     std::string withhold;    // URLs containing this text are accepted but never streamed
+    // A modal loop (a prompt, a download dialog) inside the first call of this name
+    // ("geturl", "geturlnotify" or "status") that is not the page-location request and whose
+    // URL contains modalUrl, and what happens while it runs: "" nothing, "kill-renderer",
+    // "close-page".
+    std::string modalCall;
+    int modalMs = 0;
+    std::string modalUrl;
+    std::string inLoop;
     bool help = false;       // --help: print the usage and do nothing else
 };
 

@@ -11,13 +11,17 @@
 #include <string>
 
 #include "activity/ActivitySession.h"
+#include "base/LiveCount.h"
 #include "base/RefCounted.h"
 #include "base/UniqueHandle.h"
 #include "block/SharedSegment.h"
 #include "channel/LaunchSettings.h"
 #include "requests/ResourceTable.h"
 
-class RendererChannel : public SharedSegment, public ActivitySession, public RefCounted {
+class RendererChannel : public SharedSegment,
+                        public ActivitySession,
+                        public RefCounted,
+                        public LiveCount<RendererChannel> {
 public:
     RendererChannel() = default;
     ~RendererChannel() override;

@@ -175,12 +175,16 @@ TEST(ChannelInABrowserLoop, OutlivesItsGroupUntilTheTickEnds)
     ASSERT_TRUE(renderer.Attach(channel->NamePart()));
     for (int id = 1; id <= 3; ++id) ASSERT_GE(renderer.PostRequest(id, "r" + std::to_string(id)), 0);
 
+    long aliveInCall = 0;
     fetcher.during = [&] {
         fetcher.during = nullptr;
         channel->Close();    // as the group's last member leaves it
         channel->Release();  // the group's reference
+        aliveInCall = RendererChannel::Live();
     };
     channel->ServiceTick();
+    EXPECT_EQ(aliveInCall, 1) << "the tick let go of its channel while still using it";
+    EXPECT_EQ(RendererChannel::Live(), 0);
     // The first fetch was under way when the group went; the others never started.
     EXPECT_EQ(fetcher.calls.size(), 1u);
     EXPECT_TRUE(fetcher.shutDown);

@@ -416,6 +416,37 @@ TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
     EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
 }
 
+// The browser shows a dialog inside the status line (its own message loop, in which our
+// timers go on firing) and the renderer dies meanwhile: the tick that asked stays safe, and
+// the logo takes over.
+TEST_F(Session, ARendererThatDiesInsideABrowserDialogGivesTheLogo)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* embed = Watched({{"WindowName", "main"}});
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    RendererChannel* channel = ChannelOf(embed->Instance());
+    ASSERT_NE(channel, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000));
+
+    HANDLE renderer = channel->Process();
+    long channelsInDialog = -1;
+    page->Browser().inside = [&](const BrowserCall& call) {
+        if (call.function != "status") return;
+        page->Browser().inside = nullptr;
+        TerminateProcess(renderer, 7);
+        PumpFor(1500);
+        channelsInDialog = RendererChannel::Live();
+    };
+    ASSERT_TRUE(PumpUntil([&] { return channelsInDialog >= 0; }, 5000));
+    EXPECT_EQ(channelsInDialog, 1) << "the session gave up its channel under the call that used it";
+    EXPECT_EQ(RendererChannel::Live(), 0);
+    EXPECT_TRUE(embed->Instance()->Session().ShowLogo());
+    EXPECT_EQ(embed->Instance()->Session().Group(), nullptr);
+    PumpFor(300);
+    EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
+}
+
 TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
 {
     TestPage::Embed* embed = nullptr;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
 #include "TestFiles.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -55,6 +57,7 @@ public:
     {
         return CloseWhen(host_, [this] { return script_.Done(); });
     }
+    DWORD RunUntil(const std::function<bool()>& done) { return CloseWhen(host_, done); }
 
     std::vector<std::string> Report() const { return script_.Report(); }
     std::vector<std::string> HostLog() const { return host_.Lines(); }
@@ -339,6 +342,91 @@ TEST(ReferenceRenderer, AppletAskedForWhileItsStreamIsOpenArrivesWhenTheStreamEn
     ASSERT_GE(asked, 0);
     EXPECT_GT(appletEnd, asked) << "the renderer asked only after the stream had ended";
     EXPECT_TRUE(RequestsFor(log, "big.obvm").empty()) << "the applet is never fetched a second time";
+}
+
+}  // namespace
+
+namespace {
+
+// A browser that shows a dialog inside one of its services runs a message loop of its own
+// there, and the plug-in's timers fire in it. The loop lasts 1.5 s; while it runs the
+// renderer may be killed or the page closed under the call.
+const char kLoopScript[] =
+    "ask $applet\n"
+    "ask data/plain.txt\n"
+    "pause 200\n"
+    "ask sky\n"
+    "wait\n"
+    "navigate _blank:next.html\n"
+    "pause 2500\n";
+
+std::vector<std::string> LoopArguments(const std::string& loop, const char* action)
+{
+    std::vector<std::string> arguments = {"--page", PagesDir() + "resources.html", "--modal-loop", loop};
+    if (action) {
+        arguments.push_back("--in-loop");
+        arguments.push_back(action);
+    }
+    return arguments;
+}
+
+// No renderer of this test is left running: its process exited or was ended.
+bool NoScriptedRendererLeft()
+{
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (std::string(entry.szExeFile).find("scripted_renderer") != std::string::npos) return false;
+    }
+    return true;
+}
+
+TEST(BrowserDialogs, TheRendererKeepsTheBlockWhileTheBrowserIsInsideARequest)
+{
+    int run = 0;
+    for (const char* loop : {"geturlnotify:1500:plain.txt", "geturl:1500:next.html"}) {
+        SCOPED_TRACE(loop);
+        ScriptedPage page("loop-" + std::to_string(++run), kLoopScript, LoopArguments(loop, nullptr));
+        ASSERT_EQ(page.Run(), 0u);
+        const std::vector<std::string> log = page.HostLog();
+        EXPECT_GE(IndexOf(log, "* modal-loop-end"), 0);
+        EXPECT_FALSE(page.Outcome("data/plain.txt").empty());
+        EXPECT_EQ(page.Outcome("sky").rfind("delivered ", 0), 0u) << "a request made during the loop is served";
+        const std::vector<std::string> done = LinesStarting(page.Report(), "done ");
+        ASSERT_EQ(done.size(), 1u);
+        EXPECT_LT(std::stoi(Field(done[0], "mutex-ms")), 500) << "the renderer waited on the block for the loop";
+    }
+}
+
+TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
+{
+    const std::pair<const char*, const char*> runs[] = {
+        {"geturlnotify:1500:plain.txt", "kill-renderer"}, {"geturlnotify:1500:plain.txt", "close-page"},
+        {"geturlnotify:1500:night", "kill-renderer"},     {"geturlnotify:1500:night", "close-page"},
+        {"geturl:1500:next.html", "kill-renderer"},       {"geturl:1500:next.html", "close-page"},
+    };
+    int run = 0;
+    for (const auto& [loop, action] : runs) {
+        SCOPED_TRACE(std::string(loop) + " " + action);
+        ScriptedPage page("loop-action-" + std::to_string(++run), kLoopScript, LoopArguments(loop, action));
+        // A killed renderer never finishes its script: the page closes once the dialog is over.
+        ASSERT_EQ(page.RunUntil([&] { return IndexOf(page.HostLog(), "* modal-loop-end") >= 0; }), 0u);
+        const std::vector<std::string> log = page.HostLog();
+        const int loopStart = IndexOf(log, "* modal-loop ");
+        const int loopEnd = IndexOf(log, "* modal-loop-end");
+        ASSERT_GE(loopStart, 0);
+        EXPECT_GT(loopEnd, loopStart);
+        EXPECT_GE(IndexOf(log, "> NP_Shutdown -> 0"), 0);
+        if (std::string(action) == "close-page") {
+            const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ", loopStart);
+            EXPECT_GT(destroyed, loopStart);
+            EXPECT_LT(destroyed, loopEnd) << "the page closed inside the call";
+        } else {
+            EXPECT_GE(IndexOf(log, "* killed pid=", loopStart), 0);
+        }
+        EXPECT_TRUE(NoScriptedRendererLeft());
+    }
 }
 
 }  // namespace

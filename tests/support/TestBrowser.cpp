@@ -35,20 +35,27 @@ int TestBrowser::Count(const std::string& function) const
 
 NPError TestBrowser::GetURL(NPP, const char* url, const char* target)
 {
-    current->calls_.push_back({"geturl", Text(url), Text(target), nullptr});
+    current->Record({"geturl", Text(url), Text(target), nullptr});
     return current->getUrlResult;
 }
 
 NPError TestBrowser::GetURLNotify(NPP, const char* url, const char* target, void* notifyData)
 {
-    current->calls_.push_back({"geturlnotify", Text(url), Text(target), notifyData});
+    current->Record({"geturlnotify", Text(url), Text(target), notifyData});
     return current->getUrlNotifyResult;
 }
 
 void TestBrowser::Status(NPP, const char* message)
 {
-    current->calls_.push_back({"status", Text(message), "", nullptr});
     current->lastStatus_ = Text(message);
+    current->Record({"status", Text(message), "", nullptr});
+}
+
+void TestBrowser::Record(const BrowserCall& call)
+{
+    calls_.push_back(call);
+    // A copy: the hook may replace itself.
+    if (std::function<void(const BrowserCall&)> hook = inside) hook(call);
 }
 
 const char* TestBrowser::UserAgent(NPP)

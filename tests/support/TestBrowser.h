@@ -2,6 +2,7 @@
 // agent that records every call the plug-in makes into it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
     // What the next geturl/geturlnotify calls answer.
     NPError getUrlResult = NPERR_NO_ERROR;
     NPError getUrlNotifyResult = NPERR_NO_ERROR;
+    // Runs inside every geturl, geturlnotify and status call once it is recorded, as a
+    // browser's dialog with its own message loop would.
+    std::function<void(const BrowserCall&)> inside;
 
     static TestBrowser* Current();
 
@@ -35,6 +39,8 @@ private:
     std::string userAgent_;
     std::string lastStatus_;
     std::vector<BrowserCall> calls_;
+
+    void Record(const BrowserCall& call);
 
     static NPError GetURL(NPP, const char* url, const char* target);
     static NPError GetURLNotify(NPP, const char* url, const char* target, void* notifyData);

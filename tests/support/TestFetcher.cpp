@@ -5,7 +5,7 @@
 bool TestFetcher::Request(DownloadListener* listener, const char* target, bool isApplet)
 {
     calls.push_back({listener->GetUrl(), target ? target : "(null)", isApplet});
-    if (during) during();
+    if (std::function<void()> hook = during) hook();  // a copy: the hook may replace itself
     if (shutDown) mode = Mode::Fail;  // a stopped fetcher takes nothing on
     switch (mode) {
     case Mode::Hold:
