@@ -291,7 +291,7 @@ void BrowserHost::ClosePage()
             NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
             log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
         }
-        if (instance->area) DestroyWindow(instance->area);
+        if (instance->area) window_->RemovePluginArea(instance->area);
         if (!instance->created) continue;
         NPSavedData* saved = nullptr;
         NPError rc = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPError{NPERR_GENERIC_ERROR};

@@ -18,6 +18,9 @@
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
 #include "TestFiles.h"
+#include "base/AsciiCase.h"
+#include "base/ResourceState.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -253,8 +256,8 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
 // the plug-in in it cannot load it.
 TEST(WithoutWinInet, TheInstanceIsMadeAndEveryResourceRequestFails)
 {
-    HMODULE wininet = LoadLibraryA("wininet.dll");
-    ASSERT_EQ(wininet, nullptr) << "WININET.DLL is loadable here; run this through its CTest entry";
+    const LoadedModule wininet(LoadLibraryA("wininet.dll"));
+    ASSERT_FALSE(wininet.Valid()) << "WININET.DLL is loadable here; run this through its CTest entry";
 
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Listening());

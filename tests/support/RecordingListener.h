@@ -10,6 +10,7 @@
 
 #include "base/DownloadListener.h"
 #include "base/RefCounted.h"
+#include "base/UniqueHandle.h"
 
 class RecordingListener : public DownloadListener, public RefCounted {
 public:
@@ -39,7 +40,7 @@ protected:
 private:
     std::string url_;
     std::mutex mutex_;
-    HANDLE released_;
+    KernelHandle released_;
     std::vector<std::string> calls_;
     int state_ = StateFetching;
     std::string localFile_;
