@@ -210,12 +210,6 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
     return run;
 }
 
-std::string LowerCase(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile)
 {
     LoopbackHttpServer server;
@@ -238,10 +232,10 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
         const Answer& answer = run.answers[id];
         EXPECT_EQ(answer.state, 6);
         EXPECT_EQ(answer.text, ReadFile(PageFile(served[id - 1])));
-        delivered.insert(LowerCase(answer.path));
+        delivered.insert(AsciiLowerCase(answer.path));
     }
     std::set<std::string> made;
-    for (const std::string& path : run.tempWhileOpen) made.insert(LowerCase(path));
+    for (const std::string& path : run.tempWhileOpen) made.insert(AsciiLowerCase(path));
     EXPECT_EQ(made, delivered);
 
     // The 404: failed, no delivery, no file left for it.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Capture.h"
+#include "base/AsciiCase.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 
@@ -39,7 +40,7 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param)
     GetClassNameA(child, kind, sizeof kind);
     char text[1024] = {};
     GetWindowTextA(child, text, sizeof text);
-    if (_stricmp(kind, "Static") == 0 && text[0]) {
+    if (EqualsIgnoringCase(kind, "Static") && text[0]) {
         std::string& all = *reinterpret_cast<std::string*>(param);
         if (!all.empty()) all += "|";
         all += text;
@@ -176,7 +177,6 @@ int ChildProcesses()
     return count;
 }
 
-AppletFile::AppletFile()
 KernelHandle DuplicateOf(HANDLE process)
 {
     KernelHandle copy;
@@ -185,6 +185,7 @@ KernelHandle DuplicateOf(HANDLE process)
     return copy;
 }
 
+AppletFile::AppletFile()
 {
     char directory[MAX_PATH];
     GetTempPathA(MAX_PATH, directory);
