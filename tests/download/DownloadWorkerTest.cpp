@@ -59,7 +59,7 @@ int ThreadsInThisProcess()
 }
 
 using Calls = std::vector<std::string>;
-const Calls kFailed{"state:4", "release"};
+const Calls kFailed{RecordingListener::StateCall(StateFailed), "release"};
 
 constexpr DWORD kOutcomeWaitMs = 20000;
 
@@ -113,7 +113,10 @@ protected:
         return listener;
     }
 
-    static Calls Ready(const std::string& path) { return {"file:" + path, "state:5", "release"}; }
+    static Calls Ready(const std::string& path)
+    {
+        return {"file:" + path, RecordingListener::StateCall(StateReady), "release"};
+    }
 
     LoopbackHttpServer server;
     std::string tempFolder;

@@ -172,8 +172,8 @@ std::map<int, Answer> ReadAnswers(const std::vector<std::string>& report)
         const bool delivered = line.rfind("delivered ", 0) == 0;
         if (!delivered && line.rfind("failed ", 0) != 0) continue;
         Answer answer;
-        const std::string statuses = Field(line, "statuses");
-        if (!statuses.empty()) answer.state = std::stoi(statuses.substr(statuses.rfind(' ') + 1));
+        const std::vector<int> statuses = StatusWords(Field(line, "statuses"));
+        if (!statuses.empty()) answer.state = statuses.back();
         if (delivered) {
             answer.path = Field(line, "path");
             answer.text = Field(line, "text");
@@ -224,13 +224,13 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
     ExpectOnlyTheLocationFromTheBrowser(run.lines);
     ASSERT_EQ(run.answers.size(), 4u);
 
-    // Delivered (status word 6) with exactly the bytes served, each in a file of its own.
+    // Delivered with exactly the bytes served, each in a file of its own.
     const char* served[] = {"models/parts.obv", "models/rock shape.obv", "models/base.obv"};
     std::set<std::string> delivered;
     for (int id = 1; id <= 3; ++id) {
         SCOPED_TRACE(served[id - 1]);
         const Answer& answer = run.answers[id];
-        EXPECT_EQ(answer.state, 6);
+        EXPECT_EQ(answer.state, StateDelivered);
         EXPECT_EQ(answer.text, ReadFile(PageFile(served[id - 1])));
         delivered.insert(AsciiLowerCase(answer.path));
     }
@@ -239,7 +239,7 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
     EXPECT_EQ(made, delivered);
 
     // The 404: failed, no delivery, no file left for it.
-    EXPECT_EQ(run.answers[4].state, 4);
+    EXPECT_EQ(run.answers[4].state, StateFailed);
     EXPECT_EQ(run.answers[4].path, "");
 
     EXPECT_EQ(run.tempAfter, std::set<std::string>{});
@@ -266,7 +266,7 @@ TEST(WithoutWinInet, TheInstanceIsMadeAndEveryResourceRequestFails)
     ExpectOnlyTheLocationFromTheBrowser(run.lines);
     ASSERT_EQ(run.answers.size(), 4u);
     for (const auto& [id, answer] : run.answers) {
-        EXPECT_EQ(answer.state, 4) << "request " << id;
+        EXPECT_EQ(answer.state, StateFailed) << "request " << id;
         EXPECT_EQ(answer.path, "") << "request " << id;
     }
     EXPECT_EQ(run.tempWhileOpen, std::set<std::string>{});

@@ -28,7 +28,7 @@ void RecordingListener::SetState(int state)
 {
     std::lock_guard<std::mutex> guard(mutex_);
     state_ = state;
-    calls_.push_back("state:" + std::to_string(state));
+    calls_.push_back(StateCall(state));
 }
 
 void RecordingListener::SetLocalFile(const char* path)

@@ -25,6 +25,8 @@ public:
 
     // "file:<path>", "state:<code>" and "release", in the order they came.
     std::vector<std::string> Calls();
+    // The record of a SetState call.
+    static std::string StateCall(int state) { return "state:" + std::to_string(state); }
     std::string LocalFile();
     int Releases();
     // The thread that made the first Release call.
