@@ -56,7 +56,9 @@ OwnedWindow CreateTopLevel(int width, int height)
         WNDCLASSA area = {};
         area.lpfnWndProc = DefWindowProcA;
         area.hInstance = GetModuleHandleA(nullptr);
-        area.hbrBackground = CreateSolidBrush(BrowserWindow::kBrowserColour);
+        // Deleted only at exit: the class paints with it for as long as the process runs.
+        static const GdiObject<HBRUSH> background(CreateSolidBrush(BrowserWindow::kBrowserColour));
+        area.hbrBackground = background.Get();
         area.lpszClassName = "OrbSessionTopLevel";
         registered = RegisterClassA(&area) != 0;
     }
