@@ -11,6 +11,7 @@
 
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
+#include "ProgramCopy.h"
 #include "TestPage.h"
 #include "streams/StreamManager.h"
 #include "channel/RendererChannel.h"
@@ -256,13 +257,11 @@ class RendererRun : public Session, public ::testing::WithParamInterface<Install
 TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
 {
     std::string program = RendererExePath();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "orb session renderer";
+    std::unique_ptr<ProgramCopy> copy;
     if (GetParam().spacedPath) {
-        CreateDirectoryA(folder.c_str(), nullptr);
-        program = folder + "\\orb renderer.exe";
-        ASSERT_TRUE(CopyFileA(RendererExePath().c_str(), program.c_str(), FALSE));
+        copy = std::make_unique<ProgramCopy>(RendererExePath(), "orb session renderer", "orb renderer.exe");
+        ASSERT_TRUE(copy->Copied());
+        program = copy->Path();
     }
     key.SetString("RendererPath", program);
 
@@ -299,11 +298,6 @@ TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
     EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeOf(process.Get()), 0u);
     EXPECT_EQ(Groups().Live(), 0);
-
-    if (GetParam().spacedPath) {
-        DeleteFileA(program.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Installs, RendererRun,
