@@ -304,7 +304,7 @@ void BrowserHost::CloseInstances()
             NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
             log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
         }
-        if (instance->area) DestroyWindow(instance->area);
+        if (instance->area) window_->RemovePluginArea(instance->area);
         if (!instance->created) continue;
         NPSavedData* saved = nullptr;
         NPError rc = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPError{NPERR_GENERIC_ERROR};
@@ -346,8 +346,8 @@ void BrowserHost::ModalLoop(const char* call, const char* url)
 
 void BrowserHost::EndChildProcesses()
 {
-    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) return;
+    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {

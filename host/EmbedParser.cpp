@@ -1,26 +1,15 @@
 #include "EmbedParser.h"
 
-#include <cctype>
 #include <cstdlib>
+#include <string_view>
+
+#include "base/AsciiCase.h"
 
 namespace {
 
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char Lower(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* prefix)
-{
-    for (size_t i = 0; prefix[i]; ++i) {
-        if (at + i >= text.size() || Lower(text[at + i]) != prefix[i]) return false;
-    }
-    return true;
 }
 
 // Named and numeric character references; anything unknown stays as written.
@@ -94,15 +83,6 @@ size_t ParseAttributes(const std::string& html, size_t at, Embed& embed)
 
 }  // namespace
 
-bool EqualsIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
-
 const std::string* Embed::Find(const std::string& name) const
 {
     for (const EmbedAttribute& attribute : attributes) {
@@ -123,7 +103,7 @@ std::vector<Embed> ParseEmbeds(const std::string& html)
             continue;
         }
         size_t afterName = i + 6;
-        bool isEmbed = StartsWithIgnoringCase(html, i + 1, "embed") &&
+        bool isEmbed = StartsWithIgnoringCase(std::string_view(html).substr(i + 1), "embed") &&
                        (afterName >= html.size() || IsSpace(html[afterName]) ||
                         html[afterName] == '>' || html[afterName] == '/');
         if (!isEmbed) {

@@ -20,5 +20,3 @@ struct Embed {
 // Attribute values may be double-quoted, single-quoted or bare; comments are skipped and a
 // tag that never closes is dropped.
 std::vector<Embed> ParseEmbeds(const std::string& html);
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b);

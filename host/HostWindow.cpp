@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace {
 
 constexpr char kFrameClass[] = "OrbhostFrame";
@@ -42,15 +44,15 @@ HostWindow::HostWindow(HostWindowEvents& events, const std::string& title, int w
     : events_(events)
 {
     RegisterClasses();
-    frame_ = CreateWindowExA(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, width,
-                             height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    frame_.Reset(CreateWindowExA(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                                 width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     if (!frame_) return;
-    SetWindowLongPtrA(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                                 frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(frame_, SW_SHOWNORMAL);
-    UpdateWindow(frame_);
-    SetForegroundWindow(frame_);
+                                 frame_.Get(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(frame_.Get(), SW_SHOWNORMAL);
+    UpdateWindow(frame_.Get());
+    SetForegroundWindow(frame_.Get());
 }
 
 HostWindow::~HostWindow()
@@ -61,7 +63,7 @@ HostWindow::~HostWindow()
 HWND HostWindow::AddPluginArea(int width, int height, int& x, int& y)
 {
     RECT client = {};
-    GetClientRect(frame_, &client);
+    GetClientRect(frame_.Get(), &client);
     if (nextX_ > kMargin && nextX_ + width > client.right - kMargin) {
         nextX_ = kMargin;
         nextY_ += rowHeight_ + kMargin;
@@ -73,7 +75,7 @@ HWND HostWindow::AddPluginArea(int width, int height, int& x, int& y)
     if (height > rowHeight_) rowHeight_ = height;
 
     return CreateWindowExA(0, kAreaClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y,
-                           width, height, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+                           width, height, frame_.Get(), nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 void HostWindow::SetStatus(const std::string& text)
@@ -83,36 +85,41 @@ void HostWindow::SetStatus(const std::string& text)
 
 void HostWindow::SetTitle(const std::string& title)
 {
-    if (frame_) SetWindowTextA(frame_, title.c_str());
+    if (frame_) SetWindowTextA(frame_.Get(), title.c_str());
 }
 
 void HostWindow::PostWork()
 {
-    if (frame_) PostMessageA(frame_, kWorkMessage, 0, 0);
+    if (frame_) PostMessageA(frame_.Get(), kWorkMessage, 0, 0);
 }
 
 void HostWindow::PostClose()
 {
-    if (frame_) PostMessageA(frame_, kCloseMessage, 0, 0);
+    if (frame_) PostMessageA(frame_.Get(), kCloseMessage, 0, 0);
 }
 
 void HostWindow::StartTimer(UINT_PTR id, UINT ms)
 {
-    if (frame_) SetTimer(frame_, id, ms, nullptr);
+    if (frame_) SetTimer(frame_.Get(), id, ms, nullptr);
 }
 
 void HostWindow::StopTimer(UINT_PTR id)
 {
-    if (frame_) KillTimer(frame_, id);
+    if (frame_) KillTimer(frame_.Get(), id);
 }
 
 void HostWindow::Destroy()
 {
-    if (!frame_) return;
-    HWND frame = frame_;
-    frame_ = nullptr;
+    // Nothing reaches the window through this object while it goes.
+    OwnedWindow frame = std::move(frame_);
     statusBar_ = nullptr;
-    DestroyWindow(frame);
+    frame.Reset();
+}
+
+void HostWindow::RemovePluginArea(HWND area)
+{
+    // Areas are children of the frame and go with it; one taken away before that goes here.
+    OwnedWindow removed(area);
 }
 
 LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 class HostWindowEvents {
 public:
     virtual void OnWork() = 0;                 // posted with PostWork
@@ -24,11 +26,12 @@ public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
-    HWND Handle() const { return frame_; }
+    HWND Handle() const { return frame_.Get(); }
 
     // A new plug-in area of the given size at the next free place of the page; its
     // position in the frame's client area is returned through x and y.
     HWND AddPluginArea(int width, int height, int& x, int& y);
+    void RemovePluginArea(HWND area);
 
     void SetStatus(const std::string& text);
     void SetTitle(const std::string& title);
@@ -41,7 +44,7 @@ public:
 private:
     static constexpr int kMargin = 8;
     HostWindowEvents& events_;
-    HWND frame_ = nullptr;
+    OwnedWindow frame_;
     HWND statusBar_ = nullptr;
     int nextX_ = kMargin;
     int nextY_ = kMargin;

@@ -8,18 +8,14 @@ PluginLibrary::PluginLibrary(const std::string& path)
     GetCurrentDirectoryA(MAX_PATH, previous);
     const size_t slash = path.find_last_of("\\/");
     if (slash != std::string::npos) SetCurrentDirectoryA(path.substr(0, slash).c_str());
-    module_ = LoadLibraryA(path.c_str());
+    module_.Reset(LoadLibraryA(path.c_str()));
     loadError_ = module_ ? 0 : GetLastError();
     SetCurrentDirectoryA(previous);
     if (!module_) return;
-    getEntryPoints = reinterpret_cast<NP_GetEntryPointsProc>(GetProcAddress(module_, "NP_GetEntryPoints"));
-    initialize = reinterpret_cast<NP_InitializeProc>(GetProcAddress(module_, "NP_Initialize"));
-    shutdown = reinterpret_cast<NP_ShutdownProc>(GetProcAddress(module_, "NP_Shutdown"));
-}
-
-PluginLibrary::~PluginLibrary()
-{
-    if (module_) FreeLibrary(module_);
+    HMODULE module = module_.Get();
+    getEntryPoints = reinterpret_cast<NP_GetEntryPointsProc>(GetProcAddress(module, "NP_GetEntryPoints"));
+    initialize = reinterpret_cast<NP_InitializeProc>(GetProcAddress(module, "NP_Initialize"));
+    shutdown = reinterpret_cast<NP_ShutdownProc>(GetProcAddress(module, "NP_Shutdown"));
 }
 
 std::string PluginLibrary::VersionString(const std::string& path, const char* key)

@@ -1,6 +1,6 @@
 // The plug-in library, loaded the way Windows browsers load one: registration read from
 // its version resource first, then LoadLibrary with its folder as the current directory,
-// then the three entry points by their plain names. FreeLibrary when this goes away.
+// then the three entry points by their plain names. Unloaded when this goes away.
 #pragma once
 
 #include <windows.h>
@@ -8,12 +8,12 @@
 #include <string>
 
 #include "PluginRegistration.h"
+#include "base/UniqueHandle.h"
 #include "browser/NpapiAbi.h"
 
 class PluginLibrary {
 public:
     explicit PluginLibrary(const std::string& path);
-    ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
@@ -29,6 +29,6 @@ public:
     NP_ShutdownProc shutdown = nullptr;
 
 private:
-    HMODULE module_ = nullptr;
+    LoadedModule module_;
     DWORD loadError_ = 0;
 };

@@ -1,8 +1,7 @@
 #include "PluginRegistration.h"
 
-#include <cctype>
-
 #include "UrlResolution.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -26,9 +25,7 @@ std::string LowerExtension(const std::string& url)
 {
     std::string name = UrlFileName(url);
     size_t dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+    return AsciiLowerCase(dot == std::string::npos ? "" : name.substr(dot + 1));
 }
 
 }  // namespace
@@ -41,9 +38,7 @@ PluginRegistration::PluginRegistration(const std::string& mimeTypes, const std::
     for (size_t i = 0; i < mimeTypes_.size(); ++i) {
         std::vector<std::string> extensions;
         if (i < perType.size() && !perType[i].empty()) extensions = SplitTrimmed(perType[i], ',');
-        for (std::string& extension : extensions) {
-            for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        for (std::string& extension : extensions) extension = AsciiLowerCase(std::move(extension));
         extensions_.push_back(extensions);
     }
 }

@@ -23,26 +23,20 @@ uint32_t UnixSeconds(const FILETIME& time)
 
 UrlFetcher::UrlFetcher(const std::string& userAgent) : userAgent_(userAgent) {}
 
-UrlFetcher::~UrlFetcher()
-{
-    if (session_) net_.InternetCloseHandle(session_);
-    if (net_.module) FreeLibrary(net_.module);
-}
-
 bool UrlFetcher::LoadWinInet()
 {
-    if (net_.InternetCloseHandle) return true;  // looked up last, so every entry is there
-    if (!net_.module) net_.module = LoadLibraryA("wininet.dll");
+    if (net_.closeHandle) return true;  // looked up last, so every entry is there
+    if (!net_.module) net_.module.Reset(LoadLibraryA("wininet.dll"));
     if (!net_.module) return false;
     auto find = [this](auto& entry, const char* name) {
         entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
-            reinterpret_cast<void*>(GetProcAddress(net_.module, name)));
+            reinterpret_cast<void*>(GetProcAddress(net_.module.Get(), name)));
         return entry != nullptr;
     };
     WinInet& n = net_;
     return find(n.InternetOpenA, "InternetOpenA") && find(n.InternetSetOptionA, "InternetSetOptionA") &&
            find(n.InternetOpenUrlA, "InternetOpenUrlA") && find(n.HttpQueryInfoA, "HttpQueryInfoA") &&
-           find(n.InternetReadFile, "InternetReadFile") && find(n.InternetCloseHandle, "InternetCloseHandle");
+           find(n.InternetReadFile, "InternetReadFile") && find(n.closeHandle, "InternetCloseHandle");
 }
 
 FetchResult UrlFetcher::Fetch(const std::string& url)
@@ -88,18 +82,20 @@ FetchResult UrlFetcher::FetchHttp(const std::string& url)
         return result;
     }
     if (!session_) {
-        session_ = net_.InternetOpenA(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        session_ = Own(net_.InternetOpenA(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
         if (!session_) {
             result.error = "InternetOpen failed: " + std::to_string(GetLastError());
             return result;
         }
         DWORD timeout = kTimeoutMs;
-        net_.InternetSetOptionA(session_, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-        net_.InternetSetOptionA(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+        net_.InternetSetOptionA(session_.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+        net_.InternetSetOptionA(session_.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     }
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                         INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
-    HINTERNET request = net_.InternetOpenUrlA(session_, WithoutFragment(url).c_str(), nullptr, 0, flags, 0);
+    InternetHandle owned = Own(net_.InternetOpenUrlA(session_.Get(), WithoutFragment(url).c_str(), nullptr, 0,
+                                                     flags, 0));
+    HINTERNET request = owned.Get();
     if (!request) {
         result.error = "InternetOpenUrl failed: " + std::to_string(GetLastError());
         return result;
@@ -129,7 +125,7 @@ FetchResult UrlFetcher::FetchHttp(const std::string& url)
     while ((readOk = net_.InternetReadFile(request, buffer, sizeof buffer, &got)) && got > 0) {
         result.body.append(buffer, got);
     }
-    net_.InternetCloseHandle(request);
+    owned.Reset();
     if (status < 200 || status > 299) {
         result.error = "HTTP status " + std::to_string(status);
     } else if (!readOk) {

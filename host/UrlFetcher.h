@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 struct FetchResult {
     bool ok = false;
     std::string body;
@@ -21,7 +23,6 @@ struct FetchResult {
 class UrlFetcher {
 public:
     explicit UrlFetcher(const std::string& userAgent);
-    ~UrlFetcher();
     UrlFetcher(const UrlFetcher&) = delete;
     UrlFetcher& operator=(const UrlFetcher&) = delete;
 
@@ -30,20 +31,22 @@ public:
 private:
     // The entry points the host uses; all found, or the library is not used.
     struct WinInet {
-        HMODULE module = nullptr;
+        LoadedModule module;
         decltype(&::InternetOpenA) InternetOpenA = nullptr;
         decltype(&::InternetSetOptionA) InternetSetOptionA = nullptr;
         decltype(&::InternetOpenUrlA) InternetOpenUrlA = nullptr;
         decltype(&::HttpQueryInfoA) HttpQueryInfoA = nullptr;
         decltype(&::InternetReadFile) InternetReadFile = nullptr;
-        decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+        BOOL(WINAPI* closeHandle)(HINTERNET handle) = nullptr;
     };
 
     std::string userAgent_;
     WinInet net_;
-    HINTERNET session_ = nullptr;
+    // Closed before the library goes.
+    InternetHandle session_;
 
     bool LoadWinInet();
+    InternetHandle Own(HINTERNET handle) const { return InternetHandle(handle, {net_.closeHandle}); }
 
     FetchResult FetchFile(const std::string& url);
     FetchResult FetchHttp(const std::string& url);

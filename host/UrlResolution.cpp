@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 struct UrlParts {
@@ -46,8 +48,7 @@ UrlParts Split(const std::string& url)
     UrlParts parts;
     size_t i = SchemeLength(url);
     if (i > 0) {
-        parts.scheme = url.substr(0, i);
-        for (char& c : parts.scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        parts.scheme = AsciiLowerCase(url.substr(0, i));
         ++i;
     }
     if (url.compare(i, 2, "//") == 0) {

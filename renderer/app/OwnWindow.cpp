@@ -32,18 +32,19 @@ OwnWindow::OwnWindow(int clientWidth, int clientHeight)
     RECT rect = {0, 0, clientWidth, clientHeight};
     DWORD style = WS_OVERLAPPEDWINDOW;
     AdjustWindowRect(&rect, style, FALSE);
-    window_ = CreateWindowA(kClassName, "Orbolanth", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
+    window_.Reset(CreateWindowA(kClassName, "Orbolanth", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr));
     if (window_) {
-        ShowWindow(window_, SW_SHOW);
-        UpdateWindow(window_);
+        ShowWindow(window_.Get(), SW_SHOW);
+        UpdateWindow(window_.Get());
     }
 }
 
 OwnWindow::~OwnWindow()
 {
-    if (window_ && IsWindow(window_))
-        DestroyWindow(window_);
+    // Closing it destroyed it already.
+    if (!IsWindow(window_.Get()))
+        window_.Release();
 }
 
 }  // namespace orb

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/UniqueHandle.h"
+
 namespace orb {
 
 // A plain top-level window for running an applet without a browser. Closing it destroys it; the
@@ -13,10 +15,10 @@ public:
     OwnWindow(const OwnWindow&) = delete;
     OwnWindow& operator=(const OwnWindow&) = delete;
 
-    HWND Handle() const { return window_; }
+    HWND Handle() const { return window_.Get(); }
 
 private:
-    HWND window_ = nullptr;
+    OwnedWindow window_;
 };
 
 }  // namespace orb

@@ -1,5 +1,7 @@
 #include "PresentFrame.h"
 
+#include "base/UniqueHandle.h"
+
 namespace orb {
 
 namespace {
@@ -22,25 +24,26 @@ int CopyFrame(HDC dc, int x, int y, const FrameBuffer& frame)
 // window, clipped to the part of the child that is visible.
 int CopyThroughTopLevel(HWND window, HWND top, const FrameBuffer& frame)
 {
-    HDC own = GetDC(window);
-    if (!own)
-        return 0;
-    HRGN visible = CreateRectRgn(0, 0, 0, 0);
-    bool clipped = visible && GetRandomRgn(own, visible, SYSRGN) == 1;  // screen coordinates
-    ReleaseDC(window, own);
+    GdiObject<HRGN> visible;
+    bool clipped = false;
+    {
+        const WindowDc own(GetDC(window), WindowDcTraits{window});
+        if (!own)
+            return 0;
+        visible.Reset(CreateRectRgn(0, 0, 0, 0));
+        clipped = visible && GetRandomRgn(own.Get(), visible.Get(), SYSRGN) == 1;  // screen coordinates
+    }
     int lines = 0;
     POINT child = {0, 0}, topOrigin = {0, 0};
     ClientToScreen(window, &child);
     ClientToScreen(top, &topOrigin);
-    HDC dc = clipped ? GetDCEx(top, nullptr, DCX_CACHE) : nullptr;  // the children are not cut out
+    // The children are not cut out of this one.
+    const WindowDc dc(clipped ? GetDCEx(top, nullptr, DCX_CACHE) : nullptr, WindowDcTraits{top});
     if (dc) {
-        OffsetRgn(visible, -topOrigin.x, -topOrigin.y);
-        SelectClipRgn(dc, visible);
-        lines = CopyFrame(dc, child.x - topOrigin.x, child.y - topOrigin.y, frame);
-        ReleaseDC(top, dc);
+        OffsetRgn(visible.Get(), -topOrigin.x, -topOrigin.y);
+        SelectClipRgn(dc.Get(), visible.Get());
+        lines = CopyFrame(dc.Get(), child.x - topOrigin.x, child.y - topOrigin.y, frame);
     }
-    if (visible)
-        DeleteObject(visible);
     return lines;
 }
 
@@ -53,12 +56,10 @@ bool PresentFrame(HWND window, const FrameBuffer& frame)
     HWND top = GetAncestor(window, GA_ROOT);
     if (top && top != window)
         return CopyThroughTopLevel(window, top, frame) > 0;
-    HDC dc = GetDC(window);
+    const WindowDc dc(GetDC(window), WindowDcTraits{window});
     if (!dc)
         return false;
-    int lines = CopyFrame(dc, 0, 0, frame);
-    ReleaseDC(window, dc);
-    return lines > 0;
+    return CopyFrame(dc.Get(), 0, 0, frame) > 0;
 }
 
 }  // namespace orb

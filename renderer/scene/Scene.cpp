@@ -3,16 +3,10 @@
 #include "Motion.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "base/AsciiCase.h"
 
 namespace orb {
-
-std::string LowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 void Scene::SetApplet(SceneFile file)
 {
@@ -21,12 +15,12 @@ void Scene::SetApplet(SceneFile file)
 
 void Scene::AddInclude(const std::string& name, SceneFile file)
 {
-    includes_[LowerCase(name)] = std::move(file);
+    includes_[AsciiLowerCase(name)] = std::move(file);
 }
 
 void Scene::AddMeshFile(const std::string& name, std::shared_ptr<const Mesh> mesh)
 {
-    meshFiles_[LowerCase(name)] = std::move(mesh);
+    meshFiles_[AsciiLowerCase(name)] = std::move(mesh);
 }
 
 void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visited)
@@ -46,7 +40,7 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
     for (const MeshDef& def : file.meshes) {
         std::shared_ptr<const Mesh> mesh = def.mesh;
         if (!mesh) {
-            auto it = meshFiles_.find(LowerCase(def.file));
+            auto it = meshFiles_.find(AsciiLowerCase(def.file));
             if (it != meshFiles_.end())
                 mesh = it->second;
         }
@@ -56,7 +50,7 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
     for (const ObjectDef& obj : file.objects)
         nodes_.push_back({&obj, nullptr, -1, false});
     for (const FileReference& ref : file.includes) {
-        auto it = includes_.find(LowerCase(ref.name));
+        auto it = includes_.find(AsciiLowerCase(ref.name));
         if (it != includes_.end())
             Collect(it->second, visited);
     }

@@ -59,6 +59,4 @@ private:
     std::map<std::string, std::shared_ptr<const Mesh>> meshes_;
 };
 
-std::string LowerCase(std::string text);
-
 }  // namespace orb

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/AsciiCase.h"
+
 namespace orb {
 
 namespace {
@@ -52,7 +54,7 @@ void SceneSession::Start(const std::string& appletName)
 
 void SceneSession::Request(const std::string& name, Kind kind)
 {
-    if (!requested_.insert(LowerCase(name)).second)
+    if (!requested_.insert(AsciiLowerCase(name)).second)
         return;
     if (kind != Kind::Applet && static_cast<int>(requested_.size()) > kMaxResources + 1) {
         ++missing_;

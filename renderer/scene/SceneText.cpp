@@ -8,6 +8,8 @@
 #include <functional>
 #include <stdexcept>
 
+#include "base/AsciiCase.h"
+
 namespace orb {
 
 std::vector<FileReference> SceneFile::References() const
@@ -34,17 +36,6 @@ struct Token {
 struct SyntaxError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-bool EqualsIgnoringCase(const std::string& a, const char* b)
-{
-    size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::vector<Token> Tokenize(const std::string& line)
 {
@@ -144,7 +135,7 @@ public:
         for (size_t i = 1; i < 7; ++i) {
             int digit = std::isdigit(static_cast<unsigned char>(text[i])) ? text[i] - '0'
                         : std::isxdigit(static_cast<unsigned char>(text[i]))
-                            ? std::tolower(static_cast<unsigned char>(text[i])) - 'a' + 10
+                            ? AsciiLower(text[i]) - 'a' + 10
                             : -1;
             if (digit < 0)
                 throw SyntaxError("expected colour #rrggbb, found '" + text + "'");

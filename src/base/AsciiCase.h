@@ -1,24 +1,33 @@
-// Names, group names, resource names and URL prefixes compare ignoring ASCII case only,
-// whatever the C locale says. Plain C++.
+// Names, group names, resource names, URL prefixes, attribute names, MIME types and scene
+// keywords compare ignoring ASCII case only, whatever the C locale says. Plain C++: the
+// renderer's scene code, which builds without windows.h, uses it too.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 inline char AsciiLower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-inline bool EqualsIgnoringCase(const char* a, const char* b)
+// Same length, and the same characters but for ASCII case.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b)
 {
-    for (; *a && *b; ++a, ++b) {
-        if (AsciiLower(*a) != AsciiLower(*b)) return false;
-    }
-    return *a == *b;
-}
-
-inline bool StartsWithIgnoringCase(const char* text, const char* prefix)
-{
-    for (; *prefix; ++text, ++prefix) {
-        if (AsciiLower(*text) != AsciiLower(*prefix)) return false;
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     }
     return true;
+}
+
+inline bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+inline std::string AsciiLowerCase(std::string text)
+{
+    for (char& c : text) c = AsciiLower(c);
+    return text;
 }

@@ -63,13 +63,21 @@ struct KernelHandleTraits {
 };
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 
-// Files, whose "none" is INVALID_HANDLE_VALUE.
+// Files and tool-help snapshots, whose "none" is INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type Empty() { return INVALID_HANDLE_VALUE; }
     static void Close(Type handle) { CloseHandle(handle); }
 };
 using FileHandle = UniqueHandle<FileHandleTraits>;
+
+// A directory search from FindFirstFile; its "none" is INVALID_HANDLE_VALUE too.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { FindClose(handle); }
+};
+using FindHandle = UniqueHandle<FindHandleTraits>;
 
 struct RegistryKeyTraits {
     using Type = HKEY;
@@ -96,7 +104,8 @@ struct MemoryDcTraits {
 };
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 
-// A window's device context from GetDC, given back to its window.
+// A window's device context from GetDC or GetDCEx, given back to its window (none for the
+// screen's).
 struct WindowDcTraits {
     using Type = HDC;
     HWND window = nullptr;
@@ -111,6 +120,14 @@ struct MappedViewTraits {
     static void Close(Type view) { UnmapViewOfFile(view); }
 };
 using MappedView = UniqueHandle<MappedViewTraits>;
+
+// Pages from VirtualAlloc, released whole.
+struct VirtualMemoryTraits {
+    using Type = void*;
+    static Type Empty() { return nullptr; }
+    static void Close(Type pages) { VirtualFree(pages, 0, MEM_RELEASE); }
+};
+using VirtualMemory = UniqueHandle<VirtualMemoryTraits>;
 
 struct ModuleTraits {
     using Type = HMODULE;
@@ -137,3 +154,15 @@ struct InternetHandleTraits {
     }
 };
 using InternetHandle = UniqueHandle<InternetHandleTraits>;
+
+// Both handles CreateProcess gives back.
+struct OwnedProcess {
+    OwnedProcess() = default;
+    explicit OwnedProcess(const PROCESS_INFORMATION& started)
+        : process(started.hProcess), thread(started.hThread), id(started.dwProcessId)
+    {
+    }
+    KernelHandle process;
+    KernelHandle thread;
+    DWORD id = 0;
+};

@@ -1,23 +1,13 @@
 #include "download/DownloadUrl.h"
 
+#include "base/AsciiCase.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr size_t kSchemeLength = 5;  // "file:" and "http:" alike
-
-bool StartsWithIgnoringCase(const std::string& text, const char* prefix)
-{
-    size_t length = std::strlen(prefix);
-    if (text.size() < length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -33,10 +33,9 @@ int32_t AdsModeOf(const char* value)
     const char* end = value + std::strlen(value);
     while (begin < end && IsBlank(*begin)) ++begin;
     while (end > begin && IsBlank(end[-1])) --end;
-    std::string word(begin, end);
-    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (word == "NO") return 1;
-    if (word == "NEVER") return 2;
+    const std::string_view word(begin, static_cast<size_t>(end - begin));
+    if (EqualsIgnoringCase(word, "NO")) return 1;
+    if (EqualsIgnoringCase(word, "NEVER")) return 2;
     return 0;
 }
 

@@ -38,15 +38,14 @@ std::string ControllerBlockName(const char* hostClass, DWORD processId)
 DWORD ReadControllerBlock(const std::string& name, bool* found)
 {
     *found = false;
-    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+    const KernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()));
     if (!block) return 0;
     DWORD address = 0;
-    if (void* view = MapViewOfFile(block, FILE_MAP_READ, 0, 0, sizeof address)) {
+    const MappedView view(MapViewOfFile(block.Get(), FILE_MAP_READ, 0, 0, sizeof address));
+    if (view) {
         *found = true;
-        address = *static_cast<const DWORD*>(view);
-        UnmapViewOfFile(view);
+        address = *static_cast<const DWORD*>(view.Get());
     }
-    CloseHandle(block);
     return address;
 }
 
@@ -54,39 +53,41 @@ TestWindow::TestWindow(Kind kind, HWND parent)
 {
     RegisterWindowClass();
     DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW | (kind == Shown ? WS_VISIBLE : 0);
-    hwnd_ = CreateWindowA(kWindowClass, "activity test", style, parent ? 0 : 50, parent ? 0 : 50, 320, 240,
-                          parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window_.Reset(CreateWindowA(kWindowClass, "activity test", style, parent ? 0 : 50, parent ? 0 : 50, 320, 240,
+                                parent, nullptr, GetModuleHandleA(nullptr), nullptr));
     PumpMessages();
 }
 
 TestWindow::~TestWindow()
 {
-    if (hwnd_) DestroyWindow(hwnd_);
+    window_.Reset();
     PumpMessages();
 }
 
 bool TestWindow::TakeForeground()
 {
-    SetForegroundWindow(hwnd_);
+    SetForegroundWindow(window_.Get());
     PumpMessages();
-    return GetForegroundWindow() == hwnd_;
+    return GetForegroundWindow() == window_.Get();
 }
 
 HelperProcess::HelperProcess(const char* hostClass)
 {
     std::string readyName = UniqueEventName("ready"), quitName = UniqueEventName("quit");
-    readyEvent_ = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-    quitEvent_ = CreateEventA(nullptr, TRUE, FALSE, quitName.c_str());
+    readyEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+    quitEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
     std::string commandLine = "\"" ORB_BUILD_DIR "/tests/activity/activity_helper.exe\" " + readyName + " " +
                               quitName + (hostClass ? std::string(" ") + hostClass : std::string());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process_)) {
+                        &started)) {
         return;
     }
+    process_ = OwnedProcess(started);
     // Our own windows get the deactivation while we wait, so keep the queue moving.
-    HANDLE waitFor[] = {readyEvent_, process_.hProcess};
+    HANDLE waitFor[] = {readyEvent_.Get(), process_.process.Get()};
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 20000) {
         DWORD woken = MsgWaitForMultipleObjects(2, waitFor, FALSE, 20000, QS_ALLINPUT);
@@ -102,13 +103,13 @@ HelperProcess::HelperProcess(const char* hostClass)
 
 HelperProcess::~HelperProcess()
 {
-    if (process_.hProcess) {
-        SetEvent(quitEvent_);
-        if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
+    if (process_.process) {
+        SetEvent(quitEvent_.Get());
+        HANDLE process = process_.process.Get();
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
     }
-    CloseHandle(readyEvent_);
-    CloseHandle(quitEvent_);
+    process_ = OwnedProcess();
+    readyEvent_.Reset();
+    quitEvent_.Reset();
     PumpMessages();
 }

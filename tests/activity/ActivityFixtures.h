@@ -9,6 +9,7 @@
 
 #include "activity/ActivitySession.h"
 #include "base/MessagePump.h"
+#include "base/UniqueHandle.h"
 
 // Writes "<name>+" or "<name>-" into a shared log for every SetActive call.
 class RecordingSession : public ActivitySession {
@@ -39,11 +40,11 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    HWND Handle() const { return hwnd_; }
+    HWND Handle() const { return window_.Get(); }
     bool TakeForeground();  // true when this window is then the foreground window
 
 private:
-    HWND hwnd_ = nullptr;
+    OwnedWindow window_;
 };
 
 // activity_helper.exe running until the object goes away; it owns the foreground once
@@ -56,11 +57,11 @@ public:
     HelperProcess& operator=(const HelperProcess&) = delete;
 
     bool Ready() const { return ready_; }
-    DWORD Id() const { return process_.dwProcessId; }
+    DWORD Id() const { return process_.id; }
 
 private:
-    PROCESS_INFORMATION process_ = {};
-    HANDLE readyEvent_ = nullptr;
-    HANDLE quitEvent_ = nullptr;
+    KernelHandle readyEvent_;
+    KernelHandle quitEvent_;
+    OwnedProcess process_;
     bool ready_ = false;
 };

@@ -6,12 +6,13 @@
 
 #include "activity/ActivityController.h"
 #include "base/MessagePump.h"
+#include "base/UniqueHandle.h"
 
 int main(int argc, char** argv)
 {
     if (argc < 3) return 1;
-    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[1]);
-    HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
+    const KernelHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    const KernelHandle quit(OpenEventA(SYNCHRONIZE, FALSE, argv[2]));
     if (!ready || !quit) return 1;
 
     if (argc > 3) SetActivityClass(argv[3]);
@@ -28,9 +29,10 @@ int main(int argc, char** argv)
     SetForegroundWindow(window);
     PumpMessages();
     if (GetForegroundWindow() != window) return 4;
-    SetEvent(ready);
+    SetEvent(ready.Get());
 
-    while (MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    HANDLE waitFor = quit.Get();
+    while (MsgWaitForMultipleObjects(1, &waitFor, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         PumpMessages();
     }
     // The window goes with the process: destroying a shown top-level window first would

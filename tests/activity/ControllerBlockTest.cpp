@@ -45,18 +45,16 @@ TEST(ControllerBlock, FirstLookupCreatesTheBlockForClassAndProcessAndLaterOnesRe
     // One allocation granule, zero past the address.
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-    ASSERT_NE(block, nullptr);
-    auto* view = static_cast<const unsigned char*>(
-        MapViewOfFile(block, FILE_MAP_READ, 0, 0, system.dwAllocationGranularity));
-    ASSERT_NE(view, nullptr);
+    const KernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()));
+    ASSERT_TRUE(block.Valid());
+    const MappedView mapped(MapViewOfFile(block.Get(), FILE_MAP_READ, 0, 0, system.dwAllocationGranularity));
+    ASSERT_TRUE(mapped.Valid());
+    auto* view = static_cast<const unsigned char*>(mapped.Get());
     MEMORY_BASIC_INFORMATION region = {};
     VirtualQuery(view, &region, sizeof region);
     EXPECT_EQ(region.RegionSize, system.dwAllocationGranularity);
     std::vector<unsigned char> zeros(system.dwAllocationGranularity - 4, 0);
     EXPECT_EQ(std::memcmp(view + 4, zeros.data(), zeros.size()), 0);
-    UnmapViewOfFile(view);
-    CloseHandle(block);
 }
 
 TEST(ControllerBlock, AnotherProcessHasABlockAndControllerOfItsOwn)
@@ -209,14 +207,13 @@ DWORD RunInFreshProcess(const char* filter)
                                   &startup, &process);
     SetEnvironmentVariableA(kFreshProcessVariable, nullptr);
     if (!started) return ~0u;
+    const OwnedProcess owned(process);
     DWORD code = ~0u;
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.hProcess, &code);
     } else {
         TerminateProcess(process.hProcess, 1);
     }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     return code;
 }
 

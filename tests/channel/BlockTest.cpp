@@ -121,13 +121,11 @@ TEST(ChannelBlock, LaunchFillNamesTheObjectsAndCutsTheStrings)
     const std::string& namePart = c.channel.NamePart();
     EXPECT_TRUE(std::regex_match(namePart, std::regex(R"(\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\})")))
         << namePart;
-    HANDLE mapping =
-        OpenFileMappingA(FILE_MAP_READ, FALSE, ("Orbolanth" + namePart + ":SharedMemory").c_str());
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, ("Orbolanth" + namePart + ":SMMutex").c_str());
-    EXPECT_NE(mapping, nullptr);
-    EXPECT_NE(mutex, nullptr);
-    CloseHandle(mapping);
-    CloseHandle(mutex);
+    const KernelHandle mapping(
+        OpenFileMappingA(FILE_MAP_READ, FALSE, ("Orbolanth" + namePart + ":SharedMemory").c_str()));
+    const KernelHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, ("Orbolanth" + namePart + ":SMMutex").c_str()));
+    EXPECT_TRUE(mapping.Valid());
+    EXPECT_TRUE(mutex.Valid());
 
     ASSERT_TRUE(c.attached);
     LaunchFields fields = c.renderer.ReadLaunchFields();
@@ -213,8 +211,10 @@ TEST(RendererChannel, WindowRecords)
 {
     Channel c;
     ASSERT_TRUE(c.attached);
-    HWND one = MakeWindow();
-    HWND two = MakeWindow();
+    const OwnedWindow first = MakeWindow();
+    const OwnedWindow second = MakeWindow();
+    HWND one = first.Get();
+    HWND two = second.Get();
     ASSERT_TRUE(one && two);
 
     EXPECT_TRUE(c.channel.ReserveWindowName("side"));
@@ -254,8 +254,6 @@ TEST(RendererChannel, WindowRecords)
     }
     EXPECT_FALSE(c.channel.ReserveWindowName("one too many"));
     EXPECT_FALSE(c.channel.RegisterWindow("one too many", one));
-    DestroyWindow(one);
-    DestroyWindow(two);
 }
 
 // The renderer may leave anything in the words the plug-in follows: references that lead
@@ -308,11 +306,10 @@ TEST(RendererChannel, GarbageInTheBlockIsNeverFollowed)
 
     // A window record whose name leads nowhere counts as free.
     block->windows[0].name = base + kHeapRegionSize - 1;
-    HWND window = MakeWindow();
-    EXPECT_TRUE(c.channel.RegisterWindow("main", window));
+    const OwnedWindow window = MakeWindow();
+    EXPECT_TRUE(c.channel.RegisterWindow("main", window.Get()));
     EXPECT_EQ(c.renderer.Windows().size(), 1u);
     EXPECT_EQ(CheckHeap(*block).error, "");
-    DestroyWindow(window);
 }
 
 }  // namespace

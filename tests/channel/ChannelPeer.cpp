@@ -23,6 +23,7 @@
 
 #include "Exchange.h"
 #include "HeapCheck.h"
+#include "base/UniqueHandle.h"
 #include "block/RendererClient.h"
 
 namespace {
@@ -86,12 +87,12 @@ int Hold(char** argv, bool abandon)
 {
     RendererClient client;
     if (!client.Attach(argv[2])) return 3;
-    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[3]);
+    const KernelHandle held(OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[3]));
     if (WaitForSingleObject(client.Mutex(), 5000) != WAIT_OBJECT_0) return 4;
-    SetEvent(held);
+    SetEvent(held.Get());
     if (abandon) ExitProcess(0);
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, argv[4]);
-    WaitForSingleObject(release, 60000);
+    const KernelHandle release(OpenEventA(SYNCHRONIZE, FALSE, argv[4]));
+    WaitForSingleObject(release.Get(), 60000);
     ReleaseMutex(client.Mutex());
     return 0;
 }

@@ -13,7 +13,7 @@
 namespace {
 
 // Makes the 64 KiB granule at address inaccessible when nothing else lives there.
-void* Fence(uint8_t* granule, std::string* state)
+VirtualMemory Fence(uint8_t* granule, std::string* state)
 {
     MEMORY_BASIC_INFORMATION info{};
     VirtualQuery(granule, &info, sizeof info);
@@ -21,8 +21,8 @@ void* Fence(uint8_t* granule, std::string* state)
     std::snprintf(text, sizeof text, "state %lx type %lx", static_cast<unsigned long>(info.State),
                   static_cast<unsigned long>(info.Type));
     *state = text;
-    if (info.State != MEM_FREE) return nullptr;
-    return VirtualAlloc(granule, 65536, MEM_RESERVE, PAGE_NOACCESS);
+    if (info.State != MEM_FREE) return VirtualMemory();
+    return VirtualMemory(VirtualAlloc(granule, 65536, MEM_RESERVE, PAGE_NOACCESS));
 }
 
 TEST(ChannelHostile, GarbageFromTheRendererIsSurvived)
@@ -33,10 +33,11 @@ TEST(ChannelHostile, GarbageFromTheRendererIsSurvived)
     uint8_t* view = static_cast<uint8_t*>(c.channel.ViewAddress());
     const uint32_t size = SharedSegment::ViewSize();
     std::string belowState, aboveState;
-    void* below = Fence(view - 65536, &belowState);
-    void* above = Fence(view + size, &aboveState);
+    const VirtualMemory below = Fence(view - 65536, &belowState);
+    const VirtualMemory above = Fence(view + size, &aboveState);
 
-    HWND window = MakeWindow();
+    const OwnedWindow owned = MakeWindow();
+    HWND window = owned.Get();
     ScratchFile report;
     PeerProcess peer("hostile " + c.channel.NamePart() + " 777 4000 \"" + report.Path() + "\"");
     ASSERT_TRUE(peer.Started());
@@ -68,9 +69,6 @@ TEST(ChannelHostile, GarbageFromTheRendererIsSurvived)
                 rounds, c.fetcher.calls.size(), report.Read().c_str(), static_cast<unsigned long>(slowest),
                 below ? "yes" : "no", belowState.c_str(), above ? "yes" : "no", aboveState.c_str());
     EXPECT_GT(rounds, 100);
-    if (below) VirtualFree(below, 0, MEM_RELEASE);
-    if (above) VirtualFree(above, 0, MEM_RELEASE);
-    DestroyWindow(window);
 }
 
 }  // namespace

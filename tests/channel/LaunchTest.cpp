@@ -11,6 +11,7 @@
 #include "ChannelFixture.h"
 #include "ConfigurationKey.h"
 #include "PeerProcess.h"
+#include "ProgramCopy.h"
 
 namespace {
 
@@ -94,12 +95,9 @@ TEST_F(Launch, StartsTheRegisteredRendererWithTheBlockName)
 
 TEST_F(Launch, APathWithSpacesGoesAsOneQuotedShortPath)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string directory = std::string(temp) + "orb renderer dir";
-    std::string program = directory + "\\channel peer copy.exe";
-    CreateDirectoryA(directory.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(PeerPath().c_str(), program.c_str(), FALSE));
+    const ProgramCopy copy(PeerPath(), "orb renderer dir", "channel peer copy.exe");
+    ASSERT_TRUE(copy.Copied());
+    const std::string& program = copy.Path();
     key.SetString("RendererPath", program);
     settings.alwaysActive = true;
     {
@@ -114,8 +112,6 @@ TEST_F(Launch, APathWithSpacesGoesAsOneQuotedShortPath)
         channel.RequestQuit();
         EXPECT_EQ(WaitForSingleObject(channel.Process(), 20000), WAIT_OBJECT_0);
     }
-    DeleteFileA(program.c_str());
-    RemoveDirectoryA(directory.c_str());
 }
 
 TEST_F(Launch, OnlyAPlainStringNamingAnExistingFileLaunches)

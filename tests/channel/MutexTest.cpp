@@ -11,8 +11,10 @@ TEST(RendererChannel, EveryOperationIsSkippedWhileTheRendererHoldsTheMutex)
 {
     Channel c;
     ASSERT_TRUE(c.attached);
-    HWND main = MakeWindow();
-    HWND other = MakeWindow();
+    const OwnedWindow mainWindow = MakeWindow();
+    const OwnedWindow otherWindow = MakeWindow();
+    HWND main = mainWindow.Get();
+    HWND other = otherWindow.Get();
     ASSERT_TRUE(c.channel.RegisterWindow("main", main));
     ASSERT_TRUE(c.renderer.SetStatusText("status"));
     ASSERT_GE(c.renderer.PostRequest(5, "a.obv"), 0);
@@ -48,8 +50,6 @@ TEST(RendererChannel, EveryOperationIsSkippedWhileTheRendererHoldsTheMutex)
     EXPECT_EQ(c.fetcher.calls[0].url, "a.obv");
     EXPECT_TRUE(c.channel.LookupWindow("main", &found));
     EXPECT_EQ(found, main);
-    DestroyWindow(main);
-    DestroyWindow(other);
 }
 
 // A renderer that dies holding the mutex costs one skipped operation; the ownership the

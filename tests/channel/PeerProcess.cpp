@@ -21,28 +21,26 @@ PeerProcess::PeerProcess(const std::string& arguments)
     PROCESS_INFORMATION started{};
     if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &started)) {
-        CloseHandle(started.hThread);
-        process_ = started.hProcess;
+        KernelHandle thread(started.hThread);
+        process_.Reset(started.hProcess);
     }
 }
 
 PeerProcess::~PeerProcess()
 {
-    if (!process_) return;
-    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
-    CloseHandle(process_);
+    if (process_ && WaitForSingleObject(process_.Get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.Get(), 1);
 }
 
 bool PeerProcess::Running() const
 {
-    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 long PeerProcess::Wait(DWORD milliseconds)
 {
-    if (!process_ || WaitForSingleObject(process_, milliseconds) != WAIT_OBJECT_0) return -1;
+    if (!process_ || WaitForSingleObject(process_.Get(), milliseconds) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
+    GetExitCodeProcess(process_.Get(), &code);
     return static_cast<long>(code);
 }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 // The peer executable as Windows sees it.
 std::string PeerPath();
 
@@ -15,29 +17,26 @@ public:
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
-    bool Started() const { return process_ != nullptr; }
-    HANDLE Handle() const { return process_; }
+    bool Started() const { return process_.Valid(); }
+    HANDLE Handle() const { return process_.Get(); }
     bool Running() const;
     // The exit code, or -1 when the peer did not end within the time.
     long Wait(DWORD milliseconds = 30000);
 
 private:
-    HANDLE process_ = nullptr;
+    KernelHandle process_;
 };
 
 // A named manual-reset event for signalling between the test and the peer.
 class NamedEvent {
 public:
     explicit NamedEvent(const std::string& name);
-    ~NamedEvent() { CloseHandle(handle_); }
-    NamedEvent(const NamedEvent&) = delete;
-    NamedEvent& operator=(const NamedEvent&) = delete;
-    HANDLE Handle() const { return handle_; }
+    HANDLE Handle() const { return handle_.Get(); }
     const std::string& Name() const { return name_; }
 
 private:
     std::string name_;
-    HANDLE handle_;
+    KernelHandle handle_;
 };
 
 // A unique temporary file name; the file is removed with the object.

@@ -13,6 +13,7 @@
 #include "LoopbackHttpServer.h"
 #include "RecordingListener.h"
 #include "TestFiles.h"
+#include "base/UniqueHandle.h"
 #include "download/DownloadWorker.h"
 
 namespace {
@@ -47,19 +48,18 @@ void EmptyDirectory(const std::string& directory)
 
 int ThreadsInThisProcess()
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    const FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
         if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
     }
-    CloseHandle(snapshot);
     return count;
 }
 
 using Calls = std::vector<std::string>;
-const Calls kFailed{"state:4", "release"};
+const Calls kFailed{RecordingListener::StateCall(StateFailed), "release"};
 
 constexpr DWORD kOutcomeWaitMs = 20000;
 
@@ -113,7 +113,10 @@ protected:
         return listener;
     }
 
-    static Calls Ready(const std::string& path) { return {"file:" + path, "state:5", "release"}; }
+    static Calls Ready(const std::string& path)
+    {
+        return {"file:" + path, RecordingListener::StateCall(StateReady), "release"};
+    }
 
     LoopbackHttpServer server;
     std::string tempFolder;
@@ -296,7 +299,8 @@ TEST_F(DownloadWorkerTest, AFailedWriteFailsTheDownloadAndRemovesTheFile)
 // Runs only with WININET.DLL disabled for the process (its own CTest entry).
 TEST(WithoutWinInet, StartFailsAndNoThreadRuns)
 {
-    ASSERT_EQ(LoadLibraryA("WININET.DLL"), nullptr);
+    const LoadedModule wininet(LoadLibraryA("WININET.DLL"));
+    ASSERT_FALSE(wininet.Valid());
     int threadsBefore = ThreadsInThisProcess();
     auto worker = std::make_unique<DownloadWorker>();
     EXPECT_FALSE(worker->Start());

@@ -18,6 +18,9 @@
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
 #include "TestFiles.h"
+#include "base/AsciiCase.h"
+#include "base/ResourceState.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -169,8 +172,8 @@ std::map<int, Answer> ReadAnswers(const std::vector<std::string>& report)
         const bool delivered = line.rfind("delivered ", 0) == 0;
         if (!delivered && line.rfind("failed ", 0) != 0) continue;
         Answer answer;
-        const std::string statuses = Field(line, "statuses");
-        if (!statuses.empty()) answer.state = std::stoi(statuses.substr(statuses.rfind(' ') + 1));
+        const std::vector<int> statuses = StatusWords(Field(line, "statuses"));
+        if (!statuses.empty()) answer.state = statuses.back();
         if (delivered) {
             answer.path = Field(line, "path");
             answer.text = Field(line, "text");
@@ -207,12 +210,6 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
     return run;
 }
 
-std::string LowerCase(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile)
 {
     LoopbackHttpServer server;
@@ -227,22 +224,22 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
     ExpectOnlyTheLocationFromTheBrowser(run.lines);
     ASSERT_EQ(run.answers.size(), 4u);
 
-    // Delivered (status word 6) with exactly the bytes served, each in a file of its own.
+    // Delivered with exactly the bytes served, each in a file of its own.
     const char* served[] = {"models/parts.obv", "models/rock shape.obv", "models/base.obv"};
     std::set<std::string> delivered;
     for (int id = 1; id <= 3; ++id) {
         SCOPED_TRACE(served[id - 1]);
         const Answer& answer = run.answers[id];
-        EXPECT_EQ(answer.state, 6);
+        EXPECT_EQ(answer.state, StateDelivered);
         EXPECT_EQ(answer.text, ReadFile(PageFile(served[id - 1])));
-        delivered.insert(LowerCase(answer.path));
+        delivered.insert(AsciiLowerCase(answer.path));
     }
     std::set<std::string> made;
-    for (const std::string& path : run.tempWhileOpen) made.insert(LowerCase(path));
+    for (const std::string& path : run.tempWhileOpen) made.insert(AsciiLowerCase(path));
     EXPECT_EQ(made, delivered);
 
     // The 404: failed, no delivery, no file left for it.
-    EXPECT_EQ(run.answers[4].state, 4);
+    EXPECT_EQ(run.answers[4].state, StateFailed);
     EXPECT_EQ(run.answers[4].path, "");
 
     EXPECT_EQ(run.tempAfter, std::set<std::string>{});
@@ -253,8 +250,8 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
 // the plug-in in it cannot load it.
 TEST(WithoutWinInet, TheInstanceIsMadeAndEveryResourceRequestFails)
 {
-    HMODULE wininet = LoadLibraryA("wininet.dll");
-    ASSERT_EQ(wininet, nullptr) << "WININET.DLL is loadable here; run this through its CTest entry";
+    const LoadedModule wininet(LoadLibraryA("wininet.dll"));
+    ASSERT_FALSE(wininet.Valid()) << "WININET.DLL is loadable here; run this through its CTest entry";
 
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Listening());
@@ -269,7 +266,7 @@ TEST(WithoutWinInet, TheInstanceIsMadeAndEveryResourceRequestFails)
     ExpectOnlyTheLocationFromTheBrowser(run.lines);
     ASSERT_EQ(run.answers.size(), 4u);
     for (const auto& [id, answer] : run.answers) {
-        EXPECT_EQ(answer.state, 4) << "request " << id;
+        EXPECT_EQ(answer.state, StateFailed) << "request " << id;
         EXPECT_EQ(answer.path, "") << "request " << id;
     }
     EXPECT_EQ(run.tempWhileOpen, std::set<std::string>{});

@@ -154,10 +154,8 @@ TEST(TooNewBrowser, InitializeFailsAndNoInstanceIsMade)
 
 COLORREF ScreenPixel(int x, int y)
 {
-    HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return colour;
+    const WindowDc screen(GetDC(nullptr));
+    return GetPixel(screen.Get(), x, y);
 }
 
 TEST(HostWindow, ShowsThePluginAreaPaintedWhiteInAFrameWithAStatusBar)

@@ -38,19 +38,18 @@ HostProcess::HostProcess(const std::string& logName, const std::vector<std::stri
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
+        KernelHandle thread(info.hThread);
+        process_.Reset(info.hProcess);
     }
 }
 
 HostProcess::~HostProcess()
 {
     if (!process_) return;
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
+    if (WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
     }
-    CloseHandle(process_);
 }
 
 bool HostProcess::WaitForLine(const std::string& text, DWORD timeoutMs) const
@@ -60,7 +59,7 @@ bool HostProcess::WaitForLine(const std::string& text, DWORD timeoutMs) const
         for (const std::string& line : Lines()) {
             if (line.find(text) != std::string::npos) return true;
         }
-        if (!process_ || WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) {
+        if (!process_ || WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) {
             for (const std::string& line : Lines()) {
                 if (line.find(text) != std::string::npos) return true;
             }
@@ -72,9 +71,9 @@ bool HostProcess::WaitForLine(const std::string& text, DWORD timeoutMs) const
 
 DWORD HostProcess::Finish(DWORD timeoutMs)
 {
-    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    if (!process_ || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process_, &code);
+    GetExitCodeProcess(process_.Get(), &code);
     return code;
 }
 

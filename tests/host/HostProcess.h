@@ -8,6 +8,7 @@
 
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
+#include "base/UniqueHandle.h"
 
 class HostProcess {
 public:
@@ -20,7 +21,7 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
-    bool Started() const { return process_ != nullptr; }
+    bool Started() const { return process_.Valid(); }
     bool WaitForLine(const std::string& text, DWORD timeoutMs) const;
     // Closes the browser's window as a user would; false while the log names no window.
     bool CloseWindow() const;
@@ -31,7 +32,7 @@ public:
 private:
     ConfigurationKey installation_;
     std::string logPath_;
-    HANDLE process_ = nullptr;
+    KernelHandle process_;
 };
 
 // The value of `key` in a log line: a quoted string unescaped, or the bare word.

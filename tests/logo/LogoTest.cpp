@@ -9,6 +9,7 @@
 
 #include "BrowserWindow.h"
 #include "PluginSession.h"
+#include "base/UniqueHandle.h"
 #include "logo/LogoLayout.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
@@ -126,27 +127,23 @@ std::vector<DWORD> ExpectedPicture(HWND like, const Placement& p)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC screen = GetDC(like);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
+    // Bitmaps outlive the device contexts they are selected into.
+    const WindowDc screen(GetDC(like), WindowDcTraits{like});
+    const GdiObject<HBITMAP> section(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const GdiObject<HBITMAP> logo(LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(103)));
+    const MemoryDc memory(CreateCompatibleDC(screen.Get()));
+    HGDIOBJ previous = SelectObject(memory.Get(), section.Get());
     RECT all = {0, 0, p.width, p.height};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    HBITMAP logo = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(103));
-    HDC source = CreateCompatibleDC(screen);
-    HGDIOBJ previousLogo = SelectObject(source, logo);
-    SetStretchBltMode(memory, COLORONCOLOR);
-    StretchBlt(memory, p.x, p.y, p.size, p.size, source, 0, 0, 342, 342, SRCCOPY);
+    FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const MemoryDc source(CreateCompatibleDC(screen.Get()));
+    HGDIOBJ previousLogo = SelectObject(source.Get(), logo.Get());
+    SetStretchBltMode(memory.Get(), COLORONCOLOR);
+    StretchBlt(memory.Get(), p.x, p.y, p.size, p.size, source.Get(), 0, 0, 342, 342, SRCCOPY);
     GdiFlush();
     const DWORD* words = static_cast<const DWORD*>(bits);
     std::vector<DWORD> picture(words, words + p.width * p.height);
-    SelectObject(source, previousLogo);
-    DeleteDC(source);
-    DeleteObject(logo);
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(like, screen);
+    SelectObject(source.Get(), previousLogo);
+    SelectObject(memory.Get(), previous);
     return picture;
 }
 
@@ -158,14 +155,12 @@ RECT TextArea(HWND hwnd, const Placement& p)
     font.lfWeight = 700;
     font.lfQuality = DRAFT_QUALITY;
     lstrcpyA(font.lfFaceName, "Arial");
-    HDC hdc = GetDC(hwnd);
-    HFONT created = CreateFontIndirectA(&font);
-    HGDIOBJ previous = SelectObject(hdc, created);
+    const GdiObject<HFONT> created(CreateFontIndirectA(&font));
+    const WindowDc hdc(GetDC(hwnd), WindowDcTraits{hwnd});
+    HGDIOBJ previous = SelectObject(hdc.Get(), created.Get());
     SIZE extent = {};
-    GetTextExtentPoint32A(hdc, "Version 1.3.2", 13, &extent);
-    SelectObject(hdc, previous);
-    DeleteObject(created);
-    ReleaseDC(hwnd, hdc);
+    GetTextExtentPoint32A(hdc.Get(), "Version 1.3.2", 13, &extent);
+    SelectObject(hdc.Get(), previous);
     double exactSize = 342.0 / p.shrink;
     double x = (p.width - exactSize) * 0.5, y = (p.height - exactSize) * 0.5;
     return RECT{static_cast<int>(x + (exactSize - extent.cx) * 0.9), static_cast<int>(y + exactSize - extent.cy),
@@ -247,22 +242,19 @@ TEST_F(Painting, EmptyWindowsAndAreasPaintWithoutHanging)
         session.funcs.destroy(&npp, nullptr);
     }
     Create(20, 20, true);
-    HDC screen = GetDC(window->Child());
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP target = CreateCompatibleBitmap(screen, 8, 8);
-    HGDIOBJ previous = SelectObject(memory, target);
+    const WindowDc screen(GetDC(window->Child()), WindowDcTraits{window->Child()});
+    const GdiObject<HBITMAP> target(CreateCompatibleBitmap(screen.Get(), 8, 8));
+    const MemoryDc memory(CreateCompatibleDC(screen.Get()));
+    HGDIOBJ previous = SelectObject(memory.Get(), target.Get());
     for (RECT area : {RECT{0, 0, 0, 0}, RECT{0, 0, 0, 8}, RECT{0, 0, 8, 0}, RECT{8, 8, 0, 0}}) {
-        instance->Logo().Paint(memory, area);
+        instance->Logo().Paint(memory.Get(), area);
     }
     // A handle that is no window: the device context's clip box is cleared.
     RECT all = {0, 0, 8, 8};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    EXPECT_EQ(instance->Session().PaintWindow(nullptr, memory), 0);
-    EXPECT_EQ(GetPixel(memory, 3, 3), kWhite);
-    SelectObject(memory, previous);
-    DeleteObject(target);
-    DeleteDC(memory);
-    ReleaseDC(window->Child(), screen);
+    FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(instance->Session().PaintWindow(nullptr, memory.Get()), 0);
+    EXPECT_EQ(GetPixel(memory.Get(), 3, 3), kWhite);
+    SelectObject(memory.Get(), previous);
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ TEST_F(Callbacks, WriteReadyAndWriteTakeEverythingFromAnyStream)
 {
     PluginSession session(module, 0x000B, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
     NPStream untracked{};
     untracked.url = "http://h/other.bin";
@@ -82,6 +83,7 @@ TEST_F(Callbacks, PrintLeavesFullPagePrintingToTheBrowserAndIgnoresEmbedded)
 {
     PluginSession session(module, 0x000B, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
 
     NPPrint full{};
@@ -114,6 +116,7 @@ TEST_P(LocationRequest, IsMadeOnceForAnyArgumentNamedSrc)
 {
     PluginSession session(module, 0x000B, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, GetParam().attributes), NPERR_NO_ERROR);
     EXPECT_NE(npp.pdata, nullptr);
     EXPECT_EQ(LocationRequests(session), GetParam().requests);
@@ -141,6 +144,7 @@ TEST_F(Callbacks, ArgumentCountBoundsTheArrays)
     char* values[] = {const_cast<char*>("a.obvm")};
     for (int16_t argc : {0, -1, -32768}) {
         NPP_t npp{};
+        const InstanceCleanup cleanup(session, npp);
         EXPECT_EQ(session.funcs.newp(const_cast<char*>(kAppletType), &npp, NP_EMBED, argc, names, values,
                                      nullptr),
                   NPERR_NO_ERROR);
@@ -149,6 +153,7 @@ TEST_F(Callbacks, ArgumentCountBoundsTheArrays)
     }
     // Arrays missing altogether, or their entries null.
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     EXPECT_EQ(session.funcs.newp(const_cast<char*>(kAppletType), &npp, NP_EMBED, 3, nullptr, nullptr,
                                  nullptr),
               NPERR_NO_ERROR);
@@ -171,6 +176,7 @@ TEST_F(Callbacks, HugeAttributeValuesAreTaken)
     std::string big(100 * 1024, 'v');
     std::string bigRes = "'" + std::string(100 * 1024, 'a') + "','" + std::string(100 * 1024, 'b') + "'";
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     EXPECT_EQ(session.New(&npp, {{"WindowName", big.c_str()}, {"Res1", bigRes.c_str()},
                                  {big.c_str(), big.c_str()}, {"AlwaysActive", big.c_str()}}),
               NPERR_NO_ERROR);
@@ -181,6 +187,7 @@ TEST_F(Callbacks, StreamsAreTakenAsFilesOnlyUntilThePageIsKnown)
 {
     PluginSession session(module, 0x000B, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, {{"src", "a.obvm"}}), NPERR_NO_ERROR);
     const NPPluginFuncs& f = session.funcs;
 
@@ -220,6 +227,7 @@ TEST_F(Callbacks, DestroyForgetsTheInstanceAndLeavesSaveAlone)
 {
     PluginSession session(module, 0x000B, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
     NPSavedData* saved = reinterpret_cast<NPSavedData*>(0x1234);
     EXPECT_EQ(session.funcs.destroy(&npp, &saved), NPERR_NO_ERROR);

@@ -52,6 +52,7 @@ TEST_P(QuirkDetection, FirstNewClearsWhatTheBrowserCannotDo)
     const QuirkCase& c = GetParam();
     Session session(c.version, c.agent);
     NPP_t npp{};
+    const InstanceCleanup cleanup(session, npp);
     ASSERT_EQ(session.New(&npp, {}), NPERR_NO_ERROR);
     EXPECT_EQ(Quirks().urlNotifyUsable, c.urlNotifyUsable);
     EXPECT_EQ(Quirks().browserResolvesUrls, c.browserResolvesUrls);
@@ -79,11 +80,13 @@ TEST_F(InProcess, ClearedFlagsStayClearedForLaterInstances)
     {
         Session old(0x0008, "Mozilla/3.0");
         NPP_t npp{};
+        const InstanceCleanup cleanup(old, npp);
         ASSERT_EQ(old.New(&npp, {}), NPERR_NO_ERROR);
         old.funcs.destroy(&npp, nullptr);
     }
     Session modern(0x000B, "Mozilla/5.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(modern, npp);
     ASSERT_EQ(modern.New(&npp, {}), NPERR_NO_ERROR);
     EXPECT_FALSE(Quirks().urlNotifyUsable);
     EXPECT_FALSE(Quirks().browserResolvesUrls);
@@ -116,6 +119,7 @@ TEST_F(InProcess, BrowserServicesReadTheSavedTable)
     }
     Session modern(0x0009, "Mozilla/4.0");
     NPP_t npp{};
+    const InstanceCleanup cleanup(modern, npp);
     ASSERT_EQ(modern.New(&npp, {}), NPERR_NO_ERROR);
     modern.browser.getUrlNotifyResult = NPERR_INVALID_URL;
     EXPECT_EQ(NPN_GetURLNotify(&npp, "http://h/a", "_self", &npp), NPERR_INVALID_URL);

@@ -64,9 +64,10 @@ TEST_F(Window, AttachSubclassesAndPaintsWhiteWhereTheBrowserPaintsRed)
     EXPECT_EQ(browser.Received(WM_PAINT), paintedBefore);
 
     // Erasing is always answered 1 without the browser's procedure; other messages pass to it.
-    HDC hdc = GetDC(browser.Child());
-    EXPECT_EQ(SendMessageA(browser.Child(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0), 1);
-    ReleaseDC(browser.Child(), hdc);
+    {
+        const WindowDc hdc(GetDC(browser.Child()), WindowDcTraits{browser.Child()});
+        EXPECT_EQ(SendMessageA(browser.Child(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc.Get()), 0), 1);
+    }
     EXPECT_EQ(browser.Received(WM_ERASEBKGND), erasedBefore);
     EXPECT_EQ(SendMessageA(browser.Child(), WM_USER, 1, 2), BrowserWindow::kBrowserAnswer);
     EXPECT_EQ(browser.Received(WM_USER), 1);

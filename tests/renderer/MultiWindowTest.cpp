@@ -69,14 +69,14 @@ TEST(MultiWindow, StandaloneDrawsEveryWindowAtItsSizeFromItsView)
     std::string applet = folder.Write("views.obvm", kViews);
     TargetWindow main(320, 240, 20, 20), overview(160, 120, 400, 20), plain(200, 100, 400, 220);
     PumpMessages();
-    RunResult run = RunRenderer("--standalone \"" + applet + "\" --window " + Hex(main.window) +
-                                    " --window overview=" + Hex(overview.window) + " --window plain=" +
-                                    Hex(plain.window) + " --frames 10",
+    RunResult run = RunRenderer("--standalone \"" + applet + "\" --window " + Hex(main.Handle()) +
+                                    " --window overview=" + Hex(overview.Handle()) + " --window plain=" +
+                                    Hex(plain.Handle()) + " --frames 10",
                                 folder);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
-    ExpectMainCamera(main.window, "main");
-    ExpectMainCamera(plain.window, "plain");  // no view of its own: the main camera
-    ExpectOverviewCamera(Measure(overview.window));
+    ExpectMainCamera(main.Handle(), "main");
+    ExpectMainCamera(plain.Handle(), "plain");  // no view of its own: the main camera
+    ExpectOverviewCamera(Measure(overview.Handle()));
 }
 
 TEST(MultiWindow, WindowsOfTheBlockJoinAndLeaveWhileTheRendererRuns)
@@ -87,8 +87,8 @@ TEST(MultiWindow, WindowsOfTheBlockJoinAndLeaveWhileTheRendererRuns)
     folder.Write("views.obvm", kViews);
     // Children of one top-level window, as a browser's plug-in windows are.
     TargetWindow page(740, 260, 20, 20);
-    TargetWindow main(320, 240, 10, 10, page.window), overview(160, 120, 340, 10, page.window),
-        late(200, 100, 520, 10, page.window);
+    TargetWindow main(320, 240, 10, 10, page.Handle()), overview(160, 120, 340, 10, page.Handle()),
+        late(200, 100, 520, 10, page.Handle());
     PumpMessages();
 
     TestFetcher fetcher;
@@ -96,14 +96,14 @@ TEST(MultiWindow, WindowsOfTheBlockJoinAndLeaveWhileTheRendererRuns)
     fetcher.pathFor = [&folder](const std::string& url) { return folder.Path() + "\\" + url; };
     RendererChannel channel;
     LaunchSettings settings;
-    settings.window = main.window;
+    settings.window = main.Handle();
     settings.alwaysActive = true;
     settings.fetcher = &fetcher;
     settings.pageLocation = "http://example.com/page.html";
     settings.appletUrl = "views.obvm";
     settings.rendererArgs = " -width 320 -height 240";
     ASSERT_TRUE(channel.Launch(settings));
-    ASSERT_TRUE(channel.RegisterWindow("main", main.window));
+    ASSERT_TRUE(channel.RegisterWindow("main", main.Handle()));
     ASSERT_TRUE(channel.ReserveWindowName("overview"));
 
     // What the plug-in's timer does, until the condition holds or the time is up.
@@ -119,19 +119,19 @@ TEST(MultiWindow, WindowsOfTheBlockJoinAndLeaveWhileTheRendererRuns)
     serve(20000, [&] { return channel.GetStatusText(status) && status == "Orbolanth: views.obvm - 1 object"; });
     ASSERT_EQ(status, "Orbolanth: views.obvm - 1 object");
     serve(400, nullptr);
-    ExpectMainCamera(main.window, "main");
-    EXPECT_EQ(Measure(overview.window).background, 0);  // only reserved: nothing drawn there yet
+    ExpectMainCamera(main.Handle(), "main");
+    EXPECT_EQ(Measure(overview.Handle()).background, 0);  // only reserved: nothing drawn there yet
 
-    ASSERT_TRUE(channel.RegisterWindow("overview", overview.window));
+    ASSERT_TRUE(channel.RegisterWindow("overview", overview.Handle()));
     serve(400, nullptr);
-    ExpectOverviewCamera(Measure(overview.window));
+    ExpectOverviewCamera(Measure(overview.Handle()));
 
     // A window that goes away without a word is skipped; one joining later is drawn.
-    DestroyWindow(overview.window);
-    ASSERT_TRUE(channel.RegisterWindow("late", late.window));
+    overview.Destroy();
+    ASSERT_TRUE(channel.RegisterWindow("late", late.Handle()));
     serve(400, nullptr);
-    ExpectMainCamera(late.window, "late");
-    ExpectMainCamera(main.window, "main");
+    ExpectMainCamera(late.Handle(), "late");
+    ExpectMainCamera(main.Handle(), "main");
     EXPECT_TRUE(channel.IsRendererRunning());
 
     ASSERT_TRUE(channel.RequestQuit());

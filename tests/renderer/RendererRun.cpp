@@ -20,15 +20,9 @@ TargetWindow::TargetWindow(int width, int height, int x, int y, HWND parent)
                          : WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN;
     RECT rect = {0, 0, width, height};
     AdjustWindowRect(&rect, style, FALSE);
-    window = CreateWindowA(wc.lpszClassName, "target", style, x, y, rect.right - rect.left, rect.bottom - rect.top,
-                           parent, nullptr, wc.hInstance, nullptr);
-    UpdateWindow(window);
-}
-
-TargetWindow::~TargetWindow()
-{
-    if (IsWindow(window))
-        DestroyWindow(window);
+    window_.Reset(CreateWindowA(wc.lpszClassName, "target", style, x, y, rect.right - rect.left,
+                                rect.bottom - rect.top, parent, nullptr, wc.hInstance, nullptr));
+    UpdateWindow(window_.Get());
 }
 
 RunResult RunRenderer(const std::string& arguments, const TempFolder& folder)
@@ -36,22 +30,23 @@ RunResult RunRenderer(const std::string& arguments, const TempFolder& folder)
     RunResult result;
     std::string outPath = folder.Path() + "\\stdout.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
+    FileHandle out(CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
         return result;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = out.Get();
     PROCESS_INFORMATION process = {};
     std::string command = "\"" ORB_RENDERER_EXE "\" " + arguments;
     BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                                   &process);
-    CloseHandle(out);
+    out.Reset();
     if (!started)
         return result;
+    const OwnedProcess owned(process);
     DWORD deadline = GetTickCount() + 40000;
     while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
         PumpMessages();
@@ -62,8 +57,6 @@ RunResult RunRenderer(const std::string& arguments, const TempFolder& folder)
         }
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     std::ifstream in(outPath);
     std::stringstream text;
     text << in.rdbuf();
@@ -109,9 +102,8 @@ std::vector<uint32_t> ScreenPixels(HWND window, int step)
     GetClientRect(window, &client);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    const std::vector<DWORD> all = Capture(screen, origin.x, origin.y, client.right, client.bottom);
-    ReleaseDC(nullptr, screen);
+    const WindowDc screen(GetDC(nullptr));
+    const std::vector<DWORD> all = Capture(screen.Get(), origin.x, origin.y, client.right, client.bottom);
     std::vector<uint32_t> pixels;
     for (int y = 0; y < client.bottom; y += step)
         for (int x = 0; x < client.right; x += step)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BrowserWindow.h"  // PumpMessages
+#include "base/UniqueHandle.h"
 
 class TempFolder;
 
@@ -18,11 +19,13 @@ class TempFolder;
 class TargetWindow {
 public:
     TargetWindow(int width, int height, int x = 40, int y = 40, HWND parent = nullptr);
-    ~TargetWindow();
-    TargetWindow(const TargetWindow&) = delete;
-    TargetWindow& operator=(const TargetWindow&) = delete;
 
-    HWND window = nullptr;
+    HWND Handle() const { return window_.Get(); }
+    // Gone without a word to anyone, as a browser may take a plug-in's window away.
+    void Destroy() { window_.Reset(); }
+
+private:
+    OwnedWindow window_;
 };
 
 struct RunResult {

@@ -17,7 +17,7 @@ TEST(StandaloneRun, DrawsASampleIntoAnotherProcesssWindow)
     TargetWindow target(320, 240);
     PumpMessages();
     std::string shot = folder.Path() + "\\shot.bmp";
-    RunResult run = RunRenderer(std::string("--standalone \"") + kOrbit + "\" --window " + Hex(target.window) +
+    RunResult run = RunRenderer(std::string("--standalone \"") + kOrbit + "\" --window " + Hex(target.Handle()) +
                                     " --frames 20 --screenshot \"" + shot + "\"",
                                 folder);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
@@ -33,7 +33,7 @@ TEST(StandaloneRun, DrawsASampleIntoAnotherProcesssWindow)
     EXPECT_GT(CountBlue(bmp.pixels), 2000);
 
     // And it reached the window itself, as shown on the screen.
-    std::vector<uint32_t> onScreen = ScreenPixels(target.window, 2);
+    std::vector<uint32_t> onScreen = ScreenPixels(target.Handle(), 2);
     std::set<uint32_t> screenColours(onScreen.begin(), onScreen.end());
     EXPECT_GT(screenColours.size(), 50u);
     EXPECT_GT(CountBlue(onScreen), 2000 / 4);

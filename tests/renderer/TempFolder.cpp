@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "base/UniqueHandle.h"
+
 TempFolder::TempFolder()
 {
     static int counter = 0;
@@ -17,13 +19,15 @@ TempFolder::TempFolder()
 TempFolder::~TempFolder()
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((path_ + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    {
+        // Closed before the folder goes.
+        const FindHandle search(FindFirstFileA((path_ + "\\*").c_str(), &found));
+        if (search) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA((path_ + "\\" + found.cFileName).c_str());
+            } while (FindNextFileA(search.Get(), &found));
+        }
     }
     RemoveDirectoryA(path_.c_str());
 }

@@ -77,9 +77,8 @@ Run OneRun(const AppletFile& applet, bool idle)
         },
         20000);
     run.firstFrameMs = NowMs() - start;
-    HANDLE process = nullptr;
-    DuplicateHandle(GetCurrentProcess(), channel->Process(), GetCurrentProcess(), &process, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    const KernelHandle owned = DuplicateOf(channel->Process());
+    HANDLE process = owned.Get();
 
     if (idle) {
         PumpFor(1000);
@@ -104,7 +103,6 @@ Run OneRun(const AppletFile& applet, bool idle)
         run.closeMs = NowMs() - closeStart;
     }
     run.exitMs = exitedAt - closeStart;
-    CloseHandle(process);
     run.ok = run.firstFrameMs < 20000;
     return run;
 }

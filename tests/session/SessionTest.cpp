@@ -11,6 +11,7 @@
 
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
+#include "ProgramCopy.h"
 #include "TestPage.h"
 #include "streams/StreamManager.h"
 #include "channel/RendererChannel.h"
@@ -35,13 +36,6 @@ std::string PeerPath()
 RendererChannel* ChannelOf(PluginInstance* instance)
 {
     return instance && instance->Session().Group() ? instance->Session().Group()->channel : nullptr;
-}
-
-HANDLE DuplicateOf(HANDLE process)
-{
-    HANDLE copy = nullptr;
-    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    return copy;
 }
 
 DWORD ExitCodeOf(HANDLE process)
@@ -114,17 +108,17 @@ protected:
     }
 
     // An attached launcher whose renderer (the channel tests' peer) ignores the quit
-    // request; the renderer's process handle, to be closed by the caller.
-    HANDLE LaunchHungRenderer(TestPage::Embed** launched)
+    // request; a handle of the caller's own to the renderer's process.
+    KernelHandle LaunchHungRenderer(TestPage::Embed** launched)
     {
         key.SetString("RendererPath", PeerPath());
         SetEnvironmentVariableA("ORB_PEER_HANG", "1");
         TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
-        if (!embed) return nullptr;
+        if (!embed) return KernelHandle();
         page->Attach(embed);
         RendererChannel* channel = ChannelOf(embed->Instance());
-        if (!channel) return nullptr;
-        if (!PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000)) return nullptr;
+        if (!channel) return KernelHandle();
+        if (!PumpUntil([&] { return page->Browser().LastStatus() == "peer ready"; }, 10000)) return KernelHandle();
         *launched = embed;
         return DuplicateOf(channel->Process());
     }
@@ -263,13 +257,11 @@ class RendererRun : public Session, public ::testing::WithParamInterface<Install
 TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
 {
     std::string program = RendererExePath();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "orb session renderer";
+    std::unique_ptr<ProgramCopy> copy;
     if (GetParam().spacedPath) {
-        CreateDirectoryA(folder.c_str(), nullptr);
-        program = folder + "\\orb renderer.exe";
-        ASSERT_TRUE(CopyFileA(RendererExePath().c_str(), program.c_str(), FALSE));
+        copy = std::make_unique<ProgramCopy>(RendererExePath(), "orb session renderer", "orb renderer.exe");
+        ASSERT_TRUE(copy->Copied());
+        program = copy->Path();
     }
     key.SetString("RendererPath", program);
 
@@ -298,20 +290,14 @@ TEST_P(RendererRun, DrawsReportsStatusAndQuitsWithThePage)
     ASSERT_TRUE(reader.Attached());
     EXPECT_EQ(reader.WindowOf("main"), static_cast<long>(reinterpret_cast<uintptr_t>(embed->Hwnd())));
     EXPECT_EQ(reader.QuitRequested(), 0);
-    HANDLE process = DuplicateOf(channel->Process());
-    if (GetParam().windowDestroyed) embed->DestroyWindow();
+    const KernelHandle process = DuplicateOf(channel->Process());
+    if (GetParam().windowDestroyed) embed->DestroyBrowserWindow();
     page->Close(embed);
     // Closing waited for the renderer, which left on its own.
     EXPECT_EQ(reader.QuitRequested(), 1);
-    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCodeOf(process), 0u);
-    CloseHandle(process);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeOf(process.Get()), 0u);
     EXPECT_EQ(Groups().Live(), 0);
-
-    if (GetParam().spacedPath) {
-        DeleteFileA(program.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Installs, RendererRun,
@@ -362,10 +348,9 @@ TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
     EXPECT_TRUE(PumpUntil([&] { return Drawn(launcher); }, 15000));
 
     // The first member to go takes the group's rendering with it: the launcher shows the logo.
-    HANDLE process = DuplicateOf(channel->Process());
+    const KernelHandle process = DuplicateOf(channel->Process());
     page->Close(joiner);
-    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
-    CloseHandle(process);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
     EXPECT_TRUE(PumpUntil([&] { return launcher->Instance()->Session().ShowLogo(); }, 2000));
     EXPECT_EQ(DifferencesFromLogo(launcher->Instance(), launcher->Hwnd()), 0);
 }
@@ -450,34 +435,32 @@ TEST_F(Session, ARendererThatDiesInsideABrowserDialogGivesTheLogo)
 TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
 {
     TestPage::Embed* embed = nullptr;
-    HANDLE process = LaunchHungRenderer(&embed);
-    ASSERT_NE(process, nullptr);
+    const KernelHandle process = LaunchHungRenderer(&embed);
+    ASSERT_TRUE(process.Valid());
     const DWORD start = GetTickCount();
     page->Close(embed);
     const DWORD waited = GetTickCount() - start;
-    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
     // Ended by the plug-in (exit code 1), not by itself (0).
-    EXPECT_EQ(ExitCodeOf(process), 1u);
+    EXPECT_EQ(ExitCodeOf(process.Get()), 1u);
     EXPECT_GE(waited, 9900u) << "the renderer was not given its time";
-    CloseHandle(process);
 }
 
 // A browser that is quitting does not wait for its renderers.
 TEST_F(Session, AQuitMessageEndsTheWaitAtOnceAndStaysQueued)
 {
     TestPage::Embed* embed = nullptr;
-    HANDLE process = LaunchHungRenderer(&embed);
-    ASSERT_NE(process, nullptr);
+    const KernelHandle process = LaunchHungRenderer(&embed);
+    ASSERT_TRUE(process.Valid());
     PostQuitMessage(3);
     page->Close(embed);
-    EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_TIMEOUT) << "the close waited for the renderer";
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_TIMEOUT) << "the close waited for the renderer";
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), 5000);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(message.wParam, 3u);
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
 }
 
 // One name more than the block has window records: the launcher gives its renderer up right

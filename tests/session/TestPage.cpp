@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Capture.h"
+#include "base/AsciiCase.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 
@@ -39,7 +40,7 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param)
     GetClassNameA(child, kind, sizeof kind);
     char text[1024] = {};
     GetWindowTextA(child, text, sizeof text);
-    if (_stricmp(kind, "Static") == 0 && text[0]) {
+    if (EqualsIgnoringCase(kind, "Static") && text[0]) {
         std::string& all = *reinterpret_cast<std::string*>(param);
         if (!all.empty()) all += "|";
         all += text;
@@ -48,23 +49,25 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param)
 }
 
 // A page area of its own on the screen, red like the browser's child windows.
-HWND CreateTopLevel(int width, int height)
+OwnedWindow CreateTopLevel(int width, int height)
 {
     static bool registered = false;
     if (!registered) {
         WNDCLASSA area = {};
         area.lpfnWndProc = DefWindowProcA;
         area.hInstance = GetModuleHandleA(nullptr);
-        area.hbrBackground = CreateSolidBrush(BrowserWindow::kBrowserColour);
+        // Deleted only at exit: the class paints with it for as long as the process runs.
+        static const GdiObject<HBRUSH> background(CreateSolidBrush(BrowserWindow::kBrowserColour));
+        area.hbrBackground = background.Get();
         area.lpszClassName = "OrbSessionTopLevel";
         registered = RegisterClassA(&area) != 0;
     }
     static int placed = 0;
     const int x = 640 + (placed++ % 3) * 200;
-    HWND hwnd = CreateWindowExA(0, "OrbSessionTopLevel", "page area", WS_POPUP | WS_VISIBLE, x, 40, width, height,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    OwnedWindow window(CreateWindowExA(0, "OrbSessionTopLevel", "page area", WS_POPUP | WS_VISIBLE, x, 40, width,
+                                       height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     PumpMessages();
-    return hwnd;
+    return window;
 }
 
 }  // namespace
@@ -87,7 +90,7 @@ TestPage::Embed* TestPage::Add(const std::vector<Attribute>& attributes, int wid
         embed->window = std::make_unique<BrowserWindow>(width, height);
     } else {
         embed->topLevel = CreateTopLevel(width, height);
-        embed->topLevelRecord.window = embed->topLevel;
+        embed->topLevelRecord.window = embed->topLevel.Get();
         embed->topLevelRecord.width = static_cast<uint32_t>(width);
         embed->topLevelRecord.height = static_cast<uint32_t>(height);
         embed->topLevelRecord.type = NPWindowTypeWindow;
@@ -133,13 +136,13 @@ void TestPage::Close(Embed* embed)
 
 TestPage::Embed::~Embed()
 {
-    DestroyWindow();
+    DestroyBrowserWindow();
 }
 
-void TestPage::Embed::DestroyWindow()
+void TestPage::Embed::DestroyBrowserWindow()
 {
     if (window) window->Destroy();
-    if (IsWindow(topLevel)) ::DestroyWindow(topLevel);
+    topLevel.Reset();
     PumpMessages();
 }
 
@@ -165,16 +168,23 @@ void PumpFor(DWORD milliseconds)
 
 int ChildProcesses()
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return -1;
     int count = 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
         count += entry.th32ParentProcessID == GetCurrentProcessId();
     }
-    CloseHandle(snapshot);
     return count;
+}
+
+KernelHandle DuplicateOf(HANDLE process)
+{
+    KernelHandle copy;
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), copy.Receive(), 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return copy;
 }
 
 AppletFile::AppletFile()
@@ -218,10 +228,8 @@ std::vector<DWORD> ScreenOf(HWND hwnd, int* width, int* height)
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     GdiFlush();
-    HDC screen = GetDC(nullptr);
-    std::vector<DWORD> pixels = Capture(screen, origin.x, origin.y, *width, *height, nullptr);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    const WindowDc screen(GetDC(nullptr));
+    return Capture(screen.Get(), origin.x, origin.y, *width, *height, nullptr);
 }
 
 }  // namespace
@@ -231,11 +239,10 @@ int DifferencesFromLogo(PluginInstance* instance, HWND hwnd)
     int width = 0, height = 0;
     std::vector<DWORD> shown = ScreenOf(hwnd, &width, &height);
     if (shown.empty()) return -1;
-    HDC screen = GetDC(nullptr);
-    std::vector<DWORD> logo = Capture(screen, 0, 0, width, height, [&](HDC memory) {
+    const WindowDc screen(GetDC(nullptr));
+    std::vector<DWORD> logo = Capture(screen.Get(), 0, 0, width, height, [&](HDC memory) {
         instance->Logo().Paint(memory, RECT{0, 0, width, height});
     });
-    ReleaseDC(nullptr, screen);
     int differences = 0;
     for (size_t i = 0; i < shown.size(); ++i) differences += shown[i] != logo[i];
     return differences;
@@ -252,7 +259,7 @@ int SceneBackgroundPixels(HWND hwnd)
 
 BoxWatcher::BoxWatcher(DWORD holdMs) : holdMs_(holdMs)
 {
-    thread_ = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
+    thread_.Reset(CreateThread(nullptr, 0, &Run, this, 0, nullptr));
 }
 
 BoxWatcher::~BoxWatcher()
@@ -265,12 +272,12 @@ void BoxWatcher::Stop()
     if (!thread_) return;
     InterlockedExchange(&stopping_, 1);
     // The watcher may be asking one of this thread's windows for its text meanwhile.
-    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+    HANDLE thread = thread_.Get();
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
         MSG message;
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.Reset();
 }
 
 DWORD WINAPI BoxWatcher::Run(void* self)

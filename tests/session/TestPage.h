@@ -18,6 +18,7 @@
 
 #include "BrowserWindow.h"
 #include "PluginSession.h"
+#include "base/UniqueHandle.h"
 #include "plugin/PluginInstance.h"
 
 constexpr char kPageUrl[] = "http://pages.test/demo/page.html";
@@ -33,7 +34,7 @@ public:
     struct Embed {
         NPP_t npp{};
         std::unique_ptr<BrowserWindow> window;  // a child window (none for a top-level one)
-        HWND topLevel = nullptr;
+        OwnedWindow topLevel;
         NPWindow topLevelRecord{};
         bool open = false;
 
@@ -43,10 +44,10 @@ public:
         Embed& operator=(const Embed&) = delete;
 
         PluginInstance* Instance() { return InstanceOf(&npp); }
-        HWND Hwnd() const { return window ? window->Child() : topLevel; }
+        HWND Hwnd() const { return window ? window->Child() : topLevel.Get(); }
         NPWindow* Record() { return window ? window->Record() : &topLevelRecord; }
         // Destroys the browser's window: WM_DESTROY reaches whoever holds it.
-        void DestroyWindow();
+        void DestroyBrowserWindow();
     };
 
     TestPage();
@@ -81,6 +82,8 @@ void PumpFor(DWORD milliseconds);
 
 // Running processes started by this one (the renderers of its pages).
 int ChildProcesses();
+// A handle of our own to a process, which stays valid after the plug-in closes its own.
+KernelHandle DuplicateOf(HANDLE process);
 
 // An applet with the solid background and one turning box, written to the temp folder.
 class AppletFile {
@@ -121,7 +124,7 @@ private:
 
     DWORD holdMs_;
     volatile LONG stopping_ = 0;
-    HANDLE thread_ = nullptr;
+    KernelHandle thread_;
     std::vector<HWND> seen_;
     std::string firstText_;
 };

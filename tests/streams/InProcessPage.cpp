@@ -42,6 +42,8 @@ InProcessPage::InProcessPage(uint16_t version, const std::string& script, const 
 
 InProcessPage::~InProcessPage()
 {
+    // A test that stopped at a failed assertion left its page open.
+    if (npp_.pdata) Close();
     NP_Shutdown();
 }
 

@@ -23,7 +23,7 @@ public:
     // `name` names the script and report files under tests/streams/logs in the build.
     InProcessPage(uint16_t version, const std::string& script, const std::string& name,
                   std::function<std::string(const std::string&)> localFile = &PageFile);
-    ~InProcessPage();  // NP_Shutdown
+    ~InProcessPage();  // closes the page if it is still open, then NP_Shutdown
     InProcessPage(const InProcessPage&) = delete;
     InProcessPage& operator=(const InProcessPage&) = delete;
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "TestBrowser.h"
+#include "HeldRef.h"
 #include "RecordingListener.h"
+#include "TestBrowser.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
@@ -75,12 +76,13 @@ protected:
         return stype;
     }
 
-    // A listener as the channel hands it over: the request takes this reference.
-    RecordingListener* Listener(const std::string& url, RecordingListener** keep)
+    // A listener as the channel hands it over: the request takes this reference, the test
+    // keeps the other.
+    RecordingListener* Listener(const std::string& url, HeldRef<RecordingListener>* keep)
     {
         auto* listener = new RecordingListener(url);
         listener->AddRef();
-        *keep = listener;
+        keep->Reset(listener);
         return listener;
     }
 
@@ -95,16 +97,14 @@ TEST_F(StreamManagerTest, WithoutSrcNothingBecomesReadyAndRequestsWait)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)", false);
     EXPECT_EQ(browser->Count("geturl"), 0);
-    RecordingListener* first;
-    RecordingListener* second;
+    HeldRef<RecordingListener> first;
+    HeldRef<RecordingListener> second;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &first), nullptr, true));
     EXPECT_TRUE(Streams().Request(Listener("tex.obv", &second), nullptr, false));
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     EXPECT_FALSE(Streams().Ready());
     EXPECT_EQ(browser->Count("geturlnotify"), 0);
     EXPECT_TRUE(second->Calls().empty()) << "a queued request hears nothing";
-    first->Release();
-    second->Release();
 }
 
 TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
@@ -114,7 +114,7 @@ TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
     EXPECT_EQ(browser->Calls()[1].url, kLocationUrl);
     EXPECT_EQ(browser->Calls()[1].target, "(null)");
 
-    RecordingListener* queued;
+    HeldRef<RecordingListener> queued;
     Streams().Request(Listener("tex/a.obv", &queued), nullptr, false);
     DeliverLocation();
     EXPECT_FALSE(Streams().Ready());
@@ -127,7 +127,6 @@ TEST_F(StreamManagerTest, LocationFirstThenReadyAtTheAppletStream)
     EXPECT_EQ(queued->GetState(), StateFetching);
     NPP_URLNotify(&npp, "tex/a.obv", NPRES_USER_BREAK, browser->Calls().back().notifyData);
     EXPECT_EQ(queued->GetState(), StateFailed);
-    queued->Release();
 }
 
 TEST_F(StreamManagerTest, AppletStreamFirstThenReadyAtTheLocation)
@@ -141,12 +140,11 @@ TEST_F(StreamManagerTest, AppletStreamFirstThenReadyAtTheLocation)
     EXPECT_EQ(instance->Streams().AppletFilePath(), "C:\\cache\\world.obvm");
 
     // The renderer asks for the applet after its stream ended: answered at once.
-    RecordingListener* applet;
+    HeldRef<RecordingListener> applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
     EXPECT_EQ(applet->GetState(), StateReady);
     EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
     EXPECT_EQ(instance->Streams().AppletFileState(), 0);
-    applet->Release();
 }
 
 TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeverTimesOut)
@@ -160,7 +158,7 @@ TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeve
     ASSERT_EQ(stype, NP_ASFILE);
     ASSERT_EQ(instance->Streams().AppletStream(), &stream);
 
-    RecordingListener* applet;
+    HeldRef<RecordingListener> applet;
     EXPECT_TRUE(Streams().Request(Listener("applets/world.obvm", &applet), nullptr, true));
     EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
     ASSERT_EQ(instance->Streams().PendingRequests().size(), 1u);
@@ -173,7 +171,6 @@ TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeve
     EXPECT_EQ(applet->GetState(), StateReady);
     EXPECT_EQ(applet->LocalFile(), "C:\\cache\\world.obvm");
     EXPECT_TRUE(instance->Streams().PendingRequests().empty());
-    applet->Release();
 }
 
 TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotifyData)
@@ -182,8 +179,8 @@ TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotify
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
 
-    RecordingListener* done;
-    RecordingListener* failed;
+    HeldRef<RecordingListener> done;
+    HeldRef<RecordingListener> failed;
     ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &done), nullptr, false));
     ASSERT_TRUE(Streams().Request(Listener("models/missing.obv", &failed), nullptr, false));
     ASSERT_EQ(browser->Count("geturlnotify"), 2);
@@ -206,8 +203,6 @@ TEST_F(StreamManagerTest, NotifyingBrowserGetsEscapedUrlsAndReportsThroughNotify
 
     NPP_URLNotify(&npp, "models/missing.obv", NPRES_NETWORK_ERR, second.notifyData);
     EXPECT_EQ(failed->GetState(), StateFailed);
-    done->Release();
-    failed->Release();
 }
 
 TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedName)
@@ -218,7 +213,7 @@ TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedNa
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
 
-    RecordingListener* spaced;
+    HeldRef<RecordingListener> spaced;
     ASSERT_TRUE(Streams().Request(Listener("models/a b.obv", &spaced), nullptr, false));
     EXPECT_EQ(browser->Calls().back().function, "geturl");
     EXPECT_EQ(browser->Calls().back().url, "http://h/d/p.html/../models/a%20b.obv");
@@ -228,7 +223,6 @@ TEST_F(StreamManagerTest, OldBrowserGetsResolvedUrlsAndMatchesStreamsByEscapedNa
     EXPECT_EQ(spaced->GetState(), StateReady);
     EXPECT_EQ(spaced->LocalFile(), "C:\\cache\\a b.obv");
     EXPECT_TRUE(instance->Streams().PendingRequests().empty());
-    spaced->Release();
 }
 
 TEST_F(StreamManagerTest, FileNameMatchIsCaseSensitiveAndTakesBackslashes)
@@ -236,8 +230,8 @@ TEST_F(StreamManagerTest, FileNameMatchIsCaseSensitiveAndTakesBackslashes)
     Start(0x0008, "Mozilla/3.0 (Win32)");
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
-    RecordingListener* a;
-    RecordingListener* b;
+    HeldRef<RecordingListener> a;
+    HeldRef<RecordingListener> b;
     Streams().Request(Listener("y/tex.obv", &a), nullptr, false);
     Streams().Request(Listener("tex.obv", &b), nullptr, false);
 
@@ -248,8 +242,6 @@ TEST_F(StreamManagerTest, FileNameMatchIsCaseSensitiveAndTakesBackslashes)
     EXPECT_EQ(b->GetState(), StateFetching);
     DeliverStream("http://h/x/tex.obv", "C:\\cache\\tex2.obv", NPRES_USER_BREAK);
     EXPECT_EQ(b->GetState(), StateFailed);
-    a->Release();
-    b->Release();
 }
 
 TEST_F(StreamManagerTest, RefusedNotifyFallsBackToGetUrlForGood)
@@ -258,19 +250,17 @@ TEST_F(StreamManagerTest, RefusedNotifyFallsBackToGetUrlForGood)
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
     browser->getUrlNotifyResult = NPERR_INCOMPATIBLE_VERSION_ERROR;
-    RecordingListener* listener;
+    HeldRef<RecordingListener> listener;
     EXPECT_TRUE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
     EXPECT_FALSE(Quirks().urlNotifyUsable);
     EXPECT_EQ(browser->Calls().back().function, "geturl");
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
 
     browser->getUrlResult = NPERR_GENERIC_ERROR;
-    RecordingListener* refused;
+    HeldRef<RecordingListener> refused;
     EXPECT_FALSE(Streams().Request(Listener("b.obv", &refused), nullptr, false));
     EXPECT_EQ(refused->GetState(), StateFailed);
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
-    listener->Release();
-    refused->Release();
 }
 
 TEST_F(StreamManagerTest, OtherNotifyRefusalFailsTheRequest)
@@ -279,17 +269,16 @@ TEST_F(StreamManagerTest, OtherNotifyRefusalFailsTheRequest)
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
     browser->getUrlNotifyResult = NPERR_GENERIC_ERROR;
-    RecordingListener* listener;
+    HeldRef<RecordingListener> listener;
     EXPECT_FALSE(Streams().Request(Listener("a.obv", &listener), nullptr, false));
     EXPECT_EQ(listener->GetState(), StateFailed);
     EXPECT_TRUE(Quirks().urlNotifyUsable);
-    listener->Release();
 }
 
 TEST_F(StreamManagerTest, NavigationKeepsItsTargetAlsoWhenQueued)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)");
-    RecordingListener* early;
+    HeldRef<RecordingListener> early;
     Streams().Request(Listener("http://h/next.html", &early), "_blank", false);
     EXPECT_EQ(browser->Count("geturl"), 1);  // only the location request so far
     DeliverLocation();
@@ -299,13 +288,11 @@ TEST_F(StreamManagerTest, NavigationKeepsItsTargetAlsoWhenQueued)
     EXPECT_EQ(browser->Calls().back().target, "_blank");
     EXPECT_EQ(browser->Count("geturlnotify"), 0);
 
-    RecordingListener* later;
+    HeldRef<RecordingListener> later;
     Streams().Request(Listener("page 2.html", &later), "frame", false);
     EXPECT_EQ(browser->Calls().back().url, "page%202.html");
     EXPECT_EQ(browser->Calls().back().target, "frame");
     EXPECT_EQ(later->GetState(), StateFetching);
-    early->Release();
-    later->Release();
 }
 
 TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
@@ -313,8 +300,8 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
     Start(0x0008, "Mozilla/3.0 (Win32)");
     DeliverLocation();
     DeliverStream("http://h/d/applets/world.obvm", "C:\\cache\\world.obvm");
-    RecordingListener* stale;
-    RecordingListener* fresh;
+    HeldRef<RecordingListener> stale;
+    HeldRef<RecordingListener> fresh;
     Streams().Request(Listener("stale.obv", &stale), nullptr, false);
     Streams().Request(Listener("fresh.obv", &fresh), nullptr, false);
     instance->Streams().PendingRequests().front()->created -= 31;
@@ -326,24 +313,22 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
     EXPECT_EQ(stale->GetState(), StateFailed);
     EXPECT_EQ(fresh->GetState(), StateFetching) << "exactly 30 seconds is not yet too long";
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
-    stale->Release();
-    fresh->Release();
 }
 
 TEST_F(StreamManagerTest, DestroyedInstanceFailsLaterRequestsWithoutCallingTheBrowser)
 {
     Start(0x000B, "Mozilla/4.0 (Win32)");
-    StreamManager* streams = &instance->Streams();
-    streams->AddRef();  // as the renderer channel holds it
+    instance->Streams().AddRef();  // as the renderer channel holds it
+    HeldRef<StreamManager> streams(&instance->Streams());
     NPP_Destroy(&npp, nullptr);
     instance = nullptr;
     const size_t calls = browser->Calls().size();
-    RecordingListener* late;
+    HeldRef<RecordingListener> late;
     EXPECT_FALSE(streams->Request(Listener("a.obv", &late), nullptr, false));
     EXPECT_EQ(late->GetState(), StateFailed);
     EXPECT_EQ(browser->Calls().size(), calls);
-    streams->Release();
-    late->Release();
+    streams.Reset();
+    late.Reset();
 }
 
 TEST_F(StreamManagerTest, ExplorerAgentsMakeUrlsResolvedHere)

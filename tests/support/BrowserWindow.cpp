@@ -41,9 +41,8 @@ void FillClient(HWND hwnd, HDC hdc, COLORREF colour)
 {
     RECT client;
     GetClientRect(hwnd, &client);
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(hdc, &client, brush);
-    DeleteObject(brush);
+    const GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+    FillRect(hdc, &client, brush.Get());
 }
 
 }  // namespace
@@ -52,10 +51,9 @@ BrowserWindow::BrowserWindow(int width, int height)
 {
     RegisterClasses();
     frame_ = SharedFrame();
-    child_ = CreateWindowExA(0, kChildClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, width,
-                             height, frame_,
-                             nullptr, GetModuleHandleA(nullptr), this);
-    record_.window = child_;
+    child_.Reset(CreateWindowExA(0, kChildClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, width,
+                                 height, frame_, nullptr, GetModuleHandleA(nullptr), this));
+    record_.window = child_.Get();
     record_.width = static_cast<uint32_t>(width);
     record_.height = static_cast<uint32_t>(height);
     record_.type = NPWindowTypeWindow;
@@ -64,7 +62,7 @@ BrowserWindow::BrowserWindow(int width, int height)
 
 BrowserWindow::~BrowserWindow()
 {
-    if (IsWindow(child_)) DestroyWindow(child_);
+    child_.Reset();
     PumpMessages();
 }
 
@@ -76,20 +74,20 @@ int BrowserWindow::Received(UINT message) const
 
 WNDPROC BrowserWindow::CurrentProc() const
 {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(child_, GWLP_WNDPROC));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(child_.Get(), GWLP_WNDPROC));
 }
 
 WNDPROC BrowserWindow::BrowserProc() { return &Procedure; }
 
 void BrowserWindow::Destroy()
 {
-    DestroyWindow(child_);
+    child_.Reset();
     PumpMessages();
 }
 
 void BrowserWindow::Repaint()
 {
-    RedrawWindow(child_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RedrawWindow(child_.Get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     PumpMessages();
 }
 
@@ -125,9 +123,8 @@ ClientPixels::ClientPixels(HWND hwnd)
     GetClientRect(hwnd, &client);
     width_ = client.right;
     height_ = client.bottom;
-    HDC dc = GetDC(hwnd);
-    bits_ = Capture(dc, 0, 0, width_, height_);
-    ReleaseDC(hwnd, dc);
+    const WindowDc dc(GetDC(hwnd), WindowDcTraits{hwnd});
+    bits_ = Capture(dc.Get(), 0, 0, width_, height_);
 }
 
 COLORREF ClientPixels::At(int x, int y) const

@@ -11,6 +11,7 @@
 
 #include "browser/NpapiAbi.h"
 #include "base/MessagePump.h"
+#include "base/UniqueHandle.h"
 
 class BrowserWindow {
 public:
@@ -23,7 +24,7 @@ public:
     BrowserWindow& operator=(const BrowserWindow&) = delete;
 
     HWND Frame() const { return frame_; }
-    HWND Child() const { return child_; }
+    HWND Child() const { return child_.Get(); }
     // The record a browser hands to NPP_SetWindow for the child.
     NPWindow* Record() { return &record_; }
 
@@ -39,7 +40,7 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND frame_ = nullptr;
-    HWND child_ = nullptr;
+    OwnedWindow child_;
     NPWindow record_{};
     std::map<UINT, int> received_;
 };

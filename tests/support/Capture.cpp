@@ -1,5 +1,7 @@
 #include "Capture.h"
 
+#include "base/UniqueHandle.h"
+
 std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, const std::function<void(HDC)>& paint)
 {
     if (width <= 0 || height <= 0) return {};
@@ -10,20 +12,19 @@ std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, cons
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP section = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
+    // The bitmap outlives the device context it is selected into.
+    const GdiObject<HBITMAP> section(CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const MemoryDc memory(CreateCompatibleDC(source));
+    HGDIOBJ previous = SelectObject(memory.Get(), section.Get());
     if (paint) {
-        paint(memory);
+        paint(memory.Get());
     } else {
-        BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+        BitBlt(memory.Get(), 0, 0, width, height, source, x, y, SRCCOPY);
     }
     GdiFlush();
     const DWORD* words = static_cast<const DWORD*>(bits);
     std::vector<DWORD> pixels(words, words + static_cast<size_t>(width) * height);
     for (DWORD& word : pixels) word &= 0x00FFFFFF;
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
+    SelectObject(memory.Get(), previous);
     return pixels;
 }

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "TestFetcher.h"
+#include "base/UniqueHandle.h"
 #include "channel/RendererChannel.h"
 #include "block/RendererClient.h"
 
-inline HWND MakeWindow()
+inline OwnedWindow MakeWindow()
 {
-    return CreateWindowExA(0, "STATIC", "record", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    return OwnedWindow(
+        CreateWindowExA(0, "STATIC", "record", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
 }
 
 inline std::vector<uint8_t> Bytes(const void* view)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/UniqueHandle.h"
 #include "settings/RegistryKey.h"
 
 ConfigurationKey::ConfigurationKey()
@@ -21,13 +22,12 @@ void ConfigurationKey::Remove()
 
 void ConfigurationKey::SetBytes(const char* name, const void* data, DWORD size, DWORD type)
 {
-    HKEY key;
+    RegistryKeyHandle key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
         return;
     }
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
 void ConfigurationKey::SetString(const char* name, const std::string& value, DWORD type)

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 class GuardedBuffer {
 public:
     explicit GuardedBuffer(const std::string& bytes)
@@ -17,20 +19,17 @@ public:
         size_t dataPages = (bytes.size() + page - 1) / page;
         if (dataPages == 0) dataPages = 1;
         size_ = (dataPages + 1) * page;
-        base_ = static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        pages_.Reset(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        char* base = static_cast<char*>(pages_.Get());
         DWORD old;
-        VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old);
-        data_ = base_ + dataPages * page - bytes.size();
+        VirtualProtect(base + dataPages * page, page, PAGE_NOACCESS, &old);
+        data_ = base + dataPages * page - bytes.size();
         std::memcpy(data_, bytes.data(), bytes.size());
     }
-    ~GuardedBuffer() { VirtualFree(base_, 0, MEM_RELEASE); }
-    GuardedBuffer(const GuardedBuffer&) = delete;
-    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-
     const char* Data() const { return data_; }
 
 private:
-    char* base_ = nullptr;
+    VirtualMemory pages_;
     char* data_ = nullptr;
     size_t size_ = 0;
 };

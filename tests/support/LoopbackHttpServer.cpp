@@ -1,5 +1,7 @@
 #include "LoopbackHttpServer.h"
 
+#include "base/AsciiCase.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -20,12 +22,6 @@ const char* ReasonPhrase(int status)
     }
 }
 
-bool StartsWithIgnoringCase(const std::string& text, size_t at, const char* prefix)
-{
-    size_t length = std::strlen(prefix);
-    return text.size() >= at + length && _strnicmp(text.c_str() + at, prefix, length) == 0;
-}
-
 // The path of the request line and the User-Agent header of one request head.
 void ParseHead(const std::string& head, std::string& path, std::string& userAgent)
 {
@@ -34,7 +30,7 @@ void ParseHead(const std::string& head, std::string& path, std::string& userAgen
     if (pathEnd != std::string::npos) path = head.substr(pathStart + 1, pathEnd - pathStart - 1);
 
     for (size_t line = head.find("\r\n"); line != std::string::npos; line = head.find("\r\n", line + 2)) {
-        if (!StartsWithIgnoringCase(head, line + 2, "User-Agent:")) continue;
+        if (!StartsWithIgnoringCase(std::string_view(head).substr(line + 2), "User-Agent:")) continue;
         size_t value = head.find_first_not_of(' ', line + 2 + std::strlen("User-Agent:"));
         userAgent = head.substr(value, head.find("\r\n", value) - value);
         return;

@@ -12,14 +12,10 @@ std::string RendererExePath()
 
 PluginModule::PluginModule(const std::string& path)
 {
-    module_ = LoadLibraryA(path.c_str());
+    module_.Reset(LoadLibraryA(path.c_str()));
     if (!module_) return;
-    getEntryPoints = reinterpret_cast<NP_GetEntryPointsProc>(GetProcAddress(module_, "NP_GetEntryPoints"));
-    initialize = reinterpret_cast<NP_InitializeProc>(GetProcAddress(module_, "NP_Initialize"));
-    shutdown = reinterpret_cast<NP_ShutdownProc>(GetProcAddress(module_, "NP_Shutdown"));
-}
-
-PluginModule::~PluginModule()
-{
-    if (module_) FreeLibrary(module_);
+    HMODULE module = module_.Get();
+    getEntryPoints = reinterpret_cast<NP_GetEntryPointsProc>(GetProcAddress(module, "NP_GetEntryPoints"));
+    initialize = reinterpret_cast<NP_InitializeProc>(GetProcAddress(module, "NP_Initialize"));
+    shutdown = reinterpret_cast<NP_ShutdownProc>(GetProcAddress(module, "NP_Shutdown"));
 }

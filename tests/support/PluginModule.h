@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/UniqueHandle.h"
 #include "browser/NpapiAbi.h"
 
 std::string PluginDllPath();     // the built npOrbolanth.dll, as Wine sees it
@@ -14,17 +15,14 @@ std::string RendererExePath();   // the built reference renderer
 class PluginModule {
 public:
     explicit PluginModule(const std::string& path = PluginDllPath());
-    ~PluginModule();
-    PluginModule(const PluginModule&) = delete;
-    PluginModule& operator=(const PluginModule&) = delete;
 
     bool Loaded() const { return module_ && getEntryPoints && initialize && shutdown; }
-    HMODULE Handle() const { return module_; }
+    HMODULE Handle() const { return module_.Get(); }
 
     NP_GetEntryPointsProc getEntryPoints = nullptr;
     NP_InitializeProc initialize = nullptr;
     NP_ShutdownProc shutdown = nullptr;
 
 private:
-    HMODULE module_ = nullptr;
+    LoadedModule module_;
 };

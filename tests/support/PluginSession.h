@@ -38,3 +38,20 @@ public:
 private:
     NP_ShutdownProc shutdown_;
 };
+
+// Destroys the instance in `npp` when the scope ends, unless the test did so already: an
+// assertion that returns early must not leave an instance behind. Declare it after both.
+class InstanceCleanup {
+public:
+    InstanceCleanup(PluginSession& session, NPP_t& npp) : session_(session), npp_(npp) {}
+    ~InstanceCleanup()
+    {
+        if (npp_.pdata) session_.funcs.destroy(&npp_, nullptr);
+    }
+    InstanceCleanup(const InstanceCleanup&) = delete;
+    InstanceCleanup& operator=(const InstanceCleanup&) = delete;
+
+private:
+    PluginSession& session_;
+    NPP_t& npp_;
+};

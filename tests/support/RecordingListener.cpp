@@ -10,7 +10,6 @@ RecordingListener::RecordingListener(std::string url)
 
 RecordingListener::~RecordingListener()
 {
-    CloseHandle(released_);
     InterlockedDecrement(&live_);
 }
 
@@ -29,7 +28,7 @@ void RecordingListener::SetState(int state)
 {
     std::lock_guard<std::mutex> guard(mutex_);
     state_ = state;
-    calls_.push_back("state:" + std::to_string(state));
+    calls_.push_back(StateCall(state));
 }
 
 void RecordingListener::SetLocalFile(const char* path)
@@ -46,7 +45,7 @@ void RecordingListener::Release()
         if (releases_++ == 0) releasingThread_ = GetCurrentThreadId();
         calls_.push_back("release");
     }
-    SetEvent(released_);
+    SetEvent(released_.Get());
     RefCounted::Release();
 }
 
@@ -76,5 +75,5 @@ DWORD RecordingListener::ReleasingThread()
 
 bool RecordingListener::WaitForRelease(DWORD timeoutMs)
 {
-    return WaitForSingleObject(released_, timeoutMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(released_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }

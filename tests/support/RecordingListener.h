@@ -10,6 +10,7 @@
 
 #include "base/DownloadListener.h"
 #include "base/RefCounted.h"
+#include "base/UniqueHandle.h"
 
 class RecordingListener : public DownloadListener, public RefCounted {
 public:
@@ -24,6 +25,8 @@ public:
 
     // "file:<path>", "state:<code>" and "release", in the order they came.
     std::vector<std::string> Calls();
+    // The record of a SetState call.
+    static std::string StateCall(int state) { return "state:" + std::to_string(state); }
     std::string LocalFile();
     int Releases();
     // The thread that made the first Release call.
@@ -39,7 +42,7 @@ protected:
 private:
     std::string url_;
     std::mutex mutex_;
-    HANDLE released_;
+    KernelHandle released_;
     std::vector<std::string> calls_;
     int state_ = StateFetching;
     std::string localFile_;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "TestFiles.h"
 
@@ -27,4 +28,12 @@ bool RendererScript::Reported(const std::string& lineStart) const
         if (line.rfind(lineStart, 0) == 0) return true;
     }
     return false;
+}
+
+std::vector<int> StatusWords(const std::string& statuses)
+{
+    std::istringstream words(statuses);
+    std::vector<int> seen;
+    for (int word = 0; words >> word;) seen.push_back(word);
+    return seen;
 }

@@ -19,3 +19,6 @@ public:
 private:
     std::string report_;
 };
+
+// The status words of a report line's "statuses" field ("3 4"), in the order the renderer saw them.
+std::vector<int> StatusWords(const std::string& statuses);

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/UniqueHandle.h"
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -34,11 +36,10 @@ std::vector<std::string> FileNames(const std::string& folder, const std::string&
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
-    HANDLE search = FindFirstFileA((folder + (separated ? "" : "\\") + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    const FindHandle search(FindFirstFileA((folder + (separated ? "" : "\\") + pattern).c_str(), &found));
+    if (!search) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &found));
     return names;
 }

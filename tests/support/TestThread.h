@@ -7,31 +7,29 @@
 #include <functional>
 #include <utility>
 
+#include "base/UniqueHandle.h"
+
 class TestThread {
 public:
     explicit TestThread(std::function<void()> body, int priority = THREAD_PRIORITY_NORMAL)
         : body_(std::move(body))
     {
-        handle_ = CreateThread(nullptr, 0, &Run, this, CREATE_SUSPENDED, nullptr);
+        handle_.Reset(CreateThread(nullptr, 0, &Run, this, CREATE_SUSPENDED, nullptr));
         if (!handle_) return;
-        SetThreadPriority(handle_, priority);
-        ResumeThread(handle_);
+        SetThreadPriority(handle_.Get(), priority);
+        ResumeThread(handle_.Get());
     }
-    ~TestThread()
-    {
-        Join();
-        if (handle_) CloseHandle(handle_);
-    }
+    ~TestThread() { Join(); }
     TestThread(const TestThread&) = delete;
     TestThread& operator=(const TestThread&) = delete;
 
-    bool Started() const { return handle_ != nullptr; }
-    HANDLE Handle() const { return handle_; }
+    bool Started() const { return handle_.Valid(); }
+    HANDLE Handle() const { return handle_.Get(); }
     void Join()
     {
-        if (handle_) WaitForSingleObject(handle_, INFINITE);
+        if (handle_) WaitForSingleObject(handle_.Get(), INFINITE);
     }
-    bool Finished() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
+    bool Finished() const { return handle_ && WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0; }
 
 private:
     static DWORD WINAPI Run(void* self)
@@ -41,5 +39,5 @@ private:
     }
 
     std::function<void()> body_;
-    HANDLE handle_ = nullptr;
+    KernelHandle handle_;
 };
