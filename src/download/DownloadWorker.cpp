@@ -79,6 +79,7 @@ void DownloadWorker::Stop()
     // Closing the session first lets WinInet end the calls that threads are blocked in, so
     // those downloads fail at once; where it cannot, the network time-outs give them back.
     session.Reset();
+    stopping = true;
     SetEvent(stopRequested.Get());
 
     HANDLE started[kThreadCount];
@@ -271,7 +272,7 @@ bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 
 bool DownloadWorker::StopRequested() const
 {
-    return WaitForSingleObject(stopRequested.Get(), 0) == WAIT_OBJECT_0;
+    return stopping.load();
 }
 
 bool DownloadWorker::TakeLock(DWORD timeoutMs)

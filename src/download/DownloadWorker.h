@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -73,7 +74,10 @@ private:
 
     KernelHandle lock;
     KernelHandle workReady;
-    KernelHandle stopRequested;
+    KernelHandle stopRequested;  // wakes the waiting threads
+    // Set with stopRequested and tested after every read: asking the event costs a call into
+    // the system each time (under Wine, a round trip to its server).
+    std::atomic<bool> stopping{false};
     Job jobs[kThreadCount];
     WinInetLibrary wininet;  // before the session, which it closes
     InternetHandle session;
