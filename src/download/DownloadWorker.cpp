@@ -245,7 +245,8 @@ bool DownloadWorker::StatusAccepted(HINTERNET request)
 }
 
 // Reads only what has arrived, so no read waits on a slow server and the stop is seen after
-// every read; only waiting for the next bytes can take long, and the time-outs bound that.
+// every read; only waiting for the next bytes can take long, and where WinInet applies the
+// session's time-outs they bound that.
 bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 {
     ReadBuffer& buffer = job.buffer;

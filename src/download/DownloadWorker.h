@@ -29,7 +29,8 @@ public:
     // How long a connection may take and a server may stay silent; longer silence fails the
     // download. Where closing the session does not cancel a blocked call, this is what gives
     // the thread back to see the stop, so it stays well inside kStopWaitMs. (Wine's WinInet
-    // applies neither to a body read, so a server that stalls there costs a termination.)
+    // neither cancels a read when the session closes nor hands the session's receive time-out
+    // to the requests made from it, so there a server that stalls mid-body costs a termination.)
     static constexpr DWORD kNetworkTimeoutMs = 3000;
 
     DownloadWorker();

@@ -41,8 +41,7 @@ std::wstring WideText(Call call)
     return std::wstring(buffer.data(), length);
 }
 
-}  // namespace
-
+// The temporary folder as an ANSI path ending in a backslash; empty when it has none.
 std::string AnsiTempFolder()
 {
     std::wstring folder = WideText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
@@ -54,6 +53,8 @@ std::string AnsiTempFolder()
     if (shortForm.empty() || !ToAnsi(shortForm, ansi)) return std::string();
     return ansi;
 }
+
+}  // namespace
 
 std::string MakeTempFile()
 {

@@ -6,9 +6,6 @@
 #include <cstddef>
 #include <string>
 
-// The temporary folder as an ANSI path ending in a backslash; empty when it has none.
-std::string AnsiTempFolder();
-
 // Creates an empty "orb*" file in the temporary folder and gives its full ANSI path; empty
 // when none could be made.
 std::string MakeTempFile();
