@@ -2,7 +2,8 @@
 # Throughput of the download worker against curl, both fetching from the same loopback
 # server (it runs inside the benchmark under Wine): one 64 MB file (best of three runs
 # each), and sixteen 1 MB files (the worker takes them all at once on its four threads,
-# curl fetches them one after another).
+# curl fetches them one after another), each as a ratio of speeds worker/curl; then how long
+# the worker's Stop takes while a body trickles in.
 #   scripts/bench-download.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -53,7 +54,9 @@ awk -v curlBig="$best" -v curlSmall="$curlSmall" '
         printf "64 MB file:    worker %.3f s = %.1f MB/s, curl %.3f s = %.1f MB/s, worker/curl %.2f\n",
             value["worker_big_seconds"], value["worker_big_mb_per_s"], curlBig, curlRate,
             value["worker_big_mb_per_s"] / curlRate
-        printf "16 x 1 MB:     worker (4 threads) %.3f s, curl one after another %.3f s\n",
-            value["worker_16x1mb_seconds"], curlSmall
+        printf "16 x 1 MB:     worker (4 threads) %.3f s, curl one after another %.3f s, worker/curl %.2f\n",
+            value["worker_16x1mb_seconds"], curlSmall, curlSmall / value["worker_16x1mb_seconds"]
+        printf "Stop during a slow body: median %.1f ms, slowest %.1f ms\n",
+            value["worker_stop_slow_body_ms_median"], value["worker_stop_slow_body_ms_max"]
     }' "$control/worker.txt"
 rm -rf "$control"

@@ -3,36 +3,22 @@
 #include <process.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <utility>
 #include <vector>
 
-#include "download/DownloadUrl.h"
 #include "base/DownloadListener.h"
+#include "download/DownloadUrl.h"
+#include "download/TempFile.h"
 
 namespace {
 
 constexpr DWORD kEnqueueWaitMs = 100;
 constexpr DWORD kTakeWaitMs = 100;
-constexpr DWORD kChunkSize = 1024;
 constexpr DWORD kOpenFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_NO_UI;
 constexpr DWORD kDecodeFlags = ICU_DECODE | ICU_NO_ENCODE;
 constexpr DWORD kStatusBufferSize = 31;
-
-// Creates an empty "orb*" file in the temporary folder; empty when none could be made.
-std::string MakeTempFile()
-{
-    std::vector<char> directory(MAX_PATH + 1);
-    DWORD length = GetTempPathA(MAX_PATH, directory.data());
-    if (length > MAX_PATH) {
-        directory.resize(length + 1);
-        length = GetTempPathA(length, directory.data());
-    }
-    if (length == 0 || length >= directory.size()) return std::string();
-
-    std::vector<char> name(std::max<size_t>(length + 15, MAX_PATH) + 1);
-    if (GetTempFileNameA(directory.data(), "orb", 0, name.data()) == 0) return std::string();
-    return std::string(name.data());
-}
+constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
 
 void Fail(DownloadListener* listener)
 {
@@ -64,6 +50,10 @@ bool DownloadWorker::Start()
     session = wininet.Own(wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                 nullptr, 0));
     if (!session) return false;
+    for (DWORD option : kTimeoutOptions) {
+        DWORD value = kNetworkTimeoutMs;
+        wininet.InternetSetOptionA(session.Get(), option, &value, sizeof value);
+    }
     for (Job& job : jobs) {
         job.worker = this;
         job.thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, &job, 0, nullptr)));
@@ -87,9 +77,9 @@ void DownloadWorker::Stop()
 {
     if (StopRequested()) return;
     // Closing the session first lets WinInet end the calls that threads are blocked in, so
-    // those downloads fail at once; where it cannot (a stalled read under Wine), the wait
-    // below is bounded.
+    // those downloads fail at once; where it cannot, the network time-outs give them back.
     session.Reset();
+    stopping = true;
     SetEvent(stopRequested.Get());
 
     HANDLE started[kThreadCount];
@@ -97,18 +87,25 @@ void DownloadWorker::Stop()
     for (const Job& job : jobs) {
         if (job.thread) started[count++] = job.thread.Get();
     }
+    bool terminated = false;
     if (count > 0 && WaitForMultipleObjects(count, started, TRUE, kStopWaitMs) >= WAIT_OBJECT_0 + count) {
-        // A page must close even when a server stalls and WinInet does not give the thread
-        // back (closing the session does not cancel a blocked read everywhere).
+        // A page must close even when WinInet does not give a thread back.
         for (Job& job : jobs) {
             if (!job.thread || WaitForSingleObject(job.thread.Get(), 0) == WAIT_OBJECT_0) continue;
             TerminateThread(job.thread.Get(), 0);
+            terminated = true;
             // Termination completes asynchronously; the job is ours only once the thread is gone.
-            if (WaitForSingleObject(job.thread.Get(), kStopWaitMs) == WAIT_OBJECT_0) FinishTerminated(job);
+            if (WaitForSingleObject(job.thread.Get(), kStopWaitMs) == WAIT_OBJECT_0) AnswerForTerminated(job);
         }
     }
     for (Job& job : jobs) job.thread.Reset();
-    wininet.Unload();
+    // A terminated thread may have died inside WinInet, holding its locks and handles that
+    // unloading would clean up.
+    if (terminated) {
+        wininet.Abandon();
+    } else {
+        wininet.Unload();
+    }
 }
 
 unsigned __stdcall DownloadWorker::WorkerMain(void* job)
@@ -124,13 +121,12 @@ void DownloadWorker::Serve(Job& job)
     for (;;) {
         WaitForMultipleObjects(2, wake, FALSE, INFINITE);
         if (StopRequested()) return;
-        if (!TakeRequest(job)) continue;
+        std::string url;
+        if (!TakeRequest(job, url)) continue;
 
         std::string path;
-        bool fetched = Fetch(job, path);
-        // From here on Stop no longer answers for this request.
-        std::unique_ptr<DownloadRequest> request = std::move(job.request);
-        DownloadListener* listener = request->listener;
+        bool fetched = Fetch(job, url, path);
+        DownloadListener* listener = Settle(job, fetched);
         if (fetched) {
             listener->SetLocalFile(path.c_str());
             listener->SetState(StateReady);
@@ -141,67 +137,86 @@ void DownloadWorker::Serve(Job& job)
     }
 }
 
-bool DownloadWorker::TakeRequest(Job& job)
+bool DownloadWorker::TakeRequest(Job& job, std::string& url)
 {
     if (!TakeLock(kTakeWaitMs)) return false;
+    std::unique_ptr<DownloadRequest> request;
     if (queue.empty()) {
         // Reset only under the lock that Enqueue signals under, so no request is missed.
         ResetEvent(workReady.Get());
     } else {
-        job.request = std::move(queue.front());
+        request = std::move(queue.front());
         queue.pop_front();
+        job.listener = request->listener;
     }
     ReleaseMutex(lock.Get());
-    return job.request != nullptr;
+    if (!request) return false;
+    url = std::move(request->url);
+    return true;
 }
 
-void DownloadWorker::FinishTerminated(Job& job)
+// From here on Stop no longer answers for the job's request: the thread reports it. A
+// delivered file joins the ones the destructor deletes; a partial one goes now.
+DownloadListener* DownloadWorker::Settle(Job& job, bool fetched)
 {
-    // The thread's own file handle would keep the partial file from being deleted.
-    if (job.file) std::fclose(job.file);
-    job.file = nullptr;
-    if (!job.tempFile.empty()) DeleteFileA(job.tempFile.c_str());
+    TakeLock(INFINITE);
+    DownloadListener* listener = std::exchange(job.listener, nullptr);
+    std::string partial;
+    if (fetched && !job.tempFile.empty()) {
+        tempFiles.push_back(job.tempFile);
+    } else {
+        partial = job.tempFile;
+    }
     job.tempFile.clear();
-    if (job.request) Fail(job.request->listener);
-    job.request.reset();
+    ReleaseMutex(lock.Get());
+    // Forgotten before it is deleted: the name is free for another thread's file at once.
+    if (!partial.empty()) DeleteFileA(partial.c_str());
+    return listener;
 }
 
-bool DownloadWorker::Fetch(Job& job, std::string& path)
+void DownloadWorker::AnswerForTerminated(Job& job)
 {
-    const std::string& url = job.request->url;
-    if (!IsLocalUrl(url)) return FetchFromNetwork(job, path);
+    TakeLock(INFINITE);
+    DownloadListener* listener = std::exchange(job.listener, nullptr);
+    std::string partial = std::move(job.tempFile);
+    job.tempFile.clear();
+    // The thread opened its file only while writing a full buffer, never while it waited for
+    // the network, so normally nothing holds the partial file open and it goes by name. Should
+    // the thread have died in a write, its handle stays open for good; the destructor tries
+    // the name once more.
+    if (!partial.empty() && !DeleteFileA(partial.c_str())) tempFiles.push_back(partial);
+    ReleaseMutex(lock.Get());
+    // A listener is recorded only until the thread is about to call it, so none of its
+    // calls was under way.
+    if (listener) Fail(listener);
+}
+
+bool DownloadWorker::Fetch(Job& job, const std::string& url, std::string& path)
+{
+    if (!IsLocalUrl(url)) return FetchFromNetwork(job, url, path);
     // The file is the user's own: it is handed over as it is, and never deleted.
     std::string decoded;
     path = LocalPathFromUrl(Canonicalize(url, kDecodeFlags, decoded) ? decoded : url);
     return true;
 }
 
-bool DownloadWorker::FetchFromNetwork(Job& job, std::string& path)
+bool DownloadWorker::FetchFromNetwork(Job& job, const std::string& url, std::string& path)
 {
     std::string canonical;
-    const std::string& url = job.request->url;
     if (!Canonicalize(url, 0, canonical)) return false;
     InternetHandle request =
         wininet.Own(wininet.InternetOpenUrlA(session.Get(), canonical.c_str(), nullptr, 0, kOpenFlags, 0));
     if (!request) return false;
+    if (NeedsStatusCheck(canonical) && !StatusAccepted(request.Get())) return false;
 
-    bool done = false;
-    if (!NeedsStatusCheck(canonical) || StatusAccepted(request.Get())) {
-        job.tempFile = MakeTempFile();
-        done = !job.tempFile.empty() && CopyToFile(request.Get(), job);
-    }
-    request.Reset();
-
-    if (done) {
-        TakeLock(INFINITE);
-        tempFiles.push_back(job.tempFile);
-        ReleaseMutex(lock.Get());
-        path = job.tempFile;
-    } else if (!job.tempFile.empty()) {
-        DeleteFileA(job.tempFile.c_str());
-    }
-    job.tempFile.clear();
-    return done;
+    std::string file = MakeTempFile();
+    if (file.empty()) return false;
+    TakeLock(INFINITE);
+    job.tempFile = file;
+    ReleaseMutex(lock.Get());
+    if (!CopyToFile(request.Get(), job)) return false;
+    path = file;
+    return true;
 }
 
 bool DownloadWorker::Canonicalize(const std::string& url, DWORD flags, std::string& canonical)
@@ -229,32 +244,36 @@ bool DownloadWorker::StatusAccepted(HINTERNET request)
     return IsAcceptedStatus(status);
 }
 
+// Reads only what has arrived, so no read waits on a slow server and the stop is seen after
+// every read; only waiting for the next bytes can take long, and where WinInet applies the
+// session's time-outs they bound that.
 bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 {
-    job.file = std::fopen(job.tempFile.c_str(), "wb");
-    if (!job.file) return false;
-    char buffer[kChunkSize];
-    bool complete = false;
+    ReadBuffer& buffer = job.buffer;
+    buffer.Clear();
+    // A full disk fails the download: a short file must never be reported as ready.
+    auto flush = [&] {
+        bool written = buffer.Size() == 0 || AppendToFile(job.tempFile, buffer.Data(), buffer.Size());
+        buffer.Clear();
+        return written;
+    };
     for (;;) {
+        DWORD available = 0;
         DWORD count = 0;
-        if (!wininet.InternetReadFile(request, buffer, sizeof buffer, &count)) break;
-        if (count == 0) {
-            complete = true;
-            break;
-        }
-        // A full disk fails the download: a short file must never be reported as ready.
-        if (std::fwrite(buffer, 1, count, job.file) != count) break;
-        if (StopRequested()) break;
+        if (!wininet.InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+        DWORD size = static_cast<DWORD>(buffer.ReadSize(available));
+        if (!wininet.InternetReadFile(request, buffer.Space(), size, &count)) return false;
+        buffer.Filled(count);
+        bool complete = count == 0;
+        if ((complete || buffer.Full()) && !flush()) return false;
+        if (complete) return true;
+        if (StopRequested()) return false;
     }
-    // Buffered data reaches the disk only here, so a full disk may show first at the close.
-    bool written = std::fclose(job.file) == 0;
-    job.file = nullptr;
-    return complete && written;
 }
 
 bool DownloadWorker::StopRequested() const
 {
-    return WaitForSingleObject(stopRequested.Get(), 0) == WAIT_OBJECT_0;
+    return stopping.load();
 }
 
 bool DownloadWorker::TakeLock(DWORD timeoutMs)

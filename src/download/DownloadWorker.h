@@ -6,13 +6,14 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstdio>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
 
 #include "base/UniqueHandle.h"
 #include "download/DownloadRequest.h"
+#include "download/ReadBuffer.h"
 #include "download/WinInetLibrary.h"
 
 class DownloadListener;
@@ -25,6 +26,12 @@ public:
     static constexpr int kThreadCount = 4;
     // How long Stop waits for the threads before it terminates them.
     static constexpr DWORD kStopWaitMs = 5000;
+    // How long a connection may take and a server may stay silent; longer silence fails the
+    // download. Where closing the session does not cancel a blocked call, this is what gives
+    // the thread back to see the stop, so it stays well inside kStopWaitMs. (Wine's WinInet
+    // neither cancels a read when the session closes nor hands the session's receive time-out
+    // to the requests made from it, so there a server that stalls mid-body costs a termination.)
+    static constexpr DWORD kNetworkTimeoutMs = 3000;
 
     DownloadWorker();
     // Stops, fails every request still queued and deletes every temporary file made.
@@ -41,32 +48,37 @@ public:
     void Stop();
 
 private:
-    // One thread and what it is working on. Only that thread touches the rest, unless Stop
-    // had to terminate it: then Stop finishes the job in its place (the listener hears
-    // failure, the partial file goes), so no reference or file is lost with the thread.
+    // One thread and what it is working on. Only the thread touches its buffer. The listener
+    // reference it holds and the partial file it writes are recorded under `lock`, so that
+    // Stop can answer for a thread it had to terminate without touching anything that thread
+    // may have held: its WinInet request, WinInet's locks, the heap's, or the listener's own.
     struct Job {
         DownloadWorker* worker = nullptr;
         KernelHandle thread;
-        std::unique_ptr<DownloadRequest> request;
+        ReadBuffer buffer;
+        DownloadListener* listener = nullptr;
         std::string tempFile;
-        FILE* file = nullptr;
     };
 
     static unsigned __stdcall WorkerMain(void* job);
     void Serve(Job& job);
-    bool TakeRequest(Job& job);
-    bool Fetch(Job& job, std::string& path);
-    bool FetchFromNetwork(Job& job, std::string& path);
+    bool TakeRequest(Job& job, std::string& url);
+    bool Fetch(Job& job, const std::string& url, std::string& path);
+    bool FetchFromNetwork(Job& job, const std::string& url, std::string& path);
     bool Canonicalize(const std::string& url, DWORD flags, std::string& canonical);
     bool StatusAccepted(HINTERNET request);
     bool CopyToFile(HINTERNET request, Job& job);
-    void FinishTerminated(Job& job);
+    DownloadListener* Settle(Job& job, bool fetched);
+    void AnswerForTerminated(Job& job);
     bool StopRequested() const;
     bool TakeLock(DWORD timeoutMs);
 
     KernelHandle lock;
     KernelHandle workReady;
-    KernelHandle stopRequested;
+    KernelHandle stopRequested;  // wakes the waiting threads
+    // Set with stopRequested and tested after every read: asking the event costs a call into
+    // the system each time (under Wine, a round trip to its server).
+    std::atomic<bool> stopping{false};
     Job jobs[kThreadCount];
     WinInetLibrary wininet;  // before the session, which it closes
     InternetHandle session;

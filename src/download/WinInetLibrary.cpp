@@ -20,7 +20,15 @@ bool WinInetLibrary::Load()
         && Find(module.Get(), "InternetReadFile", InternetReadFile)
         && Find(module.Get(), "InternetCloseHandle", closeHandle)
         && Find(module.Get(), "InternetCanonicalizeUrlA", InternetCanonicalizeUrlA)
-        && Find(module.Get(), "HttpQueryInfoA", HttpQueryInfoA);
+        && Find(module.Get(), "HttpQueryInfoA", HttpQueryInfoA)
+        && Find(module.Get(), "InternetQueryDataAvailable", InternetQueryDataAvailable)
+        && Find(module.Get(), "InternetSetOptionA", InternetSetOptionA);
+}
+
+void WinInetLibrary::Abandon()
+{
+    module.Release();
+    Unload();
 }
 
 void WinInetLibrary::Unload()
@@ -32,4 +40,6 @@ void WinInetLibrary::Unload()
     closeHandle = nullptr;
     InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoA = nullptr;
+    InternetQueryDataAvailable = nullptr;
+    InternetSetOptionA = nullptr;
 }

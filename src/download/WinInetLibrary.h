@@ -17,17 +17,23 @@ public:
     using CanonicalizeUrlFn = BOOL(WINAPI*)(LPCSTR url, LPSTR buffer, LPDWORD length, DWORD flags);
     using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET request, DWORD level, LPVOID buffer,
                                           LPDWORD length, LPDWORD index);
+    using QueryDataAvailableFn = BOOL(WINAPI*)(HINTERNET request, LPDWORD available, DWORD flags,
+                                               DWORD_PTR context);
+    using SetOptionFn = BOOL(WINAPI*)(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
 
     WinInetLibrary() = default;
     ~WinInetLibrary() = default;
     WinInetLibrary(const WinInetLibrary&) = delete;
     WinInetLibrary& operator=(const WinInetLibrary&) = delete;
 
-    // True when the library and all six entry points were found. The library stays
-    // loaded after a partial failure, until Unload.
+    // True when the library and all its entry points were found. The library stays loaded
+    // after a partial failure, until Unload.
     bool Load();
     // Every handle owned through this library must be gone first.
     void Unload();
+    // For when a thread was terminated inside WinInet: its handles and locks may still be
+    // held, so the library stays loaded (and unused) for the life of the process.
+    void Abandon();
     // An owner that closes the handle through this library.
     InternetHandle Own(HINTERNET handle) const { return InternetHandle(handle, {closeHandle}); }
 
@@ -36,6 +42,8 @@ public:
     ReadFileFn InternetReadFile = nullptr;
     CanonicalizeUrlFn InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoFn HttpQueryInfoA = nullptr;
+    QueryDataAvailableFn InternetQueryDataAvailable = nullptr;
+    SetOptionFn InternetSetOptionA = nullptr;
 
 private:
     LoadedModule module;

@@ -1,14 +1,17 @@
 // Serves files from a loopback server and times the download worker fetching them; curl
-// fetches the same files from the same server first (scripts/bench-download.sh).
+// fetches the same files from the same server first (scripts/bench-download.sh). Then times
+// Stop while a download trickles in.
 //   download_benchmark CONTROL_DIR
 // The port goes to CONTROL_DIR/port; the worker runs once CONTROL_DIR/curl-done exists.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "LoopbackHttpServer.h"
 #include "RecordingListener.h"
 #include "download/DownloadWorker.h"
@@ -21,14 +24,9 @@ constexpr int kSmallCount = 16;
 constexpr int kBigRuns = 3;
 constexpr DWORD kCurlWaitMs = 10 * 60 * 1000;
 constexpr DWORD kDownloadWaitMs = 5 * 60 * 1000;
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+constexpr int kStopRuns = 5;
+constexpr DWORD kStopStartWaitMs = 10000;
+constexpr DWORD kSlowRunningMs = 300;
 
 std::string Body(size_t size, unsigned seed)
 {
@@ -53,7 +51,7 @@ bool DownloadAll(const std::vector<std::string>& urls, size_t expectedSize, doub
     DownloadWorker worker;
     if (!worker.Start()) return false;
     std::vector<RecordingListener*> listeners;
-    double start = Now();
+    double start = NowMs();
     for (const std::string& url : urls) {
         auto* listener = new RecordingListener(url);
         listener->AddRef();
@@ -62,13 +60,32 @@ bool DownloadAll(const std::vector<std::string>& urls, size_t expectedSize, doub
     }
     bool ok = true;
     for (RecordingListener* listener : listeners) ok &= listener->WaitForRelease(kDownloadWaitMs);
-    seconds = Now() - start;
+    seconds = (NowMs() - start) / 1000.0;
     for (RecordingListener* listener : listeners) {
         ok &= listener->GetState() == StateReady
               && FileSize(listener->LocalFile()) == static_cast<long long>(expectedSize);
         listener->Release();
     }
     return ok;
+}
+
+// How long Stop takes while a download is under way and its body keeps trickling in.
+bool TimeStop(LoopbackHttpServer& server, double& stopMs)
+{
+    int started = server.Started();
+    DownloadWorker worker;
+    if (!worker.Start()) return false;
+    auto* listener = new RecordingListener(server.Url("/slow.bin"));
+    listener->AddRef();
+    worker.Enqueue(listener, listener->GetUrl());
+    bool running = server.WaitForStarted(started + 1, kStopStartWaitMs);
+    Sleep(kSlowRunningMs);
+    double start = NowMs();
+    worker.Stop();
+    stopMs = NowMs() - start;
+    bool failed = listener->GetState() == StateFailed;
+    listener->Release();
+    return running && failed;
 }
 
 }  // namespace
@@ -94,6 +111,10 @@ int main(int argc, char** argv)
         server.Serve(path, HttpResponse{200, Body(kMegabyte, 100 + i)});
         smallUrls.push_back(server.Url(path));
     }
+    HttpResponse slow{200, Body(16 * kMegabyte, 7)};
+    slow.trickleBytes = 4096;
+    slow.trickleDelayMs = 10;
+    server.Serve("/slow.bin", slow);
     std::ofstream(control + "\\port") << server.Port() << "\n";
 
     std::string curlDone = control + "\\curl-done";
@@ -120,5 +141,18 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("worker_16x1mb_seconds %.3f\n", smallSeconds);
+
+    std::vector<double> stops;
+    for (int run = 0; run < kStopRuns; ++run) {
+        double stopMs = 0;
+        if (!TimeStop(server, stopMs)) {
+            std::fprintf(stderr, "the slow download did not run or did not fail at Stop\n");
+            return 1;
+        }
+        stops.push_back(stopMs);
+    }
+    std::sort(stops.begin(), stops.end());
+    std::printf("worker_stop_slow_body_ms_median %.1f\n", stops[stops.size() / 2]);
+    std::printf("worker_stop_slow_body_ms_max %.1f\n", stops.back());
     return 0;
 }

@@ -5,7 +5,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "TestFiles.h"
 #include "base/UniqueHandle.h"
 #include "download/DownloadWorker.h"
+#include "download/ReadBuffer.h"
 
 namespace {
 
@@ -44,6 +47,28 @@ void EmptyDirectory(const std::string& directory)
 {
     CreateDirectoryA(directory.c_str(), nullptr);
     for (const std::string& name : FileNames(directory)) DeleteFileA((directory + "\\" + name).c_str());
+}
+
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
+// The files in a folder the ANSI calls cannot name.
+std::vector<std::wstring> WideFileNames(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
 }
 
 int ThreadsInThisProcess()
@@ -128,6 +153,12 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
 {
     std::string large = Pattern(3 * 1024 * 1024 + 17);
     server.Serve("/large.obv", HttpResponse{200, large});
+    // Arrives a piece at a time, so the reads take whatever has come so far.
+    std::string trickled = Pattern(100 * 1000 + 7);
+    HttpResponse trickle{200, trickled};
+    trickle.trickleBytes = 1000;
+    trickle.trickleDelayMs = 1;
+    server.Serve("/trickled.obv", trickle);
     server.Serve("/empty.obv", HttpResponse{200, ""});
     server.Serve("/missing.obv", HttpResponse{404, "no such resource"});
     server.Serve("/broken.obv", HttpResponse{500, "broken"});
@@ -137,6 +168,7 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     RecordingListener* empty = Enqueue(server.Url("/empty.obv"));
     RecordingListener* missing = Enqueue(server.Url("/missing.obv"));
     RecordingListener* broken = Enqueue(server.Url("/broken.obv"));
+    RecordingListener* pieces = Enqueue(server.Url("/trickled.obv"));
     for (RecordingListener* listener : listeners) ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
 
     std::string fullPath = full->LocalFile();
@@ -150,9 +182,12 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     EXPECT_TRUE(ReadFile(fullPath) == large) << "the downloaded bytes differ";
     EXPECT_TRUE(FileExists(emptyPath));
     EXPECT_EQ(ReadFile(emptyPath), "");
-    // Only the two delivered files exist: the failed answers left nothing behind.
+    std::string piecesPath = pieces->LocalFile();
+    EXPECT_EQ(pieces->Calls(), Ready(piecesPath));
+    EXPECT_TRUE(ReadFile(piecesPath) == trickled) << "the trickled bytes differ";
+    // Only the delivered files exist: the failed answers left nothing behind.
     std::vector<std::string> files = FileNames(tempFolder);
-    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(files.size(), 3u);
     for (const std::string& name : files) EXPECT_EQ(name.substr(0, 3), "orb");
     EXPECT_EQ(fullPath.rfind(tempFolder, 0), 0u) << fullPath;
 
@@ -163,6 +198,7 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     worker.reset();
     EXPECT_FALSE(FileExists(fullPath));
     EXPECT_FALSE(FileExists(emptyPath));
+    EXPECT_FALSE(FileExists(piecesPath));
     EXPECT_TRUE(FileNames(tempFolder).empty());
 }
 
@@ -223,13 +259,17 @@ TEST_F(DownloadWorkerTest, StopFailsTheRunningDownloadAndLaterRequestsFailAtDest
     EXPECT_EQ(server.Started(), 1);
 }
 
-// The server sends its headers and then nothing: the read blocks, and Wine's WinInet does
-// not cancel it when the session is closed, so Stop has to terminate the thread.
+// The server sends its headers and then nothing: the read blocks, and Wine's WinInet neither
+// cancels it when the session is closed nor applies the session's receive time-out to it, so
+// Stop has to terminate the thread. It must still answer for the request, leave no file, and
+// leave nothing locked that a later worker in the same process needs.
 TEST_F(DownloadWorkerTest, StopStillAnswersForAThreadItHadToTerminate)
 {
     HttpResponse stalled{200, Pattern(4096)};
     stalled.held = true;
     server.Serve("/stalled.obv", stalled);
+    std::string body = Pattern(2 * ReadBuffer::kCapacity + 5);
+    server.Serve("/after.obv", HttpResponse{200, body});
     StartWorker();
 
     RecordingListener* listener = Enqueue(server.Url("/stalled.obv"));
@@ -243,6 +283,15 @@ TEST_F(DownloadWorkerTest, StopStillAnswersForAThreadItHadToTerminate)
     EXPECT_EQ(listener->Calls(), kFailed);
     EXPECT_EQ(listener->ReleasingThread(), GetCurrentThreadId());
     EXPECT_TRUE(FileNames(tempFolder).empty());
+    worker.reset();
+    EXPECT_TRUE(FileNames(tempFolder).empty());
+    EXPECT_EQ(listener->Calls(), kFailed);
+
+    StartWorker();
+    RecordingListener* after = Enqueue(server.Url("/after.obv"));
+    ASSERT_TRUE(after->WaitForRelease(kOutcomeWaitMs));
+    EXPECT_EQ(after->Calls(), Ready(after->LocalFile()));
+    EXPECT_TRUE(ReadFile(after->LocalFile()) == body) << "the downloaded bytes differ";
     server.ReleaseHeld(1);
 }
 
@@ -270,6 +319,44 @@ TEST_F(DownloadWorkerTest, FileUrlsGiveLocalPathsThatAreNeverDeleted)
     worker.reset();
     EXPECT_EQ(ReadFile(own), "the user's own applet");
     EXPECT_EQ(FileNames(tempFolder), std::vector<std::string>{"My World.obvm"});
+}
+
+// A profile named in another script: its temporary folder has letters the ANSI code page
+// lacks, so GetTempPathA gives a name with '?' in it that no narrow call can open.
+TEST_F(DownloadWorkerTest, ATemporaryFolderOutsideTheAnsiCodePageStillTakesDownloads)
+{
+    std::wstring folder = Widen(ORB_BUILD_DIR "\\download-temp\\")
+                          + L"\u0412\u0440\u0435\u043c\u044f \u4e00\u6642";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& name : WideFileNames(folder)) DeleteFileW((folder + L"\\" + name).c_str());
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+    char narrow[MAX_PATH + 1] = {};
+    ASSERT_NE(GetTempPathA(MAX_PATH, narrow), 0u);
+    std::cout << "GetTempPathA gives " << narrow << " (ANSI code page " << GetACP() << ")\n";
+    ASSERT_EQ(GetFileAttributesA(narrow), INVALID_FILE_ATTRIBUTES) << "the ANSI code page spells " << narrow;
+
+    std::string body = Pattern(200 * 1000);
+    server.Serve("/far.obv", HttpResponse{200, body});
+    StartWorker();
+    RecordingListener* listener = Enqueue(server.Url("/far.obv"));
+    ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+    std::string path = listener->LocalFile();
+    ASSERT_EQ(listener->Calls(), Ready(path));
+    std::cout << "the renderer is handed " << path << "\n";
+
+    // The renderer opens it with the narrow calls.
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fclose(file);
+    FileHandle handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(handle.Valid()) << path;
+    handle.Reset();
+    EXPECT_TRUE(ReadFile(path) == body) << "the downloaded bytes differ";
+    // ... and it is in that folder, where the worker deletes it again.
+    EXPECT_EQ(WideFileNames(folder).size(), 1u);
+    worker.reset();
+    EXPECT_TRUE(WideFileNames(folder).empty());
 }
 
 // The temporary folder is a 256 KB volume (a tmpfs the test's fixture mounts): a download
