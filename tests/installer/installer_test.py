@@ -68,9 +68,13 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all")
 
     def run(self, *argv, timeout=120):
-        result = subprocess.run([self.wine_run, *argv], env=self.env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, timeout=timeout, text=True, errors="replace")
-        return result.returncode, result.stdout
+        # Output goes to a file, not a pipe: a program that opens the first window of a session
+        # makes Wine start explorer.exe, which inherits the pipe and would hold it open to the end.
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run([self.wine_run, *argv], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=timeout).returncode
+            out.seek(0)
+            return code, out.read().decode(errors="replace").replace("\r\n", "\n")
 
     def start(self, *argv):
         return subprocess.Popen([self.wine_run, *argv], env=self.env, stdout=subprocess.DEVNULL,
@@ -229,7 +233,8 @@ class InstallerTest:
     def expect_installation(self, folder, version):
         """Every file and registry value of an installation in `folder`."""
         root = self.wine.unix(folder)
-        self.expect_equal(digest(root / "npOrbolanth.dll"), digest(self.stage / "npOrbolanth.dll"), "installed plug-in")
+        self.expect_equal(digest(root / "npOrbolanth.dll"), digest(self.stage / "npOrbolanth.dll"),
+                          "installed plug-in")
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
         self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
@@ -380,6 +385,12 @@ class InstallerTest:
             self.expect(self.snapshot(watched) == before, "the refused upgrade changed something")
             self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while the plug-in is loaded")
             self.expect(self.snapshot(watched) == before, "the refused uninstall changed something")
+        # An older browser has loaded the copy in its own plug-in folder.
+        with Holder(self.wine, NETSCAPE_PLUGINS + r"\npOrbolanth.dll", "old-browser"):
+            code, _ = self.wine.run(self.args.setup, "/S")
+            self.expect_equal(code, EXIT_IN_USE, "upgrade while a copy is loaded")
+            self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while a copy is loaded")
+            self.expect(self.snapshot(watched) == before, "a refusal for a loaded copy changed something")
 
         self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall")
         root = self.wine.unix(folder)
@@ -409,6 +420,7 @@ class InstallerTest:
             print(f"{len(self.failures)} check(s) failed", flush=True)
             return 1
         shutil.rmtree(self.wine.prefix, ignore_errors=True)
+        Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
         return 0
 
 
