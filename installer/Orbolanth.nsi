@@ -221,7 +221,9 @@ Section Uninstall
             ${ExitDo}
         ${EndIf}
         Delete "$R0"
+        ClearErrors
         DeleteRegValue HKLM "${COPIES_KEY}" "$R0"
+        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
     ${Loop}
     DeleteRegKey /ifempty HKLM "${COPIES_KEY}"
 
