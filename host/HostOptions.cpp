@@ -8,6 +8,11 @@ const char kHostUsage[] =
     "usage: orbhost --page FILE|URL [options]\n"
     "  --plugin PATH        plug-in library (default: npOrbolanth.dll beside orbhost.exe,\n"
     "                       else the one in the build tree)\n"
+    "  --find-plugin TYPE   use the library a browser finds for MIME type TYPE: the\n"
+    "                       MozillaPlugins registry keys, then the plug-in folder; without\n"
+    "                       --page, print its path and exit\n"
+    "  --plugins-dir DIR    the plug-in folder for --find-plugin (default: Plugins beside\n"
+    "                       orbhost.exe)\n"
     "  --page-url URL       the URL the page claims to have (default: where it was read)\n"
     "  --version WORD       NPAPI version word offered to the plug-in (default 0x000B)\n"
     "  --user-agent TEXT    user agent (default \"Mozilla/4.08 [en] (WinNT; I ;Nav)\")\n"
@@ -28,7 +33,7 @@ const char kHostUsage[] =
     "                       or close-page (destroy every instance, then close)\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
-    "2 when the plug-in cannot be loaded or initialized.\n";
+    "2 when the plug-in cannot be found, loaded or initialized.\n";
 
 namespace {
 
@@ -62,6 +67,12 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         bool ok = true;
         if (name == "--plugin") {
             options.pluginPath = value;
+        } else if (name == "--find-plugin") {
+            options.findPlugin = value;
+            ok = *value != '\0';
+        } else if (name == "--plugins-dir") {
+            options.pluginsDir = value;
+            ok = *value != '\0';
         } else if (name == "--page") {
             options.page = value;
         } else if (name == "--page-url") {
@@ -117,7 +128,7 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             return false;
         }
     }
-    if (options.page.empty() && !options.help) {
+    if (options.page.empty() && !options.help && options.findPlugin.empty()) {
         error = "--page is required";
         return false;
     }

@@ -6,6 +6,8 @@
 
 struct HostOptions {
     std::string pluginPath;  // empty: beside the executable, else the build's library
+    std::string findPlugin;  // a MIME type: look the library up as a browser does
+    std::string pluginsDir;  // the browser's own plug-in folder for that look-up
     std::string page;        // a file path, or a file:/http: URL
     std::string pageUrl;     // the URL the page claims to have; empty: where it was read from
     uint16_t version = 0x000B;
@@ -32,7 +34,7 @@ struct HostOptions {
 };
 
 // argv[0] is the program. False with `error` set on a malformed or missing option; --page
-// is required unless --help is given.
+// is required unless --help or --find-plugin is given.
 bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error);
 
 extern const char kHostUsage[];

@@ -4,7 +4,10 @@
 
 bool RegistryKey::Open()
 {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ, key_.Receive()) == ERROR_SUCCESS;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    key_.Reset(opened);
+    return true;
 }
 
 bool RegistryKey::QueryString(const char* name, std::string& value) const

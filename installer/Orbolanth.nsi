@@ -1,0 +1,242 @@
+; Puts the plug-in where browsers find it and its renderer where the plug-in finds it, and
+; takes both away again. installer/CMakeLists.txt compiles it with VERSION ("1.3.2"),
+; VERSION_NUMBERS ("1.3.2.0"), STAGE (the stripped binaries), SAMPLES (the sample file
+; lists) and OUTFILE defined.
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include "${SAMPLES}"
+
+!define VENDOR "Orbolanth"
+!define PRODUCT "Orbolanth3D Player"
+!define PLUGIN_DLL "npOrbolanth.dll"
+!define RENDERER_EXE "orbrenderer.exe"
+!define UNINSTALLER "uninstall.exe"
+!define MIME_TYPE "application/x-Orbolanth-3D-Applet"
+
+; Where the plug-in looks for its renderer.
+!define VENDOR_KEY "SOFTWARE\Orbolanth"
+!define CONFIG_KEY "${VENDOR_KEY}\ActiveXOrbolanth"
+; The copies put into browsers' own plug-in folders, one value per copy named by its path:
+; the uninstaller removes these and nothing else.
+!define COPIES_KEY "${VENDOR_KEY}\PluginCopies"
+; Where browsers of the Mozilla family look for plug-ins installed elsewhere.
+!define MOZILLA_PLUGINS_KEY "SOFTWARE\MozillaPlugins"
+!define PLUGIN_KEY "${MOZILLA_PLUGINS_KEY}\@orbolanth.org/Orbolanth"
+!define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+
+; Exit codes besides NSIS's own (0 done, 1 cancelled, 2 aborted).
+!define EXIT_IN_USE 3
+!define EXIT_NOT_ADMIN 4
+!define EXIT_OTHER_FOLDER 5
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\Orbolanth"
+; An upgrade goes where the earlier version is.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION_NUMBERS}"
+VIFileVersion "${VERSION_NUMBERS}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${VENDOR}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${VENDOR}"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Both programs stop before changing anything when they lack administrator rights or when
+; a running program has one of the files they would replace or remove loaded.
+!macro CHECKS un
+Function ${un}RequireAdmin
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} can only be installed or removed by an administrator: it writes to $PROGRAMFILES and to the machine's registry.$\r$\n$\r$\nRun this program again as an administrator." /SD IDOK
+        SetErrorLevel ${EXIT_NOT_ADMIN}
+        Quit
+    ${EndIf}
+FunctionEnd
+
+; A library or program that a process has loaded cannot be opened for writing: Windows and
+; Wine both refuse with a sharing violation (renaming it would still succeed, so that proves
+; nothing). $R0: the file; it stays untouched.
+Function ${un}RefuseIfLoaded
+    ${IfNot} ${FileExists} "$R0"
+        Return
+    ${EndIf}
+    ClearErrors
+    FileOpen $R1 "$R0" a
+    ${If} ${Errors}
+        MessageBox MB_ICONSTOP|MB_OK "$R0 is in use: a web browser or another program has it loaded.$\r$\n$\r$\nClose every browser window and run this program again. Nothing has been changed." /SD IDOK
+        SetErrorLevel ${EXIT_IN_USE}
+        Quit
+    ${EndIf}
+    FileClose $R1
+FunctionEnd
+
+Function ${un}RefuseWhileInUse
+    StrCpy $R0 "$INSTDIR\${PLUGIN_DLL}"
+    Call ${un}RefuseIfLoaded
+    StrCpy $R0 "$INSTDIR\${RENDERER_EXE}"
+    Call ${un}RefuseIfLoaded
+    StrCpy $R2 0
+    ${Do}
+        ClearErrors
+        EnumRegValue $R0 HKLM "${COPIES_KEY}" $R2
+        ${If} ${Errors}
+        ${OrIf} $R0 == ""
+            ${ExitDo}
+        ${EndIf}
+        Call ${un}RefuseIfLoaded
+        IntOp $R2 $R2 + 1
+    ${Loop}
+FunctionEnd
+!macroend
+!insertmacro CHECKS ""
+!insertmacro CHECKS "un."
+
+Function .onInit
+    SetRegView 32
+    Call RequireAdmin
+FunctionEnd
+
+; One installation per machine: an upgrade into another folder would leave the old files
+; behind with nothing left to remove them.
+Function RefuseOtherFolder
+    ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $R0 != ""
+    ${AndIf} $R0 != $INSTDIR
+    ${AndIf} ${FileExists} "$R0\${UNINSTALLER}"
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} is already installed in $R0.$\r$\n$\r$\nInstall into that folder to upgrade it, or remove it first. Nothing has been changed." /SD IDOK
+        SetErrorLevel ${EXIT_OTHER_FOLDER}
+        Quit
+    ${EndIf}
+FunctionEnd
+
+; $R0: a plug-in folder as a browser records it. The copy goes in when the folder exists and
+; holds no file of that name that this installer did not put there.
+Function CopyIntoFolder
+    ${Do}
+        StrCpy $R1 $R0 1 -1
+        ${IfThen} $R1 != "\" ${|} ${ExitDo} ${|}
+        StrCpy $R0 $R0 -1
+    ${Loop}
+    ${If} $R0 == ""
+    ${OrIfNot} ${FileExists} "$R0\*.*"
+        Return
+    ${EndIf}
+    StrCpy $R1 "$R0\${PLUGIN_DLL}"
+    ClearErrors
+    ReadRegStr $R2 HKLM "${COPIES_KEY}" "$R1"
+    ${If} ${Errors}
+    ${AndIf} ${FileExists} "$R1"
+        DetailPrint "Left alone: $R1 (not installed by this program)"
+        Return
+    ${EndIf}
+    File "/oname=$R1" "${STAGE}/${PLUGIN_DLL}"
+    WriteRegStr HKLM "${COPIES_KEY}" "$R1" ""
+FunctionEnd
+
+; Browsers older than the MozillaPlugins key only scan their own plug-in folder.
+Function CopyIntoBrowserFolders
+    ; Netscape 6.1 and later, Mozilla and its descendants: "<name> <version>\Extensions", "Plugins".
+    StrCpy $R3 0
+    ${Do}
+        EnumRegKey $R4 HKLM "SOFTWARE\Mozilla" $R3
+        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
+        ReadRegStr $R0 HKLM "SOFTWARE\Mozilla\$R4\Extensions" "Plugins"
+        Call CopyIntoFolder
+        IntOp $R3 $R3 + 1
+    ${Loop}
+    ; Netscape Navigator and Communicator 4: "<version>\Main", "Plugins Directory".
+    StrCpy $R3 0
+    ${Do}
+        EnumRegKey $R4 HKLM "SOFTWARE\Netscape\Netscape Navigator" $R3
+        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
+        ReadRegStr $R0 HKLM "SOFTWARE\Netscape\Netscape Navigator\$R4\Main" "Plugins Directory"
+        Call CopyIntoFolder
+        IntOp $R3 $R3 + 1
+    ${Loop}
+FunctionEnd
+
+Section
+    Call RefuseOtherFolder
+    Call RefuseWhileInUse
+
+    SetOutPath "$INSTDIR"
+    File "${STAGE}/${PLUGIN_DLL}"
+    File "${STAGE}/${RENDERER_EXE}"
+    !insertmacro INSTALL_SAMPLES
+    SetOutPath "$INSTDIR"
+    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+    WriteRegStr HKLM "${CONFIG_KEY}" "RendererPath" "$INSTDIR\${RENDERER_EXE}"
+
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Path" "$INSTDIR\${PLUGIN_DLL}"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Description" "Orbolanth3D Plug-in (Version ${VERSION})"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "ProductName" "${PRODUCT}"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Vendor" "${VENDOR}"
+    WriteRegStr HKLM "${PLUGIN_KEY}" "Version" "${VERSION}"
+    WriteRegStr HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Description" "Orbolanth 3D Applet"
+    WriteRegStr HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Suffixes" "obvm,obv"
+
+    Call CopyIntoBrowserFolders
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${VENDOR}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${UNINSTALLER},0"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Function un.onInit
+    SetRegView 32
+    Call un.RequireAdmin
+    Call un.RefuseWhileInUse
+FunctionEnd
+
+Section Uninstall
+    ${Do}
+        ClearErrors
+        EnumRegValue $R0 HKLM "${COPIES_KEY}" 0
+        ${If} ${Errors}
+        ${OrIf} $R0 == ""
+            ${ExitDo}
+        ${EndIf}
+        Delete "$R0"
+        ClearErrors
+        DeleteRegValue HKLM "${COPIES_KEY}" "$R0"
+        ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+    ${Loop}
+    DeleteRegKey /ifempty HKLM "${COPIES_KEY}"
+
+    !insertmacro REMOVE_SAMPLES
+    Delete "$INSTDIR\${PLUGIN_DLL}"
+    Delete "$INSTDIR\${RENDERER_EXE}"
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
+
+    DeleteRegValue HKLM "${CONFIG_KEY}" "RendererPath"
+    DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"
+    DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+    DeleteRegKey HKLM "${PLUGIN_KEY}"
+    DeleteRegKey /ifempty HKLM "${MOZILLA_PLUGINS_KEY}"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,436 @@
+#!/usr/bin/env python3
+"""The installer and its uninstaller under 32-bit Wine, in a prefix of their own made afresh
+for each run: a silent install with every file and registry value checked, the plug-in found
+the way browsers find it, an upgrade in a folder whose path holds spaces, refusals while a
+process has the plug-in loaded, and uninstalls that leave only what they did not make.
+
+Wine facts this relies on: an NSIS uninstaller copies itself to the temporary folder and
+returns at once unless given `_?=<folder>` as its last, unquoted argument, and Wine quotes an
+argument holding a space, so such a path goes in as separate words; `wineserver -w` waits
+for every process of the prefix; exit codes reach us cut to 8 bits.
+"""
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+MIME_TYPE = "application/x-Orbolanth-3D-Applet"
+PLUGIN_ID = "@orbolanth.org/Orbolanth"
+UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+# Everything the installer may write, and the fake browsers' keys it must leave as they are.
+WATCHED_KEYS = [r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY,
+                r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
+EXIT_IN_USE = 3
+EXIT_OTHER_FOLDER = 5
+
+# Browsers as their installers record them: two current ones, one whose folder already holds
+# a library of that name from elsewhere, one whose folder is gone.
+NETSCAPE_PLUGINS = r"C:\Netscape\Communicator\Program\Plugins"
+MOZILLA_PLUGINS = r"C:\Program Files\mozilla.org\Mozilla\plugins"
+FOREIGN_PLUGINS = r"C:\Program Files\Old Browser\plugins"
+MISSING_PLUGINS = r"C:\Program Files\Gone Browser\plugins"
+FAKE_BROWSERS = {
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Netscape\Netscape Navigator": {"CurrentVersion": "4.08 (en)"},
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Netscape\Netscape Navigator\4.08 (en)\Main": {"Plugins Directory": NETSCAPE_PLUGINS},
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Mozilla 1.7.13\Extensions": {"Plugins": MOZILLA_PLUGINS + "\\"},
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Old Browser 0.9\Extensions": {"Plugins": FOREIGN_PLUGINS},
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Gone Browser 1.0\Extensions": {"Plugins": MISSING_PLUGINS},
+}
+
+
+def reg_file(keys):
+    """A file for regedit that writes string values."""
+    lines = ["REGEDIT4", ""]
+    for key, values in keys.items():
+        lines.append(f"[{key}]")
+        lines += ['"{}"="{}"'.format(name, value.replace("\\", "\\\\")) for name, value in values.items()]
+        lines.append("")
+    return "\r\n".join(lines)
+
+
+class Failed(Exception):
+    pass
+
+
+class Wine:
+    """Programs in the test's own prefix, through the build's Wine wrapper."""
+
+    def __init__(self, wine_run, prefix, probe):
+        self.wine_run = wine_run
+        self.prefix = Path(prefix)
+        self.probe = probe
+        self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all")
+
+    def run(self, *argv, timeout=120):
+        # Output goes to a file, not a pipe: a program that opens the first window of a session
+        # makes Wine start explorer.exe, which inherits the pipe and would hold it open to the end.
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run([self.wine_run, *argv], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=timeout).returncode
+            out.seek(0)
+            return code, out.read().decode(errors="replace").replace("\r\n", "\n")
+
+    def start(self, *argv):
+        return subprocess.Popen([self.wine_run, *argv], env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def server(self, flag):
+        subprocess.run(["wineserver", flag], env=self.env, timeout=180)
+
+    def unix(self, windows_path):
+        drive, rest = windows_path.split(":", 1)
+        if drive.upper() == "Z":
+            return Path(rest.replace("\\", "/"))
+        assert drive.upper() == "C", windows_path
+        return self.prefix / "drive_c" / rest.lstrip("\\").replace("\\", "/")
+
+    def registry(self, *keys):
+        """{key path (lower case): {value name: (type, data)}} of the HKLM keys that exist
+        among `keys`, and of all their subkeys."""
+        code, out = self.run(self.probe, "registry", *keys)
+        if code != 0:
+            raise Failed(f"registry not read ({code})")
+        tree = {}
+        current = None
+        for line in out.splitlines():
+            kind, _, rest = line.partition(" ")
+            if kind == "key":
+                current = tree.setdefault(rest.lower(), {})
+            elif kind == "value":
+                name, kind, data = rest.split("\t", 2)
+                current[name] = (kind, data)
+        return tree
+
+    def value(self, key, name):
+        return self.registry(key).get(key.lower(), {}).get(name, (None, None))[1]
+
+
+class Holder:
+    """A process that keeps `library` loaded while the `with` block runs."""
+
+    def __init__(self, wine, library, name):
+        self.wine = wine
+        self.library = library
+        self.ready = wine.prefix / (name + ".ready")
+        self.stop = wine.prefix / (name + ".stop")
+
+        self.process = None
+
+    def start(self):
+        self.ready.unlink(missing_ok=True)
+        self.stop.unlink(missing_ok=True)
+        self.process = self.wine.start(self.wine.probe, "hold", self.library, z_path(self.ready), z_path(self.stop))
+        for _ in range(300):
+            if self.ready.exists() or self.process.poll() is not None:
+                break
+            time.sleep(0.1)
+        if not self.ready.exists():
+            self.end()
+            raise Failed(f"nothing holds {self.library}")
+
+    def end(self):
+        if self.process:
+            self.stop.touch()
+            self.process.wait(timeout=60)
+            self.process = None
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exception):
+        self.end()
+
+
+def z_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def digest(path):
+    """The file's SHA-256, or None when it is not there."""
+    path = Path(path)
+    return hashlib.sha256(path.read_bytes()).hexdigest() if path.is_file() else None
+
+
+def file_state(root):
+    """Every file under root with its contents and change time: a rewrite shows."""
+    root = Path(root)
+    if not root.exists():
+        return {}
+    state = {}
+    for path in sorted(root.rglob("*")):
+        stat = path.stat()
+        state[str(path.relative_to(root))] = (digest(path), stat.st_ctime_ns) if path.is_file() else "folder"
+    return state
+
+
+class InstallerTest:
+    def __init__(self, args):
+        self.args = args
+        self.wine = Wine(args.wine_run, args.prefix, args.probe)
+        # Between the test's many short programs a Wine session ends and starts again, seconds
+        # each time, unless some process keeps it going.
+        self.session = Holder(self.wine, r"C:\windows\system32\kernel32.dll", "session")
+        self.failures = []
+        self.stage = Path(args.stage)
+
+    # Checks record a failure and go on; `require` stops the scenario.
+    def expect(self, condition, message):
+        if not condition:
+            self.failures.append(message)
+            print("    FAILED: " + message, flush=True)
+        return condition
+
+    def expect_equal(self, actual, expected, what):
+        return self.expect(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
+
+    def require(self, condition, message):
+        if not self.expect(condition, message):
+            raise Failed(message)
+
+    def snapshot(self, folders):
+        registry = self.wine.registry(*WATCHED_KEYS)
+        files = {folder: file_state(self.wine.unix(folder)) for folder in folders}
+        return registry, files
+
+    def install(self, setup, folder=None):
+        argv = [setup, "/S"]
+        if folder:
+            # /D= comes last, unquoted, its words as Wine would otherwise quote them.
+            argv += ("/D=" + folder).split(" ")
+        return self.wine.run(*argv)[0]
+
+    def uninstall_in_place(self, folder):
+        """The uninstaller run in its folder, so that its exit code is its verdict."""
+        argv = [str(self.wine.unix(folder + r"\uninstall.exe")), "/S"] + ("_?=" + folder).split(" ")
+        return self.wine.run(*argv)[0]
+
+    def uninstall_quietly(self):
+        """As Add/Remove Programs does it: the registered command, then wait for the copy of
+        itself that it starts, and for every other process of the session."""
+        command = self.wine.value(UNINSTALL_KEY, "QuietUninstallString")
+        match = re.match(r'^"([^"]+)" /S$', command or "")
+        self.require(match, f"QuietUninstallString {command!r}")
+        self.session.end()
+        self.wine.server("-w")
+        code, _ = self.wine.run(str(self.wine.unix(match.group(1))), "/S")
+        self.wine.server("-w")
+        self.session.start()
+        return code
+
+    def find_plugin(self, plugins_folder):
+        code, out = self.wine.run(self.args.orbhost, "--find-plugin", MIME_TYPE.lower(), "--plugins-dir",
+                                  plugins_folder)
+        lines = out.splitlines()
+        return code, lines[0] if lines else "", lines[1] if len(lines) > 1 else ""
+
+    def expect_installation(self, folder, version):
+        """Every file and registry value of an installation in `folder`."""
+        root = self.wine.unix(folder)
+        self.expect_equal(digest(root / "npOrbolanth.dll"), digest(self.stage / "npOrbolanth.dll"),
+                          "installed plug-in")
+        self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
+                          "installed renderer")
+        self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
+        samples = Path(self.args.samples)
+        for sample in sorted(p for p in samples.rglob("*") if p.is_file()):
+            installed = root / "Samples" / sample.relative_to(samples)
+            self.expect(installed.is_file() and digest(installed) == digest(sample), f"sample {installed}")
+
+        self.expect_equal(self.wine.value(r"HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth", "RendererPath"),
+                          folder + r"\orbrenderer.exe", "RendererPath")
+        plugin_key = rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}".lower()
+        plugins = self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins")
+        self.expect_equal(plugins.get(plugin_key), {
+            "Path": ("REG_SZ", folder + r"\npOrbolanth.dll"),
+            "Description": ("REG_SZ", f"Orbolanth3D Plug-in (Version {version})"),
+            "ProductName": ("REG_SZ", "Orbolanth3D Player"),
+            "Vendor": ("REG_SZ", "Orbolanth"),
+            "Version": ("REG_SZ", version)}, "MozillaPlugins values")
+        self.expect_equal(plugins.get(plugin_key + "\\mimetypes\\" + MIME_TYPE.lower()), {
+            "Description": ("REG_SZ", "Orbolanth 3D Applet"),
+            "Suffixes": ("REG_SZ", "obvm,obv")}, "MozillaPlugins MIME type values")
+
+        uninstall = self.wine.registry(UNINSTALL_KEY).get(UNINSTALL_KEY.lower(), {})
+        size = sum(p.stat().st_size for p in root.rglob("*") if p.is_file()) // 1024
+        expected = {
+            "DisplayName": ("REG_SZ", "Orbolanth3D Player"),
+            "DisplayVersion": ("REG_SZ", version),
+            "Publisher": ("REG_SZ", "Orbolanth"),
+            "InstallLocation": ("REG_SZ", folder),
+            "UninstallString": ("REG_SZ", f'"{folder}\\uninstall.exe"'),
+            "QuietUninstallString": ("REG_SZ", f'"{folder}\\uninstall.exe" /S'),
+            "DisplayIcon": ("REG_SZ", folder + r"\uninstall.exe,0"),
+            "EstimatedSize": ("REG_DWORD", hex(size)),
+        }
+        self.expect_equal({name: uninstall.get(name) for name in expected}, expected, "Add/Remove Programs values")
+        entries = [key for key, values in self.wine.registry(
+            r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall").items()
+            if values.get("DisplayName", (None, ""))[1].startswith("Orbolanth")]
+        self.expect_equal(entries, [UNINSTALL_KEY.lower()], "Add/Remove Programs entries")
+
+    def expect_no_installation(self, folder):
+        for key in (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY):
+            self.expect_equal(self.wine.registry(key), {}, f"{key} after uninstalling")
+        for plugins in (NETSCAPE_PLUGINS, MOZILLA_PLUGINS):
+            self.expect_equal(file_state(self.wine.unix(plugins)), {}, f"{plugins} after uninstalling")
+        self.expect_equal(digest(self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")), self.foreign_digest,
+                          "the other library of that name")
+
+    def prepare(self):
+        shutil.rmtree(self.wine.prefix, ignore_errors=True)
+        Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
+        started = time.monotonic()
+        code, _ = self.wine.run("cmd", "/c", "exit")  # the wrapper makes the prefix
+        self.require(code == 0, f"Wine prefix not created ({code})")
+        print(f"    prefix ready in {time.monotonic() - started:.0f} s", flush=True)
+        self.session.start()
+        for folder in (NETSCAPE_PLUGINS, MOZILLA_PLUGINS, FOREIGN_PLUGINS):
+            self.wine.unix(folder).mkdir(parents=True)
+        foreign = self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")
+        foreign.write_bytes(b"a library of the same name from somebody else")
+        self.foreign_digest = digest(foreign)
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
+            reg.write(reg_file(FAKE_BROWSERS))
+        code, _ = self.wine.run("regedit", "/S", z_path(reg.name))
+        os.unlink(reg.name)
+        self.require(code == 0 and self.wine.value(
+            r"HKLM\SOFTWARE\Netscape\Netscape Navigator\4.08 (en)\Main", "Plugins Directory") == NETSCAPE_PLUGINS,
+            "fake browsers not registered")
+
+    def fresh_install_is_found_and_removed(self):
+        setup = Path(self.args.setup)
+        self.expect(setup.stat().st_size < 1024 * 1024, f"installer of {setup.stat().st_size} bytes")
+        code, out = self.wine.run(self.args.probe, "version", z_path(setup))
+        version = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        self.expect_equal((code, version.get("numbers"), version.get("ProductVersion")),
+                          (0, self.args.version_numbers, self.args.version), "the installer's version resource")
+
+        folder = r"C:\Program Files\Orbolanth"
+        self.require(self.install(setup) == 0, "silent install failed")
+        self.expect_installation(folder, self.args.version)
+        copies = [NETSCAPE_PLUGINS + r"\npOrbolanth.dll", MOZILLA_PLUGINS + r"\npOrbolanth.dll"]
+        for copy in copies:
+            self.expect(digest(self.wine.unix(copy)) == digest(self.stage / "npOrbolanth.dll"), f"copy {copy}")
+        recorded = self.wine.registry(r"HKLM\SOFTWARE\Orbolanth\PluginCopies")
+        self.expect_equal(sorted(next(iter(recorded.values()), {})), sorted(copies), "recorded copies")
+        self.expect(not self.wine.unix(MISSING_PLUGINS).exists(), "a vanished browser's folder was made")
+        self.expect_equal(digest(self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")), self.foreign_digest,
+                          "the other library of that name")
+
+        # A browser finds the registered library, and one that only scans its own folder the copy.
+        found = self.find_plugin(NETSCAPE_PLUGINS)
+        self.expect_equal(found, (0, folder + r"\npOrbolanth.dll", rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}"),
+                          "plug-in found through MozillaPlugins")
+        exported = self.wine.prefix / "mozillaplugins.reg"
+        self.wine.run("reg", "export", r"HKLM\SOFTWARE\MozillaPlugins", z_path(exported), "/y")
+        self.wine.run("reg", "delete", r"HKLM\SOFTWARE\MozillaPlugins", "/f")
+        found = self.find_plugin(NETSCAPE_PLUGINS)
+        self.wine.run("reg", "import", z_path(exported))
+        self.expect_equal(found, (0, copies[0], NETSCAPE_PLUGINS), "plug-in found in a browser's own folder")
+        self.show_demo_page(folder)
+
+        self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall")
+        self.expect(not self.wine.unix(folder).exists(), "the installation folder is left")
+        self.expect_no_installation(folder)
+
+    def show_demo_page(self, folder):
+        """The demo page through the installed plug-in and renderer, when there is a display."""
+        if not os.environ.get("DISPLAY"):
+            print("    no display: the demo page is not shown", flush=True)
+            return
+        log = self.wine.prefix / "demo.log"
+        code, _ = self.wine.run(self.args.orbhost, "--find-plugin", MIME_TYPE, "--plugins-dir", NETSCAPE_PLUGINS,
+                                "--page", folder + r"\Samples\demo.html", "--log", z_path(log),
+                                "--until", ' objects"', "--seconds", "30", timeout=60)
+        text = log.read_text(errors="replace") if log.exists() else ""
+        self.expect_equal(code, 0, "orbhost on the installed demo page")
+        # The call log doubles backslashes.
+        loaded = f'* LoadLibrary path="{folder}\\npOrbolanth.dll" -> ok'.replace("\\", "\\\\")
+        self.expect(loaded in text, "the installed plug-in was not the one loaded")
+        # The renderer reports a scene it has read and drawn.
+        self.expect(re.search(r'text="Orbolanth: \w+\.obvm - \d+ objects"', text),
+                    "the installed renderer did not draw the demo page")
+
+    def upgrade_in_use_and_uninstall(self):
+        folder = r"C:\Program Files\Orb Test\3-D Plug-in"
+        self.require(self.install(self.args.previous_setup, folder) == 0, "installing the older version failed")
+        self.expect_installation(folder, "0.9.0")
+        own_file = self.wine.unix(folder + r"\Samples\my own applet.obvm")
+        own_file.write_text("made by the user")
+
+        self.require(self.install(self.args.setup) == 0, "upgrade failed")
+        self.expect_installation(folder, self.args.version)
+        self.expect(own_file.exists(), "the upgrade removed a file it did not make")
+        self.expect(not self.wine.unix(r"C:\Program Files\Orbolanth").exists(), "the upgrade went to a new folder")
+
+        watched = [folder, NETSCAPE_PLUGINS, MOZILLA_PLUGINS, FOREIGN_PLUGINS]
+        before = self.snapshot(watched)
+        elsewhere = r"C:\Program Files\Elsewhere"
+        self.expect_equal(self.install(self.args.setup, elsewhere), EXIT_OTHER_FOLDER,
+                          "installing beside an installation")
+        self.expect(not self.wine.unix(elsewhere).exists(), "a second folder was made")
+        self.expect(self.snapshot(watched) == before, "installing beside an installation changed it")
+
+        # A running browser has the plug-in loaded.
+        with Holder(self.wine, folder + r"\npOrbolanth.dll", "browser"):
+            code, _ = self.wine.run(self.args.setup, "/S")
+            self.expect_equal(code, EXIT_IN_USE, "upgrade while the plug-in is loaded")
+            self.expect(self.snapshot(watched) == before, "the refused upgrade changed something")
+            self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while the plug-in is loaded")
+            self.expect(self.snapshot(watched) == before, "the refused uninstall changed something")
+        # An older browser has loaded the copy in its own plug-in folder.
+        with Holder(self.wine, NETSCAPE_PLUGINS + r"\npOrbolanth.dll", "old-browser"):
+            code, _ = self.wine.run(self.args.setup, "/S")
+            self.expect_equal(code, EXIT_IN_USE, "upgrade while a copy is loaded")
+            self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while a copy is loaded")
+            self.expect(self.snapshot(watched) == before, "a refusal for a loaded copy changed something")
+
+        self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall")
+        root = self.wine.unix(folder)
+        left = sorted(str(p.relative_to(root)) for p in root.rglob("*"))
+        self.expect_equal(left, ["Samples", "Samples/my own applet.obvm"], "files left")
+        self.expect_no_installation(folder)
+
+    def run(self):
+        scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall]
+        try:
+            for scenario in scenarios:
+                print(f"[ RUN ] {scenario.__name__}", flush=True)
+                started, failed = time.monotonic(), len(self.failures)
+                try:
+                    scenario()
+                except Failed:
+                    pass
+                verdict = "OK" if len(self.failures) == failed else "FAILED"
+                print(f"[ {verdict} ] {scenario.__name__} ({time.monotonic() - started:.0f} s)", flush=True)
+                if scenario == self.prepare and verdict != "OK":
+                    break
+        finally:
+            self.session.end()
+            self.wine.server("-k")
+            self.wine.server("-w")
+        if self.failures:
+            print(f"{len(self.failures)} check(s) failed", flush=True)
+            return 1
+        shutil.rmtree(self.wine.prefix, ignore_errors=True)
+        Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
+        return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    for name in ("setup", "previous-setup", "stage", "samples", "probe", "orbhost", "wine-run", "prefix",
+                 "version", "version-numbers"):
+        parser.add_argument("--" + name, required=True)
+    return InstallerTest(parser.parse_args()).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
