@@ -1,6 +1,6 @@
 #include "PluginCandidates.h"
 
-#include "EmbedParser.h"
+#include "base/AsciiCase.h"
 
 const PluginCandidate* FirstHandling(const std::vector<PluginCandidate>& candidates, const std::string& mimeType)
 {
