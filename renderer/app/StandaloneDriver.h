@@ -43,7 +43,7 @@ public:
 
 private:
     std::string LocalPath(const std::string& name) const;
-    void DeliverQueued(SceneSession& session);
+    void DeliverNext(SceneSession& session);
 
     std::string applet_;
     HWND ownWindow_ = nullptr;

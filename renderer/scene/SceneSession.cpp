@@ -46,40 +46,58 @@ SceneSession::SceneSession(SessionOutput& output) : output_(output) {}
 void SceneSession::Start(const std::string& appletName)
 {
     appletName_ = appletName;
-    Request(appletName, Kind::Applet);
+    Request(appletName, Kind::Applet, 0);
     UpdateStatus();
 }
 
-void SceneSession::Request(const std::string& name, Kind kind)
+void SceneSession::Request(const std::string& name, Kind kind, int depth)
 {
-    if (!requested_.insert(LowerCase(name)).second)
+    std::string key = LowerCase(name);
+    if (requested_.count(key))
         return;
+    if (kind == Kind::Include && depth > kMaxIncludeDepth) {
+        NoteLimit("includes nest deeper than " + std::to_string(kMaxIncludeDepth) + " at " + DisplayName(name));
+        ++missing_;
+        return;
+    }
+    requested_.insert(key);
     if (kind != Kind::Applet && static_cast<int>(requested_.size()) > kMaxResources + 1) {
+        NoteLimit("an applet may name " + std::to_string(kMaxResources) + " files");
         ++missing_;
         return;
     }
     // A session never asks for more than kMaxResources + 1 files, so ids need no reuse.
     int id = nextId_++;
-    pending_[id] = {name, kind};
+    pending_[id] = {name, kind, depth};
     output_.RequestResource(id, name);
 }
 
-void SceneSession::RequestReferences(const SceneFile& file)
+void SceneSession::RequestReferences(const SceneFile& file, int depth)
 {
     for (const FileReference& ref : file.includes)
-        Request(ref.name, Kind::Include);
+        Request(ref.name, Kind::Include, depth + 1);
     for (const MeshDef& mesh : file.meshes)
         if (!mesh.file.empty())
-            Request(mesh.file, Kind::MeshFile);
+            Request(mesh.file, Kind::MeshFile, depth + 1);
+}
+
+void SceneSession::NoteLimit(const std::string& text)
+{
+    if (limitNote_.empty())
+        limitNote_ = text;
 }
 
 void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseError>& errors)
 {
-    if (errors.empty())
-        return;
-    if (errorCount_ == 0)
-        firstError_ = DisplayName(name) + " line " + std::to_string(errors[0].line) + ": " + errors[0].message;
-    errorCount_ += static_cast<int>(errors.size());
+    for (const ParseError& error : errors) {
+        std::string text = DisplayName(name) + " line " + std::to_string(error.line) + ": " + error.message;
+        if (error.limit) {
+            NoteLimit(text);
+            continue;
+        }
+        if (errorCount_++ == 0)
+            firstError_ = text;
+    }
 }
 
 void SceneSession::ResourceArrived(int id, const std::string& localPath)
@@ -97,16 +115,16 @@ void SceneSession::ResourceArrived(int id, const std::string& localPath)
         return;
     }
     if (request.kind == Kind::MeshFile) {
-        MeshFile parsed = ParseMeshText(text);
+        MeshFile parsed = ParseMeshText(text, budget_);
         NoteErrors(request.name, parsed.errors);
         if (parsed.mesh.triangles.empty())
             ++missing_;
         else
             scene_.AddMeshFile(request.name, std::make_shared<Mesh>(std::move(parsed.mesh)));
     } else {
-        SceneFile parsed = ParseSceneText(text);
+        SceneFile parsed = ParseSceneText(text, budget_);
         NoteErrors(request.name, parsed.errors);
-        RequestReferences(parsed);
+        RequestReferences(parsed, request.depth);
         if (request.kind == Kind::Applet)
             scene_.SetApplet(std::move(parsed));
         else
@@ -138,9 +156,12 @@ void SceneSession::AdvanceTime(double seconds)
         time_ += seconds;
 }
 
-void SceneSession::RenderFrame(SceneView& view) const
+void SceneSession::RenderFrame(SceneView& view)
 {
-    RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame);
+    if (!RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame) && !cutShort_) {
+        cutShort_ = true;
+        UpdateStatus();
+    }
 }
 
 const ObjectDef* SceneSession::LinkAt(const SceneView& view, int x, int y) const
@@ -215,6 +236,11 @@ void SceneSession::UpdateStatus()
             text += ", " + Plural(missing_, "file") + " missing";
         if (errorCount_ > 0)
             text += ", " + Plural(errorCount_, "error") + " (" + firstError_ + ")";
+        const std::string& limit = limitNote_.empty() ? scene_.LimitNote() : limitNote_;
+        if (!limit.empty())
+            text += ", too large: " + limit;
+        else if (cutShort_)
+            text += ", too large: frames leave part of the scene out";
     }
     if (text != status_) {
         status_ = text;

@@ -18,6 +18,7 @@ class SceneSession {
 public:
     static constexpr int kMaxRequestId = 1023;
     static constexpr int kMaxResources = 64;            // files named by an applet, includes nested
+    static constexpr int kMaxIncludeDepth = 8;          // the applet is depth 0
     static constexpr size_t kMaxFileBytes = 4u << 20;   // larger resources count as failed
     static_assert(kMaxResources + 1 <= kMaxRequestId, "every request needs an id of its own");
 
@@ -32,7 +33,7 @@ public:
     double Time() const { return time_; }
 
     // Draws the scene at the view's frame size as it stands now.
-    void RenderFrame(SceneView& view) const;
+    void RenderFrame(SceneView& view);
 
     // Pointer positions are in pixels of the view's last frame. A press and release within a few
     // pixels is a click (following a link under it); a drag turns the view's camera about its
@@ -53,10 +54,12 @@ private:
     struct Pending {
         std::string name;
         Kind kind;
+        int depth;  // of the file it names: the applet 0, what it includes 1, ...
     };
 
-    void Request(const std::string& name, Kind kind);
-    void RequestReferences(const SceneFile& file);
+    void Request(const std::string& name, Kind kind, int depth);
+    void RequestReferences(const SceneFile& file, int depth);
+    void NoteLimit(const std::string& text);
     void NoteErrors(const std::string& name, const std::vector<ParseError>& errors);
     void Loaded();
     void UpdateStatus();
@@ -75,6 +78,9 @@ private:
     bool appletFailed_ = false;
     int errorCount_ = 0;
     std::string firstError_;
+    std::string limitNote_;  // the first bound the applet ran into while loading
+    bool cutShort_ = false;  // a frame left part of the scene out
+    MeshBudget budget_;
 
     bool pressed_ = false;
     bool dragging_ = false;

@@ -23,6 +23,8 @@ namespace {
 
 constexpr size_t kMaxObjects = 1024;
 constexpr size_t kMaxMeshes = 256;
+constexpr size_t kMaxLights = 16;
+constexpr size_t kMaxViews = 64;  // as many as the plug-in has window records
 constexpr size_t kMaxWindowName = 256;  // the plug-in keeps window names to 255 characters
 constexpr float kMaxMagnitude = 1e6f;
 
@@ -34,6 +36,31 @@ struct Token {
 struct SyntaxError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// A statement that is well formed but would take the file or the applet past one of its bounds.
+struct LimitError : SyntaxError {
+    using SyntaxError::SyntaxError;
+};
+
+std::string BudgetMessage(const std::string& what)
+{
+    return what + " left out: the applet's meshes may hold " +
+           std::to_string(MeshBudget::kMaxTriangles) + " triangles and " + std::to_string(MeshBudget::kMaxVertices) +
+           " vertices in all";
+}
+
+// Records an error; false once the file has more than it may report, and the reading stops.
+bool Report(std::vector<ParseError>& errors, ParseError error)
+{
+    if (errors.size() < kMaxReportedErrors) {
+        errors.push_back(std::move(error));
+        return true;
+    }
+    if (errors.size() == kMaxReportedErrors)
+        errors.push_back({error.line, "more than " + std::to_string(kMaxReportedErrors) +
+                                          " errors: the rest of the file is left out", true});
+    return false;
+}
 
 bool EqualsIgnoringCase(const std::string& a, const char* b)
 {
@@ -207,8 +234,12 @@ void ForEachStatement(const std::string& text, std::vector<ParseError>& errors,
                 continue;
             if (!handle(st, line))
                 return;
+        } catch (const LimitError& e) {
+            if (!Report(errors, {line, e.what(), true}))
+                return;
         } catch (const SyntaxError& e) {
-            errors.push_back({line, e.what()});
+            if (!Report(errors, {line, e.what(), false}))
+                return;
         }
     }
 }
@@ -217,7 +248,7 @@ void ReadFaceData(Statement& st, Mesh& mesh)
 {
     if (EqualsIgnoringCase(st.Keyword(), "vertex")) {
         if (static_cast<int>(mesh.positions.size()) >= Mesh::kMaxVertices)
-            throw SyntaxError("too many vertices");
+            throw LimitError("too many vertices");
         mesh.positions.push_back(st.Vector("coordinate"));
         st.Finish();
         return;
@@ -233,7 +264,7 @@ void ReadFaceData(Statement& st, Mesh& mesh)
     if (corners.size() < 3)
         throw SyntaxError("a face needs at least three vertices");
     if (mesh.triangles.size() + corners.size() - 2 > static_cast<size_t>(Mesh::kMaxTriangles))
-        throw SyntaxError("too many faces");
+        throw LimitError("too many faces");
     for (size_t i = 1; i + 1 < corners.size(); ++i)
         mesh.triangles.push_back({corners[0], corners[i], corners[i + 1]});
 }
@@ -284,6 +315,8 @@ bool CheckHeader(Statement& st, int line, const char* keyword, std::vector<Parse
 
 class SceneParser {
 public:
+    explicit SceneParser(MeshBudget& budget) : budget_(budget) {}
+
     SceneFile Parse(const std::string& text)
     {
         ForEachStatement(text, file_.errors, [this](Statement& st, int line) { return Handle(st, line); });
@@ -337,6 +370,8 @@ private:
             if (!st.TryWord("camera"))
                 throw SyntaxError("expected camera after the window name");
             CameraDef cam = CameraOperands(st);
+            if (file_.views.size() >= kMaxViews && !file_.views.count(window))
+                throw LimitError("too many views");
             if (!file_.views.emplace(window, cam).second)
                 throw SyntaxError("window \"" + window + "\" already has a view");
         } else if (EqualsIgnoringCase(kw, "ambient")) {
@@ -348,6 +383,8 @@ private:
             light.towards = st.Axis();
             light.colour = st.AtEnd() ? Vec3(1, 1, 1) : st.Colour();
             st.Finish();
+            if (file_.lights.size() >= kMaxLights)
+                throw LimitError("too many lights");
             file_.lights.push_back(light);
         } else if (EqualsIgnoringCase(kw, "include")) {
             std::string name = st.Quoted("file name");
@@ -359,7 +396,7 @@ private:
             MeshStatement(st, line);
         } else if (EqualsIgnoringCase(kw, "object")) {
             if (file_.objects.size() >= kMaxObjects)
-                throw SyntaxError("too many objects");
+                throw LimitError("too many objects");
             ObjectDef obj;
             obj.name = st.Name("object name");
             if (!st.AtEnd())
@@ -375,7 +412,7 @@ private:
     void MeshStatement(Statement& st, int line)
     {
         if (file_.meshes.size() >= kMaxMeshes)
-            throw SyntaxError("too many meshes");
+            throw LimitError("too many meshes");
         MeshDef def;
         def.name = st.Name("mesh name");
         def.line = line;
@@ -388,20 +425,26 @@ private:
             mesh_ = std::make_unique<Mesh>();
             return;
         }
+        // A shape's size is known from its statement: it is built only once it fits the budget.
+        Mesh::Size size{0, 0};
+        std::function<Mesh()> build;
         if (st.TryWord("box")) {
-            Vec3 size;
-            size.x = st.Positive("width");
-            size.y = st.AtEnd() ? size.x : st.Positive("height");
-            size.z = st.AtEnd() ? size.x : st.Positive("depth");
-            def.mesh = std::make_shared<Mesh>(Mesh::Box(size));
+            Vec3 extent;
+            extent.x = st.Positive("width");
+            extent.y = st.AtEnd() ? extent.x : st.Positive("height");
+            extent.z = st.AtEnd() ? extent.x : st.Positive("depth");
+            size = Mesh::BoxSize();
+            build = [extent] { return Mesh::Box(extent); };
         } else if (st.TryWord("sphere")) {
             float radius = st.Positive("radius");
             int detail = st.TryWord("detail") ? st.Integer("detail", 0, 5) : 2;
-            def.mesh = std::make_shared<Mesh>(Mesh::Sphere(radius, detail));
+            size = Mesh::SphereSize(detail);
+            build = [radius, detail] { return Mesh::Sphere(radius, detail); };
         } else if (st.TryWord("cylinder")) {
             float radius = st.Positive("radius"), height = st.Positive("height");
             int segments = st.TryWord("segments") ? st.Integer("segments", 3, 256) : 24;
-            def.mesh = std::make_shared<Mesh>(Mesh::Cylinder(radius, height, segments));
+            size = Mesh::CylinderSize(segments);
+            build = [radius, height, segments] { return Mesh::Cylinder(radius, height, segments); };
         } else if (st.TryWord("torus")) {
             float major = st.Positive("radius"), minor = st.Positive("tube radius");
             int segments = 32, sides = 12;
@@ -409,7 +452,8 @@ private:
                 segments = st.Integer("segments", 3, 256);
                 sides = st.Integer("sides", 3, 128);
             }
-            def.mesh = std::make_shared<Mesh>(Mesh::Torus(major, minor, segments, sides));
+            size = Mesh::TorusSize(segments, sides);
+            build = [major, minor, segments, sides] { return Mesh::Torus(major, minor, segments, sides); };
         } else if (st.TryWord("file")) {
             def.file = st.Quoted("file name");
             if (def.file.empty())
@@ -418,6 +462,11 @@ private:
             throw SyntaxError("unknown mesh shape in mesh '" + def.name + "'");
         }
         st.Finish();
+        if (build) {
+            if (!budget_.Take(size))
+                throw LimitError(BudgetMessage("mesh '" + def.name + "'"));
+            def.mesh = std::make_shared<Mesh>(build());
+        }
         file_.meshes.push_back(std::move(def));
     }
 
@@ -503,6 +552,8 @@ private:
                 file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no 'end'"});
             if (mesh_->triangles.empty()) {
                 file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no faces"});
+            } else if (!budget_.Take({mesh_->positions.size(), mesh_->triangles.size()})) {
+                Report(file_.errors, {meshDef_.line, BudgetMessage("mesh '" + meshDef_.name + "'"), true});
             } else {
                 mesh_->ComputeNormals();
                 meshDef_.mesh = std::move(mesh_);
@@ -512,6 +563,7 @@ private:
         }
     }
 
+    MeshBudget& budget_;
     SceneFile file_;
     bool seenHeader_ = false;
     std::unique_ptr<ObjectDef> object_;
@@ -521,12 +573,24 @@ private:
 
 }  // namespace
 
+SceneFile ParseSceneText(const std::string& text, MeshBudget& budget)
+{
+    return SceneParser(budget).Parse(text);
+}
+
 SceneFile ParseSceneText(const std::string& text)
 {
-    return SceneParser().Parse(text);
+    MeshBudget budget;
+    return ParseSceneText(text, budget);
 }
 
 MeshFile ParseMeshText(const std::string& text)
+{
+    MeshBudget budget;
+    return ParseMeshText(text, budget);
+}
+
+MeshFile ParseMeshText(const std::string& text, MeshBudget& budget)
 {
     MeshFile result;
     bool seenHeader = false;
@@ -544,6 +608,11 @@ MeshFile ParseMeshText(const std::string& text)
         result.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-mesh 1'"});
     else if (result.mesh.triangles.empty() && result.errors.empty())
         result.errors.push_back({1, "the mesh has no faces"});
+    if (!result.mesh.triangles.empty() &&
+        !budget.Take({result.mesh.positions.size(), result.mesh.triangles.size()})) {
+        Report(result.errors, {1, BudgetMessage("the mesh"), true});
+        result.mesh = Mesh();
+    }
     result.mesh.ComputeNormals();
     return result;
 }

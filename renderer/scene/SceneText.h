@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Mesh.h"
+#include "MeshBudget.h"
 
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@ namespace orb {
 struct ParseError {
     int line = 0;
     std::string message;
+    bool limit = false;  // the statement is fine, but it would take the file or applet past a bound
 };
 
 // A name that a file refers to, to be fetched as a resource.
@@ -99,6 +101,12 @@ struct MeshFile {
 };
 
 // Malformed statements are skipped and reported with their line; the rest of the file still counts.
+// Past kMaxReportedErrors of them a file is read no further (each costs an exception). Meshes
+// are built only while the budget, shared by every file of one applet, has room for them; a mesh
+// left out is an error with limit set. Without a budget the file has one of its own.
+constexpr size_t kMaxReportedErrors = 1000;
+SceneFile ParseSceneText(const std::string& text, MeshBudget& budget);
+MeshFile ParseMeshText(const std::string& text, MeshBudget& budget);
 SceneFile ParseSceneText(const std::string& text);
 MeshFile ParseMeshText(const std::string& text);
 
