@@ -177,6 +177,14 @@ TEST(Rasterizer, DegenerateAndUnboundedTrianglesAreSafe)
     }
 }
 
+TEST(Rasterizer, ColoursOutsideTheRangeAreClamped)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(PackColour({2, 0.5f, -1}), 0xFF8000u);
+    EXPECT_EQ(PackColour({nan, inf, -inf}), 0x00FF00u);
+}
+
 TEST(Rasterizer, BackgroundIsAVerticalGradient)
 {
     FrameBuffer frame;
