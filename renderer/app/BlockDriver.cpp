@@ -103,15 +103,12 @@ int BlockDriver::Run(const std::string& namePart)
             host.SetWindows(turn.windows);
         }
         if (!IsWindow(window)) break;
-        arrived_.insert(arrived_.end(), turn.arrived.begin(), turn.arrived.end());
+        for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);
         for (int id : turn.failed) host.Session().ResourceFailed(id);
-        // One file a turn: reading a large one takes a while, and the windows keep answering.
-        if (!arrived_.empty()) {
-            host.Session().ResourceArrived(arrived_.front().first, arrived_.front().second);
-            arrived_.pop_front();
-        }
+        // A slice of a large file a turn, with the windows answered in between.
+        const bool loading = host.Session().LoadSlice();
         const DWORD wait = host.Step();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, arrived_.empty() ? wait : 0, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
         PumpOwnMessages();
     }
 

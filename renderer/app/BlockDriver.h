@@ -40,7 +40,6 @@ private:
     RendererClient client_;
     std::deque<std::pair<int, std::string>> outbox_;  // id -2 for navigations
     std::set<int> waiting_;
-    std::deque<std::pair<int, std::string>> arrived_;  // delivered, to be loaded one a turn
     std::string status_;
     bool statusChanged_ = false;
 };

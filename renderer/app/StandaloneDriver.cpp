@@ -129,9 +129,11 @@ int StandaloneDriver::Run(const Options& options)
     while (IsWindow(window) && (options.frames == 0 || host.FramesDrawn() < options.frames)) {
         PumpMessages();
         host.SetWindows(options.windows);
-        DeliverNext(host.Session());
+        DeliverQueued(host.Session());
+        // A slice of a large file a turn, with the window answered in between.
+        bool loading = host.Session().LoadSlice();
         DWORD wait = host.Step();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, queued_.empty() ? wait : 0, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
     }
     double activeWall = WallSeconds() - startWall, activeCpu = CpuSeconds() - startCpu;
     if (options.stats && activeWall > 0)
@@ -175,22 +177,21 @@ std::string StandaloneDriver::LocalPath(const std::string& name) const
     return slash == std::string::npos ? path : applet_.substr(0, slash + 1) + path;
 }
 
-void StandaloneDriver::DeliverNext(SceneSession& session)
+void StandaloneDriver::DeliverQueued(SceneSession& session)
 {
-    // Answers wait for a later turn of the loop, as they would from a browser, so the scene is
-    // drawn without its files first; one a turn, so that the windows keep answering while a
-    // large file is read.
-    if (queued_.empty())
-        return;
-    auto [id, name] = queued_.front();
-    queued_.pop_front();
-    std::string path = LocalPath(name);
-    DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        session.ResourceArrived(id, path);
-    } else {
-        Print("missing: " + name);
-        session.ResourceFailed(id);
+    // Answers wait for the next turn of the loop, as they would from a browser, so the scene is
+    // drawn without its files first.
+    auto batch = std::move(queued_);
+    queued_.clear();
+    for (const auto& [id, name] : batch) {
+        std::string path = LocalPath(name);
+        DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            session.ResourceArrived(id, path);
+        } else {
+            Print("missing: " + name);
+            session.ResourceFailed(id);
+        }
     }
 }
 

@@ -43,7 +43,7 @@ public:
 
 private:
     std::string LocalPath(const std::string& name) const;
-    void DeliverNext(SceneSession& session);
+    void DeliverQueued(SceneSession& session);
 
     std::string applet_;
     HWND ownWindow_ = nullptr;

@@ -24,9 +24,10 @@ public:
     // together, and the mesh vertices and triangles of the objects drawn (one mesh may be drawn by many).
     // Objects and lights past a bound are left out, in file order.
     static constexpr size_t kMaxObjects = 8192;
-    static constexpr size_t kMaxLights = 16;
-    static constexpr size_t kMaxDrawnVertices = 512 * 1024;
-    static constexpr size_t kMaxDrawnTriangles = 1024 * 1024;
+    static constexpr size_t kMaxLights = 8;
+    // The largest mesh a file may hold, so that any single one can be drawn.
+    static constexpr size_t kMaxDrawnVertices = Mesh::kMaxVertices;
+    static constexpr size_t kMaxDrawnTriangles = Mesh::kMaxTriangles;
 
     void SetApplet(SceneFile file);
     void AddInclude(const std::string& name, SceneFile file);

@@ -103,26 +103,63 @@ void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseEr
 void SceneSession::ResourceArrived(int id, const std::string& localPath)
 {
     auto it = pending_.find(id);
-    if (it == pending_.end())
+    if (it == pending_.end() || it->second.arrived)
         return;
-    Pending request = it->second;
+    it->second.arrived = true;
+    arrivals_.push_back({id, localPath, nullptr});
+}
+
+void SceneSession::ResourceFailed(int id)
+{
+    auto it = pending_.find(id);
+    if (it == pending_.end() || it->second.arrived)
+        return;
+    appletFailed_ = appletFailed_ || it->second.kind == Kind::Applet;
     pending_.erase(it);
-    std::string text;
-    if (!ReadWholeFile(localPath, kMaxFileBytes, text)) {
-        ++missing_;
-        appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
-        UpdateStatus();
-        return;
+    ++missing_;
+    UpdateStatus();
+}
+
+bool SceneSession::LoadSlice()
+{
+    if (arrivals_.empty())
+        return false;
+    Arrival& arrival = arrivals_.front();
+    const Pending& request = pending_.at(arrival.id);
+    if (!arrival.reader) {
+        // Read only now, so that files waiting their turn take no memory.
+        std::string text;
+        if (!ReadWholeFile(arrival.path, kMaxFileBytes, text)) {
+            ++missing_;
+            appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
+            pending_.erase(arrival.id);
+            arrivals_.pop_front();
+            UpdateStatus();
+            return !arrivals_.empty();
+        }
+        FileReader::Kind kind = request.kind == Kind::MeshFile ? FileReader::Kind::Mesh : FileReader::Kind::Scene;
+        arrival.reader = std::make_unique<FileReader>(kind, std::move(text), budget_);
     }
+    if (!arrival.reader->ReadSlice()) {
+        FinishReading(arrival);
+        arrivals_.pop_front();
+    }
+    return !arrivals_.empty();
+}
+
+void SceneSession::FinishReading(Arrival& arrival)
+{
+    Pending request = pending_.at(arrival.id);
+    pending_.erase(arrival.id);
     if (request.kind == Kind::MeshFile) {
-        MeshFile parsed = ParseMeshText(text, budget_);
+        MeshFile parsed = arrival.reader->TakeMesh();
         NoteErrors(request.name, parsed.errors);
         if (parsed.mesh.triangles.empty())
             ++missing_;
         else
             scene_.AddMeshFile(request.name, std::make_shared<Mesh>(std::move(parsed.mesh)));
     } else {
-        SceneFile parsed = ParseSceneText(text, budget_);
+        SceneFile parsed = arrival.reader->TakeScene();
         NoteErrors(request.name, parsed.errors);
         RequestReferences(parsed, request.depth);
         if (request.kind == Kind::Applet)
@@ -131,17 +168,6 @@ void SceneSession::ResourceArrived(int id, const std::string& localPath)
             scene_.AddInclude(request.name, std::move(parsed));
     }
     Loaded();
-}
-
-void SceneSession::ResourceFailed(int id)
-{
-    auto it = pending_.find(id);
-    if (it == pending_.end())
-        return;
-    appletFailed_ = appletFailed_ || it->second.kind == Kind::Applet;
-    pending_.erase(it);
-    ++missing_;
-    UpdateStatus();
 }
 
 void SceneSession::Loaded()

@@ -4,7 +4,9 @@
 #include "SceneView.h"
 #include "SessionOutput.h"
 
+#include <deque>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -26,8 +28,13 @@ public:
 
     // Asks for the applet itself; everything else follows from its contents.
     void Start(const std::string& appletName);
+    // A file that arrived is read later, by LoadSlice.
     void ResourceArrived(int id, const std::string& localPath);
     void ResourceFailed(int id);
+    // Reads a slice of the files that have arrived (FileReader), in the order they arrived; a file
+    // joins the scene once it is read to its end. False when nothing is left to read, so a driver
+    // calls it once a turn and keeps its windows answering while a large scene loads.
+    bool LoadSlice();
 
     void AdvanceTime(double seconds);
     double Time() const { return time_; }
@@ -55,11 +62,18 @@ private:
         std::string name;
         Kind kind;
         int depth;  // of the file it names: the applet 0, what it includes 1, ...
+        bool arrived = false;
+    };
+    struct Arrival {
+        int id;
+        std::string path;
+        std::unique_ptr<FileReader> reader;  // none until its turn comes
     };
 
     void Request(const std::string& name, Kind kind, int depth);
     void RequestReferences(const SceneFile& file, int depth);
     void NoteLimit(const std::string& text);
+    void FinishReading(Arrival& arrival);
     void NoteErrors(const std::string& name, const std::vector<ParseError>& errors);
     void Loaded();
     void UpdateStatus();
@@ -71,7 +85,8 @@ private:
     double time_ = 0;
 
     std::string appletName_;
-    std::map<int, Pending> pending_;
+    std::map<int, Pending> pending_;  // until read to its end
+    std::deque<Arrival> arrivals_;
     std::set<std::string> requested_;  // lower-case names, each fetched once
     int nextId_ = 1;
     int missing_ = 0;

@@ -1,7 +1,7 @@
 #include "SceneText.h"
 
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +23,7 @@ namespace {
 
 constexpr size_t kMaxObjects = 1024;
 constexpr size_t kMaxMeshes = 256;
-constexpr size_t kMaxLights = 16;
+constexpr size_t kMaxLights = 8;
 constexpr size_t kMaxViews = 64;  // as many as the plug-in has window records
 constexpr size_t kMaxWindowName = 256;  // the plug-in keeps window names to 255 characters
 constexpr float kMaxMagnitude = 1e6f;
@@ -119,10 +119,14 @@ public:
     float Number(const char* what)
     {
         const std::string& text = Take(what).text;
-        errno = 0;
-        char* end = nullptr;
-        double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(value))
+        // from_chars, unlike strtod, reads no locale and keeps a long file quick to read.
+        const char* begin = text.data();
+        const char* end = begin + text.size();
+        if (text.size() > 1 && text[0] == '+' && text[1] != '-')
+            ++begin;
+        double value = 0;
+        auto [stop, error] = std::from_chars(begin, end, value);
+        if (text.empty() || stop != end || error != std::errc() || !std::isfinite(value))
             throw SyntaxError("expected " + std::string(what) + ", found '" + text + "'");
         if (std::fabs(value) > kMaxMagnitude)
             throw SyntaxError(std::string(what) + " out of range: " + text);
@@ -214,35 +218,52 @@ private:
     size_t next_ = 1;
 };
 
-// Splits text into statements and hands each to the handler with its line number; a SyntaxError
-// from the handler becomes an error for that line.
-void ForEachStatement(const std::string& text, std::vector<ParseError>& errors,
-                      const std::function<bool(Statement&, int)>& handle)
-{
-    size_t pos = 0;
-    int line = 0;
-    while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        if (eol == std::string::npos)
-            eol = text.size();
-        std::string raw = text.substr(pos, eol - pos);
-        pos = eol + 1;
-        ++line;
-        try {
-            Statement st(Tokenize(raw));
-            if (st.Empty())
-                continue;
-            if (!handle(st, line))
-                return;
-        } catch (const LimitError& e) {
-            if (!Report(errors, {line, e.what(), true}))
-                return;
-        } catch (const SyntaxError& e) {
-            if (!Report(errors, {line, e.what(), false}))
-                return;
+// What a handler tells the cursor after a statement: go on, end the slice here (the statement was
+// costly: it built a mesh), or stop reading the file.
+enum class Next { Go, Pause, Stop };
+
+// Splits text into statements and hands each to the handler with its line number, a slice at a
+// time; a SyntaxError from the handler becomes an error for that line.
+class StatementCursor {
+public:
+    explicit StatementCursor(std::string text) : text_(std::move(text)) {}
+
+    // Reads at most maxLines lines; false once the text is done.
+    bool Run(std::vector<ParseError>& errors, size_t maxLines, const std::function<Next(Statement&, int)>& handle)
+    {
+        for (size_t lines = 0; lines < maxLines && pos_ < text_.size(); ++lines) {
+            size_t eol = text_.find('\n', pos_);
+            if (eol == std::string::npos)
+                eol = text_.size();
+            std::string raw = text_.substr(pos_, eol - pos_);
+            pos_ = eol + 1;
+            ++line_;
+            Next next = Next::Go;
+            try {
+                Statement st(Tokenize(raw));
+                if (st.Empty())
+                    continue;
+                next = handle(st, line_);
+            } catch (const LimitError& e) {
+                if (!Report(errors, {line_, e.what(), true}))
+                    next = Next::Stop;
+            } catch (const SyntaxError& e) {
+                if (!Report(errors, {line_, e.what(), false}))
+                    next = Next::Stop;
+            }
+            if (next == Next::Stop)
+                pos_ = text_.size();
+            if (next != Next::Go)
+                break;
         }
+        return pos_ < text_.size();
     }
-}
+
+private:
+    std::string text_;
+    size_t pos_ = 0;
+    int line_ = 0;
+};
 
 void ReadFaceData(Statement& st, Mesh& mesh)
 {
@@ -317,9 +338,40 @@ class SceneParser {
 public:
     explicit SceneParser(MeshBudget& budget) : budget_(budget) {}
 
-    SceneFile Parse(const std::string& text)
+    std::vector<ParseError>& Errors() { return file_.errors; }
+
+    Next Handle(Statement& st, int line)
     {
-        ForEachStatement(text, file_.errors, [this](Statement& st, int line) { return Handle(st, line); });
+        if (!seenHeader_) {
+            seenHeader_ = true;
+            return CheckHeader(st, line, "orbolanth-scene", file_.errors) ? Next::Go : Next::Stop;
+        }
+        const std::string& kw = st.Keyword();
+        if (EqualsIgnoringCase(kw, "end")) {
+            if (!object_ && !mesh_)
+                throw SyntaxError("'end' without an open object or mesh");
+            st.Finish();
+            bool wasMesh = mesh_ != nullptr;
+            CloseBlock(false);
+            return wasMesh ? Next::Pause : Next::Go;
+        }
+        if (object_) {
+            ObjectProperty(st, *object_);
+        } else if (mesh_) {
+            if (!IsFaceDataKeyword(kw))
+                throw SyntaxError("unknown mesh statement '" + kw + "'");
+            ReadFaceData(st, *mesh_);
+        } else {
+            size_t meshes = file_.meshes.size();
+            TopLevel(st, line);
+            if (file_.meshes.size() != meshes && file_.meshes.back().mesh)
+                return Next::Pause;
+        }
+        return Next::Go;
+    }
+
+    SceneFile Finish()
+    {
         if (!seenHeader_ && file_.errors.empty())
             file_.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-scene 1'"});
         CloseBlock(true);
@@ -327,30 +379,6 @@ public:
     }
 
 private:
-    bool Handle(Statement& st, int line)
-    {
-        if (!seenHeader_) {
-            seenHeader_ = true;
-            return CheckHeader(st, line, "orbolanth-scene", file_.errors);
-        }
-        const std::string& kw = st.Keyword();
-        if (EqualsIgnoringCase(kw, "end")) {
-            if (!object_ && !mesh_)
-                throw SyntaxError("'end' without an open object or mesh");
-            st.Finish();
-            CloseBlock(false);
-        } else if (object_) {
-            ObjectProperty(st, *object_);
-        } else if (mesh_) {
-            if (!IsFaceDataKeyword(kw))
-                throw SyntaxError("unknown mesh statement '" + kw + "'");
-            ReadFaceData(st, *mesh_);
-        } else {
-            TopLevel(st, line);
-        }
-        return true;
-    }
-
     void TopLevel(Statement& st, int line)
     {
         const std::string& kw = st.Keyword();
@@ -571,11 +599,88 @@ private:
     MeshDef meshDef_;
 };
 
+class MeshParser {
+public:
+    explicit MeshParser(MeshBudget& budget) : budget_(budget) {}
+
+    std::vector<ParseError>& Errors() { return result_.errors; }
+
+    Next Handle(Statement& st, int line)
+    {
+        if (!seenHeader_) {
+            seenHeader_ = true;
+            return CheckHeader(st, line, "orbolanth-mesh", result_.errors) ? Next::Go : Next::Stop;
+        }
+        if (!IsFaceDataKeyword(st.Keyword()))
+            throw SyntaxError("unknown mesh statement '" + st.Keyword() + "'");
+        ReadFaceData(st, result_.mesh);
+        return Next::Go;
+    }
+
+    MeshFile Finish()
+    {
+        if (!seenHeader_)
+            result_.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-mesh 1'"});
+        else if (result_.mesh.triangles.empty() && result_.errors.empty())
+            result_.errors.push_back({1, "the mesh has no faces"});
+        if (!result_.mesh.triangles.empty() &&
+            !budget_.Take({result_.mesh.positions.size(), result_.mesh.triangles.size()})) {
+            Report(result_.errors, {1, BudgetMessage("the mesh"), true});
+            result_.mesh = Mesh();
+        }
+        result_.mesh.ComputeNormals();
+        return std::move(result_);
+    }
+
+private:
+    MeshBudget& budget_;
+    MeshFile result_;
+    bool seenHeader_ = false;
+};
+
 }  // namespace
+
+struct FileReader::State {
+    State(std::string text, MeshBudget& budget) : cursor(std::move(text)), scene(budget), mesh(budget) {}
+
+    StatementCursor cursor;
+    SceneParser scene;
+    MeshParser mesh;
+};
+
+FileReader::FileReader(Kind kind, std::string text, MeshBudget& budget)
+    : kind_(kind), state_(std::make_unique<State>(std::move(text), budget))
+{
+}
+
+FileReader::~FileReader() = default;
+FileReader::FileReader(FileReader&&) noexcept = default;
+FileReader& FileReader::operator=(FileReader&&) noexcept = default;
+
+bool FileReader::ReadSlice()
+{
+    State& s = *state_;
+    if (kind_ == Kind::Scene)
+        return s.cursor.Run(s.scene.Errors(), kSliceLines, [&s](Statement& st, int line) { return s.scene.Handle(st, line); });
+    return s.cursor.Run(s.mesh.Errors(), kSliceLines, [&s](Statement& st, int line) { return s.mesh.Handle(st, line); });
+}
+
+SceneFile FileReader::TakeScene()
+{
+    return state_->scene.Finish();
+}
+
+MeshFile FileReader::TakeMesh()
+{
+    return state_->mesh.Finish();
+}
 
 SceneFile ParseSceneText(const std::string& text, MeshBudget& budget)
 {
-    return SceneParser(budget).Parse(text);
+    FileReader reader(FileReader::Kind::Scene, text, budget);
+    while (reader.ReadSlice()) {
+    }
+    return reader.TakeScene();
 }
 
 SceneFile ParseSceneText(const std::string& text)
@@ -584,37 +689,18 @@ SceneFile ParseSceneText(const std::string& text)
     return ParseSceneText(text, budget);
 }
 
+MeshFile ParseMeshText(const std::string& text, MeshBudget& budget)
+{
+    FileReader reader(FileReader::Kind::Mesh, text, budget);
+    while (reader.ReadSlice()) {
+    }
+    return reader.TakeMesh();
+}
+
 MeshFile ParseMeshText(const std::string& text)
 {
     MeshBudget budget;
     return ParseMeshText(text, budget);
-}
-
-MeshFile ParseMeshText(const std::string& text, MeshBudget& budget)
-{
-    MeshFile result;
-    bool seenHeader = false;
-    ForEachStatement(text, result.errors, [&](Statement& st, int line) {
-        if (!seenHeader) {
-            seenHeader = true;
-            return CheckHeader(st, line, "orbolanth-mesh", result.errors);
-        }
-        if (!IsFaceDataKeyword(st.Keyword()))
-            throw SyntaxError("unknown mesh statement '" + st.Keyword() + "'");
-        ReadFaceData(st, result.mesh);
-        return true;
-    });
-    if (!seenHeader)
-        result.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-mesh 1'"});
-    else if (result.mesh.triangles.empty() && result.errors.empty())
-        result.errors.push_back({1, "the mesh has no faces"});
-    if (!result.mesh.triangles.empty() &&
-        !budget.Take({result.mesh.positions.size(), result.mesh.triangles.size()})) {
-        Report(result.errors, {1, BudgetMessage("the mesh"), true});
-        result.mesh = Mesh();
-    }
-    result.mesh.ComputeNormals();
-    return result;
 }
 
 }  // namespace orb

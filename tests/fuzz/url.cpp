@@ -26,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A name is never cut: what comes back ends with it.
     Require(resolved.size() >= name.size() && resolved.compare(resolved.size() - name.size(), name.size(), name) == 0);
 
+    // The check of a resolved name's scheme, once UrlResolution has one, is called here on
+    // `resolved`: it must answer for any text, and nothing refused may go on to be escaped.
+
     std::string escaped = EscapeSpaces(resolved);
     size_t spaces = static_cast<size_t>(std::count(resolved.begin(), resolved.end(), ' '));
     Require(escaped.find(' ') == std::string::npos && escaped.size() == resolved.size() + 2 * spaces);

@@ -50,6 +50,13 @@ protected:
     {
         ASSERT_TRUE(out.idOf.count(name)) << name;
         session.ResourceArrived(out.idOf[name], files.Write("file" + std::to_string(++written), contents));
+        ReadAll();
+    }
+
+    void ReadAll()
+    {
+        while (session.LoadSlice()) {
+        }
     }
 
     TempFolder files;
@@ -94,6 +101,7 @@ TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRend
             std::string(kApplet) + "object broken cube\n colour red\nend\n");
     session.ResourceFailed(out.idOf["parts/extra.obv"]);
     session.ResourceArrived(out.idOf["parts/big rock.obv"], files.Path() + "\\no such file");
+    ReadAll();
     EXPECT_EQ(session.MissingCount(), 2);
     EXPECT_EQ(session.GetScene().DrawableCount(), 2);  // left and broken; the rock never came
     EXPECT_EQ(out.statuses.back(),
@@ -102,6 +110,7 @@ TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRend
     // Answers for ids that nobody waits for change nothing.
     session.ResourceFailed(out.idOf["parts/extra.obv"]);
     session.ResourceArrived(999, files.Write("stray", kExtra));
+    ReadAll();
     EXPECT_EQ(session.MissingCount(), 2);
     EXPECT_EQ(session.GetScene().DrawableCount(), 2);
 }
@@ -258,7 +267,7 @@ TEST_F(SceneSessionTest, MeshesOfAllFilesShareOneBudgetAndTheRestOfTheSceneStays
 
 TEST_F(SceneSessionTest, ObjectsPastTheDrawingBoundAreLeftOut)
 {
-    // One mesh of 65536 triangles drawn by forty objects.
+    // One mesh of 65536 triangles drawn by forty objects: the first two are drawn.
     std::string applet = "orbolanth-scene 1\nmesh t torus 3 1 segments 256 128\n";
     for (int i = 0; i < 40; ++i)
         applet += "object o" + std::to_string(i) + " t\nend\n";
@@ -266,7 +275,7 @@ TEST_F(SceneSessionTest, ObjectsPastTheDrawingBoundAreLeftOut)
     Deliver("applet.obvm", applet);
     EXPECT_EQ(session.GetScene().DrawableCount(), int{Scene::kMaxDrawnTriangles / 65536});
     EXPECT_EQ(out.statuses.back(),
-              "Orbolanth: applet.obvm - 16 objects, too large: objects past 1048576 triangles in all are left out");
+              "Orbolanth: applet.obvm - 2 objects, too large: objects past 131072 triangles in all are left out");
 }
 
 TEST_F(SceneSessionTest, FramesStopWhenTheirPixelWorkRunsOut)
@@ -300,4 +309,25 @@ TEST_F(SceneSessionTest, IncludesEndAtTheirDepthAndCyclesAreFetchedOnce)
     EXPECT_EQ(session.GetScene().DrawableCount(), 1 + SceneSession::kMaxIncludeDepth);
     EXPECT_EQ(out.statuses.back(),
               "Orbolanth: applet.obvm - 9 objects, 1 file missing, too large: includes nest deeper than 8 at i9.obv");
+}
+
+TEST_F(SceneSessionTest, ALongFileIsReadASliceAtATimeAndJoinsTheSceneWhenRead)
+{
+    std::string applet = "orbolanth-scene 1\nmesh b box 1\nobject a b\n";
+    for (size_t i = 0; i < 3 * FileReader::kSliceLines; ++i)
+        applet += " position 0 0 0\n";
+    applet += "end\n";
+    session.Start("applet.obvm");
+    session.ResourceArrived(1, files.Write("applet", applet));
+    session.ResourceArrived(1, files.Write("again", "orbolanth-scene 1\n"));  // a second answer is ignored
+    int slices = 1;
+    while (session.LoadSlice()) {
+        EXPECT_FALSE(session.GetScene().HasApplet());
+        EXPECT_EQ(out.statuses.back(), "Orbolanth: loading applet.obvm...");
+        ++slices;
+    }
+    EXPECT_EQ(slices, 5);  // the box's mesh ends the first slice
+    EXPECT_EQ(session.GetScene().DrawableCount(), 1);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object");
+    EXPECT_FALSE(session.LoadSlice());
 }
