@@ -1,12 +1,15 @@
-// A whole applet drawn frame by frame. The input is the applet, then the files it names in
-// the order the session first asks for them (each name once), separated by lines holding
-// only "%%"; a file that is not there stays missing, as a failed download does.
-#include <deque>
-#include <set>
-#include <string>
+// A whole applet loaded by a session and drawn frame by frame. The input is the applet, then
+// the files it names in the order the session asks for them, separated by lines holding only
+// "%%"; a file that is not there fails, as a download may.
+#include <unistd.h>
 
-#include "Scene.h"
-#include "SceneRenderer.h"
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "SceneSession.h"
 
 namespace {
 
@@ -22,47 +25,47 @@ std::deque<std::string> SplitFiles(const std::string& text)
     }
 }
 
+class Output : public orb::SessionOutput {
+public:
+    void RequestResource(int id, const std::string& name) override { requests.emplace_back(id, name); }
+    void ShowStatus(const std::string&) override {}
+    void Navigate(const std::string&, const std::string&) override {}
+
+    std::deque<std::pair<int, std::string>> requests;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const std::string path =
+        (std::filesystem::temp_directory_path() / ("orb-fuzz-render-" + std::to_string(getpid()))).string();
     std::deque<std::string> files = SplitFiles(std::string(reinterpret_cast<const char*>(data), size));
-    orb::Scene scene;
-    orb::SceneFile applet = orb::ParseSceneText(files.front());
-    files.pop_front();
-    std::deque<orb::FileReference> wanted;
-    std::set<std::string> named;
-    auto want = [&](const orb::SceneFile& file) {
-        for (const orb::FileReference& ref : file.References())
-            if (named.insert(orb::LowerCase(ref.name)).second) wanted.push_back(ref);
-    };
-    want(applet);
-    scene.SetApplet(std::move(applet));
-    scene.Resolve();
-
-    while (!wanted.empty() && !files.empty()) {
-        orb::FileReference ref = wanted.front();
-        wanted.pop_front();
-        std::string text = files.front();
-        files.pop_front();
-        if (text.compare(0, 14, "orbolanth-mesh") == 0) {
-            orb::MeshFile mesh = orb::ParseMeshText(text);
-            scene.AddMeshFile(ref.name, std::make_shared<orb::Mesh>(std::move(mesh.mesh)));
-        } else {
-            orb::SceneFile include = orb::ParseSceneText(text);
-            want(include);
-            scene.AddInclude(ref.name, std::move(include));
+    Output output;
+    orb::SceneSession session(output);
+    session.Start("applet.obvm");
+    while (!output.requests.empty()) {
+        int id = output.requests.front().first;
+        output.requests.pop_front();
+        if (files.empty()) {
+            session.ResourceFailed(id);
+            continue;
         }
-        scene.Resolve();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << files.front();
+        files.pop_front();
+        session.ResourceArrived(id, path);
+        while (session.LoadSlice()) {
+        }
     }
 
-    orb::FrameBuffer frame;
-    frame.Resize(48, 32);
-    orb::ViewAngles angles;
+    orb::SceneView view;
+    view.frame.Resize(48, 32);
     for (int i = 0; i < 3; ++i) {
-        orb::RenderScene(scene, scene.Camera(), i * 0.7, angles, frame);
-        angles.yaw += 0.9f;
-        angles.pitch -= 0.5f;
+        session.AdvanceTime(0.7);
+        session.RenderFrame(view);
+        session.PointerPressed(view, 24 + 9 * i, 16);
+        session.PointerMoved(view, 30 * i, 5);
+        session.PointerReleased(view, 30 * i, 5);
     }
     return 0;
 }
