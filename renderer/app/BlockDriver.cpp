@@ -97,8 +97,10 @@ int BlockDriver::Run(const std::string& namePart)
         if (!IsWindow(window)) break;
         for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);
         for (int id : turn.failed) host.Session().ResourceFailed(id);
+        // A slice of a large file a turn, with the windows answered in between.
+        const bool loading = host.Session().LoadSlice();
         const DWORD wait = host.Step();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
         PumpMessages();
     }
 

@@ -132,8 +132,10 @@ int StandaloneDriver::Run(const Options& options)
         PumpMessages();
         host.SetWindows(options.windows);
         DeliverQueued(host.Session());
+        // A slice of a large file a turn, with the window answered in between.
+        bool loading = host.Session().LoadSlice();
         DWORD wait = host.Step();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
     }
     double activeWall = WallSeconds() - startWall, activeCpu = CpuSeconds() - startCpu;
     if (options.stats && activeWall > 0)

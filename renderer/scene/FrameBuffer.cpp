@@ -22,7 +22,8 @@ void FrameBuffer::ClearDepthAndIds()
 
 uint32_t PackColour(const Vec3& c)
 {
-    auto channel = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+    // Not a number reads as dark: the weights of a sliver with huge coordinates can overflow.
+    auto channel = [](float v) { return static_cast<uint32_t>((v > 0 ? std::min(v, 1.0f) : 0.0f) * 255.0f + 0.5f); };
     return (channel(c.x) << 16) | (channel(c.y) << 8) | channel(c.z);
 }
 

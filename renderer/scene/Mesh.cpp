@@ -18,6 +18,25 @@ void Mesh::ComputeNormals()
         n = Normalize(n);
 }
 
+Mesh::Size Mesh::SphereSize(int detail)
+{
+    // Each level splits every triangle in four; Euler's formula gives the vertices.
+    size_t triangles = size_t{20} << (2 * detail);
+    return {triangles / 2 + 2, triangles};
+}
+
+Mesh::Size Mesh::CylinderSize(int segments)
+{
+    size_t n = static_cast<size_t>(segments);
+    return {4 * n + 2, 4 * n};
+}
+
+Mesh::Size Mesh::TorusSize(int segments, int sides)
+{
+    size_t n = static_cast<size_t>(segments) * static_cast<size_t>(sides);
+    return {n, 2 * n};
+}
+
 Mesh Mesh::Box(const Vec3& size)
 {
     Mesh mesh;

@@ -3,6 +3,7 @@
 #include "Math3.h"
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 namespace orb {
@@ -20,6 +21,16 @@ struct Mesh {
 
     // Vertex normals as the area-weighted mean of the faces around each vertex.
     void ComputeNormals();
+
+    // Vertex and triangle counts of the shapes below, known before anything is built.
+    struct Size {
+        size_t vertices;
+        size_t triangles;
+    };
+    static Size BoxSize() { return {24, 12}; }
+    static Size SphereSize(int detail);
+    static Size CylinderSize(int segments);
+    static Size TorusSize(int segments, int sides);
 
     static Mesh Box(const Vec3& size);
     static Mesh Sphere(float radius, int detail);

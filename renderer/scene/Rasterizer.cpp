@@ -38,11 +38,11 @@ void FillBackground(FrameBuffer& frame, const Vec3& top, const Vec3& bottom)
     frame.ClearDepthAndIds();
 }
 
-void FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+size_t FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                   int id)
 {
-    if (!Finite(a) || !Finite(b) || !Finite(c))
-        return;
+    if (!Finite(a) || !Finite(b) || !Finite(c) || frame.Width() == 0 || frame.Height() == 0)
+        return 0;
     const ScreenVertex* v0 = &a;
     const ScreenVertex* v1 = &b;
     const ScreenVertex* v2 = &c;
@@ -52,16 +52,19 @@ void FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex&
         area = -area;
     }
     if (!(area > 1e-9))
-        return;
+        return 0;
 
+    // The box is cut to the frame while still floating point: a vertex projected far outside it
+    // does not fit an int, and an unclamped side would make the loops below run for ever.
     double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
     double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
-    int x0 = static_cast<int>(std::max(0.0, std::floor(minX)));
-    int x1 = static_cast<int>(std::min(double(frame.Width() - 1), std::ceil(maxX)));
-    int y0 = static_cast<int>(std::max(0.0, std::floor(minY)));
-    int y1 = static_cast<int>(std::min(double(frame.Height() - 1), std::ceil(maxY)));
-    if (x0 > x1 || y0 > y1)
-        return;
+    double lastX = frame.Width() - 1, lastY = frame.Height() - 1;
+    if (maxX < 0 || maxY < 0 || minX > lastX || minY > lastY)
+        return 0;
+    int x0 = static_cast<int>(std::clamp(std::floor(minX), 0.0, lastX));
+    int x1 = static_cast<int>(std::clamp(std::ceil(maxX), 0.0, lastX));
+    int y0 = static_cast<int>(std::clamp(std::floor(minY), 0.0, lastY));
+    int y1 = static_cast<int>(std::clamp(std::ceil(maxY), 0.0, lastY));
 
     // Edge k is opposite vertex k, so its value over the area is that vertex's weight.
     const ScreenVertex* from[3] = {v1, v2, v0};
@@ -98,6 +101,7 @@ void FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex&
                 e[k] += stepX[k];
         }
     }
+    return static_cast<size_t>(x1 - x0 + 1) * static_cast<size_t>(y1 - y0 + 1);
 }
 
 }  // namespace orb

@@ -2,6 +2,8 @@
 
 #include "FrameBuffer.h"
 
+#include <cstddef>
+
 namespace orb {
 
 // A projected vertex: pixel coordinates (pixel centres at +0.5), w = 1 / distance along the view
@@ -17,7 +19,8 @@ void FillBackground(FrameBuffer& frame, const Vec3& top, const Vec3& bottom);
 
 // Draws a triangle of either winding with a depth test, interpolating colour across it (equal
 // vertex colours give flat shading); id goes to the pick buffer wherever the triangle wins.
-void FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+// Returns the number of pixels it examined, the measure of its work.
+size_t FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                   int id);
 
 }  // namespace orb

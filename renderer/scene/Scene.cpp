@@ -3,6 +3,7 @@
 #include "Motion.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/AsciiCase.h"
 
@@ -36,7 +37,13 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
         views_ = file.views;
     if (file.ambient && visited.size() == 1)
         ambient_ = *file.ambient;
-    lights_.insert(lights_.end(), file.lights.begin(), file.lights.end());
+    for (const LightDef& light : file.lights) {
+        if (lights_.size() >= kMaxLights) {
+            limitNote_ = "lights past " + std::to_string(kMaxLights) + " in all are left out";
+            break;
+        }
+        lights_.push_back(light);
+    }
     for (const MeshDef& def : file.meshes) {
         std::shared_ptr<const Mesh> mesh = def.mesh;
         if (!mesh) {
@@ -47,8 +54,13 @@ void Scene::Collect(const SceneFile& file, std::vector<const SceneFile*>& visite
         if (mesh)
             meshes_.emplace(def.name, mesh);
     }
-    for (const ObjectDef& obj : file.objects)
+    for (const ObjectDef& obj : file.objects) {
+        if (nodes_.size() >= kMaxObjects) {
+            limitNote_ = "objects past " + std::to_string(kMaxObjects) + " in all are left out";
+            break;
+        }
         nodes_.push_back({&obj, nullptr, -1, false});
+    }
     for (const FileReference& ref : file.includes) {
         auto it = includes_.find(AsciiLowerCase(ref.name));
         if (it != includes_.end())
@@ -62,6 +74,7 @@ void Scene::Resolve()
     order_.clear();
     meshes_.clear();
     lights_.clear();
+    limitNote_.clear();
     // Settings come from the applet file itself; these stand in when it leaves them out.
     background_ = {{0.10f, 0.14f, 0.26f}, {0.01f, 0.01f, 0.04f}};
     camera_ = CameraDef();
@@ -74,33 +87,86 @@ void Scene::Resolve()
     if (lights_.empty())
         lights_.push_back({{-0.5f, 0.8f, 0.6f}, {1.0f, 0.97f, 0.9f}});
 
+    // The first object of a name is the parent that name means.
+    std::map<std::string, int> byName;
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        byName.emplace(nodes_[i].def->name, static_cast<int>(i));
     for (SceneNode& node : nodes_) {
         auto mesh = meshes_.find(node.def->mesh);
         if (mesh != meshes_.end())
             node.mesh = mesh->second;
         if (node.def->parent.empty())
             continue;
-        node.parent = -2;  // named but not found
-        for (size_t i = 0; i < nodes_.size(); ++i)
-            if (nodes_[i].def->name == node.def->parent) {
-                node.parent = static_cast<int>(i);
-                break;
-            }
+        auto parent = byName.find(node.def->parent);
+        node.parent = parent == byName.end() ? -2 : parent->second;  // -2: named but not found
     }
-    // Place nodes whose parent is placed until nothing changes; missing parents and cycles stay
-    // unplaced, and so do all their descendants.
-    bool progress = true;
-    while (progress) {
-        progress = false;
-        for (size_t i = 0; i < nodes_.size(); ++i) {
-            SceneNode& node = nodes_[i];
-            if (node.placed || node.parent == -2 || (node.parent >= 0 && !nodes_[node.parent].placed))
-                continue;
-            node.placed = true;
-            order_.push_back(static_cast<int>(i));
-            progress = true;
+    Place();
+    KeepDrawingBounded();
+}
+
+// A node is placed when its chain of parents ends in the world; missing parents and cycles leave
+// the whole chain unplaced. Each node is walked once.
+void Scene::Place()
+{
+    enum : char { kUnknown, kOnPath, kDecided };
+    std::vector<char> state(nodes_.size(), kUnknown);
+    std::vector<int> path;
+    for (size_t start = 0; start < nodes_.size(); ++start) {
+        int at = static_cast<int>(start);
+        while (at >= 0 && state[at] == kUnknown) {
+            state[at] = kOnPath;
+            path.push_back(at);
+            at = nodes_[at].parent;
         }
+        bool placed = at == -1 || (at >= 0 && state[at] == kDecided && nodes_[at].placed);
+        for (auto it = path.rbegin(); it != path.rend(); ++it) {
+            nodes_[*it].placed = placed;
+            state[*it] = kDecided;
+            if (placed)
+                order_.push_back(*it);
+        }
+        path.clear();
     }
+}
+
+void Scene::KeepDrawingBounded()
+{
+    size_t vertices = 0, triangles = 0;
+    for (SceneNode& node : nodes_) {
+        if (!node.placed || !node.mesh)
+            continue;
+        size_t v = node.mesh->positions.size(), t = node.mesh->triangles.size();
+        if (v > kMaxDrawnVertices - vertices || t > kMaxDrawnTriangles - triangles) {
+            node.mesh = nullptr;
+            limitNote_ = "objects past " + std::to_string(kMaxDrawnTriangles) + " triangles in all are left out";
+            continue;
+        }
+        vertices += v;
+        triangles += t;
+    }
+}
+
+size_t Scene::MeshBytes() const
+{
+    std::set<const Mesh*> counted;
+    size_t bytes = 0;
+    auto count = [&](const Mesh* mesh) {
+        if (!mesh || !counted.insert(mesh).second)
+            return;
+        bytes += mesh->positions.capacity() * sizeof(Vec3) + mesh->normals.capacity() * sizeof(Vec3) +
+                 mesh->triangles.capacity() * sizeof(mesh->triangles[0]);
+    };
+    auto countFile = [&](const SceneFile& file) {
+        for (const MeshDef& def : file.meshes)
+            count(def.mesh.get());
+    };
+    if (applet_)
+        countFile(*applet_);
+    for (const auto& include : includes_)
+        countFile(include.second);
+    for (const auto& file : meshFiles_)
+        count(file.second.get());
+    return bytes;
 }
 
 const CameraDef& Scene::CameraFor(const std::string& windowName) const

@@ -20,6 +20,15 @@ struct SceneNode {
 // arrived so far; Resolve rebuilds the node list after each arrival.
 class Scene {
 public:
+    // Bounds on what one frame draws, whatever the files hold: objects and lights of all files
+    // together, and the mesh vertices and triangles of the objects drawn (one mesh may be drawn by many).
+    // Objects and lights past a bound are left out, in file order.
+    static constexpr size_t kMaxObjects = 8192;
+    static constexpr size_t kMaxLights = 8;
+    // The largest mesh a file may hold, so that any single one can be drawn.
+    static constexpr size_t kMaxDrawnVertices = Mesh::kMaxVertices;
+    static constexpr size_t kMaxDrawnTriangles = Mesh::kMaxTriangles;
+
     void SetApplet(SceneFile file);
     void AddInclude(const std::string& name, SceneFile file);
     void AddMeshFile(const std::string& name, std::shared_ptr<const Mesh> mesh);
@@ -42,8 +51,16 @@ public:
     // The nearest link at or above a node, or none.
     const ObjectDef* LinkOf(int node) const;
 
+    // Which bound the scene reached at the last Resolve; empty when none.
+    const std::string& LimitNote() const { return limitNote_; }
+
+    // Bytes held by the vertex, normal and face lists of every mesh the scene's files have.
+    size_t MeshBytes() const;
+
 private:
     void Collect(const SceneFile& file, std::vector<const SceneFile*>& visited);
+    void Place();
+    void KeepDrawingBounded();
 
     std::unique_ptr<SceneFile> applet_;
     std::map<std::string, SceneFile> includes_;  // keyed by lower-case name
@@ -57,6 +74,7 @@ private:
     Vec3 ambient_;
     std::vector<LightDef> lights_;
     std::map<std::string, std::shared_ptr<const Mesh>> meshes_;
+    std::string limitNote_;
 };
 
 }  // namespace orb

@@ -101,8 +101,9 @@ ScreenVertex Project(const CameraFrame& cam, const ClipVertex& v)
     return s;
 }
 
-void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam,
-              const Lighting& lighting, FrameBuffer& frame)
+// Draws until the pixel work left runs out; false then.
+bool DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam,
+              const Lighting& lighting, FrameBuffer& frame, size_t& workLeft)
 {
     const Mesh& mesh = *node.mesh;
     const ObjectDef& def = *node.def;
@@ -142,20 +143,25 @@ void DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
         ScreenVertex s[4];
         for (int k = 0; k < n; ++k)
             s[k] = Project(cam, polygon[k]);
-        FillTriangle(frame, s[0], s[1], s[2], id);
+        size_t work = FillTriangle(frame, s[0], s[1], s[2], id);
         if (n == 4)
-            FillTriangle(frame, s[0], s[2], s[3], id);
+            work += FillTriangle(frame, s[0], s[2], s[3], id);
+        if (work >= workLeft)
+            return false;
+        workLeft -= work;
     }
+    return true;
 }
 
 }  // namespace
 
-void RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
+bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
                  FrameBuffer& frame)
 {
     FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
     if (frame.Width() == 0 || frame.Height() == 0)
-        return;
+        return true;
+    size_t workLeft = kPixelWorkBase + kPixelWorkPerPixel * static_cast<size_t>(frame.Width()) * frame.Height();
     CameraFrame cam = MakeCamera(camera, view, frame.Width(), frame.Height());
     Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
     for (LightDef& light : lighting.lights)
@@ -163,8 +169,10 @@ void RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
     std::vector<Mat34> world = scene.WorldTransforms(seconds);
     const auto& nodes = scene.Nodes();
     for (size_t i = 0; i < nodes.size(); ++i)
-        if (nodes[i].placed && nodes[i].mesh)
-            DrawNode(nodes[i], world[i], static_cast<int>(i), cam, lighting, frame);
+        if (nodes[i].placed && nodes[i].mesh &&
+            !DrawNode(nodes[i], world[i], static_cast<int>(i), cam, lighting, frame, workLeft))
+            return false;
+    return true;
 }
 
 }  // namespace orb

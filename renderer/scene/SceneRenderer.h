@@ -13,8 +13,12 @@ struct ViewAngles {
 
 // Draws the scene as it stands at a time, seen from the camera turned by the viewer's angles, into the
 // frame: background, then every placed node that has a mesh, lit per vertex (smooth) or per face
-// (flat). Pick ids are node indices.
-void RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
+// (flat). Pick ids are node indices. A frame examines at most kPixelWorkPerPixel times its own
+// pixels plus kPixelWorkBase in all, so that no scene makes one frame take long: false when it
+// stopped there and left the rest of the scene out.
+constexpr size_t kPixelWorkPerPixel = 4;
+constexpr size_t kPixelWorkBase = 4u << 20;
+bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
                  FrameBuffer& frame);
 
 }  // namespace orb

@@ -48,84 +48,128 @@ SceneSession::SceneSession(SessionOutput& output) : output_(output) {}
 void SceneSession::Start(const std::string& appletName)
 {
     appletName_ = appletName;
-    Request(appletName, Kind::Applet);
+    Request(appletName, Kind::Applet, 0);
     UpdateStatus();
 }
 
-void SceneSession::Request(const std::string& name, Kind kind)
+void SceneSession::Request(const std::string& name, Kind kind, int depth)
 {
-    if (!requested_.insert(AsciiLowerCase(name)).second)
+    std::string key = AsciiLowerCase(name);
+    if (requested_.count(key))
         return;
+    if (kind == Kind::Include && depth > kMaxIncludeDepth) {
+        NoteLimit("includes nest deeper than " + std::to_string(kMaxIncludeDepth) + " at " + DisplayName(name));
+        ++missing_;
+        return;
+    }
+    requested_.insert(key);
     if (kind != Kind::Applet && static_cast<int>(requested_.size()) > kMaxResources + 1) {
+        NoteLimit("an applet may name " + std::to_string(kMaxResources) + " files");
         ++missing_;
         return;
     }
     // A session never asks for more than kMaxResources + 1 files, so ids need no reuse.
     int id = nextId_++;
-    pending_[id] = {name, kind};
+    pending_[id] = {name, kind, depth};
     output_.RequestResource(id, name);
 }
 
-void SceneSession::RequestReferences(const SceneFile& file)
+void SceneSession::RequestReferences(const SceneFile& file, int depth)
 {
     for (const FileReference& ref : file.includes)
-        Request(ref.name, Kind::Include);
+        Request(ref.name, Kind::Include, depth + 1);
     for (const MeshDef& mesh : file.meshes)
         if (!mesh.file.empty())
-            Request(mesh.file, Kind::MeshFile);
+            Request(mesh.file, Kind::MeshFile, depth + 1);
+}
+
+void SceneSession::NoteLimit(const std::string& text)
+{
+    if (limitNote_.empty())
+        limitNote_ = text;
 }
 
 void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseError>& errors)
 {
-    if (errors.empty())
-        return;
-    if (errorCount_ == 0)
-        firstError_ = DisplayName(name) + " line " + std::to_string(errors[0].line) + ": " + errors[0].message;
-    errorCount_ += static_cast<int>(errors.size());
+    for (const ParseError& error : errors) {
+        std::string text = DisplayName(name) + " line " + std::to_string(error.line) + ": " + error.message;
+        if (error.limit) {
+            NoteLimit(text);
+            continue;
+        }
+        if (errorCount_++ == 0)
+            firstError_ = text;
+    }
 }
 
 void SceneSession::ResourceArrived(int id, const std::string& localPath)
 {
     auto it = pending_.find(id);
-    if (it == pending_.end())
+    if (it == pending_.end() || it->second.arrived)
         return;
-    Pending request = it->second;
+    it->second.arrived = true;
+    arrivals_.push_back({id, localPath, nullptr});
+}
+
+void SceneSession::ResourceFailed(int id)
+{
+    auto it = pending_.find(id);
+    if (it == pending_.end() || it->second.arrived)
+        return;
+    appletFailed_ = appletFailed_ || it->second.kind == Kind::Applet;
     pending_.erase(it);
-    std::string text;
-    if (!ReadWholeFile(localPath, kMaxFileBytes, text)) {
-        ++missing_;
-        appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
-        UpdateStatus();
-        return;
+    ++missing_;
+    UpdateStatus();
+}
+
+bool SceneSession::LoadSlice()
+{
+    if (arrivals_.empty())
+        return false;
+    Arrival& arrival = arrivals_.front();
+    const Pending& request = pending_.at(arrival.id);
+    if (!arrival.reader) {
+        // Read only now, so that files waiting their turn take no memory.
+        std::string text;
+        if (!ReadWholeFile(arrival.path, kMaxFileBytes, text)) {
+            ++missing_;
+            appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
+            pending_.erase(arrival.id);
+            arrivals_.pop_front();
+            UpdateStatus();
+            return !arrivals_.empty();
+        }
+        FileReader::Kind kind = request.kind == Kind::MeshFile ? FileReader::Kind::Mesh : FileReader::Kind::Scene;
+        arrival.reader = std::make_unique<FileReader>(kind, std::move(text), budget_);
     }
+    if (!arrival.reader->ReadSlice()) {
+        FinishReading(arrival);
+        arrivals_.pop_front();
+    }
+    return !arrivals_.empty();
+}
+
+void SceneSession::FinishReading(Arrival& arrival)
+{
+    Pending request = pending_.at(arrival.id);
+    pending_.erase(arrival.id);
     if (request.kind == Kind::MeshFile) {
-        MeshFile parsed = ParseMeshText(text);
+        MeshFile parsed = arrival.reader->TakeMesh();
         NoteErrors(request.name, parsed.errors);
         if (parsed.mesh.triangles.empty())
             ++missing_;
         else
             scene_.AddMeshFile(request.name, std::make_shared<Mesh>(std::move(parsed.mesh)));
     } else {
-        SceneFile parsed = ParseSceneText(text);
+        SceneFile parsed = arrival.reader->TakeScene();
         NoteErrors(request.name, parsed.errors);
-        RequestReferences(parsed);
+        RequestReferences(parsed, request.depth);
         if (request.kind == Kind::Applet)
             scene_.SetApplet(std::move(parsed));
         else
             scene_.AddInclude(request.name, std::move(parsed));
     }
     Loaded();
-}
-
-void SceneSession::ResourceFailed(int id)
-{
-    auto it = pending_.find(id);
-    if (it == pending_.end())
-        return;
-    appletFailed_ = appletFailed_ || it->second.kind == Kind::Applet;
-    pending_.erase(it);
-    ++missing_;
-    UpdateStatus();
 }
 
 void SceneSession::Loaded()
@@ -140,9 +184,12 @@ void SceneSession::AdvanceTime(double seconds)
         time_ += seconds;
 }
 
-void SceneSession::RenderFrame(SceneView& view) const
+void SceneSession::RenderFrame(SceneView& view)
 {
-    RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame);
+    if (!RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame) && !cutShort_) {
+        cutShort_ = true;
+        UpdateStatus();
+    }
 }
 
 const ObjectDef* SceneSession::LinkAt(const SceneView& view, int x, int y) const
@@ -217,6 +264,11 @@ void SceneSession::UpdateStatus()
             text += ", " + Plural(missing_, "file") + " missing";
         if (errorCount_ > 0)
             text += ", " + Plural(errorCount_, "error") + " (" + firstError_ + ")";
+        const std::string& limit = limitNote_.empty() ? scene_.LimitNote() : limitNote_;
+        if (!limit.empty())
+            text += ", too large: " + limit;
+        else if (cutShort_)
+            text += ", too large: frames leave part of the scene out";
     }
     if (text != status_) {
         status_ = text;

@@ -4,7 +4,9 @@
 #include "SceneView.h"
 #include "SessionOutput.h"
 
+#include <deque>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -18,6 +20,7 @@ class SceneSession {
 public:
     static constexpr int kMaxRequestId = 1023;
     static constexpr int kMaxResources = 64;            // files named by an applet, includes nested
+    static constexpr int kMaxIncludeDepth = 8;          // the applet is depth 0
     static constexpr size_t kMaxFileBytes = 4u << 20;   // larger resources count as failed
     static_assert(kMaxResources + 1 <= kMaxRequestId, "every request needs an id of its own");
 
@@ -25,14 +28,19 @@ public:
 
     // Asks for the applet itself; everything else follows from its contents.
     void Start(const std::string& appletName);
+    // A file that arrived is read later, by LoadSlice.
     void ResourceArrived(int id, const std::string& localPath);
     void ResourceFailed(int id);
+    // Reads a slice of the files that have arrived (FileReader), in the order they arrived; a file
+    // joins the scene once it is read to its end. False when nothing is left to read, so a driver
+    // calls it once a turn and keeps its windows answering while a large scene loads.
+    bool LoadSlice();
 
     void AdvanceTime(double seconds);
     double Time() const { return time_; }
 
     // Draws the scene at the view's frame size as it stands now.
-    void RenderFrame(SceneView& view) const;
+    void RenderFrame(SceneView& view);
 
     // Pointer positions are in pixels of the view's last frame. A press and release within a few
     // pixels is a click (following a link under it); a drag turns the view's camera about its
@@ -53,10 +61,19 @@ private:
     struct Pending {
         std::string name;
         Kind kind;
+        int depth;  // of the file it names: the applet 0, what it includes 1, ...
+        bool arrived = false;
+    };
+    struct Arrival {
+        int id;
+        std::string path;
+        std::unique_ptr<FileReader> reader;  // none until its turn comes
     };
 
-    void Request(const std::string& name, Kind kind);
-    void RequestReferences(const SceneFile& file);
+    void Request(const std::string& name, Kind kind, int depth);
+    void RequestReferences(const SceneFile& file, int depth);
+    void NoteLimit(const std::string& text);
+    void FinishReading(Arrival& arrival);
     void NoteErrors(const std::string& name, const std::vector<ParseError>& errors);
     void Loaded();
     void UpdateStatus();
@@ -68,13 +85,17 @@ private:
     double time_ = 0;
 
     std::string appletName_;
-    std::map<int, Pending> pending_;
+    std::map<int, Pending> pending_;  // until read to its end
+    std::deque<Arrival> arrivals_;
     std::set<std::string> requested_;  // lower-case names, each fetched once
     int nextId_ = 1;
     int missing_ = 0;
     bool appletFailed_ = false;
     int errorCount_ = 0;
     std::string firstError_;
+    std::string limitNote_;  // the first bound the applet ran into while loading
+    bool cutShort_ = false;  // a frame left part of the scene out
+    MeshBudget budget_;
 
     bool pressed_ = false;
     bool dragging_ = false;

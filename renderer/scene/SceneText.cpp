@@ -1,7 +1,7 @@
 #include "SceneText.h"
 
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +25,8 @@ namespace {
 
 constexpr size_t kMaxObjects = 1024;
 constexpr size_t kMaxMeshes = 256;
+constexpr size_t kMaxLights = 8;
+constexpr size_t kMaxViews = 64;  // as many as the plug-in has window records
 constexpr size_t kMaxWindowName = 256;  // the plug-in keeps window names to 255 characters
 constexpr float kMaxMagnitude = 1e6f;
 
@@ -36,6 +38,31 @@ struct Token {
 struct SyntaxError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// A statement that is well formed but would take the file or the applet past one of its bounds.
+struct LimitError : SyntaxError {
+    using SyntaxError::SyntaxError;
+};
+
+std::string BudgetMessage(const std::string& what)
+{
+    return what + " left out: the applet's meshes may hold " +
+           std::to_string(MeshBudget::kMaxTriangles) + " triangles and " + std::to_string(MeshBudget::kMaxVertices) +
+           " vertices in all";
+}
+
+// Records an error; false once the file has more than it may report, and the reading stops.
+bool Report(std::vector<ParseError>& errors, ParseError error)
+{
+    if (errors.size() < kMaxReportedErrors) {
+        errors.push_back(std::move(error));
+        return true;
+    }
+    if (errors.size() == kMaxReportedErrors)
+        errors.push_back({error.line, "more than " + std::to_string(kMaxReportedErrors) +
+                                          " errors: the rest of the file is left out", true});
+    return false;
+}
 
 std::vector<Token> Tokenize(const std::string& line)
 {
@@ -83,10 +110,14 @@ public:
     float Number(const char* what)
     {
         const std::string& text = Take(what).text;
-        errno = 0;
-        char* end = nullptr;
-        double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(value))
+        // from_chars, unlike strtod, reads no locale and keeps a long file quick to read.
+        const char* begin = text.data();
+        const char* end = begin + text.size();
+        if (text.size() > 1 && text[0] == '+' && text[1] != '-')
+            ++begin;
+        double value = 0;
+        auto [stop, error] = std::from_chars(begin, end, value);
+        if (text.empty() || stop != end || error != std::errc() || !std::isfinite(value))
             throw SyntaxError("expected " + std::string(what) + ", found '" + text + "'");
         if (std::fabs(value) > kMaxMagnitude)
             throw SyntaxError(std::string(what) + " out of range: " + text);
@@ -178,37 +209,58 @@ private:
     size_t next_ = 1;
 };
 
-// Splits text into statements and hands each to the handler with its line number; a SyntaxError
-// from the handler becomes an error for that line.
-void ForEachStatement(const std::string& text, std::vector<ParseError>& errors,
-                      const std::function<bool(Statement&, int)>& handle)
-{
-    size_t pos = 0;
-    int line = 0;
-    while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        if (eol == std::string::npos)
-            eol = text.size();
-        std::string raw = text.substr(pos, eol - pos);
-        pos = eol + 1;
-        ++line;
-        try {
-            Statement st(Tokenize(raw));
-            if (st.Empty())
-                continue;
-            if (!handle(st, line))
-                return;
-        } catch (const SyntaxError& e) {
-            errors.push_back({line, e.what()});
+// What a handler tells the cursor after a statement: go on, end the slice here (the statement was
+// costly: it built a mesh), or stop reading the file.
+enum class Next { Go, Pause, Stop };
+
+// Splits text into statements and hands each to the handler with its line number, a slice at a
+// time; a SyntaxError from the handler becomes an error for that line.
+class StatementCursor {
+public:
+    explicit StatementCursor(std::string text) : text_(std::move(text)) {}
+
+    // Reads at most maxLines lines; false once the text is done.
+    bool Run(std::vector<ParseError>& errors, size_t maxLines, const std::function<Next(Statement&, int)>& handle)
+    {
+        for (size_t lines = 0; lines < maxLines && pos_ < text_.size(); ++lines) {
+            size_t eol = text_.find('\n', pos_);
+            if (eol == std::string::npos)
+                eol = text_.size();
+            std::string raw = text_.substr(pos_, eol - pos_);
+            pos_ = eol + 1;
+            ++line_;
+            Next next = Next::Go;
+            try {
+                Statement st(Tokenize(raw));
+                if (st.Empty())
+                    continue;
+                next = handle(st, line_);
+            } catch (const LimitError& e) {
+                if (!Report(errors, {line_, e.what(), true}))
+                    next = Next::Stop;
+            } catch (const SyntaxError& e) {
+                if (!Report(errors, {line_, e.what(), false}))
+                    next = Next::Stop;
+            }
+            if (next == Next::Stop)
+                pos_ = text_.size();
+            if (next != Next::Go)
+                break;
         }
+        return pos_ < text_.size();
     }
-}
+
+private:
+    std::string text_;
+    size_t pos_ = 0;
+    int line_ = 0;
+};
 
 void ReadFaceData(Statement& st, Mesh& mesh)
 {
     if (EqualsIgnoringCase(st.Keyword(), "vertex")) {
         if (static_cast<int>(mesh.positions.size()) >= Mesh::kMaxVertices)
-            throw SyntaxError("too many vertices");
+            throw LimitError("too many vertices");
         mesh.positions.push_back(st.Vector("coordinate"));
         st.Finish();
         return;
@@ -224,7 +276,7 @@ void ReadFaceData(Statement& st, Mesh& mesh)
     if (corners.size() < 3)
         throw SyntaxError("a face needs at least three vertices");
     if (mesh.triangles.size() + corners.size() - 2 > static_cast<size_t>(Mesh::kMaxTriangles))
-        throw SyntaxError("too many faces");
+        throw LimitError("too many faces");
     for (size_t i = 1; i + 1 < corners.size(); ++i)
         mesh.triangles.push_back({corners[0], corners[i], corners[i + 1]});
 }
@@ -275,9 +327,42 @@ bool CheckHeader(Statement& st, int line, const char* keyword, std::vector<Parse
 
 class SceneParser {
 public:
-    SceneFile Parse(const std::string& text)
+    explicit SceneParser(MeshBudget& budget) : budget_(budget) {}
+
+    std::vector<ParseError>& Errors() { return file_.errors; }
+
+    Next Handle(Statement& st, int line)
     {
-        ForEachStatement(text, file_.errors, [this](Statement& st, int line) { return Handle(st, line); });
+        if (!seenHeader_) {
+            seenHeader_ = true;
+            return CheckHeader(st, line, "orbolanth-scene", file_.errors) ? Next::Go : Next::Stop;
+        }
+        const std::string& kw = st.Keyword();
+        if (EqualsIgnoringCase(kw, "end")) {
+            if (!object_ && !mesh_)
+                throw SyntaxError("'end' without an open object or mesh");
+            st.Finish();
+            bool wasMesh = mesh_ != nullptr;
+            CloseBlock(false);
+            return wasMesh ? Next::Pause : Next::Go;
+        }
+        if (object_) {
+            ObjectProperty(st, *object_);
+        } else if (mesh_) {
+            if (!IsFaceDataKeyword(kw))
+                throw SyntaxError("unknown mesh statement '" + kw + "'");
+            ReadFaceData(st, *mesh_);
+        } else {
+            size_t meshes = file_.meshes.size();
+            TopLevel(st, line);
+            if (file_.meshes.size() != meshes && file_.meshes.back().mesh)
+                return Next::Pause;
+        }
+        return Next::Go;
+    }
+
+    SceneFile Finish()
+    {
         if (!seenHeader_ && file_.errors.empty())
             file_.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-scene 1'"});
         CloseBlock(true);
@@ -285,30 +370,6 @@ public:
     }
 
 private:
-    bool Handle(Statement& st, int line)
-    {
-        if (!seenHeader_) {
-            seenHeader_ = true;
-            return CheckHeader(st, line, "orbolanth-scene", file_.errors);
-        }
-        const std::string& kw = st.Keyword();
-        if (EqualsIgnoringCase(kw, "end")) {
-            if (!object_ && !mesh_)
-                throw SyntaxError("'end' without an open object or mesh");
-            st.Finish();
-            CloseBlock(false);
-        } else if (object_) {
-            ObjectProperty(st, *object_);
-        } else if (mesh_) {
-            if (!IsFaceDataKeyword(kw))
-                throw SyntaxError("unknown mesh statement '" + kw + "'");
-            ReadFaceData(st, *mesh_);
-        } else {
-            TopLevel(st, line);
-        }
-        return true;
-    }
-
     void TopLevel(Statement& st, int line)
     {
         const std::string& kw = st.Keyword();
@@ -328,6 +389,8 @@ private:
             if (!st.TryWord("camera"))
                 throw SyntaxError("expected camera after the window name");
             CameraDef cam = CameraOperands(st);
+            if (file_.views.size() >= kMaxViews && !file_.views.count(window))
+                throw LimitError("too many views");
             if (!file_.views.emplace(window, cam).second)
                 throw SyntaxError("window \"" + window + "\" already has a view");
         } else if (EqualsIgnoringCase(kw, "ambient")) {
@@ -339,6 +402,8 @@ private:
             light.towards = st.Axis();
             light.colour = st.AtEnd() ? Vec3(1, 1, 1) : st.Colour();
             st.Finish();
+            if (file_.lights.size() >= kMaxLights)
+                throw LimitError("too many lights");
             file_.lights.push_back(light);
         } else if (EqualsIgnoringCase(kw, "include")) {
             std::string name = st.Quoted("file name");
@@ -350,7 +415,7 @@ private:
             MeshStatement(st, line);
         } else if (EqualsIgnoringCase(kw, "object")) {
             if (file_.objects.size() >= kMaxObjects)
-                throw SyntaxError("too many objects");
+                throw LimitError("too many objects");
             ObjectDef obj;
             obj.name = st.Name("object name");
             if (!st.AtEnd())
@@ -366,7 +431,7 @@ private:
     void MeshStatement(Statement& st, int line)
     {
         if (file_.meshes.size() >= kMaxMeshes)
-            throw SyntaxError("too many meshes");
+            throw LimitError("too many meshes");
         MeshDef def;
         def.name = st.Name("mesh name");
         def.line = line;
@@ -379,20 +444,26 @@ private:
             mesh_ = std::make_unique<Mesh>();
             return;
         }
+        // A shape's size is known from its statement: it is built only once it fits the budget.
+        Mesh::Size size{0, 0};
+        std::function<Mesh()> build;
         if (st.TryWord("box")) {
-            Vec3 size;
-            size.x = st.Positive("width");
-            size.y = st.AtEnd() ? size.x : st.Positive("height");
-            size.z = st.AtEnd() ? size.x : st.Positive("depth");
-            def.mesh = std::make_shared<Mesh>(Mesh::Box(size));
+            Vec3 extent;
+            extent.x = st.Positive("width");
+            extent.y = st.AtEnd() ? extent.x : st.Positive("height");
+            extent.z = st.AtEnd() ? extent.x : st.Positive("depth");
+            size = Mesh::BoxSize();
+            build = [extent] { return Mesh::Box(extent); };
         } else if (st.TryWord("sphere")) {
             float radius = st.Positive("radius");
             int detail = st.TryWord("detail") ? st.Integer("detail", 0, 5) : 2;
-            def.mesh = std::make_shared<Mesh>(Mesh::Sphere(radius, detail));
+            size = Mesh::SphereSize(detail);
+            build = [radius, detail] { return Mesh::Sphere(radius, detail); };
         } else if (st.TryWord("cylinder")) {
             float radius = st.Positive("radius"), height = st.Positive("height");
             int segments = st.TryWord("segments") ? st.Integer("segments", 3, 256) : 24;
-            def.mesh = std::make_shared<Mesh>(Mesh::Cylinder(radius, height, segments));
+            size = Mesh::CylinderSize(segments);
+            build = [radius, height, segments] { return Mesh::Cylinder(radius, height, segments); };
         } else if (st.TryWord("torus")) {
             float major = st.Positive("radius"), minor = st.Positive("tube radius");
             int segments = 32, sides = 12;
@@ -400,7 +471,8 @@ private:
                 segments = st.Integer("segments", 3, 256);
                 sides = st.Integer("sides", 3, 128);
             }
-            def.mesh = std::make_shared<Mesh>(Mesh::Torus(major, minor, segments, sides));
+            size = Mesh::TorusSize(segments, sides);
+            build = [major, minor, segments, sides] { return Mesh::Torus(major, minor, segments, sides); };
         } else if (st.TryWord("file")) {
             def.file = st.Quoted("file name");
             if (def.file.empty())
@@ -409,6 +481,11 @@ private:
             throw SyntaxError("unknown mesh shape in mesh '" + def.name + "'");
         }
         st.Finish();
+        if (build) {
+            if (!budget_.Take(size))
+                throw LimitError(BudgetMessage("mesh '" + def.name + "'"));
+            def.mesh = std::make_shared<Mesh>(build());
+        }
         file_.meshes.push_back(std::move(def));
     }
 
@@ -494,6 +571,8 @@ private:
                 file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no 'end'"});
             if (mesh_->triangles.empty()) {
                 file_.errors.push_back({meshDef_.line, "mesh '" + meshDef_.name + "' has no faces"});
+            } else if (!budget_.Take({mesh_->positions.size(), mesh_->triangles.size()})) {
+                Report(file_.errors, {meshDef_.line, BudgetMessage("mesh '" + meshDef_.name + "'"), true});
             } else {
                 mesh_->ComputeNormals();
                 meshDef_.mesh = std::move(mesh_);
@@ -503,6 +582,7 @@ private:
         }
     }
 
+    MeshBudget& budget_;
     SceneFile file_;
     bool seenHeader_ = false;
     std::unique_ptr<ObjectDef> object_;
@@ -510,33 +590,108 @@ private:
     MeshDef meshDef_;
 };
 
+class MeshParser {
+public:
+    explicit MeshParser(MeshBudget& budget) : budget_(budget) {}
+
+    std::vector<ParseError>& Errors() { return result_.errors; }
+
+    Next Handle(Statement& st, int line)
+    {
+        if (!seenHeader_) {
+            seenHeader_ = true;
+            return CheckHeader(st, line, "orbolanth-mesh", result_.errors) ? Next::Go : Next::Stop;
+        }
+        if (!IsFaceDataKeyword(st.Keyword()))
+            throw SyntaxError("unknown mesh statement '" + st.Keyword() + "'");
+        ReadFaceData(st, result_.mesh);
+        return Next::Go;
+    }
+
+    MeshFile Finish()
+    {
+        if (!seenHeader_)
+            result_.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-mesh 1'"});
+        else if (result_.mesh.triangles.empty() && result_.errors.empty())
+            result_.errors.push_back({1, "the mesh has no faces"});
+        if (!result_.mesh.triangles.empty() &&
+            !budget_.Take({result_.mesh.positions.size(), result_.mesh.triangles.size()})) {
+            Report(result_.errors, {1, BudgetMessage("the mesh"), true});
+            result_.mesh = Mesh();
+        }
+        result_.mesh.ComputeNormals();
+        return std::move(result_);
+    }
+
+private:
+    MeshBudget& budget_;
+    MeshFile result_;
+    bool seenHeader_ = false;
+};
+
 }  // namespace
+
+struct FileReader::State {
+    State(std::string text, MeshBudget& budget) : cursor(std::move(text)), scene(budget), mesh(budget) {}
+
+    StatementCursor cursor;
+    SceneParser scene;
+    MeshParser mesh;
+};
+
+FileReader::FileReader(Kind kind, std::string text, MeshBudget& budget)
+    : kind_(kind), state_(std::make_unique<State>(std::move(text), budget))
+{
+}
+
+FileReader::~FileReader() = default;
+FileReader::FileReader(FileReader&&) noexcept = default;
+FileReader& FileReader::operator=(FileReader&&) noexcept = default;
+
+bool FileReader::ReadSlice()
+{
+    State& s = *state_;
+    if (kind_ == Kind::Scene)
+        return s.cursor.Run(s.scene.Errors(), kSliceLines, [&s](Statement& st, int line) { return s.scene.Handle(st, line); });
+    return s.cursor.Run(s.mesh.Errors(), kSliceLines, [&s](Statement& st, int line) { return s.mesh.Handle(st, line); });
+}
+
+SceneFile FileReader::TakeScene()
+{
+    return state_->scene.Finish();
+}
+
+MeshFile FileReader::TakeMesh()
+{
+    return state_->mesh.Finish();
+}
+
+SceneFile ParseSceneText(const std::string& text, MeshBudget& budget)
+{
+    FileReader reader(FileReader::Kind::Scene, text, budget);
+    while (reader.ReadSlice()) {
+    }
+    return reader.TakeScene();
+}
 
 SceneFile ParseSceneText(const std::string& text)
 {
-    return SceneParser().Parse(text);
+    MeshBudget budget;
+    return ParseSceneText(text, budget);
+}
+
+MeshFile ParseMeshText(const std::string& text, MeshBudget& budget)
+{
+    FileReader reader(FileReader::Kind::Mesh, text, budget);
+    while (reader.ReadSlice()) {
+    }
+    return reader.TakeMesh();
 }
 
 MeshFile ParseMeshText(const std::string& text)
 {
-    MeshFile result;
-    bool seenHeader = false;
-    ForEachStatement(text, result.errors, [&](Statement& st, int line) {
-        if (!seenHeader) {
-            seenHeader = true;
-            return CheckHeader(st, line, "orbolanth-mesh", result.errors);
-        }
-        if (!IsFaceDataKeyword(st.Keyword()))
-            throw SyntaxError("unknown mesh statement '" + st.Keyword() + "'");
-        ReadFaceData(st, result.mesh);
-        return true;
-    });
-    if (!seenHeader)
-        result.errors.push_back({1, "not an Orbolanth file: expected 'orbolanth-mesh 1'"});
-    else if (result.mesh.triangles.empty() && result.errors.empty())
-        result.errors.push_back({1, "the mesh has no faces"});
-    result.mesh.ComputeNormals();
-    return result;
+    MeshBudget budget;
+    return ParseMeshText(text, budget);
 }
 
 }  // namespace orb

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Mesh.h"
+#include "MeshBudget.h"
 
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@ namespace orb {
 struct ParseError {
     int line = 0;
     std::string message;
+    bool limit = false;  // the statement is fine, but it would take the file or applet past a bound
 };
 
 // A name that a file refers to, to be fetched as a resource.
@@ -99,6 +101,38 @@ struct MeshFile {
 };
 
 // Malformed statements are skipped and reported with their line; the rest of the file still counts.
+// Past kMaxReportedErrors of them a file is read no further (each costs an exception). Meshes
+// are built only while the budget, shared by every file of one applet, has room for them; a mesh
+// left out is an error with limit set. Without a budget the file has one of its own.
+constexpr size_t kMaxReportedErrors = 1000;
+
+// Reads one file a slice at a time, so that whoever loads a long file keeps its windows answering
+// in between: a slice ends after kSliceLines lines, or sooner, after a statement that built a mesh.
+class FileReader {
+public:
+    enum class Kind { Scene, Mesh };
+    static constexpr size_t kSliceLines = 2000;
+
+    FileReader(Kind kind, std::string text, MeshBudget& budget);
+    ~FileReader();
+    FileReader(FileReader&&) noexcept;
+    FileReader& operator=(FileReader&&) noexcept;
+
+    Kind GetKind() const { return kind_; }
+    // Reads the next slice; false once the whole file has been read.
+    bool ReadSlice();
+    // The file as read so far, once; for a whole file, after ReadSlice has returned false.
+    SceneFile TakeScene();
+    MeshFile TakeMesh();
+
+private:
+    struct State;
+    Kind kind_;
+    std::unique_ptr<State> state_;
+};
+
+SceneFile ParseSceneText(const std::string& text, MeshBudget& budget);
+MeshFile ParseMeshText(const std::string& text, MeshBudget& budget);
 SceneFile ParseSceneText(const std::string& text);
 MeshFile ParseMeshText(const std::string& text);
 

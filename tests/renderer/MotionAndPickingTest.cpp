@@ -166,6 +166,27 @@ TEST(SceneRendering, ObjectsAcrossTheNearPlaneAreClippedNotLost)
     EXPECT_EQ(frame.IdAt(40, 5), -1);
 }
 
+TEST(SceneRendering, AFaceProjectedFarOutsideTheViewIsSkipped)
+{
+    // Legal coordinates through the narrowest camera from close by land some 1e10 pixels away.
+    Scene scene = MakeScene("camera 0 0 1 fov 5\n"
+                            "mesh sliver\n"
+                            " vertex 999999 -1 0.9\n vertex 1000000 -1 0.9\n vertex 999999 1 0.9\n"
+                            " face 0 1 2\n"
+                            "end\n"
+                            "mesh near box 0.01\n"
+                            "object sliver sliver\nend\n"
+                            "object near near\n position 0 0 0.5\nend\n");
+    FrameBuffer frame;
+    frame.Resize(64, 48);
+    RenderScene(scene, scene.Camera(), 0, {}, frame);
+    std::set<int> ids;
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x)
+            ids.insert(frame.IdAt(x, y));
+    EXPECT_EQ(ids, (std::set<int>{-1, NodeIndex(scene, "near")}));
+}
+
 TEST(SceneRendering, LightingDependsOnTheSideFacingTheLight)
 {
     Scene scene = MakeScene("camera 0 0 6\nambient #000000\nlight 1 0 0.3 #ffffff\n"

@@ -160,6 +160,29 @@ TEST(Rasterizer, DegenerateAndUnboundedTrianglesAreSafe)
     EXPECT_EQ(CountId(frame, 2), 16 * 16);
     FillTriangle(frame, V(100, 100, 3), V(200, 100, 3), V(100, 200, 3), 3);
     EXPECT_EQ(CountId(frame, 3), 0);
+    // Beyond what an int holds, on either side: nothing to draw, and no endless loop either.
+    FillTriangle(frame, V(1.7e10f, 2), V(1.8e10f, 2), V(1.7e10f, 9), 4);
+    FillTriangle(frame, V(-1.8e10f, 2), V(-1.7e10f, 2), V(-1.8e10f, 9), 4);
+    FillTriangle(frame, V(2, -3e12f), V(9, -3e12f), V(2, -2e12f), 4);
+    EXPECT_EQ(CountId(frame, 4), 0);
+    // A sliver reaching in from there still draws the pixels it covers.
+    FillTriangle(frame, V(-1.7e10f, 7.5f, 2), V(12.5f, 6.5f, 2), V(12.5f, 8.5f, 2), 5);
+    EXPECT_GT(CountId(frame, 5), 0);
+    EXPECT_EQ(frame.IdAt(13, 7), 2);
+    // A frame without rows or columns takes nothing, whatever the triangle covers.
+    for (auto size : {std::make_pair(59, 0), std::make_pair(0, 7)}) {
+        FrameBuffer empty;
+        empty.Resize(size.first, size.second);
+        EXPECT_EQ(FillTriangle(empty, V(-5, -5), V(60, -5), V(-5, 60), 6), 0u);
+    }
+}
+
+TEST(Rasterizer, ColoursOutsideTheRangeAreClamped)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(PackColour({2, 0.5f, -1}), 0xFF8000u);
+    EXPECT_EQ(PackColour({nan, inf, -inf}), 0x00FF00u);
 }
 
 TEST(Rasterizer, BackgroundIsAVerticalGradient)

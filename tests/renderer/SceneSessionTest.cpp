@@ -50,6 +50,13 @@ protected:
     {
         ASSERT_TRUE(out.idOf.count(name)) << name;
         session.ResourceArrived(out.idOf[name], files.Write("file" + std::to_string(++written), contents));
+        ReadAll();
+    }
+
+    void ReadAll()
+    {
+        while (session.LoadSlice()) {
+        }
     }
 
     TempFolder files;
@@ -94,6 +101,7 @@ TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRend
             std::string(kApplet) + "object broken cube\n colour red\nend\n");
     session.ResourceFailed(out.idOf["parts/extra.obv"]);
     session.ResourceArrived(out.idOf["parts/big rock.obv"], files.Path() + "\\no such file");
+    ReadAll();
     EXPECT_EQ(session.MissingCount(), 2);
     EXPECT_EQ(session.GetScene().DrawableCount(), 2);  // left and broken; the rock never came
     EXPECT_EQ(out.statuses.back(),
@@ -102,6 +110,7 @@ TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRend
     // Answers for ids that nobody waits for change nothing.
     session.ResourceFailed(out.idOf["parts/extra.obv"]);
     session.ResourceArrived(999, files.Write("stray", kExtra));
+    ReadAll();
     EXPECT_EQ(session.MissingCount(), 2);
     EXPECT_EQ(session.GetScene().DrawableCount(), 2);
 }
@@ -230,4 +239,95 @@ TEST_F(SceneSessionTest, TheClockOnlyMovesForward)
     session.AdvanceTime(-3);
     session.AdvanceTime(0.25);
     EXPECT_DOUBLE_EQ(session.Time(), 0.75);
+}
+
+TEST_F(SceneSessionTest, MeshesOfAllFilesShareOneBudgetAndTheRestOfTheSceneStays)
+{
+    // 4 KB of legal statements: 113 tori of the largest size would hold some 180 MB.
+    std::string applet = "orbolanth-scene 1\nmesh cube box 1\nobject cube cube\nend\n";
+    for (int i = 0; i < 113; ++i)
+        applet += "mesh t" + std::to_string(i) + " torus 3 1 segments 256 128\n";
+    applet += "object ring t0\nend\nobject late t20\nend\ninclude \"more.obv\"\n";
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", applet);
+    Deliver("more.obv", "orbolanth-scene 1\nmesh small sphere 1 detail 0\nobject small small\nend\n");
+
+    // Fifteen tori fit beside the cube; the sixteenth (line 20) is the first left out, and so is
+    // every torus after it, while the small sphere of the include still fits.
+    EXPECT_EQ(session.GetScene().DrawableCount(), 3);
+    EXPECT_LT(session.GetScene().MeshBytes(), size_t{32} << 20);
+    EXPECT_EQ(out.statuses.back(),
+              "Orbolanth: applet.obvm - 3 objects, too large: applet.obvm line 20: mesh 't15' left out: the "
+              "applet's meshes may hold 1048576 triangles and 524288 vertices in all");
+    SceneView view;
+    view.frame.Resize(80, 60);
+    session.RenderFrame(view);
+    EXPECT_EQ(view.frame.IdAt(40, 30), 1);  // the near side of the ring, in front of the cube
+}
+
+TEST_F(SceneSessionTest, ObjectsPastTheDrawingBoundAreLeftOut)
+{
+    // One mesh of 65536 triangles drawn by forty objects: the first two are drawn.
+    std::string applet = "orbolanth-scene 1\nmesh t torus 3 1 segments 256 128\n";
+    for (int i = 0; i < 40; ++i)
+        applet += "object o" + std::to_string(i) + " t\nend\n";
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", applet);
+    EXPECT_EQ(session.GetScene().DrawableCount(), int{Scene::kMaxDrawnTriangles / 65536});
+    EXPECT_EQ(out.statuses.back(),
+              "Orbolanth: applet.obvm - 2 objects, too large: objects past 131072 triangles in all are left out");
+}
+
+TEST_F(SceneSessionTest, FramesStopWhenTheirPixelWorkRunsOut)
+{
+    // A thousand boxes filling the view: far more pixels than a frame may examine.
+    std::string applet = "orbolanth-scene 1\ncamera 0 0 3 fov 90\nmesh b box 2\n";
+    for (int i = 0; i < 1000; ++i)
+        applet += "object o" + std::to_string(i) + " b\nend\n";
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", applet);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1000 objects");
+    SceneView view;
+    view.frame.Resize(200, 150);
+    session.RenderFrame(view);
+    EXPECT_EQ(view.frame.IdAt(100, 75), 0);  // the first box is there
+    EXPECT_EQ(out.statuses.back(),
+              "Orbolanth: applet.obvm - 1000 objects, too large: frames leave part of the scene out");
+}
+
+TEST_F(SceneSessionTest, IncludesEndAtTheirDepthAndCyclesAreFetchedOnce)
+{
+    session.Start("applet.obvm");
+    Deliver("applet.obvm", "orbolanth-scene 1\nmesh b box 1\ninclude \"i1.obv\"\nobject a b\nend\n");
+    for (int depth = 1; depth <= SceneSession::kMaxIncludeDepth; ++depth) {
+        std::string name = "i" + std::to_string(depth) + ".obv";
+        Deliver(name, "orbolanth-scene 1\ninclude \"applet.obvm\"\ninclude \"" + name + "\"\ninclude \"i" +
+                          std::to_string(depth + 1) + ".obv\"\nobject o" + name + " b\nend\n");
+    }
+    EXPECT_EQ(out.requests.size(), 1u + SceneSession::kMaxIncludeDepth);
+    EXPECT_EQ(session.PendingCount(), 0);
+    EXPECT_EQ(session.GetScene().DrawableCount(), 1 + SceneSession::kMaxIncludeDepth);
+    EXPECT_EQ(out.statuses.back(),
+              "Orbolanth: applet.obvm - 9 objects, 1 file missing, too large: includes nest deeper than 8 at i9.obv");
+}
+
+TEST_F(SceneSessionTest, ALongFileIsReadASliceAtATimeAndJoinsTheSceneWhenRead)
+{
+    std::string applet = "orbolanth-scene 1\nmesh b box 1\nobject a b\n";
+    for (size_t i = 0; i < 3 * FileReader::kSliceLines; ++i)
+        applet += " position 0 0 0\n";
+    applet += "end\n";
+    session.Start("applet.obvm");
+    session.ResourceArrived(1, files.Write("applet", applet));
+    session.ResourceArrived(1, files.Write("again", "orbolanth-scene 1\n"));  // a second answer is ignored
+    int slices = 1;
+    while (session.LoadSlice()) {
+        EXPECT_FALSE(session.GetScene().HasApplet());
+        EXPECT_EQ(out.statuses.back(), "Orbolanth: loading applet.obvm...");
+        ++slices;
+    }
+    EXPECT_EQ(slices, 5);  // the box's mesh ends the first slice
+    EXPECT_EQ(session.GetScene().DrawableCount(), 1);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object");
+    EXPECT_FALSE(session.LoadSlice());
 }

@@ -1,40 +1,37 @@
 #include "TempFolder.h"
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 
-#include <windows.h>
+namespace fs = std::filesystem;
 
 #include "base/UniqueHandle.h"
 
 TempFolder::TempFolder()
 {
+    // Wine and native runs of the same tests may share the machine: a random part keeps
+    // their folders apart, the counter keeps one process's folders apart.
     static int counter = 0;
-    std::string base = std::string(ORB_BUILD_DIR) + "\\renderer-test-files";
-    CreateDirectoryA(base.c_str(), nullptr);
+    static const unsigned run = std::random_device()();
+    fs::path base = fs::path(ORB_BUILD_DIR) / "renderer-test-files";
+    fs::create_directories(base);
+    fs::path path;
     do {
-        path_ = base + "\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    } while (!CreateDirectoryA(path_.c_str(), nullptr));
+        path = base / (std::to_string(run) + "-" + std::to_string(++counter));
+    } while (!fs::create_directory(path));
+    path_ = path.string();
 }
 
 TempFolder::~TempFolder()
 {
-    WIN32_FIND_DATAA found;
-    {
-        // Closed before the folder goes.
-        const FindHandle search(FindFirstFileA((path_ + "\\*").c_str(), &found));
-        if (search) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileA((path_ + "\\" + found.cFileName).c_str());
-            } while (FindNextFileA(search.Get(), &found));
-        }
-    }
-    RemoveDirectoryA(path_.c_str());
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& contents) const
 {
-    std::string path = path_ + "\\" + name;
+    std::string path = (fs::path(path_) / name).string();
     std::ofstream(path, std::ios::binary) << contents;
     return path;
 }
