@@ -6,8 +6,6 @@
 
 namespace fs = std::filesystem;
 
-#include "base/UniqueHandle.h"
-
 TempFolder::TempFolder()
 {
     // Wine and native runs of the same tests may share the machine: a random part keeps
