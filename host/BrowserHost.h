@@ -60,6 +60,10 @@ private:
     void OnTimer(UINT_PTR id) override;
     void OnCloseRequested() override;
     void OnAreaDestroyed(HWND area) override;
+    void OnAreaDestroyMessage(HWND area) override;
+    // The add-on of --subclass-areas: passes everything on to whoever it replaced.
+    static LRESULT CALLBACK AddonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    PageInstance* InstanceOfArea(HWND area);
 
     static PageInstance* InstanceFor(NPP npp);
     static std::string Tag(NPP npp);

@@ -20,6 +20,9 @@ const char kHostUsage[] =
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
     "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
     "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
+    "  --subclass-areas     subclass each plug-in area after NPP_SetWindow, as a browser\n"
+    "                       add-on would, and report whether the chain survives the plug-in\n"
+    "  --destroy-areas-first  on closing, destroy the areas while the plug-in still holds them\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be loaded or initialized.\n";
@@ -45,6 +48,14 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         }
         if (name == "--help") {
             options.help = true;
+            continue;
+        }
+        if (name == "--subclass-areas") {
+            options.subclassAreas = true;
+            continue;
+        }
+        if (name == "--destroy-areas-first") {
+            options.destroyAreasFirst = true;
             continue;
         }
         if (i + 1 >= argc) {

@@ -20,6 +20,8 @@ struct HostOptions {
     int chunkBytes = 8192;   // largest NPP_Write the host makes
     int trickleMs = 0;       // pause between two NPP_Write calls of a stream, as on a slow line
     std::string withhold;    // URLs containing this text are accepted but never streamed
+    bool subclassAreas = false;      // an add-on subclasses each area after NPP_SetWindow
+    bool destroyAreasFirst = false;  // closing destroys the areas before NPP_SetWindow(null)
     bool help = false;       // --help: print the usage and do nothing else
 };
 
