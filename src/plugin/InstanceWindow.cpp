@@ -102,6 +102,9 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
         break;
     case WM_SETFOCUS:
         return self->session.OnFocus(hwnd);
+    case WM_LBUTTONUP:
+        if (!self->stopSent && self->session.OnClick(hwnd)) return 0;
+        break;
     case WM_ERASEBKGND:
         return self->session.OnEraseBackground();
     case WM_TIMER:
