@@ -188,9 +188,7 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
             KillTimer(window, kJoinTimer);
         } else {
             // Still waiting: whatever the window shows stays, the logo of a broken applet too.
-            RendererGroup* group = rendererGroup;
-            rendererGroup = nullptr;
-            Groups().LeaveGroup(group, false, this);
+            GiveUpRenderer(window, showLogo);
         }
         return true;
     }
