@@ -1,5 +1,7 @@
 #include "HostProcess.h"
 
+#include <tlhelp32.h>
+
 #include "TestFiles.h"
 
 namespace {
@@ -139,4 +141,27 @@ std::string TestPagePath(const std::string& name)
 std::string PageUrl(const std::string& name)
 {
     return "file:///" ORB_SOURCE_DIR "/tests/host/pages/" + name;
+}
+
+int HostProcess::EndChildren() const
+{
+    if (!process_) return 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const DWORD host = GetProcessId(process_);
+    int ended = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != host) continue;
+        HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (!child) continue;
+        if (TerminateProcess(child, 7)) {
+            WaitForSingleObject(child, 5000);
+            ++ended;
+        }
+        CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+    return ended;
 }
