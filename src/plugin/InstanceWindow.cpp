@@ -57,6 +57,12 @@ void PluginInstance::DetachWindow()
         if (current == &InstanceWndProc) {
             SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWndProc));
             RemovePropA(hwnd, kReplacedProcProperty);
+        } else {
+            // The window may outlive our instances and the browser's wish to unload us; its
+            // chain runs through our code as long as it exists.
+            HMODULE module = nullptr;
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                               reinterpret_cast<LPCSTR>(&InstanceWndProc), &module);
         }
     }
     previousWndProc = nullptr;

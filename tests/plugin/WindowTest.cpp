@@ -178,6 +178,11 @@ TEST_F(Window, ALaterSubclasserKeepsItsPlaceAndTheBrowserBehindIt)
 
     ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
     EXPECT_EQ(browser.CurrentProc(), Addon::Procedure()) << "the add-on was cut out of the chain";
+    // The library stays loaded whatever the browser frees: the window's chain runs through it.
+    HMODULE library = GetModuleHandleA("npOrbolanth.dll");
+    ASSERT_NE(library, nullptr);
+    FreeLibrary(library);
+    EXPECT_EQ(GetModuleHandleA("npOrbolanth.dll"), library);
     EXPECT_EQ(GetPropA(browser.Child(), kProperty), nullptr);
     const int paints = browser.Received(WM_PAINT);
     browser.Repaint();
