@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/Held.h"
 #include "block/MutexGuard.h"
 #include "settings/RegistryKey.h"
 
@@ -33,6 +34,11 @@ bool DrawNamePart(std::string* namePart)
 }  // namespace
 
 RendererChannel::~RendererChannel() = default;
+
+void RendererChannel::Close()
+{
+    resources.Close();
+}
 
 bool RendererChannel::CreateBlock(const LaunchSettings& settings)
 {
@@ -116,15 +122,30 @@ bool RendererChannel::GetStatusText(std::string& text)
 
 void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map)
 {
-    MutexGuard guard(Mutex());
-    if (!guard.Acquire()) return;
-    resources.LoadMappings(*View(), map);
+    Held<RendererChannel> self(this);
+    PendingFetches fetches;
+    {
+        MutexGuard guard(Mutex());
+        if (!guard.Acquire()) return;
+        resources.LoadMappings(*View(), map, fetches);
+    }
+    resources.StartFetches(fetches);
 }
 
 void RendererChannel::ServiceTick()
 {
-    MutexGuard guard(Mutex());
-    if (!guard.Acquire()) return;
+    Held<RendererChannel> self(this);
+    PendingFetches fetches;
+    {
+        MutexGuard guard(Mutex());
+        if (!guard.Acquire()) return;
+        TakeRequests(fetches);
+    }
+    resources.StartFetches(fetches);
+}
+
+void RendererChannel::TakeRequests(PendingFetches& fetches)
+{
     ChannelBlock* block = Block();
     block->heartbeat = GetTickCount();
     resources.Publish(*View());
@@ -133,7 +154,9 @@ void RendererChannel::ServiceTick()
         if (id == kFreeSlot) continue;
         // A request without a readable name is dropped; its reference is let go unfreed.
         std::string name;
-        if (View()->ReadString(Peek(slot.name), &name)) resources.Request(*View(), id, name.c_str(), nullptr);
+        if (View()->ReadString(Peek(slot.name), &name)) {
+            resources.Request(*View(), id, name.c_str(), nullptr, block->heartbeat, fetches);
+        }
         Poke(slot.id, kFreeSlot);
         View()->StoreString(slot.name, nullptr, 0);
     }

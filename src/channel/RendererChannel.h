@@ -1,6 +1,8 @@
 // The plug-in's end of one renderer: the block, its mutex and the renderer's process,
 // and the group's table of resources. Every operation on the live block holds the
-// block's mutex (1000 ms wait) and does nothing when the wait fails.
+// block's mutex (1000 ms wait) and does nothing when the wait fails; none calls into the
+// browser while it holds it. The group holds one reference; whoever calls something that
+// may reach the browser holds another for as long as that call lasts.
 #pragma once
 
 #include <windows.h>
@@ -9,17 +11,21 @@
 #include <string>
 
 #include "activity/ActivitySession.h"
+#include "base/RefCounted.h"
 #include "base/UniqueHandle.h"
 #include "block/SharedSegment.h"
 #include "channel/LaunchSettings.h"
 #include "requests/ResourceTable.h"
 
-class RendererChannel : public SharedSegment, public ActivitySession {
+class RendererChannel : public SharedSegment, public ActivitySession, public RefCounted {
 public:
     RendererChannel() = default;
     ~RendererChannel() override;
 
     bool Launch(const LaunchSettings& settings);
+    // The group is done with it: fetches still under way are stopped and no new one starts,
+    // though a caller inside a browser call may hold the channel a little longer.
+    void Close();
     // The part of a launch before the renderer is started: takes the fetcher, draws the
     // namePart, creates and fills the block and its mutex.
     bool CreateBlock(const LaunchSettings& settings);
@@ -41,6 +47,8 @@ public:
 
 private:
     bool StartProcess();
+    // The tick's work on the block, under its mutex.
+    void TakeRequests(PendingFetches& fetches);
     std::string RecordName(int record);
     int FindRecordByName(const std::string& name);
     int FindRecordByWindow(HWND window) const;

@@ -102,7 +102,8 @@ void GroupRegistry::EndGroup(Entry* entry, bool rendererDied)
         if (ActivityController* controller = GetActivityController()) {
             controller->Track(group->channel, true);
         }
-        delete group->channel;
+        group->channel->Close();
+        group->channel->Release();
     }
     const std::vector<GroupMember*> members = group->members;
     delete group;
@@ -139,7 +140,7 @@ bool StartRenderer(RendererGroup* group, const LaunchSettings& settings)
         controller->Track(channel, false);
         return true;
     }
-    delete channel;
+    channel->Release();
     group->channel = nullptr;
     MessageBoxA(nullptr, kLaunchFailureText, kLaunchFailureCaption, MB_ICONERROR);
     return false;

@@ -8,6 +8,7 @@
 #include "base/ResourceFetcher.h"
 #include "block/BlockView.h"
 #include "requests/ResourceEntry.h"
+#include "requests/UrlScheme.h"
 
 namespace {
 
@@ -58,11 +59,16 @@ void SetStatus(BlockView& view, int32_t id, int32_t state)
 
 ResourceTable::~ResourceTable()
 {
-    if (fetcher) {
-        fetcher->Shutdown();
-        fetcher->Release();
-    }
+    Close();
     for (ResourceEntry* entry : entries) entry->Release();
+}
+
+void ResourceTable::Close()
+{
+    if (!fetcher) return;
+    fetcher->Shutdown();
+    fetcher->Release();
+    fetcher = nullptr;
 }
 
 void ResourceTable::SetFetcher(ResourceFetcher* newFetcher)
@@ -71,15 +77,30 @@ void ResourceTable::SetFetcher(ResourceFetcher* newFetcher)
     fetcher = newFetcher;
 }
 
-void ResourceTable::LoadMappings(BlockView& view, const std::map<std::string, std::string>& map)
+void ResourceTable::LoadMappings(BlockView& view, const std::map<std::string, std::string>& map,
+                                 PendingFetches& fetches)
 {
     if (&map != &mappings) mappings = map;
     for (const auto& [name, replacement] : mappings) {
-        Request(view, kFreeSlot, name.c_str(), replacement.c_str());
+        Request(view, kFreeSlot, name.c_str(), replacement.c_str(), 0, fetches);
     }
 }
 
-void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const char* url)
+void ResourceTable::StartFetches(PendingFetches& fetches)
+{
+    for (PendingFetch& fetch : fetches) {
+        if (fetcher) {
+            fetcher->Request(fetch.entry, fetch.navigation ? fetch.target.c_str() : nullptr, fetch.isApplet);
+        } else {
+            fetch.entry->SetState(StateFailed);
+            fetch.entry->Release();
+        }
+    }
+    fetches.clear();
+}
+
+void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const char* url, uint32_t nowMs,
+                            PendingFetches& fetches)
 {
     // Ids beyond the status words or below the navigation id mean nothing; taking them
     // would let a renderer grow the table past any bound the repeated-id check gives.
@@ -108,6 +129,11 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         }
     }
     if (!fetcher) return;
+    const bool navigation = id == kNavigationId;
+    if (!navigation && entries.size() >= kEntryLimit) {
+        if (id > 0) SetStatus(view, id, StateFailed);
+        return;
+    }
 
     ResourceEntry* entry = new ResourceEntry(requestName, std::move(requestUrl));
     entry->SetLocalFile("");
@@ -117,7 +143,6 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
 
     // A navigation names its target window before the first ':' and never joins the table.
     std::string target;
-    bool navigation = id == kNavigationId;
     if (navigation) {
         size_t colon = entry->name.find(':');
         target = entry->name.substr(0, colon);
@@ -135,11 +160,20 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         entry->Release();
         return;
     }
+    // Applet content must not reach script in the page, nor have the browser fetch from
+    // schemes that hand back something other than a server's file.
+    const bool allowed = navigation ? MayNavigate(entry->url) && navigations.Allow(target, nowMs)
+                                    : MayFetch(entry->url);
+    if (!allowed) {
+        entry->SetState(StateFailed);
+        if (id > 0) SetStatus(view, id, StateFailed);
+        entry->Release();
+        return;
+    }
     std::string applet;
     bool isApplet = view.ReadString(Peek(view.Block()->appletUrl), &applet) &&
                     EqualsIgnoringCase(entry->GetUrl(), applet.c_str());
-    // The fetcher takes over the creation reference.
-    fetcher->Request(entry, navigation ? target.c_str() : nullptr, isApplet);
+    fetches.push_back({entry, std::move(target), navigation, isApplet});
 }
 
 void ResourceTable::Publish(BlockView& view)

@@ -1,19 +1,37 @@
 // A channel's table of resources: how a renderer's request joins it, and how finished
 // entries reach the renderer through the block and leave the table. Everything here runs
-// on the browser's thread with the block's mutex held by the caller.
+// on the browser's thread; what touches the block runs with its mutex held by the caller.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "requests/NavigationThrottle.h"
 
 class BlockView;
 class ResourceEntry;
 class ResourceFetcher;
 
+// What a request leaves to do once the block's mutex is let go: the fetcher calls into the
+// browser, which may run a message loop of its own in there (a prompt, a download dialog),
+// and the renderer must not wait on the mutex for as long as that lasts.
+struct PendingFetch {
+    ResourceEntry* entry;  // the reference the entry was made with, for the fetcher
+    std::string target;    // a navigation's window
+    bool navigation;
+    bool isApplet;
+};
+using PendingFetches = std::vector<PendingFetch>;
+
 class ResourceTable {
 public:
+    // However many names a renderer asks for without ever letting go of them, the table
+    // holds no more entries than this; requests beyond it fail at once.
+    static constexpr size_t kEntryLimit = 1024;
+
     ResourceTable() = default;
     // Stops the fetcher, then lets go of it and of the table's entries; entries still held
     // by a fetch outlive the table.
@@ -23,13 +41,21 @@ public:
 
     // Takes over one reference.
     void SetFetcher(ResourceFetcher* fetcher);
+    // Stops the fetcher and lets go of it; later fetches fail.
+    void Close();
     ResourceFetcher* Fetcher() const { return fetcher; }
 
     // Replaces the page's name mappings and requests each mapped resource for no
     // particular id, so it is on its way before the renderer asks.
-    void LoadMappings(BlockView& view, const std::map<std::string, std::string>& map);
+    void LoadMappings(BlockView& view, const std::map<std::string, std::string>& map,
+                      PendingFetches& fetches);
     // One request from the renderer, or with id -1 and a url from the page's mappings.
-    void Request(BlockView& view, int32_t id, const char* name, const char* url);
+    // nowMs is the tick count, for keeping navigations apart.
+    void Request(BlockView& view, int32_t id, const char* name, const char* url, uint32_t nowMs,
+                 PendingFetches& fetches);
+    // Without the block's mutex: hands each fetch to the fetcher, which owns the entry's
+    // reference from then on.
+    void StartFetches(PendingFetches& fetches);
     // Mirrors entry states into the status words, hands finished files to free delivery
     // slots, and drops what is done with.
     void Publish(BlockView& view);
@@ -41,4 +67,5 @@ private:
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
     ResourceFetcher* fetcher = nullptr;
+    NavigationThrottle navigations;
 };

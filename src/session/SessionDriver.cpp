@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "activity/ActivityController.h"
+#include "base/Held.h"
 #include "base/MessagePump.h"
 #include "base/ResourceFetcher.h"
 #include "channel/RendererChannel.h"
@@ -160,17 +161,21 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
     switch (timerId) {
     case kServiceTimer: {
         if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
-        if (RendererChannel* channel = ChannelOf(rendererGroup)) {
-            std::string text;
-            if (channel->GetStatusText(text) && !text.empty()) status.ShowStatus(text.c_str());
-            if (channel->IsRendererRunning()) {
-                channel->ServiceTick();
-            } else {
-                rendererStopped = true;
-                GiveUpRenderer(window, true, true);
-                KillTimer(window, kServiceTimer);
-                UpdateWindow(window);
-            }
+        RendererChannel* channel = ChannelOf(rendererGroup);
+        if (!channel) return true;
+        Held<RendererChannel> held(channel);
+        std::string text;
+        if (channel->GetStatusText(text) && !text.empty()) status.ShowStatus(text.c_str());
+        // The browser may have run a message loop in there, in which this session was given
+        // up or the page closed.
+        if (ChannelOf(rendererGroup) != channel) return true;
+        if (channel->IsRendererRunning()) {
+            channel->ServiceTick();
+        } else {
+            rendererStopped = true;
+            GiveUpRenderer(window, true, true);
+            KillTimer(window, kServiceTimer);
+            UpdateWindow(window);
         }
         return true;
     }
@@ -212,24 +217,26 @@ LRESULT SessionDriver::ShutDownRenderer(HWND window)
     KillTimer(window, kLaunchTimer);
 
     if (rendererGroup) {
-        RendererChannel* channel = rendererGroup->channel;
-        if (channel) channel->UnregisterWindow(settings.WindowName(), window);
-        // The renderer is the launcher's: a joiner, maybe of another page, only takes its
-        // window back.
-        if (channel && settings.HasSrc()) {
-            channel->RequestQuit();
-            // Pump while the renderer exits, but a renderer that ignores the request must
-            // not hold the closing page for ever: after the bound it is ended.
-            const DWORD start = GetTickCount();
-            bool pumping = true;
-            while (pumping && channel->IsRendererRunning()) {
-                if (GetTickCount() - start >= kQuitWaitMs) {
-                    TerminateProcess(channel->Process(), 1);
-                    WaitForSingleObject(channel->Process(), 1000);
-                    break;
+        if (RendererChannel* channel = rendererGroup->channel) {
+            Held<RendererChannel> held(channel);
+            channel->UnregisterWindow(settings.WindowName(), window);
+            // The renderer is the launcher's: a joiner, maybe of another page, only takes
+            // its window back.
+            if (settings.HasSrc()) {
+                channel->RequestQuit();
+                // Pump while the renderer exits, but a renderer that ignores the request must
+                // not hold the closing page for ever: after the bound it is ended.
+                const DWORD start = GetTickCount();
+                bool pumping = true;
+                while (pumping && channel->IsRendererRunning()) {
+                    if (GetTickCount() - start >= kQuitWaitMs) {
+                        TerminateProcess(channel->Process(), 1);
+                        WaitForSingleObject(channel->Process(), 1000);
+                        break;
+                    }
+                    Sleep(10);
+                    pumping = PumpMessages();
                 }
-                Sleep(10);
-                pumping = PumpMessages();
             }
         }
         GiveUpRenderer(window, false);

@@ -149,14 +149,21 @@ int HostProcess::EndChildren() const
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;
     const DWORD host = GetProcessId(process_);
+    FILETIME hostStart{}, unused{};
+    GetProcessTimes(process_, &hostStart, &unused, &unused, &unused);
     int ended = 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         if (entry.th32ParentProcessID != host) continue;
-        HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        HANDLE child = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
+                                   entry.th32ProcessID);
         if (!child) continue;
-        if (TerminateProcess(child, 7)) {
+        // Process ids are reused at once: an older process may name a parent that was not ours.
+        FILETIME childStart{};
+        GetProcessTimes(child, &childStart, &unused, &unused, &unused);
+        const bool ours = CompareFileTime(&childStart, &hostStart) >= 0;
+        if (ours && TerminateProcess(child, 7)) {
             WaitForSingleObject(child, 5000);
             ++ended;
         }

@@ -27,9 +27,13 @@ protected:
     // A request handled at once, as the ticks do, for cases that need an explicit URL.
     void Direct(int32_t id, const char* name, const char* url)
     {
-        MutexGuard guard(c->channel.Mutex());
-        ASSERT_TRUE(guard.Acquire());
-        c->channel.Resources().Request(*c->channel.View(), id, name, url);
+        PendingFetches fetches;
+        {
+            MutexGuard guard(c->channel.Mutex());
+            ASSERT_TRUE(guard.Acquire());
+            c->channel.Resources().Request(*c->channel.View(), id, name, url, GetTickCount(), fetches);
+        }
+        c->channel.Resources().StartFetches(fetches);
     }
     std::vector<std::pair<int32_t, std::string>> Deliveries()
     {

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr DWORD kScriptMs = 60000;
 const std::string kPages = ORB_SOURCE_DIR "/tests/streams/pages/";
 
 }  // namespace
@@ -59,9 +58,12 @@ bool InProcessPage::Open()
     return true;
 }
 
-bool InProcessPage::RunScript()
+bool InProcessPage::RunScript(const std::function<void()>& eachTurn, DWORD limitMs)
 {
-    return PumpUntil(browser_, &npp_, [this] { return script_.Done(); }, kScriptMs);
+    return PumpUntil(browser_, &npp_, [&] {
+        if (eachTurn) eachTurn();
+        return script_.Done();
+    }, limitMs);
 }
 
 void InProcessPage::Close()

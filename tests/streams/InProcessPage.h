@@ -29,8 +29,9 @@ public:
 
     // NPP_New, the applet's stream, NPP_SetWindow.
     bool Open();
-    // Serves until the script reports "done"; false after a minute.
-    bool RunScript();
+    // Serves until the script reports "done"; false after limitMs. eachTurn runs once per
+    // turn of the loop.
+    bool RunScript(const std::function<void()>& eachTurn = {}, DWORD limitMs = 60000);
     // As a browser closes a page: the window goes, then the instance.
     void Close();
 

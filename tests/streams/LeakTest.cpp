@@ -8,11 +8,14 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 
 #include "InProcessPage.h"
 #include "requests/ResourceEntry.h"
+#include "requests/ResourceTable.h"
 #include "streams/StreamManager.h"
 #include "streams/StreamRequest.h"
 
@@ -113,6 +116,42 @@ TEST(NoLeaks, HundredPagesKeepHandlesAndMemoryFlat)
     EXPECT_LE(afterHundred.handles, afterTen.handles + 5);
     EXPECT_GT(afterTen.privateBytes, 0u);
     EXPECT_LE(afterHundred.privateBytes, afterTen.privateBytes + 512 * 1024);
+}
+
+// A renderer that asks for a new name in every free slot for a minute and never takes a
+// delivery: every file is found, so entries pile up behind the full delivery slots until
+// the table's bound, and the browser side's memory stops growing there.
+TEST(NoLeaks, ARendererThatHoardsForAMinuteCostsBoundedMemory)
+{
+    const LiveObjects before;
+    {
+        // Every flood name ("f<n>.obv") is found.
+        InProcessPage page(0x000B, "flood 60\n", "hoard", [](const std::string& url) {
+            const std::string name = url.substr(url.find_last_of('/') + 1);
+            const bool flood = name.size() > 1 && name[0] == 'f' && std::isdigit(static_cast<unsigned char>(name[1]));
+            return PageFile(flood ? "data/plain.txt" : url);
+        });
+        ASSERT_TRUE(page.Open());
+        long mostEntries = 0;
+        Usage early;
+        const DWORD start = GetTickCount();
+        const bool done = page.RunScript([&] {
+            mostEntries = std::max(mostEntries, ResourceEntry::Live() - before.entries);
+            if (early.privateBytes == 0 && GetTickCount() - start > 15000) early = ProcessUsage();
+        }, 90000);
+        const Usage late = ProcessUsage();
+        ASSERT_TRUE(done);
+        std::printf("most entries %ld, private bytes %lu at 15 s -> %lu at the end\n", mostEntries,
+                    static_cast<unsigned long>(early.privateBytes), static_cast<unsigned long>(late.privateBytes));
+        EXPECT_TRUE(page.Script().Reported("flood asked="));
+        EXPECT_GE(mostEntries, static_cast<long>(ResourceTable::kEntryLimit) / 2) << "the flood never filled the table";
+        EXPECT_LE(mostEntries, static_cast<long>(ResourceTable::kEntryLimit) + 16);
+        EXPECT_GT(early.privateBytes, 0u);
+        EXPECT_LE(late.privateBytes, early.privateBytes + 2 * 1024 * 1024);
+        page.Close();
+    }
+    EXPECT_EQ(ResourceEntry::Live(), before.entries);
+    EXPECT_EQ(StreamRequest::Live(), before.requests);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 bool TestFetcher::Request(DownloadListener* listener, const char* target, bool isApplet)
 {
     calls.push_back({listener->GetUrl(), target ? target : "(null)", isApplet});
+    if (during) during();
+    if (shutDown) mode = Mode::Fail;  // a stopped fetcher takes nothing on
     switch (mode) {
     case Mode::Hold:
         listener->SetState(StateFetching);

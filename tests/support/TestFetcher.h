@@ -32,6 +32,8 @@ public:
     Mode mode = Mode::Hold;
     // The local file reported in Ready mode; by default the URL with a fixed prefix.
     std::function<std::string(const std::string& url)> pathFor;
+    // Runs inside every Request before it is served, as a browser's own message loop would.
+    std::function<void()> during;
     std::vector<FetchCall> calls;
     std::vector<DownloadListener*> held;
     int refs = 1;

@@ -13,9 +13,12 @@
 //   latency COUNT        COUNT requests for r<n>.obv, each written at a random moment, at
 //                        most 16 outstanding; one "sample ms=" line per delivery
 //   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
+//   flood SECONDS        for SECONDS, requests for new names f<n>.obv with id 0 in every
+//                        free slot, never taking a delivery; one "flood asked=" line
 // Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
 // order, the milliseconds since the slot was written and, for a delivery, the path, the
-// file's first line, its size and its whole content), "done". Quoted values escape quotes,
+// file's first line, its size and its whole content), "done" with the longest wait for the
+// block's mutex (mutex-ms=). Quoted values escape quotes,
 // backslashes and line breaks. Afterwards the program waits for the plug-in's quit request
 // or for its window to go.
 #include <windows.h>
@@ -99,7 +102,7 @@ public:
     bool Start()
     {
         MutexGuard guard(client_.Mutex());
-        if (!guard.Acquire()) return false;
+        if (!Lock(guard)) return false;
         fields_ = client_.ReadLaunchFields();
         Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation));
         return true;
@@ -125,19 +128,32 @@ public:
                 Latency(std::atoi(rest.c_str()));
             } else if (word == "burst") {
                 Burst(std::atoi(rest.c_str()));
+            } else if (word == "flood") {
+                Flood(std::atoi(rest.c_str()));
             }
         }
-        Report("done");
+        char done[48];
+        std::snprintf(done, sizeof done, "done mutex-ms=%.0f", longestWaitMs_);
+        Report(done);
     }
 
     bool QuitRequested()
     {
         MutexGuard guard(client_.Mutex());
         const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(fields_.pluginWindow));
-        return guard.Acquire() && (client_.QuitRequested() || !IsWindow(window));
+        return Lock(guard) && (client_.QuitRequested() || !IsWindow(window));
     }
 
 private:
+    // Takes the block's mutex, keeping the longest wait for the report.
+    bool Lock(MutexGuard& guard)
+    {
+        const double start = NowMs();
+        const bool held = guard.Acquire();
+        longestWaitMs_ = std::max(longestWaitMs_, NowMs() - start);
+        return held;
+    }
+
     void Ask(const std::string& name)
     {
         const int32_t id = NextId();
@@ -158,7 +174,7 @@ private:
         for (;;) {
             {
                 MutexGuard guard(client_.Mutex());
-                if (guard.Acquire() && client_.PostRequest(id, name) >= 0) {
+                if (Lock(guard) && client_.PostRequest(id, name) >= 0) {
                     if (id > 0) outstanding_[id] = {name, NowMs(), "", StateNone};
                     return;
                 }
@@ -172,7 +188,7 @@ private:
     {
         std::vector<Outcome> outcomes;
         MutexGuard guard(client_.Mutex());
-        if (!guard.Acquire()) return outcomes;
+        if (!Lock(guard)) return outcomes;
         const double now = NowMs();
         for (auto& [id, request] : outstanding_) {
             int32_t status = client_.Status(id);
@@ -272,8 +288,26 @@ private:
         Report(line);
     }
 
+    // A renderer that would have the plug-in hold everything it is ever asked for.
+    void Flood(int seconds)
+    {
+        const DWORD start = GetTickCount();
+        int asked = 0;
+        while (GetTickCount() - start < static_cast<DWORD>(seconds) * 1000u) {
+            MutexGuard guard(client_.Mutex());
+            if (Lock(guard) && client_.PostRequest(0, "f" + std::to_string(asked) + ".obv") >= 0) {
+                ++asked;
+                continue;
+            }
+            guard.Release();
+            Sleep(1);
+        }
+        Report("flood asked=" + std::to_string(asked));
+    }
+
     RendererClient& client_;
     LaunchFields fields_;
+    double longestWaitMs_ = 0;
     std::map<int32_t, Outstanding> outstanding_;
     int32_t nextId_ = 1;
 };

@@ -1,0 +1,190 @@
+// What a hostile applet can make its renderer ask for: scripts and other schemes, floods of
+// navigations, endless new names; and a browser that runs a message loop of its own while
+// it is asked for something.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ChannelFixture.h"
+#include "block/MutexGuard.h"
+#include "requests/NavigationThrottle.h"
+#include "requests/ResourceEntry.h"
+#include "requests/UrlScheme.h"
+
+namespace {
+
+TEST(UrlScheme, IsReadAsABrowserReadsIt)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"javascript:document.cookie", "javascript"},
+        {"  JaVaScRiPt:x", "javascript"},
+        {"\x01\x1f javascript:x", "javascript"},
+        {"java\tscript:x", "javascript"},
+        {"java\r\nscript:x", "javascript"},
+        {"vbscript:x ", "vbscript"},
+        {"data:text/html,x", "data"},
+        {"about:blank", "about"},
+        {"HTTP://h/a.obv", "http"},
+        {"svn+ssh://h/x", "svn+ssh"},
+        {"C:\\cache\\a.obv", "c"},
+        {"models/a.obv", ""},
+        {"//h/a.obv", ""},
+        {"\\\\h\\share:x", ""},
+        {"/x:y", ""},
+        {"a b:c", ""},
+        {"1http:x", ""},
+        {":x", ""},
+        {"", ""},
+        {"x?y:z", ""},
+    };
+    for (const auto& [url, scheme] : cases) EXPECT_EQ(SchemeOf(url), scheme) << testing::PrintToString(std::string(url));
+}
+
+TEST(UrlScheme, FetchesAndNavigationsHaveTheirOwnLists)
+{
+    for (const char* url : {"a.obv", "http://h/a", "HTTPS://h/a", "ftp://h/a", " http://h/a"}) {
+        EXPECT_TRUE(MayFetch(url)) << url;
+        EXPECT_TRUE(MayNavigate(url)) << url;
+    }
+    for (const char* url : {"javascript:x", "vbscript:x", "data:,x", "about:blank", "file:///c:/x", "c:\\x",
+                            "mailto:a@b", "res://x", "jar:http://h/a!/b"}) {
+        EXPECT_FALSE(MayFetch(url)) << url;
+    }
+    EXPECT_TRUE(MayNavigate("mailto:a@b"));
+    for (const char* url : {"javascript:x", "Java\tScript:x", "data:,x", "about:blank", "vbscript:x"}) {
+        EXPECT_FALSE(MayNavigate(url)) << url;
+    }
+}
+
+TEST(NavigationThrottle, OnePerTargetASecondAndFewTargetsAtOnce)
+{
+    NavigationThrottle throttle;
+    EXPECT_TRUE(throttle.Allow("_self", 5000));
+    EXPECT_FALSE(throttle.Allow("_self", 5999));
+    EXPECT_TRUE(throttle.Allow("frame2", 5999));  // another target in the same second
+    EXPECT_TRUE(throttle.Allow("_self", 6000));
+    EXPECT_TRUE(throttle.Allow("a", 6000));
+    EXPECT_TRUE(throttle.Allow("b", 6000));
+    EXPECT_FALSE(throttle.Allow("c", 6000));  // a flood of new windows by name
+    EXPECT_TRUE(throttle.Allow("c", 7000));
+
+    NavigationThrottle wrapping;  // the tick count wraps after 49 days
+    EXPECT_TRUE(wrapping.Allow("_self", 0xFFFFFF00u));
+    EXPECT_FALSE(wrapping.Allow("_self", 0x00000100u));
+    EXPECT_TRUE(wrapping.Allow("_self", 0x00000400u));
+}
+
+class Hostile : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(c.attached); }
+    void Post(int32_t id, const std::string& name) { ASSERT_GE(c.renderer.PostRequest(id, name), 0); }
+    int32_t Status(int32_t id) { return c.renderer.Status(id); }
+    size_t Entries() { return c.channel.Resources().Entries().size(); }
+
+    Channel c;
+};
+
+TEST_F(Hostile, OtherSchemesFailWithoutReachingTheBrowser)
+{
+    const char* refused[] = {"javascript:document.cookie", " \tJaVa\nScRiPt:window.location", "vbscript:msgbox",
+                             "data:text/plain,x", "about:blank", "NOREMAP:javascript:x", "c:\\boot.ini"};
+    int32_t id = 1;
+    for (const char* name : refused) Post(id++, name);
+    Post(20, "http://h/ok.obv");
+    Post(21, "models/ok.obv");
+    Post(22, "file:///c:/local.obv");
+    c.channel.ServiceTick();
+    ASSERT_EQ(c.fetcher.calls.size(), 2u);
+    EXPECT_EQ(c.fetcher.calls[0].url, "http://h/ok.obv");
+    EXPECT_EQ(c.fetcher.calls[1].url, "models/ok.obv");
+    for (int32_t i = 1; i < id; ++i) EXPECT_EQ(Status(i), StateFailed) << refused[i - 1];
+    EXPECT_EQ(Status(22), StateRequested);  // a file URL is never fetched, and says so by waiting
+
+    c.channel.ServiceTick();
+    EXPECT_EQ(Entries(), 3u);  // the failed entries are gone once their state was published
+}
+
+TEST_F(Hostile, NavigationsGoOnlyToPagesAndNeverFlood)
+{
+    Post(kNavigationId, "_self:javascript:alert(document.cookie)");
+    Post(kNavigationId, "_top:vbscript:x");
+    Post(kNavigationId, "_self:mailto:someone@example.com");
+    for (int i = 0; i < 20; ++i) Post(kNavigationId, "_self:http://h/flood" + std::to_string(i));
+    Post(kNavigationId, "frame2:page.html");
+    for (int i = 0; i < 20; ++i) Post(kNavigationId, "w" + std::to_string(i) + ":http://h/popup");
+    c.channel.ServiceTick();
+    std::vector<std::string> shown;
+    for (const FetchCall& call : c.fetcher.calls) shown.push_back(call.target + " " + call.url);
+    // One per target a second, a few targets at most; the rest dropped without a word.
+    EXPECT_EQ(shown, (std::vector<std::string>{"_self mailto:someone@example.com", "frame2 page.html",
+                                               "w0 http://h/popup", "w1 http://h/popup"}));
+    EXPECT_EQ(Entries(), 0u);
+}
+
+TEST_F(Hostile, TheTableStopsGrowingWhateverTheRendererAsks)
+{
+    size_t asked = 0;
+    while (asked < ResourceTable::kEntryLimit + 300) {
+        for (int slot = 0; slot < kRequestSlots; ++slot) Post(0, "n" + std::to_string(asked++) + ".obv");
+        c.channel.ServiceTick();
+    }
+    EXPECT_EQ(Entries(), ResourceTable::kEntryLimit);
+    EXPECT_EQ(c.fetcher.calls.size(), ResourceTable::kEntryLimit);
+    Post(9, "one-more.obv");
+    c.channel.ServiceTick();
+    EXPECT_EQ(Status(9), StateFailed);
+    EXPECT_EQ(Entries(), ResourceTable::kEntryLimit);
+    // Names already held are still shared.
+    Post(10, "n5.obv");
+    c.channel.ServiceTick();
+    EXPECT_EQ(Status(10), StateFetching);
+}
+
+// A browser that shows a prompt inside a request goes on delivering the plug-in's timers
+// and lets the renderer run: the block must be free for it all that time.
+TEST_F(Hostile, TheBrowserIsAskedWithTheBlockFree)
+{
+    int freeDuringCalls = 0;
+    c.fetcher.during = [&] {
+        bool taken = false;
+        std::thread other([&] {
+            MutexGuard guard(c.channel.Mutex(), 0);
+            taken = guard.Acquire();
+        });
+        other.join();
+        if (taken) ++freeDuringCalls;
+    };
+    c.channel.LoadMappings({{"m.obv", "http://h/m.obv"}});
+    Post(3, "a.obv");
+    Post(kNavigationId, "_self:http://h/next.html");
+    c.channel.ServiceTick();
+    EXPECT_EQ(c.fetcher.calls.size(), 3u);
+    EXPECT_EQ(freeDuringCalls, 3);
+}
+
+// The page closes, or the renderer dies, while the browser is inside a request: the group
+// lets go of the channel there, and what the tick still has to do must not touch it freed.
+TEST(ChannelInABrowserLoop, OutlivesItsGroupUntilTheTickEnds)
+{
+    TestFetcher fetcher;
+    LaunchSettings settings;
+    settings.fetcher = &fetcher;
+    auto* channel = new RendererChannel();
+    ASSERT_TRUE(channel->CreateBlock(settings));
+    RendererClient renderer;
+    ASSERT_TRUE(renderer.Attach(channel->NamePart()));
+    for (int id = 1; id <= 3; ++id) ASSERT_GE(renderer.PostRequest(id, "r" + std::to_string(id)), 0);
+
+    fetcher.during = [&] {
+        fetcher.during = nullptr;
+        channel->Close();    // as the group's last member leaves it
+        channel->Release();  // the group's reference
+    };
+    channel->ServiceTick();
+    // The first fetch was under way when the group went; the others never started.
+    EXPECT_EQ(fetcher.calls.size(), 1u);
+    EXPECT_TRUE(fetcher.shutDown);
+    EXPECT_EQ(LiveCount<ResourceEntry>::Live(), 0);
+}
+
+}  // namespace
