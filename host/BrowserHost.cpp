@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <tlhelp32.h>
-
+#include "ChildProcesses.h"
 #include "UrlResolution.h"
 #include "base/MessagePump.h"
 #include "base/UniqueHandle.h"
@@ -18,6 +17,7 @@ constexpr UINT_PTR kRetryTimer = 2;
 constexpr UINT_PTR kIdleTimer = 3;
 constexpr int kDefaultAreaWidth = 240;
 constexpr int kDefaultAreaHeight = 160;
+constexpr char kAddonProperty[] = "OrbhostAddonReplaced";
 
 // NPNVariable values this browser answers.
 constexpr int kNetscapeWindow = 3;
@@ -281,6 +281,32 @@ void BrowserHost::OpenInstance(PageInstance& instance)
               " x=" + std::to_string(x) + " y=" + std::to_string(y) + " width=" + std::to_string(width) +
               " height=" + std::to_string(height) + " type=" + std::to_string(window.type) + " -> " +
               std::to_string(rc));
+    if (options_.subclassAreas) {
+        LONG_PTR replaced = SetWindowLongPtrA(instance.area, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AddonProc));
+        SetPropA(instance.area, kAddonProperty, reinterpret_cast<HANDLE>(replaced));
+        log_.Line("* addon inst=" + std::to_string(instance.id) + " window=" + CallLog::Pointer(instance.area) +
+                  " replaced=" + CallLog::Pointer(reinterpret_cast<void*>(replaced)));
+    }
+}
+
+LRESULT CALLBACK BrowserHost::AddonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC replaced = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kAddonProperty));
+    if (message == WM_DESTROY && current_) {
+        PageInstance* instance = current_->InstanceOfArea(hwnd);
+        current_->log_.Line("* addon-destroy inst=" + std::to_string(instance ? instance->id : 0));
+    }
+    if (message == WM_NCDESTROY) RemovePropA(hwnd, kAddonProperty);
+    return replaced ? CallWindowProcA(replaced, hwnd, message, wParam, lParam)
+                    : DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+PageInstance* BrowserHost::InstanceOfArea(HWND area)
+{
+    for (auto& instance : instances_) {
+        if (instance->area == area) return instance.get();
+    }
+    return nullptr;
 }
 
 void BrowserHost::ClosePage()
@@ -298,11 +324,17 @@ void BrowserHost::CloseInstances()
     for (auto& instance : instances_) {
         instance->closing = true;
         const std::string tag = "inst=" + std::to_string(instance->id);
+        if (options_.destroyAreasFirst && instance->area) window_->RemovePluginArea(instance->area);
         if (instance->created) {
             streams_->Cancel(*instance);
             instance->window.window = nullptr;
             NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
             log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
+        }
+        if (options_.subclassAreas && instance->area) {
+            const bool first = GetWindowLongPtrA(instance->area, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&AddonProc);
+            log_.Line("* addon-chain " + tag + " first=" + (first ? "1" : "0") + " answer=" +
+                      std::to_string(SendMessageA(instance->area, WM_NULL, 0, 0)));
         }
         if (instance->area) window_->RemovePluginArea(instance->area);
         if (!instance->created) continue;
@@ -328,7 +360,7 @@ void BrowserHost::ModalLoop(const char* call, const char* url)
     log_.Line("* modal-loop call=" + std::string(call) + " ms=" + std::to_string(options_.modalMs) +
               " action=" + CallLog::Quote(options_.inLoop.c_str()));
     if (options_.inLoop == "kill-renderer") {
-        EndChildProcesses();
+        log_.Line("* killed count=" + std::to_string(EndChildProcesses(GetCurrentProcess(), 9)));
     } else if (options_.inLoop == "close-page") {
         CloseInstances();
     }
@@ -344,21 +376,6 @@ void BrowserHost::ModalLoop(const char* call, const char* url)
     if (!closeReason_.empty()) window_->PostClose();
 }
 
-void BrowserHost::EndChildProcesses()
-{
-    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
-        KernelHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-        if (!child) continue;
-        TerminateProcess(child.Get(), 9);
-        WaitForSingleObject(child.Get(), 5000);
-        log_.Line("* killed pid=" + std::to_string(entry.th32ProcessID));
-    }
-}
 
 void BrowserHost::RequestClose(const char* reason)
 {
@@ -407,6 +424,12 @@ void BrowserHost::OnCloseRequested()
     log_.Line("* close reason=" + closeReason_);
     ClosePage();
     window_->Destroy();
+}
+
+void BrowserHost::OnAreaDestroyMessage(HWND area)
+{
+    PageInstance* instance = InstanceOfArea(area);
+    log_.Line("* area-destroy-message inst=" + std::to_string(instance ? instance->id : 0));
 }
 
 void BrowserHost::OnAreaDestroyed(HWND area)

@@ -60,7 +60,6 @@ private:
     // A browser showing a dialog inside one of its services: a message loop of its own, in
     // which the plug-in's timers go on firing.
     void ModalLoop(const char* call, const char* url);
-    void EndChildProcesses();
     void RequestClose(const char* reason);
     void CheckIdle();
 
@@ -68,6 +67,10 @@ private:
     void OnTimer(UINT_PTR id) override;
     void OnCloseRequested() override;
     void OnAreaDestroyed(HWND area) override;
+    void OnAreaDestroyMessage(HWND area) override;
+    // The add-on of --subclass-areas: passes everything on to whoever it replaced.
+    static LRESULT CALLBACK AddonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    PageInstance* InstanceOfArea(HWND area);
 
     static PageInstance* InstanceFor(NPP npp);
     static std::string Tag(NPP npp);

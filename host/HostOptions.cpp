@@ -31,6 +31,9 @@ const char kHostUsage[] =
     "                       TEXT, as a browser showing a dialog does\n"
     "  --in-loop ACTION     inside that loop: kill-renderer (end the host's child processes)\n"
     "                       or close-page (destroy every instance, then close)\n"
+    "  --subclass-areas     subclass each plug-in area after NPP_SetWindow, as a browser\n"
+    "                       add-on would, and report whether the chain survives the plug-in\n"
+    "  --destroy-areas-first  on closing, destroy the areas while the plug-in still holds them\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be found, loaded or initialized.\n";
@@ -56,6 +59,14 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         }
         if (name == "--help") {
             options.help = true;
+            continue;
+        }
+        if (name == "--subclass-areas") {
+            options.subclassAreas = true;
+            continue;
+        }
+        if (name == "--destroy-areas-first") {
+            options.destroyAreasFirst = true;
             continue;
         }
         if (i + 1 >= argc) {

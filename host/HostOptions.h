@@ -30,6 +30,8 @@ struct HostOptions {
     int modalMs = 0;
     std::string modalUrl;
     std::string inLoop;
+    bool subclassAreas = false;      // an add-on subclasses each area after NPP_SetWindow
+    bool destroyAreasFirst = false;  // closing destroys the areas before NPP_SetWindow(null)
     bool help = false;       // --help: print the usage and do nothing else
 };
 

@@ -153,9 +153,10 @@ LRESULT CALLBACK HostWindow::AreaProc(HWND hwnd, UINT message, WPARAM wParam, LP
 {
     // WM_NCDESTROY, not WM_DESTROY: a plug-in that still subclasses the area may keep
     // WM_DESTROY to itself, but the last message always comes back to the class.
-    if (message == WM_NCDESTROY) {
+    if (message == WM_NCDESTROY || message == WM_DESTROY) {
         auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(GetParent(hwnd), GWLP_USERDATA));
-        if (self) self->events_.OnAreaDestroyed(hwnd);
+        if (self && message == WM_DESTROY) self->events_.OnAreaDestroyMessage(hwnd);
+        if (self && message == WM_NCDESTROY) self->events_.OnAreaDestroyed(hwnd);
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

@@ -14,6 +14,7 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
     virtual void OnCloseRequested() = 0;       // the user or the host asked to close the page
     virtual void OnAreaDestroyed(HWND area) = 0;
+    virtual void OnAreaDestroyMessage(HWND area) = 0;  // WM_DESTROY reached the area's class
 
 protected:
     ~HostWindowEvents() = default;

@@ -4,6 +4,7 @@
 
 #include "PluginLibrary.h"
 #include "RegistryReader.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ void AddRegistered(HKEY root, const char* rootName, std::vector<PluginCandidate>
 void AddFolder(const std::string& folder, std::vector<PluginCandidate>& candidates)
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\np*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const FindHandle search(FindFirstFileA((folder + "\\np*.dll").c_str(), &found));
+    if (!search) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         PluginCandidate candidate;
@@ -41,8 +42,7 @@ void AddFolder(const std::string& folder, std::vector<PluginCandidate>& candidat
         candidate.origin = folder;
         candidate.mimeTypes = PluginLibrary::ReadRegistration(candidate.path).MimeTypes();
         candidates.push_back(candidate);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &found));
 }
 
 }  // namespace

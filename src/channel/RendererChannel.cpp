@@ -214,11 +214,8 @@ bool RendererChannel::UnregisterWindow(const std::string& name, HWND window)
     int record = FindRecordByName(name);
     if (record < 0 || record != FindRecordByWindow(window)) return false;
 
-    // Any window leaving means the renderer is asked to quit; RequestQuit takes the mutex
-    // itself, and the renderer may run in between.
-    guard.ReleaseUnconditionally();
-    RequestQuit();
-    if (!guard.Acquire()) return false;
+    // Only the window goes: the group's other windows, maybe of other pages, keep their
+    // renderer. Whoever owns the renderer asks it to quit.
     WindowRecord& found = Block()->windows[record];
     Poke(found.window, 0u);
     View()->StoreString(found.name, nullptr, 0);

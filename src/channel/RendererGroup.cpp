@@ -1,5 +1,6 @@
 #include "channel/RendererGroup.h"
 
+#include <algorithm>
 #include <new>
 
 #include "activity/ActivityController.h"
@@ -25,7 +26,7 @@ GroupRegistry::~GroupRegistry()
     for (Entry& entry : entries) delete entry.group;
 }
 
-RendererGroup* GroupRegistry::JoinGroup(const std::string& name, bool asLauncher)
+RendererGroup* GroupRegistry::JoinGroup(const std::string& name, bool asLauncher, GroupMember* member)
 {
     for (size_t i = 0; i < used; ++i) {
         Entry& entry = entries[i];
@@ -33,11 +34,13 @@ RendererGroup* GroupRegistry::JoinGroup(const std::string& name, bool asLauncher
         if (asLauncher && entry.group->launcher) return nullptr;
         ++entry.refs;
         if (asLauncher) entry.group->launcher = true;
+        if (member) entry.group->members.push_back(member);
         return entry.group;
     }
 
     RendererGroup* group = new RendererGroup;
     group->launcher = asLauncher;
+    if (member) group->members.push_back(member);
     Entry* slot = nullptr;
     for (size_t i = 0; i < used && !slot; ++i) {
         if (!entries[i].group) slot = &entries[i];
@@ -73,14 +76,28 @@ int GroupRegistry::RefsOf(const RendererGroup* group) const
     return 0;
 }
 
-void GroupRegistry::LeaveGroup(RendererGroup* group, bool wasLauncher)
+void GroupRegistry::LeaveGroup(RendererGroup* group, bool wasLauncher, GroupMember* member, bool rendererDied)
 {
     Entry* entry = FindByGroup(group);
     if (!entry) return;
     --entry->refs;
-    if (wasLauncher && group->launcher) group->launcher = false;
-    if (entry->refs > 0) return;
+    std::vector<GroupMember*>& members = group->members;
+    members.erase(std::remove(members.begin(), members.end(), member), members.end());
+    if (wasLauncher && group->launcher) {
+        group->launcher = false;
+        // Joiners left behind with the channel would keep a dead renderer's block, and the
+        // next launcher would find it in its way.
+        if (group->channel) {
+            EndGroup(entry, rendererDied);
+            return;
+        }
+    }
+    if (entry->refs <= 0) EndGroup(entry, rendererDied);
+}
 
+void GroupRegistry::EndGroup(Entry* entry, bool rendererDied)
+{
+    RendererGroup* group = entry->group;
     if (group->channel) {
         if (ActivityController* controller = GetActivityController()) {
             controller->Track(group->channel, true);
@@ -88,15 +105,19 @@ void GroupRegistry::LeaveGroup(RendererGroup* group, bool wasLauncher)
         group->channel->Close();
         group->channel->Release();
     }
+    const std::vector<GroupMember*> members = group->members;
     delete group;
     entry->group = nullptr;
     entry->name.clear();
+    entry->refs = 0;
     if (--live <= 0) {
         entries.clear();
         entries.shrink_to_fit();
         used = 0;
         live = 0;
     }
+    // Told last: the registry is consistent by then, whatever they do next.
+    for (GroupMember* member : members) member->GroupEnded(rendererDied);
 }
 
 GroupRegistry& Groups()

@@ -41,5 +41,12 @@ LogoLayout ComputeLogoLayout(int bitmapWidth, int bitmapHeight, int left, int to
     layout.y = top + (availH - layout.height) * 0.5;
     layout.withText = layout.shrink <= 2;
     layout.textHeight = -14 / layout.shrink;
+    layout.noteHeight = layout.withText ? layout.textHeight : -7;
     return layout;
+}
+
+int NoteTop(const LogoLayout& layout, int lineHeight, int areaBottom)
+{
+    const int below = static_cast<int>(layout.y + layout.height);
+    return below + lineHeight <= areaBottom ? below : areaBottom - lineHeight;
 }

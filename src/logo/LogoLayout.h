@@ -9,7 +9,14 @@ struct LogoLayout {
     double width = 0, height = 0;
     bool withText = false;      // the version text is drawn at full and half size only
     int textHeight = 0;         // the font's lfHeight for the version text
+    // A note under the version text (a stopped applet's) is never smaller than half size,
+    // however small the image: it tells the user what a click does.
+    int noteHeight = 0;
 };
 
 LogoLayout ComputeLogoLayout(int bitmapWidth, int bitmapHeight, int left, int top, int right,
                              int bottom);
+
+// The top of a note line lineHeight pixels high: right under the image, or, when the area
+// has no room left below it, as low as the area allows (over the image).
+int NoteTop(const LogoLayout& layout, int lineHeight, int areaBottom);

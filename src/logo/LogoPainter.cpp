@@ -20,7 +20,7 @@ LogoPainter::LogoPainter(HINSTANCE module)
 {
 }
 
-void LogoPainter::Paint(HDC hdc, RECT area)
+void LogoPainter::Paint(HDC hdc, RECT area, const char* note)
 {
     BITMAP info = {};
     if (bitmap) GetObjectA(bitmap.Get(), sizeof info, &info);
@@ -48,7 +48,32 @@ void LogoPainter::Paint(HDC hdc, RECT area)
     FillWhite(hdc, area.left, area.top, x, area.bottom);
     FillWhite(hdc, x + width, area.top, area.right, area.bottom);
 
-    if (!layout.withText) return;
+    if (!layout.withText && !note) return;
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(0, 0, 0));
+    if (layout.withText) {
+        GdiObject<HFONT> textFont(MakeFont(layout.textHeight));
+        HGDIOBJ previousFont = SelectObject(hdc, textFont.Get());
+        SIZE extent = {};
+        GetTextExtentPoint32A(hdc, kVersionText, lstrlenA(kVersionText), &extent);
+        RECT text = {static_cast<int>(layout.x + (layout.width - extent.cx) * 0.9),
+                     static_cast<int>((layout.y + layout.height) - extent.cy), area.right, area.bottom};
+        DrawTextA(hdc, kVersionText, lstrlenA(kVersionText), &text, 0);
+        SelectObject(hdc, previousFont);
+    }
+    if (note) {
+        GdiObject<HFONT> noteFont(MakeFont(layout.noteHeight));
+        HGDIOBJ previousFont = SelectObject(hdc, noteFont.Get());
+        SIZE extent = {};
+        GetTextExtentPoint32A(hdc, note, lstrlenA(note), &extent);
+        RECT line = {area.left, NoteTop(layout, extent.cy, area.bottom), area.right, area.bottom};
+        DrawTextA(hdc, note, lstrlenA(note), &line, DT_CENTER | DT_SINGLELINE);
+        SelectObject(hdc, previousFont);
+    }
+}
+
+HFONT LogoPainter::MakeFont(int height)
+{
     if (!fontReady) {
         font = LOGFONTA{};
         font.lfHeight = -14;
@@ -58,15 +83,6 @@ void LogoPainter::Paint(HDC hdc, RECT area)
         lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
         fontReady = true;
     }
-    SetBkMode(hdc, TRANSPARENT);
-    SetTextColor(hdc, RGB(0, 0, 0));
-    font.lfHeight = layout.textHeight;
-    GdiObject<HFONT> textFont(CreateFontIndirectA(&font));
-    HGDIOBJ previousFont = SelectObject(hdc, textFont.Get());
-    SIZE extent = {};
-    GetTextExtentPoint32A(hdc, kVersionText, lstrlenA(kVersionText), &extent);
-    RECT text = {static_cast<int>(layout.x + (layout.width - extent.cx) * 0.9),
-                 static_cast<int>((layout.y + layout.height) - extent.cy), area.right, area.bottom};
-    DrawTextA(hdc, kVersionText, lstrlenA(kVersionText), &text, 0);
-    SelectObject(hdc, previousFont);
+    font.lfHeight = height;
+    return CreateFontIndirectA(&font);
 }

@@ -1,15 +1,35 @@
 // The browser's child window, subclassed while the instance is attached to it: paint and
 // erase go to the logo painter, timers, focus and destruction to the session driver.
+//
+// Others may subclass the same window after us (browser add-ons, accessibility tools).
+// Their procedure then calls ours, so ours cannot leave the chain before they do: it stays
+// in it for the window's whole life and forwards to the procedure it replaced, which the
+// window itself remembers, independent of any instance.
 #include "plugin/PluginInstance.h"
 #include "streams/StreamManager.h"
+
+namespace {
+
+WNDPROC ReplacedProcedure(HWND hwnd)
+{
+    return reinterpret_cast<WNDPROC>(GetPropA(hwnd, kReplacedProcProperty));
+}
+
+}  // namespace
 
 void PluginInstance::AttachWindow(NPWindow* window)
 {
     if (browserWindow) DetachWindow();
     browserWindow = window;
     hwnd = static_cast<HWND>(window->window);
-    previousWndProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&InstanceWndProc)));
+    // A window we once left subclassed by someone else still has our procedure in its
+    // chain; a second one there would call itself through theirs.
+    previousWndProc = ReplacedProcedure(hwnd);
+    if (!previousWndProc) {
+        previousWndProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&InstanceWndProc)));
+        SetPropA(hwnd, kReplacedProcProperty, reinterpret_cast<HANDLE>(previousWndProc));
+    }
     SetPropA(hwnd, kInstanceProperty, this);
     EnableWindow(hwnd, TRUE);
     InvalidateRect(hwnd, nullptr, TRUE);
@@ -33,7 +53,17 @@ void PluginInstance::DetachWindow()
     }
     if (IsWindow(hwnd)) {
         RemovePropA(hwnd, kInstanceProperty);
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWndProc));
+        const WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+        if (current == &InstanceWndProc) {
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWndProc));
+            RemovePropA(hwnd, kReplacedProcProperty);
+        } else {
+            // The window may outlive our instances and the browser's wish to unload us; its
+            // chain runs through our code as long as it exists.
+            HMODULE module = nullptr;
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                               reinterpret_cast<LPCSTR>(&InstanceWndProc), &module);
+        }
     }
     previousWndProc = nullptr;
     hwnd = nullptr;
@@ -52,11 +82,14 @@ void PluginInstance::RefreshWindow(NPWindow* window)
 LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM wParam,
                                                  LPARAM lParam)
 {
+    // Captured now: a detach during the message may restore the window and drop the property.
+    const WNDPROC previous = ReplacedProcedure(hwnd);
+    // Only a window torn down under us lacks it; its class procedure is out of reach then.
+    if (!previous) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) RemovePropA(hwnd, kReplacedProcProperty);
     PluginInstance* self = static_cast<PluginInstance*>(GetPropA(hwnd, kInstanceProperty));
-    if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (!self) return CallWindowProcA(previous, hwnd, message, wParam, lParam);
     Hold hold(self);
-    // Captured now: a detach during the message restores the window and clears ours.
-    const WNDPROC previous = self->previousWndProc;
 
     switch (message) {
     case WM_PAINT: {
@@ -67,13 +100,17 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
         return 0;
     }
     case WM_DESTROY:
+        // The browser's procedure sees it too, after us: it may have its own to let go of.
         if (!self->stopSent) {
             self->stopSent = true;
-            return self->session.ShutDownRenderer(hwnd);
+            self->session.ShutDownRenderer(hwnd);
         }
         break;
     case WM_SETFOCUS:
         return self->session.OnFocus(hwnd);
+    case WM_LBUTTONUP:
+        if (!self->stopSent && self->session.OnClick(hwnd)) return 0;
+        break;
     case WM_ERASEBKGND:
         return self->session.OnEraseBackground();
     case WM_TIMER:

@@ -15,6 +15,9 @@
 class StreamManager;
 
 constexpr const char kInstanceProperty[] = "THISPTR";
+// The procedure the plug-in replaced on a window, kept while its procedure is in the
+// window's chain (after the instance has gone, when someone subclassed the window after it).
+constexpr const char kReplacedProcProperty[] = "OrbolanthReplacedProc";
 
 class PluginInstance final : private StatusLine, private StreamOwner {
 public:

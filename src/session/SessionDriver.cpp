@@ -40,23 +40,47 @@ SessionDriver::SessionDriver(const AppletSettings& settings, LogoPainter& logo, 
 SessionDriver::~SessionDriver()
 {
     if (resourceProvider) resourceProvider->Release();
+    // Normally gone with the window already; a group must never keep a member that is gone.
+    if (rendererGroup) Groups().LeaveGroup(rendererGroup, settings.HasSrc(), this);
 }
 
 LRESULT SessionDriver::StartSession(HWND window, ResourceFetcher* fetcher)
 {
     resourceProvider = fetcher;
+    fetcherSource = fetcher;
     if (!TryLaunch(window)) SetTimer(window, kLaunchTimer, kTickMs, nullptr);
     return 0;
 }
 
-void SessionDriver::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
+void SessionDriver::SetLogo(HWND window, bool on)
 {
-    Groups().LeaveGroup(rendererGroup, wasLauncher);
+    // Without a repaint the change would wait for whatever next happens to uncover it.
+    if (on != showLogo) InvalidateRect(window, nullptr, FALSE);
+    showLogo = on;
+}
+
+RendererGroup* SessionDriver::Join(HWND window, bool asLauncher)
+{
+    memberWindow = window;
+    return Groups().JoinGroup(groupName, asLauncher, this);
+}
+
+void SessionDriver::GiveUpRenderer(HWND window, bool logo, bool rendererDied)
+{
+    RendererGroup* group = rendererGroup;
     rendererGroup = nullptr;
-    // The window was last painted blank; without a repaint the logo would wait for
-    // whatever next happens to uncover it.
-    if (logo && !showLogo) InvalidateRect(window, nullptr, FALSE);
-    showLogo = logo;
+    Groups().LeaveGroup(group, settings.HasSrc(), this, rendererDied);
+    SetLogo(window, logo);
+}
+
+void SessionDriver::GroupEnded(bool rendererDied)
+{
+    // Only a joiner hears this: its launcher has gone or the renderer died. It waits for
+    // the group's next renderer as it waited for the first, showing the logo meanwhile
+    // when the applet broke rather than closed.
+    rendererGroup = nullptr;
+    if (rendererDied) SetLogo(memberWindow, true);
+    SetTimer(memberWindow, kJoinTimer, kTickMs, nullptr);
 }
 
 bool SessionDriver::TryLaunch(HWND window)
@@ -84,7 +108,7 @@ bool SessionDriver::TryLaunch(HWND window)
             std::snprintf(name, sizeof name, "Orbolanth0x%lX", reinterpret_cast<unsigned long>(window));
             groupName = name;
         }
-        rendererGroup = Groups().JoinGroup(groupName, hasSrc);
+        rendererGroup = Join(window, hasSrc);
 
         if (rendererGroup && hasSrc) {
             LaunchSettings launch;
@@ -98,15 +122,16 @@ bool SessionDriver::TryLaunch(HWND window)
             launch.rendererArgs = rendererArgs;
             resourceProvider = nullptr;  // handed over to the launch
             if (!StartRenderer(rendererGroup, launch)) {
-                GiveUpRenderer(window, true, true);
+                GiveUpRenderer(window, true);
             } else {
+                SetLogo(window, false);
                 SetTimer(window, kServiceTimer, kTickMs, nullptr);
                 RendererChannel* channel = rendererGroup->channel;
                 if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
                 for (const std::string& name : ParseQuotedNames(settings.OtherWindows())) {
                     HWND found = nullptr;
                     if (!channel->LookupWindow(name, &found) && !channel->ReserveWindowName(name)) {
-                        GiveUpRenderer(window, true, true);
+                        GiveUpRenderer(window, true);
                         break;
                     }
                 }
@@ -115,9 +140,9 @@ bool SessionDriver::TryLaunch(HWND window)
         }
 
         if (RendererChannel* channel = ChannelOf(rendererGroup)) {
-            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(window, false, true);
+            if (!channel->RegisterWindow(windowName, window)) GiveUpRenderer(window, true);
         } else if (rendererGroup && !hasSrc) {
-            GiveUpRenderer(window, false, false);
+            GiveUpRenderer(window, false);
             SetTimer(window, kJoinTimer, kTickMs, nullptr);
         }
     }
@@ -147,7 +172,8 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         if (channel->IsRendererRunning()) {
             channel->ServiceTick();
         } else {
-            GiveUpRenderer(window, settings.HasSrc(), true);
+            rendererStopped = true;
+            GiveUpRenderer(window, true, true);
             KillTimer(window, kServiceTimer);
             UpdateWindow(window);
         }
@@ -156,13 +182,18 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
     case kJoinTimer: {
         if (rendererGroup) return true;
         if (settings.HasSrc()) return false;
-        rendererGroup = Groups().JoinGroup(groupName, false);
+        rendererGroup = Join(window, false);
         if (!rendererGroup) return false;
         if (RendererChannel* channel = rendererGroup->channel) {
-            if (!channel->RegisterWindow(settings.WindowName(), window)) GiveUpRenderer(window, false, true);
+            if (channel->RegisterWindow(settings.WindowName(), window)) {
+                SetLogo(window, false);
+            } else {
+                GiveUpRenderer(window, true);
+            }
             KillTimer(window, kJoinTimer);
         } else {
-            GiveUpRenderer(window, false, false);
+            // Still waiting: whatever the window shows stays, the logo of a broken applet too.
+            GiveUpRenderer(window, showLogo);
         }
         return true;
     }
@@ -189,23 +220,28 @@ LRESULT SessionDriver::ShutDownRenderer(HWND window)
         if (RendererChannel* channel = rendererGroup->channel) {
             Held<RendererChannel> held(channel);
             channel->UnregisterWindow(settings.WindowName(), window);
-            channel->RequestQuit();
-            // Pump while the renderer exits, but a renderer that ignores the request must
-            // not hold the closing page for ever: after the bound it is ended.
-            const DWORD start = GetTickCount();
-            bool pumping = true;
-            while (pumping && channel->IsRendererRunning()) {
-                if (GetTickCount() - start >= kQuitWaitMs) {
-                    TerminateProcess(channel->Process(), 1);
-                    WaitForSingleObject(channel->Process(), 1000);
-                    break;
+            // The renderer is the launcher's: a joiner, maybe of another page, only takes
+            // its window back.
+            if (settings.HasSrc()) {
+                channel->RequestQuit();
+                // Pump while the renderer exits, but a renderer that ignores the request must
+                // not hold the closing page for ever: after the bound it is ended.
+                const DWORD start = GetTickCount();
+                bool pumping = true;
+                while (pumping && channel->IsRendererRunning()) {
+                    if (GetTickCount() - start >= kQuitWaitMs) {
+                        TerminateProcess(channel->Process(), 1);
+                        WaitForSingleObject(channel->Process(), 1000);
+                        break;
+                    }
+                    Sleep(10);
+                    pumping = PumpMessages();
                 }
-                Sleep(10);
-                pumping = PumpMessages();
             }
         }
-        GiveUpRenderer(window, settings.HasSrc(), false);
+        GiveUpRenderer(window, false);
     }
+    rendererStopped = false;
 
     HWND parent = GetParent(window);
     if (IsWindow(parent)) {
@@ -225,6 +261,20 @@ LRESULT SessionDriver::OnFocus(HWND window)
     return 0;
 }
 
+bool SessionDriver::OnClick(HWND window)
+{
+    if (!rendererStopped) return false;
+    if (!restarts.Take(GetTickCount())) return true;
+    rendererStopped = false;
+    // The note goes, whatever the launch brings.
+    InvalidateRect(window, nullptr, FALSE);
+    launchDone = false;
+    fetcherSource->AddRef();
+    resourceProvider = fetcherSource;
+    if (!TryLaunch(window)) SetTimer(window, kLaunchTimer, kTickMs, nullptr);
+    return true;
+}
+
 LRESULT SessionDriver::PaintWindow(HWND hwnd, HDC hdc)
 {
     if (ActivityController* controller = GetActivityController()) controller->CheckForeground();
@@ -237,7 +287,7 @@ LRESULT SessionDriver::PaintWindow(HWND hwnd, HDC hdc)
     RECT client;
     GetClientRect(hwnd, &client);
     if (showLogo) {
-        logo.Paint(hdc, client);
+        logo.Paint(hdc, client, rendererStopped ? kStoppedNote : nullptr);
     } else {
         FillWhite(hdc, client);
     }

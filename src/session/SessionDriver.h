@@ -1,20 +1,26 @@
 // One instance's side of its renderer: launch (or join) once the window and the page's
 // location are known, serve the block on a 100 ms timer, relay status text, notice the
 // renderer's exit, and take it all down with the window. It decides what the window
-// shows: white while a renderer draws in it, the logo when none can.
+// shows: white while a renderer draws in it, the logo when none can. A renderer that dies
+// while its page is open can be started again with a click on the logo.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "channel/RendererGroup.h"
+#include "session/RestartBudget.h"
+
 class AppletSettings;
 class LogoPainter;
 class ResourceFetcher;
 class StatusLine;
-struct RendererGroup;
 
-class SessionDriver {
+// What the logo says under the version text while a click can start the applet again.
+constexpr const char kStoppedNote[] = "The 3-D applet stopped. Click to start it again.";
+
+class SessionDriver : private GroupMember {
 public:
     SessionDriver(const AppletSettings& settings, LogoPainter& logo, StatusLine& status);
     ~SessionDriver();
@@ -22,7 +28,8 @@ public:
     SessionDriver& operator=(const SessionDriver&) = delete;
 
     // Takes over one reference to fetcher: the launch hands it to the channel, anything
-    // else gives it back.
+    // else gives it back. The fetcher must outlive the session: a restart takes a new
+    // reference on it.
     LRESULT StartSession(HWND window, ResourceFetcher* fetcher);
     bool TryLaunch(HWND window);
     bool OnRendererTimer(HWND window, UINT_PTR timerId);
@@ -30,6 +37,9 @@ public:
     void ServiceNow(HWND window);
     LRESULT ShutDownRenderer(HWND window);
     LRESULT OnFocus(HWND window);
+    // A click on the window: starts a renderer that died again, within the restart budget.
+    // True when the click was the plug-in's.
+    bool OnClick(HWND window);
     LRESULT PaintWindow(HWND hwnd, HDC hdc);
     LRESULT OnEraseBackground() { return 1; }
 
@@ -37,12 +47,17 @@ public:
     bool ShowLogo() const { return showLogo; }
     RendererGroup* Group() const { return rendererGroup; }
     bool LaunchDone() const { return launchDone; }
+    // The launcher's renderer died under a running page; the logo offers to start it again.
+    bool RendererStopped() const { return rendererStopped; }
     // The command line the renderer was given, its window size appended.
     const std::string& RendererArgs() const { return rendererArgs; }
 
 private:
     // Leaves the renderer group and decides between the logo and a blank window.
-    void GiveUpRenderer(HWND window, bool wasLauncher, bool logo);
+    void GiveUpRenderer(HWND window, bool logo, bool rendererDied = false);
+    RendererGroup* Join(HWND window, bool asLauncher);
+    void SetLogo(HWND window, bool on);
+    void GroupEnded(bool rendererDied) override;
 
     const AppletSettings& settings;
     LogoPainter& logo;
@@ -50,8 +65,12 @@ private:
     std::string groupName;
     std::string rendererArgs;
     ResourceFetcher* resourceProvider = nullptr;
+    ResourceFetcher* fetcherSource = nullptr;  // not owned; for a restart's new reference
     RendererGroup* rendererGroup = nullptr;
+    HWND memberWindow = nullptr;  // the window registered with the group
     bool launchDone = false;
     bool showLogo = false;
+    bool rendererStopped = false;
+    RestartBudget restarts;
     bool launchInProgress = false;  // guards TryLaunch against itself
 };

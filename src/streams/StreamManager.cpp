@@ -46,11 +46,16 @@ StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owne
     if (agent && (std::strstr(agent, "Explorer") || std::strstr(agent, "MSIE"))) {
         Quirks().browserResolvesUrls = false;
         useWorker = true;
-        worker = new DownloadWorker();
-        if (!worker->Start()) {
-            delete worker;
-            worker = nullptr;
-        }
+        StartWorker();
+    }
+}
+
+void StreamManager::StartWorker()
+{
+    worker = new DownloadWorker();
+    if (!worker->Start()) {
+        delete worker;
+        worker = nullptr;
     }
 }
 
@@ -76,7 +81,12 @@ void StreamManager::DropPendingRequests()
 
 void StreamManager::Shutdown()
 {
-    if (worker) worker->Stop();
+    // The renderer is gone: its downloads and their files go with the worker, and a
+    // renderer started again for the instance gets a worker of its own.
+    if (!worker) return;
+    delete worker;
+    worker = nullptr;
+    workerRetired = true;
 }
 
 void StreamManager::RaiseNullWindowAllowance()
@@ -185,6 +195,10 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
         return true;
     }
     if (useWorker) {
+        if (!worker && workerRetired) {
+            workerRetired = false;
+            StartWorker();
+        }
         if (worker) return worker->Enqueue(handed.PassOn(), url.c_str());
         listener->SetState(StateFailed);
         return false;

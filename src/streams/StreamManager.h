@@ -91,6 +91,7 @@ private:
         std::string target;
     };
 
+    void StartWorker();
     void DrainQueue();
     void DropPendingRequests();
 
@@ -103,6 +104,7 @@ private:
     bool pageUrlKnown = false;
     std::string pageUrl;
     DownloadWorker* worker = nullptr;
+    bool workerRetired = false;  // shut down with a renderer; the next request starts anew
     std::deque<QueuedRequest> queuedRequests;
 
     std::deque<StreamRequest*> pendingRequests;

@@ -150,6 +150,48 @@ INSTANTIATE_TEST_SUITE_P(
                                                 "Microsoft Internet Explorer"}),
     [](const ::testing::TestParamInfo<Explorer>& info) { return std::string(info.param.name); });
 
+// A renderer that dies while its page is open is started again by a click on the logo. The
+// download threads went with the first renderer; the second gets threads of its own, which
+// fetch everything again, the applet file too (the browser's stream of it is long gone).
+TEST(ExplorerRecovery, AClickStartsTheRendererAgainAndNewDownloadThreadsServeIt)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    ServeSite(server);
+    const std::set<std::string> before = TempDownloads();
+    HostProcess host("explorer-recovery",
+                     {"--page", PageFile("explorer.html"), "--page-url", server.Url("/site/sub/explorer.html"),
+                      "--version", kModernExplorer.version, "--user-agent", kModernExplorer.userAgent,
+                      "--seconds", "90"});
+    ASSERT_TRUE(host.Started());
+    const std::string loaded = "text=\"Orbolanth: scene.obvm - 4 objects, 1 file missing\"";
+    ASSERT_TRUE(host.WaitForLine(loaded, kLoadMs));
+    ASSERT_EQ(host.EndChildren(), 1);
+    Sleep(500);  // the plug-in's next tick notices
+
+    const std::string setWindow = LinesStarting(host.Lines(), "> NPP_SetWindow inst=1 ").at(0);
+    HWND area = reinterpret_cast<HWND>(std::stoul(Field(setWindow, "window"), nullptr, 16));
+    const size_t seen = host.Lines().size();
+    ASSERT_TRUE(PostMessageA(area, WM_LBUTTONUP, 0, MAKELPARAM(5, 5)));
+    bool again = false;
+    for (DWORD start = GetTickCount(); !again && GetTickCount() - start < kLoadMs; Sleep(100)) {
+        const std::vector<std::string> lines = host.Lines();
+        for (size_t i = seen; i < lines.size() && !again; ++i) again = lines[i].find(loaded) != std::string::npos;
+    }
+    EXPECT_TRUE(again) << "the second renderer did not load the scene";
+    ASSERT_TRUE(host.CloseWindow());
+    ASSERT_EQ(host.Finish(kCloseMs), 0u);
+    EXPECT_EQ(Added(TempDownloads(), before), std::set<std::string>{});
+
+    auto byAgent = RequestsByAgent(server);
+    std::vector<std::string> twice = kWorkerPaths;
+    twice.insert(twice.end(), kWorkerPaths.begin(), kWorkerPaths.end());
+    twice.push_back("/site/sub/scene.obvm");
+    std::sort(twice.begin(), twice.end());
+    EXPECT_EQ(byAgent[kWorkerAgent], twice);
+    EXPECT_EQ(byAgent[kModernExplorer.userAgent], std::vector<std::string>{"/site/sub/scene.obvm"});
+}
+
 // One request's end as the scripted renderer reported it.
 struct Answer {
     int state = -1;  // the last status word it saw

@@ -152,6 +152,45 @@ TEST(TooNewBrowser, InitializeFailsAndNoInstanceIsMade)
     EXPECT_GT(IndexOf(lines, "* FreeLibrary"), IndexOf(lines, "> NP_Initialize "));
 }
 
+// A browser add-on subclasses the plug-in's window after the plug-in did. When the plug-in
+// lets go, the add-on stays first in the chain and messages still reach the browser's own
+// procedure through it; the window's destruction reaches that procedure too, also when the
+// window goes while the plug-in still holds it.
+TEST(AddonBrowser, ALaterSubclassSurvivesThePluginAndTheAreaSeesItsDestruction)
+{
+    for (bool destroyFirst : {false, true}) {
+        SCOPED_TRACE(destroyFirst ? "destroyed first" : "detached first");
+        std::vector<std::string> arguments = {"--page", TestPagePath("window.html"), "--subclass-areas", "--seconds", "3"};
+        if (destroyFirst) arguments.push_back("--destroy-areas-first");
+        HostProcess host(destroyFirst ? "addon-destroyed" : "addon-detached", arguments);
+        ASSERT_TRUE(host.Started());
+        ASSERT_EQ(host.Finish(kRunMs), 0u);
+        const std::vector<std::string> lines = host.Lines();
+
+        int subclassed = IndexOf(lines, "* addon inst=1 ");
+        ASSERT_GT(subclassed, IndexOf(lines, "> NPP_SetWindow inst=1 "));
+        int closing = IndexOf(lines, "* close ");
+        int addonSaw = IndexOf(lines, "* addon-destroy inst=1", closing);
+        int areaSaw = IndexOf(lines, "* area-destroy-message inst=1", closing);
+        int gone = IndexOf(lines, "* area-destroyed inst=1 ", closing);
+        int detached = IndexOf(lines, "> NPP_SetWindow inst=1 window=(null)", closing);
+        EXPECT_GT(addonSaw, closing);
+        EXPECT_GT(areaSaw, addonSaw);
+        EXPECT_GT(gone, areaSaw);
+        if (destroyFirst) {
+            EXPECT_GT(detached, gone);
+            EXPECT_EQ(IndexOf(lines, "* addon-chain "), -1);
+        } else {
+            int chain = IndexOf(lines, "* addon-chain inst=1 ", detached);
+            ASSERT_GT(chain, detached);
+            EXPECT_EQ(Field(lines[chain], "first"), "1");
+            EXPECT_EQ(Field(lines[chain], "answer"), "0");
+            EXPECT_GT(addonSaw, chain);
+        }
+        EXPECT_GT(IndexOf(lines, "> NPP_Destroy inst=1 saved=(null) -> 0", closing), detached);
+    }
+}
+
 COLORREF ScreenPixel(int x, int y)
 {
     const WindowDc screen(GetDC(nullptr));

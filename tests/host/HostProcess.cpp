@@ -1,5 +1,6 @@
 #include "HostProcess.h"
 
+#include "ChildProcesses.h"
 #include "TestFiles.h"
 
 namespace {
@@ -138,4 +139,9 @@ std::string TestPagePath(const std::string& name)
 std::string PageUrl(const std::string& name)
 {
     return "file:///" ORB_SOURCE_DIR "/tests/host/pages/" + name;
+}
+
+int HostProcess::EndChildren() const
+{
+    return process_ ? EndChildProcesses(process_, 7) : 0;
 }

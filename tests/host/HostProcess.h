@@ -28,6 +28,8 @@ public:
     // Waits for the exit; the exit code, or STILL_ACTIVE after the time-out.
     DWORD Finish(DWORD timeoutMs);
     std::vector<std::string> Lines() const;
+    // Ends the processes the host started (its renderers) as a crash would; how many.
+    int EndChildren() const;
 
 private:
     ConfigurationKey installation_;

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "BrowserWindow.h"
 #include "PluginSession.h"
@@ -87,6 +89,21 @@ TEST(LayoutEdges, EmptyAreaOrBitmapIsNotDrawn)
     EXPECT_FALSE(ComputeLogoLayout(342, 342, 0, 0, 0, 0).drawable);
     EXPECT_FALSE(ComputeLogoLayout(342, 342, 50, 50, 10, 400).drawable);
     EXPECT_FALSE(ComputeLogoLayout(0, 0, 0, 0, 400, 400).drawable);
+}
+
+TEST(LayoutEdges, ANoteGoesUnderTheImageOrAsLowAsTheAreaAllows)
+{
+    LogoLayout roomy = ComputeLogoLayout(342, 342, 0, 0, 400, 460);
+    EXPECT_EQ(roomy.noteHeight, -14);
+    EXPECT_EQ(NoteTop(roomy, 16, 460), 401);
+    LogoLayout tight = ComputeLogoLayout(342, 342, 0, 0, 342, 342);
+    EXPECT_EQ(NoteTop(tight, 16, 342), 326);
+    // Below half size the note keeps half size, the version text goes.
+    LogoLayout small = ComputeLogoLayout(342, 342, 0, 10, 160, 130);
+    EXPECT_FALSE(small.withText);
+    EXPECT_EQ(small.noteHeight, -7);
+    EXPECT_EQ(NoteTop(small, 8, 130), 112);
+    EXPECT_EQ(NoteTop(small, 20, 130), 110);
 }
 
 // An instance made by a page, attached to a real child window of the given size.
@@ -225,6 +242,47 @@ TEST_F(Painting, TextShrinksWithTheLogoOnTheSameInstance)
     SetWindowPos(window->Child(), nullptr, 0, 0, 341, 400, SWP_NOMOVE | SWP_NOZORDER);
     window->Repaint();
     EXPECT_EQ(instance->Logo().Font().lfHeight, -7);
+}
+
+// Black pixels in rows [top, bottom) of the client area, and the middle of the leftmost
+// and rightmost of them.
+struct Ink {
+    int count = 0;
+    double middle = 0;
+};
+Ink InkIn(const ClientPixels& pixels, int top, int bottom)
+{
+    Ink ink;
+    int left = pixels.Width(), right = -1;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < pixels.Width(); ++x) {
+            if (pixels.At(x, y) != kBlack) continue;
+            ++ink.count;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    ink.middle = (left + right) / 2.0;
+    return ink;
+}
+
+TEST_F(Painting, ANoteIsOneCentredLineUnderTheVersionText)
+{
+    for (auto [width, height, imageBottom] : {std::tuple{400, 460, 401}, std::tuple{160, 120, 102}}) {
+        Create(width, height, true);
+        EXPECT_EQ(InkIn(ClientPixels(window->Child()), imageBottom, height).count, 0);
+        {
+            const WindowDc hdc(GetDC(window->Child()), {window->Child()});
+            instance->Logo().Paint(hdc.Get(), RECT{0, 0, width, height}, "Click here");
+        }
+        ClientPixels pixels(window->Child());
+        Ink note = InkIn(pixels, imageBottom, height);
+        EXPECT_GT(note.count, 15) << width;
+        EXPECT_NEAR(note.middle, width / 2.0, 3) << width;
+        // The image above keeps its pixels: nothing of the note reaches into the top half.
+        EXPECT_EQ(InkIn(pixels, 0, height / 2).count, 0) << width;
+        session.funcs.destroy(&npp, nullptr);
+    }
 }
 
 TEST_F(Painting, WithoutTheLogoTheWindowIsWhite)

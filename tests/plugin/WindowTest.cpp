@@ -2,6 +2,8 @@
 // re-attaches and gives up the browser's window, and what the subclassed window answers.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "BrowserWindow.h"
 #include "PluginModule.h"
 #include "PluginSession.h"
@@ -9,6 +11,46 @@
 namespace {
 
 constexpr char kProperty[] = "THISPTR";
+constexpr char kReplacedProperty[] = "OrbolanthReplacedProc";
+
+// Subclasses a window as a browser add-on would, after whoever did before: counts what
+// reaches it and passes everything on. Notes whether the plug-in's procedure had let go of
+// its property by the time the window's last message came back.
+class Addon {
+public:
+    explicit Addon(HWND hwnd)
+    {
+        current_ = this;
+        previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    ~Addon() { current_ = nullptr; }
+    Addon(const Addon&) = delete;
+    Addon& operator=(const Addon&) = delete;
+
+    static WNDPROC Procedure() { return &Proc; }
+    int Seen(UINT message) const
+    {
+        auto it = seen_.find(message);
+        return it == seen_.end() ? 0 : it->second;
+    }
+    bool PropertyLeftAtLastMessage() const { return propertyLeft_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        Addon* self = current_;
+        ++self->seen_[message];
+        LRESULT result = CallWindowProcA(self->previous_, hwnd, message, wParam, lParam);
+        if (message == WM_NCDESTROY) self->propertyLeft_ = GetPropA(hwnd, kReplacedProperty) != nullptr;
+        return result;
+    }
+
+    static Addon* current_;
+    WNDPROC previous_ = nullptr;
+    std::map<UINT, int> seen_;
+    bool propertyLeft_ = true;
+};
+Addon* Addon::current_ = nullptr;
 
 class Window : public ::testing::Test {
 protected:
@@ -32,6 +74,7 @@ protected:
     static bool Untouched(const BrowserWindow& window)
     {
         return GetPropA(window.Child(), kProperty) == nullptr &&
+               GetPropA(window.Child(), kReplacedProperty) == nullptr &&
                window.CurrentProc() == BrowserWindow::BrowserProc();
     }
 
@@ -117,11 +160,57 @@ TEST_F(Window, WindowDestroyedWhileAttachedIsForgottenQuietly)
     BrowserWindow browser(50, 50);
     ASSERT_EQ(SetWindow(browser.Record()), NPERR_NO_ERROR);
     browser.Destroy();
-    // The plug-in's procedure took WM_DESTROY itself; the browser's never saw it.
-    EXPECT_EQ(browser.Received(WM_DESTROY), 0);
+    // The browser's procedure sees WM_DESTROY after the plug-in has stopped its session.
+    EXPECT_EQ(browser.Received(WM_DESTROY), 1);
     EXPECT_EQ(browser.Received(WM_NCDESTROY), 1);
     EXPECT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
     EXPECT_EQ(session.funcs.destroy(&npp, nullptr), NPERR_NO_ERROR);
+}
+
+// Whoever subclassed the window after the plug-in stays in its chain when the plug-in
+// lets go, and so does the browser's procedure behind the plug-in's.
+TEST_F(Window, ALaterSubclasserKeepsItsPlaceAndTheBrowserBehindIt)
+{
+    BrowserWindow browser(60, 40);
+    ASSERT_EQ(SetWindow(browser.Record()), NPERR_NO_ERROR);
+    Addon addon(browser.Child());
+    browser.Repaint();
+    EXPECT_EQ(ClientPixels(browser.Child()).Count(0, 0, 60, 40, RGB(255, 255, 255)), 60 * 40);
+
+    ASSERT_EQ(SetWindow(nullptr), NPERR_NO_ERROR);
+    EXPECT_EQ(browser.CurrentProc(), Addon::Procedure()) << "the add-on was cut out of the chain";
+    // The library stays loaded whatever the browser frees: the window's chain runs through it.
+    HMODULE library = GetModuleHandleA("npOrbolanth.dll");
+    ASSERT_NE(library, nullptr);
+    FreeLibrary(library);
+    EXPECT_EQ(GetModuleHandleA("npOrbolanth.dll"), library);
+    EXPECT_EQ(GetPropA(browser.Child(), kProperty), nullptr);
+    const int paints = browser.Received(WM_PAINT);
+    browser.Repaint();
+    EXPECT_EQ(ClientPixels(browser.Child()).Count(0, 0, 60, 40, BrowserWindow::kBrowserColour), 60 * 40);
+    EXPECT_EQ(browser.Received(WM_PAINT), paints + 1);
+
+    // The instance's end changes nothing: the window remembers what the plug-in replaced.
+    ASSERT_EQ(session.funcs.destroy(&npp, nullptr), NPERR_NO_ERROR);
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_USER, 0, 0), BrowserWindow::kBrowserAnswer);
+    EXPECT_EQ(browser.Received(WM_USER), 1);
+    EXPECT_EQ(addon.Seen(WM_USER), 1);
+
+    // A new instance on the same window takes the place in the chain the plug-in still has.
+    ASSERT_EQ(session.New(&npp, {{"WindowName", ""}}), NPERR_NO_ERROR);
+    ASSERT_EQ(SetWindow(browser.Record()), NPERR_NO_ERROR);
+    EXPECT_EQ(GetPropA(browser.Child(), kProperty), npp.pdata);
+    EXPECT_EQ(browser.CurrentProc(), Addon::Procedure());
+    browser.Repaint();
+    EXPECT_EQ(ClientPixels(browser.Child()).Count(0, 0, 60, 40, RGB(255, 255, 255)), 60 * 40);
+    EXPECT_EQ(SendMessageA(browser.Child(), WM_USER, 0, 0), BrowserWindow::kBrowserAnswer);
+    EXPECT_EQ(browser.Received(WM_USER), 2);
+
+    browser.Destroy();
+    EXPECT_EQ(addon.Seen(WM_DESTROY), 1);
+    EXPECT_EQ(browser.Received(WM_DESTROY), 1);
+    EXPECT_EQ(browser.Received(WM_NCDESTROY), 1);
+    EXPECT_FALSE(addon.PropertyLeftAtLastMessage());
 }
 
 TEST_F(Window, DestroyAfterWindowDiedDoesNotTouchIt)

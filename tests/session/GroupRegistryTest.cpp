@@ -1,12 +1,21 @@
-// The table of renderer groups on its own: names, counts, growth and the launch role.
+// The table of renderer groups on its own: names, counts, growth, the launch role, and how
+// a group ends with its launcher.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
+#include "session/RestartBudget.h"
 
 namespace {
+
+class Member : public GroupMember {
+public:
+    void GroupEnded(bool rendererDied) override { ends.push_back(rendererDied); }
+    std::vector<bool> ends;
+};
 
 TEST(GroupRegistry, NamesMatchIgnoringCaseAndOneLauncherHoldsTheRole)
 {
@@ -79,6 +88,80 @@ TEST(GroupRegistry, SeventeenGroupsGrowTheTableAndTheLastLeaveFreesIt)
     ASSERT_NE(registry.JoinGroup("again", true), nullptr);
     EXPECT_EQ(registry.Capacity(), 16u);
     EXPECT_EQ(registry.Used(), 1u);
+}
+
+// The renderer is the launcher's: its leaving ends the group for everybody, and the next
+// launcher of the name starts without the old channel.
+TEST(GroupRegistry, ALauncherWithAChannelTakesTheGroupAlongAndTellsTheJoiners)
+{
+    for (bool died : {false, true}) {
+        GroupRegistry registry;
+        Member launcher, left, stays, quiet;
+        RendererGroup* group = registry.JoinGroup("scene", true, &launcher);
+        ASSERT_NE(group, nullptr);
+        group->channel = new RendererChannel();
+        EXPECT_EQ(registry.JoinGroup("Scene", false, &left), group);
+        EXPECT_EQ(registry.JoinGroup("SCENE", false, &stays), group);
+        EXPECT_EQ(registry.JoinGroup("scene", false), group);
+        // A joiner that leaves changes nothing for the others.
+        registry.LeaveGroup(group, false, &left);
+        EXPECT_EQ(registry.RefsOf(group), 3);
+        EXPECT_TRUE(left.ends.empty());
+
+        registry.LeaveGroup(group, true, &launcher, died);
+        EXPECT_EQ(registry.Live(), 0);
+        EXPECT_EQ(registry.RefsOf(group), 0);
+        EXPECT_TRUE(launcher.ends.empty()) << "the launcher knows";
+        EXPECT_TRUE(left.ends.empty());
+        EXPECT_EQ(stays.ends, std::vector<bool>{died});
+
+        RendererGroup* next = registry.JoinGroup("scene", true, &quiet);
+        ASSERT_NE(next, nullptr);
+        EXPECT_EQ(next->channel, nullptr);
+        EXPECT_EQ(registry.RefsOf(next), 1);
+        // The joiner that stayed is no member any more: only it can say when it comes back.
+        registry.LeaveGroup(next, true, &quiet);
+        EXPECT_EQ(stays.ends.size(), 1u);
+        EXPECT_EQ(registry.Live(), 0);
+    }
+}
+
+// Without a channel there is no renderer to lose: a launcher whose launch failed leaves
+// like anybody else.
+TEST(GroupRegistry, ALauncherWithoutAChannelLeavesTheGroupToItsJoiners)
+{
+    GroupRegistry registry;
+    Member joiner;
+    RendererGroup* group = registry.JoinGroup("scene", true);
+    EXPECT_EQ(registry.JoinGroup("scene", false, &joiner), group);
+    registry.LeaveGroup(group, true);
+    EXPECT_EQ(registry.Live(), 1);
+    EXPECT_FALSE(group->launcher);
+    EXPECT_TRUE(joiner.ends.empty());
+    registry.LeaveGroup(group, false, &joiner);
+    EXPECT_EQ(registry.Live(), 0);
+    EXPECT_TRUE(joiner.ends.empty());
+}
+
+TEST(RestartBudget, ThreeRestartsInAnyMinute)
+{
+    RestartBudget budget;
+    const uint32_t start = 0xFFFF0000u;  // the tick count wraps within the minute
+    EXPECT_TRUE(budget.Take(start));
+    EXPECT_TRUE(budget.Take(start + 1000));
+    EXPECT_TRUE(budget.Take(start + 20000));
+    EXPECT_FALSE(budget.Take(start + 30000));
+    EXPECT_FALSE(budget.Take(start + 59999));
+    // The first restart has left the minute: one more.
+    EXPECT_TRUE(budget.Take(start + 60000));
+    EXPECT_FALSE(budget.Take(start + 60500));
+    EXPECT_TRUE(budget.Take(start + 61000));
+    EXPECT_FALSE(budget.Take(start + 79999));
+    // A long quiet spell gives all three back.
+    EXPECT_TRUE(budget.Take(start + 500000));
+    EXPECT_TRUE(budget.Take(start + 500001));
+    EXPECT_TRUE(budget.Take(start + 500002));
+    EXPECT_FALSE(budget.Take(start + 500003));
 }
 
 }  // namespace

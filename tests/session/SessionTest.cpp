@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
@@ -347,12 +348,58 @@ TEST_P(SharedGroup, TwoEmbedsShareOneRendererAndReserveTheOtherNames)
     EXPECT_EQ(reader.WindowOf("and"), -1);
     EXPECT_TRUE(PumpUntil([&] { return Drawn(launcher); }, 15000));
 
-    // The first member to go takes the group's rendering with it: the launcher shows the logo.
+    // A joiner that goes takes only its window back: the renderer goes on for the launcher.
     const KernelHandle process = DuplicateOf(channel->Process());
     page->Close(joiner);
+    PumpFor(300);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_TIMEOUT);
+    EXPECT_EQ(reader.QuitRequested(), 0);
+    EXPECT_EQ(reader.WindowOf("right"), -1);
+    EXPECT_EQ(reader.WindowOf("left"), static_cast<long>(reinterpret_cast<uintptr_t>(launcher->Hwnd())));
+    EXPECT_FALSE(launcher->Instance()->Session().ShowLogo());
+    EXPECT_TRUE(Drawn(launcher));
+
+    page->Close(launcher);
     EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(PumpUntil([&] { return launcher->Instance()->Session().ShowLogo(); }, 2000));
-    EXPECT_EQ(DifferencesFromLogo(launcher->Instance(), launcher->Hwnd()), 0);
+    EXPECT_EQ(ExitCodeOf(process.Get()), 0u);
+}
+
+// The renderer is the launcher's: when its page goes, the group ends with it, and a later
+// launcher of the same name starts a renderer of its own, which the waiting joiner joins.
+TEST_F(Session, ALauncherThatGoesEndsTheGroupAndTheNextLauncherStartsClean)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* first = Launcher({{"WindowName", "left"}, {"GroupName", "g"}});
+    TestPage::Embed* joiner = page->Add({{"WindowName", "right"}, {"GroupName", "G"}});
+    ASSERT_TRUE(first && joiner);
+    page->Attach(first);
+    page->Attach(joiner);
+    RendererChannel* old = ChannelOf(joiner->Instance());
+    ASSERT_NE(old, nullptr);
+    const KernelHandle process = DuplicateOf(old->Process());
+    const std::string oldName = old->NamePart();
+
+    page->Close(first);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(joiner->Instance()->Session().Group(), nullptr);
+    EXPECT_FALSE(joiner->Instance()->Session().ShowLogo()) << "a page that closed broke nothing";
+    PumpFor(250);
+    EXPECT_EQ(Groups().Live(), 0);
+    EXPECT_EQ(ChildProcesses(), 0);
+
+    TestPage::Embed* second = Launcher({{"WindowName", "left"}, {"GroupName", "G"}});
+    ASSERT_NE(second, nullptr);
+    page->Attach(second);
+    RendererChannel* fresh = ChannelOf(second->Instance());
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh->NamePart(), oldName);
+    ASSERT_TRUE(PumpUntil([&] { return joiner->Instance()->Session().Group() == second->Instance()->Session().Group(); },
+                          2000));
+    EXPECT_EQ(Groups().RefsOf(second->Instance()->Session().Group()), 2);
+    EXPECT_EQ(ChildProcesses(), 1);
+    BlockReader reader(fresh);
+    ASSERT_TRUE(reader.Attached());
+    EXPECT_EQ(reader.WindowOf("right"), static_cast<long>(reinterpret_cast<uintptr_t>(joiner->Hwnd())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Order, SharedGroup, ::testing::Values(false, true),
@@ -396,9 +443,125 @@ TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
     ASSERT_TRUE(TerminateProcess(channel->Process(), 7));
     WaitForSingleObject(channel->Process(), 5000);
     EXPECT_TRUE(PumpUntil([&] { return embed->Instance()->Session().ShowLogo(); }, 300));
+    EXPECT_TRUE(embed->Instance()->Session().RendererStopped());
     EXPECT_EQ(embed->Instance()->Session().Group(), nullptr);
     EXPECT_EQ(Groups().Live(), 0);
-    EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
+}
+
+// --- a renderer that dies under a running page ------------------------------------------
+
+class Recovery : public Session {
+protected:
+    // The browser's requests for the applet file so far.
+    std::vector<BrowserCall> AppletRequests()
+    {
+        std::vector<BrowserCall> found;
+        for (const BrowserCall& call : page->Browser().Calls()) {
+            if (call.function == "geturlnotify" && call.url.find(kAppletName) != std::string::npos) {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+    // Ends the launcher's renderer from outside and waits for the tick that notices.
+    bool Kill(TestPage::Embed* launcher)
+    {
+        RendererChannel* channel = ChannelOf(launcher->Instance());
+        if (!channel || !TerminateProcess(channel->Process(), 7)) return false;
+        WaitForSingleObject(channel->Process(), 5000);
+        return PumpUntil([&] { return launcher->Instance()->Session().RendererStopped(); }, 1000);
+    }
+    static void Click(TestPage::Embed* embed) { SendMessageA(embed->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5)); }
+};
+
+TEST_F(Recovery, AClickOnTheLogoStartsTheWholeGroupAgainThreeTimesAMinute)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* launcher = Watched({{"WindowName", "main"}, {"GroupName", "g"}});
+    TestPage::Embed* joiner = page->Add({{"WindowName", "side"}, {"GroupName", "g"}});
+    ASSERT_TRUE(launcher && joiner);
+    page->Attach(launcher);
+    page->Attach(joiner);
+    PluginInstance* instance = launcher->Instance();
+    RendererChannel* first = ChannelOf(instance);
+    ASSERT_NE(first, nullptr);
+    const std::string firstName = first->NamePart();
+    ASSERT_TRUE(PumpUntil([&] { return Drawn(launcher); }, 15000)) << "the renderer never drew";
+    // The first renderer got the applet the browser had already streamed.
+    EXPECT_TRUE(AppletRequests().empty());
+
+    // A click on a running applet is the browser's.
+    Click(launcher);
+    EXPECT_EQ(ChildProcesses(), 1);
+
+    ASSERT_TRUE(Kill(launcher));
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    // The group is gone at once, the joiner out of it and showing the logo too.
+    EXPECT_EQ(joiner->Instance()->Session().Group(), nullptr);
+    EXPECT_TRUE(joiner->Instance()->Session().ShowLogo());
+    EXPECT_FALSE(joiner->Instance()->Session().RendererStopped());
+    EXPECT_EQ(Groups().Live(), 0);
+    PumpFor(150);
+    // The launcher's logo carries the note: it differs from the plain logo in that line only.
+    const int differences = DifferencesFromLogo(instance, launcher->Hwnd());
+    EXPECT_GT(differences, 10);
+    EXPECT_LT(differences, kWidth * 20);
+
+    Click(launcher);
+    EXPECT_FALSE(instance->Session().RendererStopped());
+    EXPECT_FALSE(instance->Session().ShowLogo());
+    RendererChannel* second = ChannelOf(instance);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second->NamePart(), firstName);
+    EXPECT_EQ(ChildProcesses(), 1);
+    // The new renderer asks for the applet again, and this time the browser is asked.
+    ASSERT_TRUE(PumpUntil([&] { return !AppletRequests().empty(); }, 10000));
+    page->AnswerRequest(launcher, AppletRequests().front(), applet.Path());
+    EXPECT_TRUE(PumpUntil([&] { return Drawn(launcher); }, 15000)) << "the new renderer never drew";
+    ASSERT_TRUE(PumpUntil([&] { return joiner->Instance()->Session().Group() == instance->Session().Group(); }, 2000));
+    EXPECT_FALSE(joiner->Instance()->Session().ShowLogo());
+    BlockReader reader(second);
+    ASSERT_TRUE(reader.Attached());
+    EXPECT_EQ(reader.WindowOf("side"), static_cast<long>(reinterpret_cast<uintptr_t>(joiner->Hwnd())));
+
+    // Two more starts within the minute, then clicks do nothing.
+    for (int restart = 2; restart <= 3; ++restart) {
+        ASSERT_TRUE(Kill(launcher)) << restart;
+        Click(launcher);
+        ASSERT_NE(ChannelOf(instance), nullptr) << restart;
+    }
+    ASSERT_TRUE(Kill(launcher));
+    Click(launcher);
+    EXPECT_TRUE(instance->Session().RendererStopped());
+    EXPECT_EQ(ChildProcesses(), 0);
+    EXPECT_EQ(Groups().Live(), 0);
+}
+
+// A renderer that cannot be started again gets the launch failure's box and the plain
+// logo, which no click starts again.
+TEST_F(Recovery, ARestartThatCannotLaunchShowsTheBoxAndThePlainLogo)
+{
+    key.SetString("RendererPath", RendererExePath());
+    TestPage::Embed* launcher = Watched({{"WindowName", "main"}});
+    ASSERT_NE(launcher, nullptr);
+    page->Attach(launcher);
+    PluginInstance* instance = launcher->Instance();
+    ASSERT_NE(ChannelOf(instance), nullptr);
+    ASSERT_TRUE(Kill(launcher));
+
+    key.SetString("RendererPath", "Z:\\no\\such\\folder\\orbrenderer.exe");
+    BoxWatcher watcher;
+    Click(launcher);
+    PumpFor(200);
+    Click(launcher);
+    PumpFor(200);
+    watcher.Stop();
+    EXPECT_EQ(watcher.Boxes(), 1);
+    EXPECT_EQ(watcher.FirstText(), kLaunchFailureText);
+    EXPECT_FALSE(instance->Session().RendererStopped());
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
+    EXPECT_EQ(DifferencesFromLogo(instance, launcher->Hwnd()), 0);
 }
 
 // The browser shows a dialog inside the status line (its own message loop, in which our

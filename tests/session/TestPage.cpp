@@ -127,6 +127,20 @@ void TestPage::DeliverApplet(Embed* embed, const std::string& localFile)
     session_.funcs.destroystream(&embed->npp, &stream, NPRES_DONE);
 }
 
+void TestPage::AnswerRequest(Embed* embed, const BrowserCall& call, const std::string& localFile)
+{
+    NPStream stream{};
+    stream.url = call.url.c_str();
+    stream.notifyData = call.notifyData;
+    uint16_t stype = NP_NORMAL;
+    session_.funcs.newstream(&embed->npp, const_cast<char*>("application/octet-stream"), &stream, 0, &stype);
+    if (stype == NP_ASFILE) session_.funcs.asfile(&embed->npp, &stream, localFile.c_str());
+    session_.funcs.destroystream(&embed->npp, &stream, NPRES_DONE);
+    if (call.function == "geturlnotify") {
+        session_.funcs.urlnotify(&embed->npp, call.url.c_str(), NPRES_DONE, call.notifyData);
+    }
+}
+
 void TestPage::Close(Embed* embed)
 {
     if (!embed->open) return;

@@ -64,6 +64,9 @@ public:
     void DeliverLocation(Embed* embed, const char* url = kPageUrl);
     // The browser's stream of the embed's src, taken as a file.
     void DeliverApplet(Embed* embed, const std::string& localFile);
+    // The browser's answer to a request the plug-in made: a stream of its URL taken as
+    // localFile, then the notification.
+    void AnswerRequest(Embed* embed, const BrowserCall& call, const std::string& localFile);
     // NPP_Destroy, which gives the window up; the window itself stays until the page goes.
     void Close(Embed* embed);
 

@@ -429,7 +429,7 @@ TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
             EXPECT_GT(destroyed, loopStart);
             EXPECT_LT(destroyed, loopEnd) << "the page closed inside the call";
         } else {
-            EXPECT_GE(IndexOf(log, "* killed pid=", loopStart), 0);
+            EXPECT_GE(IndexOf(log, "* killed count=1", loopStart), 0);
         }
         EXPECT_TRUE(NoScriptedRendererLeft());
     }
