@@ -136,6 +136,17 @@ protected:
         return SceneBackgroundPixels(embed->Hwnd()) > kWidth * kHeight / 2;
     }
 
+    // A watched embed named "main" whose reference renderer has drawn: its channel, or none.
+    RendererChannel* DrawingRenderer(TestPage::Embed*& embed)
+    {
+        key.SetString("RendererPath", RendererExePath());
+        embed = Watched({{"WindowName", "main"}});
+        if (!embed) return nullptr;
+        page->Attach(embed);
+        RendererChannel* channel = ChannelOf(embed->Instance());
+        return channel && PumpUntil([&] { return Drawn(embed); }, 15000) ? channel : nullptr;
+    }
+
     ConfigurationKey key;
     AppletFile applet;
     std::unique_ptr<TestPage> page = std::make_unique<TestPage>();
@@ -432,13 +443,9 @@ TEST_F(Session, FocusMovesTheActiveFlagBetweenGroups)
 
 TEST_F(Session, ARendererKilledFromOutsideGivesTheLogoAtTheNextTick)
 {
-    key.SetString("RendererPath", RendererExePath());
-    TestPage::Embed* embed = Watched({{"WindowName", "main"}});
-    ASSERT_NE(embed, nullptr);
-    page->Attach(embed);
-    RendererChannel* channel = ChannelOf(embed->Instance());
+    TestPage::Embed* embed = nullptr;
+    RendererChannel* channel = DrawingRenderer(embed);
     ASSERT_NE(channel, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000));
 
     ASSERT_TRUE(TerminateProcess(channel->Process(), 7));
     WaitForSingleObject(channel->Process(), 5000);
@@ -569,13 +576,9 @@ TEST_F(Recovery, ARestartThatCannotLaunchShowsTheBoxAndThePlainLogo)
 // the logo takes over.
 TEST_F(Session, ARendererThatDiesInsideABrowserDialogGivesTheLogo)
 {
-    key.SetString("RendererPath", RendererExePath());
-    TestPage::Embed* embed = Watched({{"WindowName", "main"}});
-    ASSERT_NE(embed, nullptr);
-    page->Attach(embed);
-    RendererChannel* channel = ChannelOf(embed->Instance());
+    TestPage::Embed* embed = nullptr;
+    RendererChannel* channel = DrawingRenderer(embed);
     ASSERT_NE(channel, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return Drawn(embed); }, 15000));
 
     HANDLE renderer = channel->Process();
     long channelsInDialog = -1;
