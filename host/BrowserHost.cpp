@@ -14,6 +14,8 @@ constexpr UINT_PTR kRetryTimer = 2;
 constexpr UINT_PTR kIdleTimer = 3;
 constexpr int kDefaultAreaWidth = 240;
 constexpr int kDefaultAreaHeight = 160;
+// A page location answered in pieces comes this many bytes per NPP_Write.
+constexpr size_t kSplitLocationBytes = 7;
 
 // NPNVariable values this browser answers.
 constexpr int kNetscapeWindow = 3;
@@ -105,8 +107,13 @@ int BrowserHost::ShowPage()
     StreamDelivery::Hooks hooks;
     hooks.wake = [this] { window_->PostWork(); };
     hooks.retryIn = [this](int ms) { window_->StartTimer(kRetryTimer, static_cast<UINT>(ms)); };
-    streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, options_.chunkBytes,
-                                                options_.trickleMs, hooks);
+    StreamDelivery::Options delivery;
+    delivery.chunkBytes = options_.chunkBytes;
+    delivery.trickleMs = options_.trickleMs;
+    delivery.atOnce = options_.answerAtOnce;
+    delivery.deleteFiles = options_.deleteFiles;
+    delivery.longPaths = options_.longPaths;
+    streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, delivery, hooks);
     log_.Line("* window frame=" + CallLog::Pointer(window_->Handle()));
     OpenPage(embeds);
 
@@ -178,7 +185,7 @@ bool BrowserHost::StartPlugin(const std::string& path)
 
     FillBrowserFuncs();
     rc = library_->initialize(&browserFuncs_);
-    log_.Line("> NP_Initialize version=" + Hex4(browserFuncs_.version) +
+    log_.Line("> NP_Initialize version=" + Hex4(browserFuncs_.version) + " size=" + std::to_string(browserFuncs_.size) +
               " geturlnotify=" + (browserFuncs_.geturlnotify ? "yes" : "no") +
               " urlnotify=" + (pluginFuncs_.urlnotify ? "yes" : "no") + " -> " + std::to_string(rc));
     return rc == NPERR_NO_ERROR;
@@ -186,9 +193,9 @@ bool BrowserHost::StartPlugin(const std::string& path)
 
 void BrowserHost::FillBrowserFuncs()
 {
+    browserTable_ = BrowserTable{};
     NPNetscapeFuncs& f = browserFuncs_;
-    f = NPNetscapeFuncs{};
-    f.size = sizeof f;
+    f.size = static_cast<uint16_t>(options_.tableSize > 0 ? options_.tableSize : static_cast<int>(sizeof f));
     f.version = options_.version;
     f.geturl = &GetURL;
     f.posturl = &PostURL;
@@ -286,7 +293,7 @@ void BrowserHost::ClosePage()
         instance->closing = true;
         const std::string tag = "inst=" + std::to_string(instance->id);
         if (instance->created) {
-            streams_->Cancel(*instance);
+            if (!options_.lateEnds) streams_->Cancel(*instance, true);
             instance->window.window = nullptr;
             NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
             log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
@@ -301,6 +308,9 @@ void BrowserHost::ClosePage()
             std::free(saved);
         }
         instance->created = false;
+        // Like a browser that tidies up after the instance: its streams still end, but
+        // nobody is notified.
+        if (options_.lateEnds) streams_->Cancel(*instance, false);
     }
     NPError rc = library_->shutdown();
     log_.Line("> NP_Shutdown -> " + std::to_string(rc));
@@ -387,8 +397,7 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
     if (UrlScheme(text) == "javascript") {
         // Only the page-location script has an answer here.
         if (text != kLocationScript || target) return NPERR_INVALID_URL;
-        streams_->DeliverText(*instance, text, "text/plain", pageUrl_, notify, notifyData);
-        return NPERR_NO_ERROR;
+        return AnswerLocation(*instance, notify, notifyData);
     }
     std::string absolute = ResolveUrl(pageUrl_, text);
     if (target) {
@@ -404,6 +413,23 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
         return NPERR_NO_ERROR;
     }
     streams_->DeliverUrl(*instance, absolute, notify, notifyData);
+    return NPERR_NO_ERROR;
+}
+
+NPError BrowserHost::AnswerLocation(PageInstance& instance, bool notify, void* notifyData)
+{
+    const std::string& mode = options_.location;
+    if (mode == "refuse") return NPERR_GENERIC_ERROR;
+    if (mode == "never") {
+        log_.Line("* withhold inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(kLocationScript));
+        streams_->Withhold(instance, kLocationScript, notify, notifyData);
+        return NPERR_NO_ERROR;
+    }
+    StreamDelivery::Text answer;
+    answer.text = mode == "empty" ? "" : mode == "fail" ? pageUrl_.substr(0, pageUrl_.size() / 2) : pageUrl_;
+    answer.endReason = mode == "fail" ? NPRES_NETWORK_ERR : NPRES_DONE;
+    answer.chunkBytes = mode == "split" ? kSplitLocationBytes : 0;
+    streams_->DeliverText(instance, kLocationScript, "text/plain", answer, notify, notifyData);
     return NPERR_NO_ERROR;
 }
 

@@ -20,6 +20,17 @@ const char kHostUsage[] =
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
     "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
     "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
+    "  --answer-at-once     run each stream to its end (NPP_URLNotify included) inside the\n"
+    "                       NPN_GetURL/NPN_GetURLNotify call that asked for it\n"
+    "  --delete-files       delete a stream's file as soon as NPP_DestroyStream returns\n"
+    "  --location MODE      answer the page-location request otherwise: refuse (an error\n"
+    "                       code), empty (an empty stream), fail (part of it, then a\n"
+    "                       network error), split (a few bytes per NPP_Write) or never\n"
+    "  --late-ends          at close, NPP_Destroy first; open streams end after it with\n"
+    "                       NPRES_USER_BREAK, and notifications never come\n"
+    "  --long-paths         hand over files whose paths are longer than 260 characters\n"
+    "  --table-size BYTES   size of the NPNetscapeFuncs table offered (default: 0.11's 88;\n"
+    "                       later entries are empty)\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be loaded or initialized.\n";
@@ -45,6 +56,15 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         }
         if (name == "--help") {
             options.help = true;
+            continue;
+        }
+        if (name == "--answer-at-once" || name == "--delete-files" || name == "--late-ends" ||
+            name == "--long-paths") {
+            bool& flag = name == "--answer-at-once" ? options.answerAtOnce
+                       : name == "--delete-files"   ? options.deleteFiles
+                       : name == "--late-ends"      ? options.lateEnds
+                                                    : options.longPaths;
+            flag = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -86,6 +106,13 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--trickle") {
             ok = ParseInt(value, 0, 60000, number);
             options.trickleMs = static_cast<int>(number);
+        } else if (name == "--location") {
+            options.location = value;
+            ok = options.location == "refuse" || options.location == "empty" || options.location == "fail" ||
+                 options.location == "split" || options.location == "never";
+        } else if (name == "--table-size") {
+            ok = ParseInt(value, kSmallestTable, kLargestTable, number);
+            options.tableSize = static_cast<int>(number);
         } else if (name == "--withhold") {
             options.withhold = value;
             ok = *value != '\0';

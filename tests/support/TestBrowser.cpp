@@ -33,16 +33,21 @@ int TestBrowser::Count(const std::string& function) const
     return n;
 }
 
-NPError TestBrowser::GetURL(NPP, const char* url, const char* target)
+NPError TestBrowser::Record(NPP npp, const BrowserCall& call, NPError result)
 {
-    current->calls_.push_back({"geturl", Text(url), Text(target), nullptr});
-    return current->getUrlResult;
+    current->calls_.push_back(call);
+    if (current->answerInside) current->answerInside(npp, call);
+    return result;
 }
 
-NPError TestBrowser::GetURLNotify(NPP, const char* url, const char* target, void* notifyData)
+NPError TestBrowser::GetURL(NPP npp, const char* url, const char* target)
 {
-    current->calls_.push_back({"geturlnotify", Text(url), Text(target), notifyData});
-    return current->getUrlNotifyResult;
+    return Record(npp, {"geturl", Text(url), Text(target), nullptr}, current->getUrlResult);
+}
+
+NPError TestBrowser::GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData)
+{
+    return Record(npp, {"geturlnotify", Text(url), Text(target), notifyData}, current->getUrlNotifyResult);
 }
 
 void TestBrowser::Status(NPP, const char* message)

@@ -2,6 +2,7 @@
 // agent that records every call the plug-in makes into it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     // What the next geturl/geturlnotify calls answer.
     NPError getUrlResult = NPERR_NO_ERROR;
     NPError getUrlNotifyResult = NPERR_NO_ERROR;
+    // Run inside geturl/geturlnotify before they return, as a browser that answers at once.
+    std::function<void(NPP npp, const BrowserCall& call)> answerInside;
 
     static TestBrowser* Current();
 
@@ -36,8 +39,9 @@ private:
     std::string lastStatus_;
     std::vector<BrowserCall> calls_;
 
-    static NPError GetURL(NPP, const char* url, const char* target);
-    static NPError GetURLNotify(NPP, const char* url, const char* target, void* notifyData);
+    static NPError Record(NPP npp, const BrowserCall& call, NPError result);
+    static NPError GetURL(NPP npp, const char* url, const char* target);
+    static NPError GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData);
     static void Status(NPP, const char* message);
     static const char* UserAgent(NPP);
 };
