@@ -277,7 +277,7 @@ void BrowserHost::OpenInstance(PageInstance& instance)
 
     // Like a browser: the src request goes out right after NPP_New, its data comes later.
     const std::string* src = instance.embed.Find("src");
-    if (src && !src->empty()) streams_->DeliverUrl(instance, ResolveUrl(pageUrl_, *src), false, nullptr);
+    if (src && !src->empty()) Stream(instance, ResolveUrl(pageUrl_, *src), false, nullptr);
 
     rc = pluginFuncs_.setwindow ? pluginFuncs_.setwindow(&instance.npp, &window) : NPError{NPERR_INVALID_FUNCTABLE_ERROR};
     log_.Line("> NPP_SetWindow inst=" + std::to_string(instance.id) + " window=" + CallLog::Pointer(window.window) +
@@ -407,13 +407,18 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
     }
     std::string scheme = UrlScheme(absolute);
     if (scheme != "file" && scheme != "http" && scheme != "https") return NPERR_INVALID_URL;
-    if (!options_.withhold.empty() && absolute.find(options_.withhold) != std::string::npos) {
-        log_.Line("* withhold inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(absolute));
-        streams_->Withhold(*instance, absolute, notify, notifyData);
-        return NPERR_NO_ERROR;
-    }
-    streams_->DeliverUrl(*instance, absolute, notify, notifyData);
+    Stream(*instance, absolute, notify, notifyData);
     return NPERR_NO_ERROR;
+}
+
+void BrowserHost::Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
+{
+    if (!options_.withhold.empty() && url.find(options_.withhold) != std::string::npos) {
+        log_.Line("* withhold inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(url));
+        streams_->Withhold(instance, url, notify, notifyData);
+        return;
+    }
+    streams_->DeliverUrl(instance, url, notify, notifyData);
 }
 
 NPError BrowserHost::AnswerLocation(PageInstance& instance, bool notify, void* notifyData)

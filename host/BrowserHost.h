@@ -72,6 +72,8 @@ private:
     NPError Route(PageInstance* instance, const char* url, const char* target, bool notify, void* notifyData);
     void Navigate(PageInstance& instance, const std::string& url, const char* target);
     NPError AnswerLocation(PageInstance& instance, bool notify, void* notifyData);
+    // A URL's stream, unless --withhold says it never comes.
+    void Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData);
 
     // The browser's side of NPNetscapeFuncs.
     static NPError GetURL(NPP npp, const char* url, const char* target);

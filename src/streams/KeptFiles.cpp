@@ -43,6 +43,12 @@ std::string KeptFiles::Keep(const std::string& browserFile, Method method)
     kept.subfolder = folder_ + "\\" + std::to_string(++nextSubfolder_);
     if (!CreateDirectoryA(kept.subfolder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
     kept.path = kept.subfolder + "\\" + FileNameOf(browserFile);
+    // Whoever opens it, the renderer included, may only take paths that fit MAX_PATH;
+    // a longer one fails here rather than later.
+    if (kept.path.size() >= MAX_PATH) {
+        Delete(kept);
+        return "";
+    }
     // A folder left by an earlier process of the same id may still hold a file of that name.
     DeleteFileA(kept.path.c_str());
 

@@ -18,7 +18,8 @@ public:
     KeptFiles(const KeptFiles&) = delete;
     KeptFiles& operator=(const KeptFiles&) = delete;
 
-    // The kept file's path, or empty when the file could be neither linked nor copied.
+    // The kept file's path, or empty when the file could be neither linked nor copied, or
+    // its path would not fit MAX_PATH.
     std::string Keep(const std::string& browserFile, Method method = Method::LinkOrCopy);
     // A kept file nobody will be handed: deleted now rather than with the folder.
     void Drop(const std::string& keptFile);

@@ -13,6 +13,8 @@
 //   latency COUNT        COUNT requests for r<n>.obv, each written at a random moment, at
 //                        most 16 outstanding; one "sample ms=" line per delivery
 //   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
+//   crash                reports "crash" and ends the process at once, as a renderer that
+//                        fails does
 // Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
 // order, the milliseconds since the slot was written and, for a delivery, the path, the
 // file's first line, its size and its whole content), "done". Quoted values escape quotes,
@@ -101,7 +103,8 @@ public:
         MutexGuard guard(client_.Mutex());
         if (!guard.Acquire()) return false;
         fields_ = client_.ReadLaunchFields();
-        Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation));
+        Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation) +
+               " args=" + Quote(fields_.rendererArgs));
         return true;
     }
 
@@ -125,6 +128,9 @@ public:
                 Latency(std::atoi(rest.c_str()));
             } else if (word == "burst") {
                 Burst(std::atoi(rest.c_str()));
+            } else if (word == "crash") {
+                Report("crash");
+                ExitProcess(9);
             }
         }
         Report("done");
