@@ -2,7 +2,11 @@
 // (or, under Internet Explorer, into download jobs), reports each outcome to its
 // listener, and learns the page's own address from the browser. It answers the browser's
 // stream callbacks for its instance, and keeps the browser's stream of the applet file
-// until the renderer asks for it.
+// until the renderer asks for it. Every file a stream hands over is kept as the
+// instance's own (KeptFiles) until the instance goes, since browsers delete theirs. The
+// browser may answer a request inside the call that makes it, notify late or never:
+// requests are reached only through the lists that hold them, never through a pointer
+// the browser hands back.
 #pragma once
 
 #include <cstdint>

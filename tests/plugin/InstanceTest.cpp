@@ -156,6 +156,21 @@ protected:
     PluginInstance* instance = nullptr;
 };
 
+// Neither the page's location nor its src stream comes: after the wait the instance shows
+// the logo and stops trying to launch.
+TEST_F(Attached, NoLocationAndNoSrcStreamShowsTheLogo)
+{
+    Start(0x000B, {{"src", "a.obvm"}, {"WindowName", "w"}});
+    instance->Streams().SweepPendingRequests();
+    EXPECT_FALSE(instance->Session().ShowLogo());
+    EXPECT_FALSE(instance->Session().LaunchDone());
+    Sleep(kLocationWaitMs + 100);
+    instance->Streams().SweepPendingRequests();
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
+}
+
 TEST_F(Attached, OldBrowserAbsorbsAsManyNullHandlesAsItsRequestsCost)
 {
     Start(0x0008, {{"src", "a.obvm"}});
