@@ -18,6 +18,8 @@ constexpr UINT_PTR kIdleTimer = 3;
 constexpr int kDefaultAreaWidth = 240;
 constexpr int kDefaultAreaHeight = 160;
 constexpr char kAddonProperty[] = "OrbhostAddonReplaced";
+// A page location answered in pieces comes this many bytes per NPP_Write.
+constexpr size_t kSplitLocationBytes = 7;
 
 // NPNVariable values this browser answers.
 constexpr int kNetscapeWindow = 3;
@@ -109,8 +111,13 @@ int BrowserHost::ShowPage()
     StreamDelivery::Hooks hooks;
     hooks.wake = [this] { window_->PostWork(); };
     hooks.retryIn = [this](int ms) { window_->StartTimer(kRetryTimer, static_cast<UINT>(ms)); };
-    streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, options_.chunkBytes,
-                                                options_.trickleMs, hooks);
+    StreamDelivery::Options delivery;
+    delivery.chunkBytes = options_.chunkBytes;
+    delivery.trickleMs = options_.trickleMs;
+    delivery.atOnce = options_.answerAtOnce;
+    delivery.deleteFiles = options_.deleteFiles;
+    delivery.longPaths = options_.longPaths;
+    streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, delivery, hooks);
     log_.Line("* window frame=" + CallLog::Pointer(window_->Handle()));
     OpenPage(embeds);
 
@@ -182,7 +189,7 @@ bool BrowserHost::StartPlugin(const std::string& path)
 
     FillBrowserFuncs();
     rc = library_->initialize(&browserFuncs_);
-    log_.Line("> NP_Initialize version=" + Hex4(browserFuncs_.version) +
+    log_.Line("> NP_Initialize version=" + Hex4(browserFuncs_.version) + " size=" + std::to_string(browserFuncs_.size) +
               " geturlnotify=" + (browserFuncs_.geturlnotify ? "yes" : "no") +
               " urlnotify=" + (pluginFuncs_.urlnotify ? "yes" : "no") + " -> " + std::to_string(rc));
     return rc == NPERR_NO_ERROR;
@@ -190,9 +197,9 @@ bool BrowserHost::StartPlugin(const std::string& path)
 
 void BrowserHost::FillBrowserFuncs()
 {
+    browserTable_ = BrowserTable{};
     NPNetscapeFuncs& f = browserFuncs_;
-    f = NPNetscapeFuncs{};
-    f.size = sizeof f;
+    f.size = static_cast<uint16_t>(options_.tableSize > 0 ? options_.tableSize : static_cast<int>(sizeof f));
     f.version = options_.version;
     f.geturl = &GetURL;
     f.posturl = &PostURL;
@@ -274,7 +281,7 @@ void BrowserHost::OpenInstance(PageInstance& instance)
 
     // Like a browser: the src request goes out right after NPP_New, its data comes later.
     const std::string* src = instance.embed.Find("src");
-    if (src && !src->empty()) streams_->DeliverUrl(instance, ResolveUrl(pageUrl_, *src), false, nullptr);
+    if (src && !src->empty()) Stream(instance, ResolveUrl(pageUrl_, *src), false, nullptr);
 
     rc = pluginFuncs_.setwindow ? pluginFuncs_.setwindow(&instance.npp, &window) : NPError{NPERR_INVALID_FUNCTABLE_ERROR};
     log_.Line("> NPP_SetWindow inst=" + std::to_string(instance.id) + " window=" + CallLog::Pointer(window.window) +
@@ -326,7 +333,7 @@ void BrowserHost::CloseInstances()
         const std::string tag = "inst=" + std::to_string(instance->id);
         if (options_.destroyAreasFirst && instance->area) window_->RemovePluginArea(instance->area);
         if (instance->created) {
-            streams_->Cancel(*instance);
+            if (!options_.lateEnds) streams_->Cancel(*instance, true);
             instance->window.window = nullptr;
             NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
             log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
@@ -346,6 +353,9 @@ void BrowserHost::CloseInstances()
             std::free(saved);
         }
         instance->created = false;
+        // Like a browser that tidies up after the instance: its streams still end, but
+        // nobody is notified.
+        if (options_.lateEnds) streams_->Cancel(*instance, false);
     }
 }
 
@@ -465,8 +475,7 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
     if (UrlScheme(text) == "javascript") {
         // Only the page-location script has an answer here.
         if (text != kLocationScript || target) return NPERR_INVALID_URL;
-        streams_->DeliverText(*instance, text, "text/plain", pageUrl_, notify, notifyData);
-        return NPERR_NO_ERROR;
+        return AnswerLocation(*instance, notify, notifyData);
     }
     std::string absolute = ResolveUrl(pageUrl_, text);
     if (target) {
@@ -476,12 +485,34 @@ NPError BrowserHost::Route(PageInstance* instance, const char* url, const char* 
     }
     std::string scheme = UrlScheme(absolute);
     if (scheme != "file" && scheme != "http" && scheme != "https") return NPERR_INVALID_URL;
-    if (!options_.withhold.empty() && absolute.find(options_.withhold) != std::string::npos) {
-        log_.Line("* withhold inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(absolute));
-        streams_->Withhold(*instance, absolute, notify, notifyData);
+    Stream(*instance, absolute, notify, notifyData);
+    return NPERR_NO_ERROR;
+}
+
+void BrowserHost::Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
+{
+    if (!options_.withhold.empty() && url.find(options_.withhold) != std::string::npos) {
+        log_.Line("* withhold inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(url));
+        streams_->Withhold(instance, url, notify, notifyData);
+        return;
+    }
+    streams_->DeliverUrl(instance, url, notify, notifyData);
+}
+
+NPError BrowserHost::AnswerLocation(PageInstance& instance, bool notify, void* notifyData)
+{
+    const std::string& mode = options_.location;
+    if (mode == "refuse") return NPERR_GENERIC_ERROR;
+    if (mode == "never") {
+        log_.Line("* withhold inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(kLocationScript));
+        streams_->Withhold(instance, kLocationScript, notify, notifyData);
         return NPERR_NO_ERROR;
     }
-    streams_->DeliverUrl(*instance, absolute, notify, notifyData);
+    StreamDelivery::Text answer;
+    answer.text = mode == "empty" ? "" : mode == "fail" ? pageUrl_.substr(0, pageUrl_.size() / 2) : pageUrl_;
+    answer.endReason = mode == "fail" ? NPRES_NETWORK_ERR : NPRES_DONE;
+    answer.chunkBytes = mode == "split" ? kSplitLocationBytes : 0;
+    streams_->DeliverText(instance, kLocationScript, "text/plain", answer, notify, notifyData);
     return NPERR_NO_ERROR;
 }
 

@@ -35,7 +35,13 @@ private:
     PluginRegistration registration_{"", ""};
     std::unique_ptr<PluginLibrary> library_;
     NPPluginFuncs pluginFuncs_{};
-    NPNetscapeFuncs browserFuncs_{};
+    // The 0.11 table, then the entries of later browsers, left empty.
+    struct BrowserTable {
+        NPNetscapeFuncs funcs;
+        void* later[(kLargestTable - sizeof(NPNetscapeFuncs)) / sizeof(void*)];
+    };
+    BrowserTable browserTable_{};
+    NPNetscapeFuncs& browserFuncs_ = browserTable_.funcs;
     std::unique_ptr<HostWindow> window_;
     std::unique_ptr<StreamDelivery> streams_;
     std::vector<std::unique_ptr<PageInstance>> instances_;
@@ -76,6 +82,9 @@ private:
     static std::string Tag(NPP npp);
     NPError Route(PageInstance* instance, const char* url, const char* target, bool notify, void* notifyData);
     void Navigate(PageInstance& instance, const std::string& url, const char* target);
+    NPError AnswerLocation(PageInstance& instance, bool notify, void* notifyData);
+    // A URL's stream, unless --withhold says it never comes.
+    void Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData);
 
     // The browser's side of NPNetscapeFuncs.
     static NPError GetURL(NPP npp, const char* url, const char* target);

@@ -34,6 +34,17 @@ const char kHostUsage[] =
     "  --subclass-areas     subclass each plug-in area after NPP_SetWindow, as a browser\n"
     "                       add-on would, and report whether the chain survives the plug-in\n"
     "  --destroy-areas-first  on closing, destroy the areas while the plug-in still holds them\n"
+    "  --answer-at-once     run each stream to its end (NPP_URLNotify included) inside the\n"
+    "                       NPN_GetURL/NPN_GetURLNotify call that asked for it\n"
+    "  --delete-files       delete a stream's file as soon as NPP_DestroyStream returns\n"
+    "  --location MODE      answer the page-location request otherwise: refuse (an error\n"
+    "                       code), empty (an empty stream), fail (part of it, then a\n"
+    "                       network error), split (a few bytes per NPP_Write) or never\n"
+    "  --late-ends          at close, NPP_Destroy first; open streams end after it with\n"
+    "                       NPRES_USER_BREAK, and notifications never come\n"
+    "  --long-paths         hand over files whose paths are longer than 260 characters\n"
+    "  --table-size BYTES   size of the NPNetscapeFuncs table offered (default: 0.11's 88;\n"
+    "                       later entries are empty)\n"
     "  --help               this text\n"
     "Exit code: 0 after a clean run, 1 for a bad command line or an unreadable page,\n"
     "2 when the plug-in cannot be found, loaded or initialized.\n";
@@ -61,12 +72,15 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             options.help = true;
             continue;
         }
-        if (name == "--subclass-areas") {
-            options.subclassAreas = true;
-            continue;
-        }
-        if (name == "--destroy-areas-first") {
-            options.destroyAreasFirst = true;
+        bool* flag = name == "--answer-at-once"      ? &options.answerAtOnce
+                   : name == "--delete-files"        ? &options.deleteFiles
+                   : name == "--late-ends"           ? &options.lateEnds
+                   : name == "--long-paths"          ? &options.longPaths
+                   : name == "--subclass-areas"      ? &options.subclassAreas
+                   : name == "--destroy-areas-first" ? &options.destroyAreasFirst
+                                                     : nullptr;
+        if (flag) {
+            *flag = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -114,6 +128,13 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--trickle") {
             ok = ParseInt(value, 0, 60000, number);
             options.trickleMs = static_cast<int>(number);
+        } else if (name == "--location") {
+            options.location = value;
+            ok = options.location == "refuse" || options.location == "empty" || options.location == "fail" ||
+                 options.location == "split" || options.location == "never";
+        } else if (name == "--table-size") {
+            ok = ParseInt(value, kSmallestTable, kLargestTable, number);
+            options.tableSize = static_cast<int>(number);
         } else if (name == "--withhold") {
             options.withhold = value;
             ok = *value != '\0';

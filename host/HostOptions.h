@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <string>
 
+// Sizes of the browser's function table that --table-size accepts: 0.11's own up to the
+// larger tables of later browsers.
+constexpr int kSmallestTable = 88;
+constexpr int kLargestTable = 512;
+
 struct HostOptions {
     std::string pluginPath;  // empty: beside the executable, else the build's library
     std::string findPlugin;  // a MIME type: look the library up as a browser does
@@ -32,6 +37,15 @@ struct HostOptions {
     std::string inLoop;
     bool subclassAreas = false;      // an add-on subclasses each area after NPP_SetWindow
     bool destroyAreasFirst = false;  // closing destroys the areas before NPP_SetWindow(null)
+    // Behaviours of later browsers, one each:
+    bool answerAtOnce = false;  // streams run to their end inside the call that asked
+    bool deleteFiles = false;   // a stream's file is deleted once NPP_DestroyStream returns
+    std::string location;       // how the page location is answered: "" (as text), refuse,
+                                // empty, fail, split or never
+    bool lateEnds = false;      // at close NPP_Destroy comes first; open streams end after
+                                // it, and notifications never come
+    bool longPaths = false;     // files handed over lie deeper than 260 characters
+    int tableSize = 0;          // NPNetscapeFuncs size offered; 0: the 0.11 table
     bool help = false;       // --help: print the usage and do nothing else
 };
 

@@ -1,5 +1,7 @@
 #include "StreamDelivery.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
 #include "UrlResolution.h"
@@ -18,6 +20,9 @@ struct StreamDelivery::Job {
     uint32_t lastModified = 0;
     bool notify = false;
     void* notifyData = nullptr;
+    NPReason endReason = NPRES_DONE;
+    size_t chunkBytes = 0;   // 0: the delivery's own
+    std::string file;        // what NPP_StreamAsFile named
 
     Stage stage = Stage::Start;
     bool announced = false;  // NPP_NewStream accepted the stream
@@ -29,13 +34,12 @@ struct StreamDelivery::Job {
 };
 
 StreamDelivery::StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
-                               const NPPluginFuncs& plugin, int chunkBytes, int trickleMs, Hooks hooks)
+                               const NPPluginFuncs& plugin, const Options& options, Hooks hooks)
     : log_(log),
       fetcher_(fetcher),
       registration_(registration),
       plugin_(plugin),
-      chunkBytes_(static_cast<size_t>(chunkBytes)),
-      trickleMs_(trickleMs),
+      options_(options),
       hooks_(std::move(hooks))
 {
 }
@@ -54,12 +58,14 @@ void StreamDelivery::DeliverUrl(PageInstance& instance, const std::string& url, 
 }
 
 void StreamDelivery::DeliverText(PageInstance& instance, const std::string& url, const std::string& mimeType,
-                                 const std::string& text, bool notify, void* notifyData)
+                                 const Text& answer, bool notify, void* notifyData)
 {
     auto job = std::make_unique<Job>();
     job->instance = &instance;
     job->url = url;
-    job->body = text;
+    job->body = answer.text;
+    job->endReason = answer.endReason;
+    job->chunkBytes = answer.chunkBytes;
     job->mimeType = mimeType;
     job->logData = true;
     job->notify = notify;
@@ -98,8 +104,24 @@ bool StreamDelivery::Idle() const
 void StreamDelivery::Add(std::unique_ptr<Job> job)
 {
     job->id = nextId_++;
+    if (options_.atOnce) {
+        RunToEnd(std::move(job));
+        return;
+    }
     jobs_.push_back(std::move(job));
     Wake();
+}
+
+// Inside the call that asked: the plug-in may ask for more meanwhile, which runs nested.
+void StreamDelivery::RunToEnd(std::unique_ptr<Job> job)
+{
+    log_.Line("* at-once stream=" + std::to_string(job->id) + " url=" + CallLog::Quote(job->url));
+    while (!Advance(*job)) {
+        if (job->waiting) {
+            jobs_.push_back(std::move(job));
+            return;
+        }
+    }
 }
 
 void StreamDelivery::Wake()
@@ -143,20 +165,20 @@ bool StreamDelivery::Advance(Job& job)
         if (!Write(job)) return true;
         if (job.written >= job.body.size()) {
             job.stage = Job::Stage::Finish;
-        } else if (trickleMs_ > 0) {
+        } else if (options_.trickleMs > 0 && !options_.atOnce) {
             job.waiting = true;
-            hooks_.retryIn(trickleMs_);
+            hooks_.retryIn(options_.trickleMs);
         }
         return false;
     case Job::Stage::Finish:
-        if (job.stype == NP_ASFILE || job.stype == NP_ASFILEONLY) {
-            std::string path = files_.Store(job.id, UrlFileName(job.url), job.body);
-            if (path.empty()) log_.Line("* error stream=" + std::to_string(job.id) + " temporary file not written");
-            const char* fname = path.empty() ? nullptr : path.c_str();
+        if ((job.stype == NP_ASFILE || job.stype == NP_ASFILEONLY) && job.endReason == NPRES_DONE) {
+            job.file = files_.Store(job.id, UrlFileName(job.url), job.body, options_.longPaths);
+            if (job.file.empty()) log_.Line("* error stream=" + std::to_string(job.id) + " temporary file not written");
+            const char* fname = job.file.empty() ? nullptr : job.file.c_str();
             if (plugin_.asfile) plugin_.asfile(&job.instance->npp, &job.stream, fname);
             log_.Line(Prefix("NPP_StreamAsFile", job) + " fname=" + CallLog::Quote(fname));
         }
-        Finish(job, NPRES_DONE);
+        Finish(job, job.endReason);
         return true;
     }
     return true;
@@ -219,7 +241,8 @@ bool StreamDelivery::Write(Job& job)
         hooks_.retryIn(100);
         return true;
     }
-    size_t length = std::min({static_cast<size_t>(ready), chunkBytes_, job.body.size() - job.written});
+    const size_t chunk = job.chunkBytes > 0 ? job.chunkBytes : static_cast<size_t>(options_.chunkBytes);
+    size_t length = std::min({static_cast<size_t>(ready), chunk, job.body.size() - job.written});
     void* data = &job.body[job.written];
     int32_t taken = plugin_.write ? plugin_.write(&job.instance->npp, &job.stream, static_cast<int32_t>(job.written),
                                                   static_cast<int32_t>(length), data)
@@ -241,6 +264,12 @@ void StreamDelivery::Finish(Job& job, NPReason reason)
     NPError rc = plugin_.destroystream ? plugin_.destroystream(&job.instance->npp, &job.stream, reason)
                                        : NPError{NPERR_GENERIC_ERROR};
     log_.Line(Prefix("NPP_DestroyStream", job) + " reason=" + std::to_string(reason) + " -> " + std::to_string(rc));
+    if (options_.deleteFiles && !job.file.empty()) {
+        const bool deleted = files_.Delete(job.file);
+        log_.Line("* delete-file stream=" + std::to_string(job.id) + " path=" + CallLog::Quote(job.file) +
+                  (deleted ? " -> ok" : " -> failed"));
+        job.file.clear();
+    }
     job.announced = false;
     job.stream.ndata = nullptr;
     if (job.notify) Notify(job, reason);
@@ -258,7 +287,7 @@ void StreamDelivery::Notify(Job& job, NPReason reason)
     log_.Line("> " + line);
 }
 
-void StreamDelivery::Cancel(PageInstance& instance)
+void StreamDelivery::Cancel(PageInstance& instance, bool notify)
 {
     for (;;) {
         auto mine = std::find_if(jobs_.begin(), jobs_.end(),
@@ -266,6 +295,7 @@ void StreamDelivery::Cancel(PageInstance& instance)
         if (mine == jobs_.end()) return;
         std::unique_ptr<Job> job = std::move(*mine);
         jobs_.erase(mine);
+        if (!notify) job->notify = false;
         if (job->announced) {
             Finish(*job, NPRES_USER_BREAK);
         } else if (job->notify) {

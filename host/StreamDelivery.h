@@ -5,7 +5,8 @@
 //   NPP_DestroyStream -> NPP_URLNotify (for notify requests).
 // A URL that cannot be fetched gives, for a notify request, only NPP_URLNotify with
 // NPRES_NETWORK_ERR; otherwise a stream announced with no data and destroyed with
-// NPRES_NETWORK_ERR.
+// NPRES_NETWORK_ERR. Later browsers' habits are options: streams that run to their end
+// inside the call that asked, files deleted once their stream is destroyed, deep paths.
 #pragma once
 
 #include <deque>
@@ -27,15 +28,29 @@ public:
         std::function<void(int ms)> retryIn;  // call Resume after this long
     };
 
+    struct Options {
+        int chunkBytes = 8192;    // largest NPP_Write
+        int trickleMs = 0;        // pause between two writes of a stream
+        bool atOnce = false;      // a stream runs to its end inside the call that adds it
+        bool deleteFiles = false; // a stream's file goes once NPP_DestroyStream returns
+        bool longPaths = false;   // files lie deeper than 260 characters
+    };
+    // Text known now and how its stream goes.
+    struct Text {
+        std::string text;
+        NPReason endReason = NPRES_DONE;
+        size_t chunkBytes = 0;    // largest write for this stream; 0: the usual
+    };
+
     StreamDelivery(CallLog& log, UrlFetcher& fetcher, const PluginRegistration& registration,
-                   const NPPluginFuncs& plugin, int chunkBytes, int trickleMs, Hooks hooks);
+                   const NPPluginFuncs& plugin, const Options& options, Hooks hooks);
     ~StreamDelivery();
 
     // A URL fetched when its turn comes; `url` is absolute and becomes the stream's url.
     void DeliverUrl(PageInstance& instance, const std::string& url, bool notify, void* notifyData);
     // Text known now (the answer to a javascript: URL).
     void DeliverText(PageInstance& instance, const std::string& url, const std::string& mimeType,
-                     const std::string& text, bool notify, void* notifyData);
+                     const Text& answer, bool notify, void* notifyData);
     // Only the notification (a navigation made through NPN_GetURLNotify).
     void DeliverNotification(PageInstance& instance, const std::string& url, void* notifyData);
     // A request that is never answered, as from a server that never replies; only the
@@ -47,8 +62,8 @@ public:
     bool Idle() const;
 
     // Page close: open streams end with NPRES_USER_BREAK, waiting notify requests are told
-    // the same, and nothing more reaches the instance.
-    void Cancel(PageInstance& instance);
+    // the same when `notify`, and nothing more reaches the instance.
+    void Cancel(PageInstance& instance, bool notify);
 
 private:
     struct Job;
@@ -57,8 +72,7 @@ private:
     UrlFetcher& fetcher_;
     const PluginRegistration& registration_;
     const NPPluginFuncs& plugin_;
-    const size_t chunkBytes_;
-    const int trickleMs_;
+    const Options options_;
     Hooks hooks_;
     TempFolder files_;
     std::deque<std::unique_ptr<Job>> jobs_;
@@ -66,6 +80,7 @@ private:
     bool wakePosted_ = false;
 
     void Add(std::unique_ptr<Job> job);
+    void RunToEnd(std::unique_ptr<Job> job);
     void Wake();
     bool Advance(Job& job);  // true once the job is finished
     bool Announce(Job& job);

@@ -2,7 +2,24 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include "base/UniqueHandle.h"
+
+namespace {
+
+// A folder name long enough to take any path under %TEMP% past MAX_PATH.
+constexpr size_t kDeepFolderLength = 240;
+
+// Paths may pass MAX_PATH (deep files): the wide calls with the "\\?\" prefix take them.
+std::wstring LongPath(const std::string& path)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    return L"\\\\?\\" + wide;
+}
+
+}  // namespace
 
 TempFolder::TempFolder()
 {
@@ -13,21 +30,28 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    for (const std::string& file : files_) DeleteFileA(file.c_str());
-    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveDirectoryA(it->c_str());
+    for (const std::string& file : files_) DeleteFileW(LongPath(file).c_str());
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveDirectoryW(LongPath(*it).c_str());
 }
 
-std::string TempFolder::Store(int streamId, const std::string& fileName, const std::string& bytes)
+// A host that was ended from outside leaves its folders behind, and process ids come
+// round again: a folder that is already there is reused.
+bool TempFolder::MakeFolder(const std::string& folder)
 {
-    if (folders_.empty()) {
-        if (!CreateDirectoryA(root_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
-        folders_.push_back(root_);
-    }
-    // A host that was ended from outside leaves its folders behind, and process ids come
-    // round again: a folder that is already there is reused.
-    std::string folder = root_ + "\\" + std::to_string(streamId);
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
+    if (!CreateDirectoryW(LongPath(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     folders_.push_back(folder);
+    return true;
+}
+
+std::string TempFolder::Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep)
+{
+    if (folders_.empty() && !MakeFolder(root_)) return "";
+    std::string folder = root_ + "\\" + std::to_string(streamId);
+    if (!MakeFolder(folder)) return "";
+    if (deep) {
+        folder += "\\" + std::string(kDeepFolderLength, 'd');
+        if (!MakeFolder(folder)) return "";
+    }
 
     std::string name = fileName.empty() ? "stream" : fileName;
     for (char& c : name) {
@@ -36,10 +60,18 @@ std::string TempFolder::Store(int streamId, const std::string& fileName, const s
         }
     }
     std::string path = folder + "\\" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FileHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return "";
     files_.push_back(path);
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    written = std::fclose(file) == 0 && written;
-    return written ? path : "";
+    DWORD written = 0;
+    const bool ok = bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                                nullptr) &&
+                                      written == bytes.size());
+    return ok ? path : "";
+}
+
+bool TempFolder::Delete(const std::string& path)
+{
+    return DeleteFileW(LongPath(path).c_str()) != FALSE;
 }

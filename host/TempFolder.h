@@ -1,5 +1,6 @@
 // The host's own folder under %TEMP% for the files it hands to NPP_StreamAsFile. The files
-// stay until the host exits, as a browser cache would keep them; then the folder goes.
+// stay until the host exits, as a browser cache would keep them, unless deleted earlier;
+// then the folder goes.
 #pragma once
 
 #include <string>
@@ -12,10 +13,15 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    // Writes `bytes` as <folder>\<streamId>\<fileName>; the path, or empty on failure.
-    std::string Store(int streamId, const std::string& fileName, const std::string& bytes);
+    // Writes `bytes` as <folder>\<streamId>\<fileName>, or with `deep` one folder further
+    // down whose name takes the path past 260 characters; the path, or empty on failure.
+    std::string Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep);
+    // Deletes a stored file now, as browsers of later years do once its stream is over.
+    bool Delete(const std::string& path);
 
 private:
+    bool MakeFolder(const std::string& folder);
+
     std::string root_;
     std::vector<std::string> files_;
     std::vector<std::string> folders_;

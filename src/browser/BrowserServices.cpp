@@ -47,6 +47,12 @@ void DetectBrowserQuirks(NPP instance)
     }
 }
 
+bool IsExplorerAgent(const char* agent)
+{
+    if (!agent || std::strstr(agent, "Opera")) return false;
+    return std::strstr(agent, "Explorer") || std::strstr(agent, "MSIE");
+}
+
 void NPN_Version(int* pluginMajor, int* pluginMinor, int* browserMajor, int* browserMinor)
 {
     int version = browserFuncs ? browserFuncs->version : 0;

@@ -32,6 +32,11 @@ HINSTANCE ModuleHandle();
 // Reads the browser's version word and user agent at the start of every NPP_New.
 void DetectBrowserQuirks(NPP instance);
 
+// Internet Explorer names itself "Explorer" or "MSIE". Opera also says "MSIE" when it
+// poses as Explorer, but it is a Netscape-family browser whose streams work: an agent that
+// names Opera is never taken for Explorer.
+bool IsExplorerAgent(const char* agent);
+
 void NPN_Version(int* pluginMajor, int* pluginMinor, int* browserMajor, int* browserMinor);
 const char* NPN_UserAgent(NPP instance);
 void NPN_Status(NPP instance, const char* message);

@@ -18,3 +18,8 @@ struct LaunchSettings {
     std::string appletUrl;
     std::string rendererArgs;
 };
+
+// The renderer's arguments: the page's CommandLine, then " -width W -height H". The block
+// holds at most kArgsLimit bytes with the terminator; the size always survives, and a
+// command line too long for it loses its last words (whole words where it has spaces).
+std::string RendererArguments(const std::string& commandLine, int width, int height);

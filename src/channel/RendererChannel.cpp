@@ -11,7 +11,7 @@
 namespace {
 
 constexpr char kRendererPathValue[] = "RendererPath";
-constexpr char kCommandLineFormat[] = "\"%s\" ActiveXOrbolanth.GoBlueHarbor %s";
+constexpr char kCommandLineTail[] = "\" ActiveXOrbolanth.GoBlueHarbor ";
 
 uint32_t WindowWord(HWND window)
 {
@@ -66,6 +66,17 @@ bool RendererChannel::Launch(const LaunchSettings& settings)
     return CreateBlock(settings) && StartProcess();
 }
 
+std::string RendererArguments(const std::string& commandLine, int width, int height)
+{
+    const std::string size = " -width " + std::to_string(width) + " -height " + std::to_string(height);
+    const size_t room = kArgsLimit - 1 - size.size();
+    if (commandLine.size() <= room) return commandLine + size;
+    size_t cut = commandLine.rfind(' ', room);
+    if (cut == std::string::npos || cut == 0) cut = room;
+    while (cut > 0 && commandLine[cut - 1] == ' ') --cut;
+    return commandLine.substr(0, cut) + size;
+}
+
 bool RendererChannel::StartProcess()
 {
     RegistryKey key;
@@ -75,13 +86,13 @@ bool RendererChannel::StartProcess()
     DWORD length = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
 
-    char commandLine[1024];
-    std::snprintf(commandLine, 1023, kCommandLineFormat, shortPath, namePart.c_str());
+    // Made whole, never cut: CreateProcessA may write into it, so it is a buffer of its own.
+    std::string commandLine = std::string("\"") + shortPath + kCommandLineTail + namePart;
     STARTUPINFOA startup{};
     static_assert(sizeof startup == 68);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &started)) {
         return false;
     }

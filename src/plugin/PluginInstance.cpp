@@ -1,6 +1,7 @@
 #include "plugin/PluginInstance.h"
 
 #include <new>
+#include <string>
 
 #include "base/AsciiCase.h"
 #include "browser/BrowserServices.h"
@@ -9,10 +10,14 @@
 
 namespace {
 
-bool HasSrcArgument(int16_t argc, char* argn[])
+// The value of the first "src" argument; false when there is none.
+bool FindSrcArgument(int16_t argc, char* argn[], char* argv[], std::string& value)
 {
     for (int i = 0; i < argc && argn; ++i) {
-        if (argn[i] && EqualsIgnoringCase(argn[i], "src")) return true;
+        if (argn[i] && EqualsIgnoringCase(argn[i], "src")) {
+            value = argv && argv[i] ? argv[i] : "";
+            return true;
+        }
     }
     return false;
 }
@@ -45,8 +50,9 @@ NPError PluginInstance::Create(NPP npp, int16_t argc, char* argn[], char* argv[]
     npp->pdata = plugin;
     if (!plugin) return NPERR_OUT_OF_MEMORY_ERROR;
 
-    if (HasSrcArgument(argc, argn)) plugin->streams->RequestLocation();
     try {
+        std::string src;
+        if (FindSrcArgument(argc, argn, argv, src)) plugin->streams->RequestLocation(src);
         plugin->settings.ParseParameters(argc, argn, argv);
     } catch (const std::bad_alloc&) {
         // The pairs applied before memory ran out stay; the page's other settings are lost.
@@ -62,6 +68,11 @@ void PluginInstance::ShowStatus(const char* text)
 void PluginInstance::PageLocationArrived(const std::string& location)
 {
     settings.SetPageLocation(location);
+}
+
+void PluginInstance::PageLocationUnavailable()
+{
+    if (hwnd) session.AbandonLaunch(hwnd);
 }
 
 void PluginInstance::Destroy()
@@ -164,9 +175,9 @@ void NPP_Print(NPP instance, NPPrint* printInfo)
     }
 }
 
+// A destroyed instance has failed and freed all its requests: a late notification for
+// one of them is ignored.
 void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData)
 {
-    if (!notifyData) return;
-    StreamManager::UrlNotify(notifyData);
-    if (PluginInstance* plugin = InstanceOf(instance)) plugin->ServiceSoon();
+    if (PluginInstance* plugin = InstanceOf(instance)) plugin->Streams().UrlNotify(notifyData);
 }

@@ -6,6 +6,7 @@
 #include "base/Held.h"
 #include "base/MessagePump.h"
 #include "base/ResourceFetcher.h"
+#include "block/ChannelBlock.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
 #include "logo/LogoPainter.h"
@@ -95,10 +96,14 @@ bool SessionDriver::TryLaunch(HWND window)
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width * height == 0) return false;
 
+    // The block holds URLs of kUrlLimit bytes: a cut src would name another file.
+    if (hasSrc && settings.SrcUrl().size() >= kUrlLimit) {
+        AbandonLaunch(window);
+        return true;
+    }
+
     launchInProgress = true;
-    char size[64];
-    std::snprintf(size, sizeof size, " -width %d -height %d", width, height);
-    rendererArgs = settings.CommandLine() + size;
+    rendererArgs = RendererArguments(settings.CommandLine(), width, height);
 
     const std::string& windowName = settings.WindowName();
     if (!windowName.empty()) {
@@ -154,6 +159,17 @@ bool SessionDriver::TryLaunch(HWND window)
     launchDone = true;
     launchInProgress = false;
     return true;
+}
+
+void SessionDriver::AbandonLaunch(HWND window)
+{
+    if (launchDone || launchInProgress) return;
+    KillTimer(window, kLaunchTimer);
+    if (resourceProvider) resourceProvider->Release();
+    resourceProvider = nullptr;
+    launchDone = true;
+    if (!showLogo) InvalidateRect(window, nullptr, FALSE);
+    showLogo = true;
 }
 
 bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)

@@ -32,6 +32,8 @@ public:
     // reference on it.
     LRESULT StartSession(HWND window, ResourceFetcher* fetcher);
     bool TryLaunch(HWND window);
+    // The page's location will never come: no launch, the logo, and no more waiting.
+    void AbandonLaunch(HWND window);
     bool OnRendererTimer(HWND window, UINT_PTR timerId);
     // What the service tick does, now: a file that has just arrived need not wait for it.
     void ServiceNow(HWND window);

@@ -1,5 +1,7 @@
 #include "streams/StreamManager.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <ctime>
 
@@ -42,8 +44,7 @@ private:
 
 StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner)
 {
-    const char* agent = NPN_UserAgent(npp);
-    if (agent && (std::strstr(agent, "Explorer") || std::strstr(agent, "MSIE"))) {
+    if (IsExplorerAgent(NPN_UserAgent(npp))) {
         Quirks().browserResolvesUrls = false;
         useWorker = true;
         StartWorker();
@@ -61,7 +62,7 @@ void StreamManager::StartWorker()
 
 StreamManager::~StreamManager()
 {
-    DropPendingRequests();
+    DropRequests();
     delete worker;
     for (QueuedRequest& queued : queuedRequests) queued.listener->Release();
 }
@@ -70,13 +71,22 @@ void StreamManager::Detach()
 {
     npp = nullptr;
     owner = nullptr;
-    DropPendingRequests();
+    DropRequests();
+    kept.Clear();
 }
 
-void StreamManager::DropPendingRequests()
+// The browser may never end these: each is failed and freed here, and a late stream or
+// notification for it finds nothing.
+void StreamManager::DropRequests()
 {
-    for (StreamRequest* request : pendingRequests) delete request;
-    pendingRequests.clear();
+    for (std::deque<StreamRequest*>* list : {&pendingRequests, &notifyRequests}) {
+        std::deque<StreamRequest*> dropped;
+        dropped.swap(*list);
+        for (StreamRequest* request : dropped) {
+            request->ReportFailed();
+            delete request;
+        }
+    }
 }
 
 void StreamManager::Shutdown()
@@ -101,11 +111,14 @@ bool StreamManager::TakeNullWindowAllowance()
     return true;
 }
 
-void StreamManager::RequestLocation()
+void StreamManager::RequestLocation(const std::string& src)
 {
     if (!npp) return;
+    srcAttribute = src;
+    location = Location::Waiting;
+    locationAskedAt = GetTickCount();
     RaiseNullWindowAllowance();
-    NPN_GetURL(npp, kLocationUrl, nullptr);
+    if (NPN_GetURL(npp, kLocationUrl, nullptr) != NPERR_NO_ERROR) LocationFailed();
 }
 
 StreamClass StreamManager::ClassifyStream(const char* url)
@@ -128,12 +141,29 @@ bool StreamManager::TakeLocation(const char* text)
     if (!text || !*text) return false;
     pageUrl = text;
     pageUrlKnown = true;
+    location = Location::Known;
     if (owner) owner->PageLocationArrived(pageUrl);
     if (firstStreamSeen) {
         ready = true;
         DrainQueue();
     }
     return true;
+}
+
+// Refused, empty, failed or late: the page's base comes from the src stream, now or when
+// that stream is announced.
+void StreamManager::LocationFailed()
+{
+    if (location != Location::Waiting) return;
+    location = Location::Failed;
+    locationStream = nullptr;
+    DeriveLocation();
+}
+
+void StreamManager::DeriveLocation()
+{
+    if (location != Location::Failed || appletStreamUrl.empty()) return;
+    TakeLocation(BaseOfSrc(appletStreamUrl, srcAttribute).c_str());
 }
 
 void StreamManager::DrainQueue()
@@ -206,6 +236,9 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
     return FetchThroughBrowser(listener, url);
 }
 
+// The browser may answer inside either call, up to the notification that frees the
+// request: after the call the request is reached again only through the list that holds
+// it, and one that is no longer listed has already ended.
 bool StreamManager::FetchThroughBrowser(DownloadListener* listener, const std::string& url)
 {
     if (!npp) {
@@ -213,32 +246,42 @@ bool StreamManager::FetchThroughBrowser(DownloadListener* listener, const std::s
         return false;
     }
     StreamRequest* request = new StreamRequest(listener);
+    const uint32_t serial = request->serial;
     RaiseNullWindowAllowance();
 
     if (Quirks().urlNotifyUsable) {
-        NPError rc = NPN_GetURLNotify(npp, url.c_str(), nullptr, request);
-        if (rc == NPERR_NO_ERROR) {
-            request->started = true;
-            return true;
-        }
+        request->started = true;
+        notifyRequests.push_back(request);
+        NPError rc = NPN_GetURLNotify(npp, url.c_str(), nullptr, request->NotifyCookie());
+        if (rc == NPERR_NO_ERROR) return true;
+        if (!Unlink(request, serial)) return false;
         if (rc != NPERR_INCOMPATIBLE_VERSION_ERROR) {
             request->ReportFailed();
             delete request;
             return false;
         }
         Quirks().urlNotifyUsable = false;
+        request->started = false;
     }
 
     TrackRequest(request);
     if (NPN_GetURL(npp, url.c_str(), nullptr) == NPERR_NO_ERROR) return true;
-    for (auto it = pendingRequests.begin(); it != pendingRequests.end(); ++it) {
-        if (*it == request) {
-            pendingRequests.erase(it);
-            break;
-        }
-    }
+    if (!Unlink(request, serial)) return false;
     request->ReportFailed();
     delete request;
+    return false;
+}
+
+bool StreamManager::Unlink(const StreamRequest* request, uint32_t serial)
+{
+    for (std::deque<StreamRequest*>* list : {&pendingRequests, &notifyRequests}) {
+        for (auto it = list->begin(); it != list->end(); ++it) {
+            if (*it == request && (*it)->serial == serial) {
+                list->erase(it);
+                return true;
+            }
+        }
+    }
     return false;
 }
 
@@ -252,7 +295,12 @@ void StreamManager::NewStream(NPStream* stream, uint16_t* stype)
     StreamClass kind = ClassifyStream(stream->url);
     if (kind.isLocation) {
         locationStream = stream;
+        locationText.clear();
         return;
+    }
+    if (kind.isAppletCandidate && stream->url) {
+        appletStreamUrl = stream->url;
+        DeriveLocation();
     }
     if (StreamRequest* request = FindStreamRequest(stream, false)) {
         request->started = true;
@@ -263,59 +311,98 @@ void StreamManager::NewStream(NPStream* stream, uint16_t* stype)
     }
 }
 
+// Done only with a file: a stream that ends well without one has delivered nothing.
+void StreamManager::EndRequest(StreamRequest* request, NPReason reason)
+{
+    if (reason == NPRES_DONE && !request->localFile.empty()) {
+        request->ReportDone();
+    } else {
+        if (request->listener && !request->localFile.empty()) kept.Drop(request->localFile);
+        request->ReportFailed();
+    }
+}
+
 void StreamManager::DestroyStream(NPStream* stream, NPReason reason)
 {
     if (StreamRequest* request = FindStreamRequest(stream, true)) {
-        if (reason == NPRES_DONE) {
-            request->ReportDone();
-        } else {
-            request->ReportFailed();
-        }
-        bool travelsAsNotifyData = Quirks().urlNotifyUsable && stream->notifyData == request;
-        if (!travelsAsNotifyData) delete request;
+        EndRequest(request, reason);
+        // A request that travels as notifyData is freed by its notification, or at Detach.
+        if (FindNotifyRequest(stream->notifyData) != request) delete request;
         if (owner) owner->FetchEnded();
     } else if (stream && stream == appletStream) {
-        appletFileState = reason == NPRES_DONE ? StateReady : StateFailed;
+        appletFileState = reason == NPRES_DONE && !appletFilePath.empty() ? StateReady : StateFailed;
         appletStream = nullptr;
     }
-    if (stream && stream == locationStream) locationStream = nullptr;
+    if (stream && stream == locationStream) {
+        locationStream = nullptr;
+        if (location == Location::Waiting && (reason != NPRES_DONE || !TakeLocation(locationText.c_str()))) {
+            LocationFailed();
+        }
+    }
 }
 
 void StreamManager::StreamAsFile(NPStream* stream, const char* fname)
 {
     if (StreamRequest* request = FindStreamRequest(stream, false)) {
-        if (fname) {
-            request->SetLocalFile(fname);
+        // Kept now: the browser may delete its file as soon as the stream is destroyed.
+        const std::string path = fname ? kept.Keep(fname) : std::string();
+        if (!path.empty()) {
+            request->SetLocalFile(path.c_str());
         } else {
             request->ReportFailed();
             if (owner) owner->FetchEnded();
         }
     } else if (stream && stream == appletStream) {
-        appletFilePath = fname ? std::string(fname).substr(0, kAppletPathLength) : std::string();
+        if (!appletFilePath.empty()) kept.Drop(appletFilePath);
+        appletFilePath = fname ? kept.Keep(fname) : std::string();
     }
 }
 
 void StreamManager::Write(NPStream* stream, int32_t len, const void* buffer)
 {
     if (!stream || stream != locationStream || !buffer || len <= 0) return;
+    if (location != Location::Waiting) return;
+    // The location may come in pieces; it counts once the stream has ended.
     const char* bytes = static_cast<const char*>(buffer);
-    std::string text(bytes, strnlen(bytes, static_cast<size_t>(len)));
-    if (TakeLocation(text.c_str())) locationStream = nullptr;
+    locationText.append(bytes, strnlen(bytes, static_cast<size_t>(len)));
 }
 
 void StreamManager::UrlNotify(void* notifyData)
 {
-    StreamRequest* request = static_cast<StreamRequest*>(notifyData);
+    StreamRequest* request = FindNotifyRequest(notifyData);
+    if (!request) return;
+    Unlink(request, request->serial);
     if (!request->localFile.empty()) {
         request->ReportDone();
     } else {
         request->ReportFailed();
     }
     delete request;
+    if (owner) owner->FetchEnded();
+}
+
+StreamRequest* StreamManager::FindNotifyRequest(void* notifyData) const
+{
+    if (!notifyData) return nullptr;
+    for (StreamRequest* request : notifyRequests) {
+        if (request->NotifyCookie() == notifyData) return request;
+    }
+    return nullptr;
 }
 
 void StreamManager::SweepPendingRequests()
 {
+    const bool locationLate = GetTickCount() - locationAskedAt >= kLocationWaitMs;
+    if (location == Location::Waiting && locationLate) {
+        // A location stream that has written but never ended: what it wrote is the page.
+        locationStream = nullptr;
+        if (!TakeLocation(locationText.c_str())) LocationFailed();
+    }
+    if (location == Location::Failed && locationLate) {
+        location = Location::Unavailable;
+        if (owner) owner->PageLocationUnavailable();
+    }
+
     if (Quirks().urlNotifyUsable) return;
     if (++timerTicks < kSweepEveryTicks) return;
     timerTicks = 0;
@@ -349,8 +436,9 @@ static const char* LastSegment(const char* url, bool backslashToo)
 StreamRequest* StreamManager::FindStreamRequest(NPStream* stream, bool unlink)
 {
     if (!stream) return nullptr;
-    if (Quirks().urlNotifyUsable && stream->notifyData) {
-        return static_cast<StreamRequest*>(stream->notifyData);
+    // A cookie that names no outstanding request belongs to one that has ended.
+    if (stream->notifyData) {
+        if (StreamRequest* request = FindNotifyRequest(stream->notifyData)) return request;
     }
     if (!stream->url) return nullptr;
     // Stream URLs come escaped ("a%20b.obv") while request URLs keep their spaces: both

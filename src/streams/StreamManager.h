@@ -2,7 +2,11 @@
 // (or, under Internet Explorer, into download jobs), reports each outcome to its
 // listener, and learns the page's own address from the browser. It answers the browser's
 // stream callbacks for its instance, and keeps the browser's stream of the applet file
-// until the renderer asks for it.
+// until the renderer asks for it. Every file a stream hands over is kept as the
+// instance's own (KeptFiles) until the instance goes, since browsers delete theirs. The
+// browser may answer a request inside the call that makes it, notify late or never:
+// requests are reached only through the lists that hold them, never through a pointer
+// the browser hands back.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +18,7 @@
 #include "base/ResourceFetcher.h"
 #include "base/ResourceState.h"
 #include "browser/NpapiAbi.h"
+#include "streams/KeptFiles.h"
 
 class DownloadListener;
 class DownloadWorker;
@@ -22,7 +27,9 @@ class StreamRequest;
 
 // The page-location request, answered by the browser as a stream of the page's URL.
 constexpr const char kLocationUrl[] = "javascript:window.location.href";
-constexpr size_t kAppletPathLength = 260;
+// How long the page location may take before the page's base is worked out from the src
+// stream instead.
+constexpr unsigned kLocationWaitMs = 5000;
 
 struct StreamClass {
     bool isLocation = false;
@@ -40,7 +47,9 @@ public:
     void AddRef() override { RefCounted::AddRef(); }
     void Release() override { RefCounted::Release(); }
 
-    void RequestLocation();
+    // `src` is the embed's src attribute as written: should the browser never say where
+    // the page is, the page's base is the one against which `src` gives the src stream.
+    void RequestLocation(const std::string& src);
     StreamClass ClassifyStream(const char* url);
     bool TakeLocation(const char* text);
     bool FetchThroughBrowser(DownloadListener* listener, const std::string& url);
@@ -50,11 +59,13 @@ public:
     void DestroyStream(NPStream* stream, NPReason reason);
     void StreamAsFile(NPStream* stream, const char* fname);
     void Write(NPStream* stream, int32_t len, const void* buffer);
-    // The notification for a request that travelled as notifyData; the instance may be gone.
-    static void UrlNotify(void* notifyData);
+    // The notification for a request that travelled as notifyData. Anything that names no
+    // outstanding request (late, repeated, or made up) is ignored.
+    void UrlNotify(void* notifyData);
 
-    // Fails requests that never started while the browser cannot notify; called on every
-    // timer tick, it looks only every few seconds.
+    // Called on every timer tick: stops waiting for a page location that has not come in
+    // time, and, looking only every few seconds, fails requests that never started while
+    // the browser cannot notify.
     void SweepPendingRequests();
     // A browser that cannot be trusted with its window across requests may hand the
     // instance a null window once for each request made: true uses one such allowance.
@@ -65,7 +76,8 @@ public:
     StreamRequest* FindStreamRequest(NPStream* stream, bool unlink);
 
     // The instance is going away: no browser call may be made for it any more, later
-    // requests fail at once, and the requests waiting for streams are let go.
+    // requests fail at once, every request still outstanding is failed and freed (the
+    // browser may never notify it), and the kept files are deleted.
     void Detach();
 
     bool Ready() const { return ready; }
@@ -77,6 +89,8 @@ public:
     int32_t AppletFileState() const { return appletFileState; }
     const NPStream* LocationStream() const { return locationStream; }
     const std::deque<StreamRequest*>& PendingRequests() const { return pendingRequests; }
+    const std::deque<StreamRequest*>& NotifyRequests() const { return notifyRequests; }
+    const KeptFiles& Kept() const { return kept; }
     int32_t NullWindowAllowance() const { return nullWindowAllowance; }
     int32_t SweepTicks() const { return timerTicks; }
 
@@ -92,8 +106,16 @@ private:
     };
 
     void StartWorker();
+    enum class Location { NotAsked, Waiting, Known, Failed, Unavailable };
+
     void DrainQueue();
-    void DropPendingRequests();
+    void DropRequests();
+    // Takes the request out of whichever list holds it; false when it has already ended.
+    bool Unlink(const StreamRequest* request, uint32_t serial);
+    StreamRequest* FindNotifyRequest(void* notifyData) const;
+    void EndRequest(StreamRequest* request, NPReason reason);
+    void LocationFailed();
+    void DeriveLocation();
 
     NPP npp;
     StreamOwner* owner;
@@ -108,10 +130,19 @@ private:
     std::deque<QueuedRequest> queuedRequests;
 
     std::deque<StreamRequest*> pendingRequests;
+    // Requests that travel as notifyData (by their cookie); only these are ever reported
+    // through a notification.
+    std::deque<StreamRequest*> notifyRequests;
+    KeptFiles kept;
     NPStream* appletStream = nullptr;
+    std::string appletStreamUrl;
     std::string appletFilePath;
     int32_t appletFileState = StateNone;
     NPStream* locationStream = nullptr;
+    Location location = Location::NotAsked;
+    std::string locationText;  // what the location stream has written so far
+    std::string srcAttribute;
+    unsigned locationAskedAt = 0;
     int32_t nullWindowAllowance = 0;
     int32_t timerTicks = 0;
 };

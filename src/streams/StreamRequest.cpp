@@ -1,8 +1,17 @@
 #include "streams/StreamRequest.h"
 
+#include <atomic>
+
 #include "base/DownloadListener.h"
 
-StreamRequest::StreamRequest(DownloadListener* listener) : listener(listener), created(time(nullptr))
+namespace {
+
+std::atomic<uint32_t> requestsMade{0};
+
+}  // namespace
+
+StreamRequest::StreamRequest(DownloadListener* listener)
+    : listener(listener), serial(++requestsMade), created(time(nullptr))
 {
     if (listener) listener->AddRef();
 }

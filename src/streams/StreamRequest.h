@@ -1,6 +1,7 @@
 // One fetch through the browser that has been asked for and has not finished yet.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -21,7 +22,12 @@ public:
     void ReportFailed();
     void SetLocalFile(const char* name);
 
+    // What the browser carries as notifyData: a number never used twice in the process,
+    // so a notification that arrives late, or twice, can name no other request.
+    void* NotifyCookie() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(serial)); }
+
     DownloadListener* listener;
+    const uint32_t serial;
     bool started = false;
     time_t created;
     std::string localFile;

@@ -33,7 +33,59 @@ std::string ResolveUrl(const std::string& pageUrl, const std::string& relative)
     if (!relative.empty() && relative[0] == '/') return ResolveFromRoot(pageUrl, relative);
     size_t letters = LeadingLetters(relative);
     if (letters > 0 && letters < relative.size() && relative[letters] == ':') return relative;
+    if (!pageUrl.empty() && pageUrl.back() == '/') return pageUrl + relative;
     return pageUrl + "/../" + relative;
+}
+
+namespace {
+
+bool IsAbsolute(const std::string& url)
+{
+    size_t letters = LeadingLetters(url);
+    return letters > 0 && letters < url.size() && url[letters] == ':';
+}
+
+// The URL without its query and fragment, which may hold '/' of their own.
+std::string PathPart(const std::string& url)
+{
+    return url.substr(0, url.find_first_of("?#"));
+}
+
+}  // namespace
+
+std::string BaseOfSrc(const std::string& srcStreamUrl, const std::string& src)
+{
+    const std::string stream = PathPart(srcStreamUrl);
+    const size_t folderEnd = stream.rfind('/');
+    if (folderEnd == std::string::npos) return "";
+    std::string base = stream.substr(0, folderEnd + 1);
+    const std::string root = ResolveFromRoot(base, "/");
+    if (IsAbsolute(src)) return base;
+    if (!src.empty() && src[0] == '/') return root;
+
+    // The src's folders, dot segments collapsed: leading ".." first, then named folders.
+    const std::string written = PathPart(src);
+    size_t ups = 0;
+    size_t named = 0;
+    size_t begin = 0;
+    for (size_t end; (end = written.find('/', begin)) != std::string::npos; begin = end + 1) {
+        const std::string segment = written.substr(begin, end - begin);
+        if (segment.empty() || segment == ".") continue;
+        if (segment != "..") {
+            ++named;
+        } else if (named > 0) {
+            --named;
+        } else {
+            ++ups;
+        }
+    }
+    for (; named > 0; --named) {
+        const size_t previous = base.size() >= 2 ? base.rfind('/', base.size() - 2) : std::string::npos;
+        if (previous == std::string::npos || previous + 1 < root.size()) return "";
+        base.resize(previous + 1);
+    }
+    for (; ups > 0; --ups) base += "_/";
+    return base;
 }
 
 std::string EscapeSpaces(const std::string& url)

@@ -12,6 +12,8 @@
 #include "ConfigurationKey.h"
 #include "PeerProcess.h"
 #include "ProgramCopy.h"
+#include "block/ChannelBlock.h"
+#include "channel/LaunchSettings.h"
 
 namespace {
 
@@ -157,6 +159,34 @@ TEST_F(Launch, TheExitCodeTellsWhetherTheRendererRuns)
     }
     RendererChannel never;
     EXPECT_FALSE(never.IsRendererRunning());
+}
+
+}  // namespace
+
+namespace {
+
+// The block holds 1,023 bytes of arguments: the window size is never the part cut.
+TEST(RendererArguments, SizeSurvivesACommandLineTooLongForTheBlock)
+{
+    EXPECT_EQ(RendererArguments("-fast", 320, 240), "-fast -width 320 -height 240");
+    EXPECT_EQ(RendererArguments("", 1, 2), " -width 1 -height 2");
+
+    std::string words;
+    for (int i = 0; words.size() < 1200; ++i) words += " -w" + std::to_string(i);
+    const std::string args = RendererArguments(words, 640, 480);
+    EXPECT_LE(args.size(), kArgsLimit - 1);
+    EXPECT_EQ(args.substr(args.size() - 23), " -width 640 -height 480");
+    const std::string kept = args.substr(0, args.size() - 23);
+    EXPECT_EQ(words.compare(0, kept.size(), kept), 0);
+    EXPECT_EQ(words[kept.size()], ' ') << "only whole words are dropped";
+
+    const std::string oneWord(2000, 'x');
+    const std::string cut = RendererArguments(oneWord, 640, 480);
+    EXPECT_EQ(cut.size(), kArgsLimit - 1);
+    EXPECT_EQ(cut.substr(cut.size() - 23), " -width 640 -height 480");
+
+    const std::string fits(kArgsLimit - 1 - 23, 'y');
+    EXPECT_EQ(RendererArguments(fits, 640, 480), fits + " -width 640 -height 480");
 }
 
 }  // namespace

@@ -143,5 +143,5 @@ std::string PageUrl(const std::string& name)
 
 int HostProcess::EndChildren() const
 {
-    return process_ ? EndChildProcesses(process_, 7) : 0;
+    return process_ ? EndChildProcesses(process_.Get(), 7) : 0;
 }

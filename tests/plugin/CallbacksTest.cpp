@@ -200,6 +200,7 @@ TEST_F(Callbacks, StreamsAreTakenAsFilesOnlyUntilThePageIsKnown)
     EXPECT_EQ(stype, NP_NORMAL);  // the location text comes through NPP_Write
     char page[] = "http://h/d/p.html";
     EXPECT_EQ(f.write(&npp, &location, 0, sizeof page - 1, page), static_cast<int32_t>(sizeof page - 1));
+    EXPECT_EQ(f.destroystream(&npp, &location, NPRES_DONE), NPERR_NO_ERROR);
 
     NPStream applet{};
     applet.url = "http://h/d/a.obvm";
@@ -216,7 +217,6 @@ TEST_F(Callbacks, StreamsAreTakenAsFilesOnlyUntilThePageIsKnown)
     f.asfile(&npp, &applet, "C:\\cache\\a.obvm");
     EXPECT_EQ(f.destroystream(&npp, &applet, NPRES_USER_BREAK), NPERR_NO_ERROR);
     EXPECT_EQ(f.destroystream(&npp, &second, NPRES_DONE), NPERR_NO_ERROR);
-    EXPECT_EQ(f.destroystream(&npp, &location, NPRES_DONE), NPERR_NO_ERROR);
     EXPECT_EQ(f.destroystream(&npp, nullptr, NPRES_DONE), NPERR_NO_ERROR);
     f.asfile(&npp, nullptr, "C:\\x");
     f.urlnotify(&npp, "http://h/x", NPRES_NETWORK_ERR, nullptr);

@@ -8,8 +8,9 @@
 #include <string>
 
 #include "BrowserWindow.h"
-#include "PluginSession.h"
 #include "CountingListener.h"
+#include "PluginSession.h"
+#include "TestFiles.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginEntry.h"
 #include "plugin/PluginInstance.h"
@@ -158,6 +159,21 @@ protected:
     NPP_t npp{};
     PluginInstance* instance = nullptr;
 };
+
+// Neither the page's location nor its src stream comes: after the wait the instance shows
+// the logo and stops trying to launch.
+TEST_F(Attached, NoLocationAndNoSrcStreamShowsTheLogo)
+{
+    Start(0x000B, {{"src", "a.obvm"}, {"WindowName", "w"}});
+    instance->Streams().SweepPendingRequests();
+    EXPECT_FALSE(instance->Session().ShowLogo());
+    EXPECT_FALSE(instance->Session().LaunchDone());
+    Sleep(kLocationWaitMs + 100);
+    instance->Streams().SweepPendingRequests();
+    EXPECT_TRUE(instance->Session().ShowLogo());
+    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_EQ(instance->Session().Group(), nullptr);
+}
 
 TEST_F(Attached, OldBrowserAbsorbsAsManyNullHandlesAsItsRequestsCost)
 {
@@ -314,7 +330,8 @@ TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
     EXPECT_EQ(reported.states, std::vector<int>{StateReady});
 }
 
-TEST_F(Sweep, DestroyedInstanceLetsGoOfItsRequests)
+// The browser will never end it now: the requester hears of the failure.
+TEST_F(Sweep, DestroyedInstanceFailsAndLetsGoOfItsRequests)
 {
     Start(0x0008, {});
     CountingListener& listener = Listener("a.obv");
@@ -322,7 +339,7 @@ TEST_F(Sweep, DestroyedInstanceLetsGoOfItsRequests)
     EXPECT_EQ(listener.references, 2);
     session->funcs.destroy(&npp, nullptr);
     EXPECT_EQ(listener.references, 1);
-    EXPECT_TRUE(listener.states.empty());
+    EXPECT_EQ(listener.states, std::vector<int>{StateFailed});
 }
 
 class Streams : public InProcess {
@@ -350,6 +367,8 @@ protected:
     PluginInstance* instance = nullptr;
 };
 
+// The applet's file is the plug-in's own copy under the browser's file name; a name too
+// long for a path the renderer can open fails, whole, instead of being cut.
 TEST_F(Streams, AppletStreamLeavesPathAndOutcome)
 {
     Start(0x000B);
@@ -358,17 +377,31 @@ TEST_F(Streams, AppletStreamLeavesPathAndOutcome)
     EXPECT_EQ(NewStream(applet), NP_ASFILE);
     EXPECT_EQ(instance->Streams().AppletStream(), &applet);
 
-    std::string longPath = "C:\\" + std::string(297, 'p');
-    session->funcs.asfile(&npp, &applet, longPath.c_str());
-    EXPECT_EQ(instance->Streams().AppletFilePath(), longPath.substr(0, 260));
+    session->funcs.asfile(&npp, &applet, CacheFile("a.obvm").c_str());
+    const std::string kept = instance->Streams().AppletFilePath();
+    EXPECT_NE(kept, CacheFile("a.obvm"));
+    EXPECT_EQ(kept.substr(kept.size() - 7), "\\a.obvm");
+    EXPECT_EQ(ReadFile(kept), "a.obvm");
     session->funcs.asfile(&npp, &applet, nullptr);
     EXPECT_EQ(instance->Streams().AppletFilePath(), "");
-    session->funcs.asfile(&npp, &applet, "C:\\cache\\a.obvm");
-    EXPECT_EQ(instance->Streams().AppletFilePath(), "C:\\cache\\a.obvm");
+    EXPECT_EQ(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES) << "a replaced copy is not kept";
+    session->funcs.asfile(&npp, &applet, CacheFile(std::string(240, 'p') + ".obvm").c_str());
+    EXPECT_EQ(instance->Streams().AppletFilePath(), "");
+    EXPECT_EQ(instance->Streams().Kept().Count(), 0u);
 
-    EXPECT_EQ(session->funcs.destroystream(&npp, &applet, NPRES_USER_BREAK), NPERR_NO_ERROR);
+    EXPECT_EQ(session->funcs.destroystream(&npp, &applet, NPRES_DONE), NPERR_NO_ERROR);
     EXPECT_EQ(instance->Streams().AppletFileState(), StateFailed);
     EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
+}
+
+TEST_F(Streams, AppletStreamEndsDoneOnlyWithAFile)
+{
+    Start(0x000B);
+    NPStream applet{};
+    applet.url = "a.obvm";
+    NewStream(applet);
+    session->funcs.destroystream(&npp, &applet, NPRES_DONE);
+    EXPECT_EQ(instance->Streams().AppletFileState(), StateFailed);
 }
 
 TEST_F(Streams, AppletStreamThatEndsNormallyIsDone)
@@ -377,11 +410,14 @@ TEST_F(Streams, AppletStreamThatEndsNormallyIsDone)
     NPStream applet{};
     applet.url = "a.obvm";
     NewStream(applet);
+    session->funcs.asfile(&npp, &applet, CacheFile("a.obvm").c_str());
     session->funcs.destroystream(&npp, &applet, NPRES_DONE);
     EXPECT_EQ(instance->Streams().AppletFileState(), StateReady);
 }
 
-TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
+// The text counts once its stream has ended: all writes together, each cut at its own
+// length and at a NUL byte.
+TEST_F(Streams, LocationTextIsEveryWriteTogetherOnceTheStreamEnds)
 {
     Start(0x000B);
     NPStream location{};
@@ -390,18 +426,17 @@ TEST_F(Streams, LocationTextCountsFromItsFirstNonEmptyWrite)
     EXPECT_EQ(instance->Streams().LocationStream(), &location);
     char empty[] = "";
     char nulFirst[] = "\0http://wrong/";
-    char page[] = "http://h/d/p.html\0tail";
+    char page[] = "http://h/d/\0tail";
+    char rest[] = "p.htmlXYZ";
     EXPECT_EQ(session->funcs.write(&npp, &location, 0, 0, empty), 0);
     EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof nulFirst - 1, nulFirst),
               static_cast<int32_t>(sizeof nulFirst - 1));
+    EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof page - 1, page), static_cast<int32_t>(sizeof page - 1));
+    session->funcs.write(&npp, &location, 11, 6, rest);
     EXPECT_EQ(instance->Streams().LocationStream(), &location);
     EXPECT_EQ(instance->Settings().PageLocation(), "");
-    EXPECT_EQ(session->funcs.write(&npp, &location, 0, sizeof page - 1, page),
-              static_cast<int32_t>(sizeof page - 1));
+    session->funcs.destroystream(&npp, &location, NPRES_DONE);
     EXPECT_EQ(instance->Streams().LocationStream(), nullptr);
-    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/d/p.html");
-    char later[] = "http://later/";
-    session->funcs.write(&npp, &location, 17, sizeof later - 1, later);
     EXPECT_EQ(instance->Settings().PageLocation(), "http://h/d/p.html");
 }
 
@@ -418,17 +453,6 @@ TEST_F(Streams, LocationStreamThatEndsWithoutTextIsForgotten)
     char text[] = "http://not/the/page";
     session->funcs.write(&npp, &location, 0, sizeof text - 1, text);
     EXPECT_EQ(instance->Settings().PageLocation(), "");
-}
-
-TEST_F(Streams, LocationWriteIsCutAtItsLength)
-{
-    Start(0x000B);
-    NPStream location{};
-    location.url = "javascript:window.location.href";
-    NewStream(location);
-    char page[] = "http://h/p.htmlXYZ";
-    session->funcs.write(&npp, &location, 0, 15, page);
-    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/p.html");
 }
 
 TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
@@ -448,8 +472,9 @@ TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
     EXPECT_FALSE(otherRequest->started);
     EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
 
-    session->funcs.asfile(&npp, &stream, "C:\\cache\\tex.obv");
-    EXPECT_EQ(tex.files, std::vector<std::string>{"C:\\cache\\tex.obv"});
+    session->funcs.asfile(&npp, &stream, CacheFile("tex.obv").c_str());
+    ASSERT_EQ(tex.files.size(), 1u);
+    EXPECT_EQ(ReadFile(tex.files[0]), "tex.obv");
     EXPECT_EQ(session->funcs.destroystream(&npp, &stream, NPRES_DONE), NPERR_NO_ERROR);
     EXPECT_EQ(tex.states, std::vector<int>{StateReady});
     EXPECT_EQ(tex.references, 1);
@@ -470,19 +495,21 @@ TEST_F(Streams, RequestStreamsAreMatchedByTheirLastSegment)
 TEST_F(Streams, NotifiedRequestIsReportedOnceAndFreedByTheNotification)
 {
     Start(0x000B);
+    const long requestsBefore = StreamRequest::Live();
     CountingListener& listener = Listener("http://h/t.obv");
-    auto* request = new StreamRequest(&listener);
+    ASSERT_TRUE(instance->Streams().FetchThroughBrowser(&listener, "http://h/t.obv"));
     NPStream stream{};
     stream.url = "http://h/t.obv";
-    stream.notifyData = request;
+    stream.notifyData = session->browser.Calls().back().notifyData;
     EXPECT_EQ(NewStream(stream), NP_ASFILE);
-    session->funcs.asfile(&npp, &stream, "C:\\cache\\t.obv");
+    session->funcs.asfile(&npp, &stream, CacheFile("t.obv").c_str());
     session->funcs.destroystream(&npp, &stream, NPRES_DONE);
     EXPECT_EQ(listener.states, std::vector<int>{StateReady});
-    EXPECT_EQ(request->localFile, "C:\\cache\\t.obv");  // still alive: the notification owns it
-    session->funcs.urlnotify(&npp, "http://h/t.obv", NPRES_NETWORK_ERR, request);
+    EXPECT_EQ(StreamRequest::Live(), requestsBefore + 1) << "the notification owns it";
+    session->funcs.urlnotify(&npp, "http://h/t.obv", NPRES_NETWORK_ERR, stream.notifyData);
     EXPECT_EQ(listener.states, std::vector<int>{StateReady});
     EXPECT_EQ(listener.references, 1);
+    EXPECT_EQ(StreamRequest::Live(), requestsBefore);
 }
 
 TEST_F(Streams, NotificationDecidesByTheFileNotTheReason)
@@ -490,11 +517,17 @@ TEST_F(Streams, NotificationDecidesByTheFileNotTheReason)
     Start(0x000B);
     CountingListener& withFile = Listener("a.obv");
     CountingListener& withoutFile = Listener("b.obv");
-    auto* first = new StreamRequest(&withFile);
-    first->SetLocalFile("C:\\cache\\a.obv");
+    instance->Streams().FetchThroughBrowser(&withFile, "a.obv");
+    void* first = session->browser.Calls().back().notifyData;
+    instance->Streams().FetchThroughBrowser(&withoutFile, "b.obv");
+    void* second = session->browser.Calls().back().notifyData;
+    NPStream stream{};
+    stream.url = "a.obv";
+    stream.notifyData = first;
+    NewStream(stream);
+    session->funcs.asfile(&npp, &stream, CacheFile("a.obv").c_str());
     session->funcs.urlnotify(&npp, "a.obv", NPRES_NETWORK_ERR, first);
     EXPECT_EQ(withFile.states, std::vector<int>{StateReady});
-    auto* second = new StreamRequest(&withoutFile);
     session->funcs.urlnotify(&npp, "b.obv", NPRES_DONE, second);
     EXPECT_EQ(withoutFile.states, std::vector<int>{StateFailed});
     EXPECT_EQ(withFile.references + withoutFile.references, 2);

@@ -582,7 +582,7 @@ TEST_F(Session, ARendererThatDiesInsideABrowserDialogGivesTheLogo)
 
     HANDLE renderer = channel->Process();
     long channelsInDialog = -1;
-    page->Browser().inside = [&](const BrowserCall& call) {
+    page->Browser().inside = [&](NPP, const BrowserCall& call) {
         if (call.function != "status") return;
         page->Browser().inside = nullptr;
         TerminateProcess(renderer, 7);

@@ -53,10 +53,17 @@ public:
     {
     }
 
-    // Runs until the script is done, then closes the page; the host's exit code.
-    DWORD Run()
+    // Runs until the script reports a line starting with `until`, then closes the page;
+    // the host's exit code.
+    DWORD Run(const std::string& until = "done")
     {
-        return CloseWhen(host_, [this] { return script_.Done(); });
+        return CloseWhen(host_, [this, until] { return script_.Reported(until); });
+    }
+    // Closes the page after `ms` whatever the script has done.
+    DWORD RunFor(DWORD ms)
+    {
+        const DWORD start = GetTickCount();
+        return CloseWhen(host_, [start, ms] { return GetTickCount() - start >= ms; });
     }
     DWORD RunUntil(const std::function<bool()>& done) { return CloseWhen(host_, done); }
 
@@ -434,5 +441,250 @@ TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
         EXPECT_TRUE(NoScriptedRendererLeft());
     }
 }
+
+// Later browsers' habits, each played by one orbhost option.
+
+constexpr char kFilesScript[] = "ask $applet\nask data/plain.txt\nask data/missing.txt\nask sky\nwait\n";
+
+void ExpectFilesScriptOutcome(const ScriptedPage& page)
+{
+    EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "scripted applet");
+    EXPECT_EQ(Field(page.Outcome("data/plain.txt"), "first"), "plain file");
+    EXPECT_EQ(page.Outcome("data/missing.txt").rfind("failed ", 0), 0u) << page.Outcome("data/missing.txt");
+    EXPECT_EQ(Field(page.Outcome("sky"), "first"), "night sky");
+}
+
+// Folders the plug-in keeps its copies of stream files in, left in %TEMP%.
+std::vector<std::string> KeptFolders()
+{
+    std::vector<std::string> kept;
+    for (const std::string& name : TempFiles()) {
+        if (name.rfind("orbkeep-", 0) == 0) kept.push_back(name);
+    }
+    return kept;
+}
+
+class AnsweringAtOnce : public ::testing::TestWithParam<const char*> {};
+
+// Every stream, the notification included, comes inside the NPN_GetURL(Notify) call that
+// asked for it, for files that are there and files that are not.
+TEST_P(AnsweringAtOnce, EveryRequestEndsOnce)
+{
+    const std::string version = GetParam();
+    ScriptedPage page("at-once-" + version, kFilesScript,
+                      {"--page", PagesDir() + "resources.html", "--version", version, "--answer-at-once"});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    EXPECT_FALSE(LinesStarting(log, "* at-once stream=").empty());
+    ExpectFilesScriptOutcome(page);
+    // The first request for the file is logged when its call returns: by then its stream
+    // has been announced and destroyed.
+    const std::string plainUrl = PageFileUrl(PagesDir()) + "data/plain.txt";
+    int requested = -1;
+    for (size_t i = 0; i < log.size() && requested < 0; ++i) {
+        const bool request = log[i].rfind("< NPN_GetURL", 0) == 0;
+        if (request && Field(log[i], "url").find("plain.txt") != std::string::npos) requested = static_cast<int>(i);
+    }
+    std::string stream;
+    for (const std::string& line : LinesStarting(log, "> NPP_NewStream inst=1 ")) {
+        if (Field(line, "url") == plainUrl && stream.empty()) stream = Field(line, "stream");
+    }
+    ASSERT_FALSE(stream.empty());
+    const int ended = IndexOf(log, "> NPP_DestroyStream inst=1 stream=" + stream + " ");
+    EXPECT_GE(ended, 0);
+    EXPECT_LT(ended, requested);
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, AnsweringAtOnce, ::testing::Values(kNotifyBrowser, kOldBrowser),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == kNotifyBrowser ? "Notifying" : "Old";
+                         });
+
+// The browser deletes each file once its stream is destroyed, before the renderer has
+// heard of it: the renderer still reads the bytes, also for a file asked for again, and no
+// copy is left once the page has closed.
+TEST(DeletingBrowser, FilesStayReadableUntilThePageCloses)
+{
+    ScriptedPage page("delete-files", std::string(kFilesScript) + "ask data/plain.txt\nwait\n",
+                      {"--page", PagesDir() + "resources.html", "--delete-files"});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    EXPECT_GE(LinesStarting(log, "* delete-file ").size(), 4u);
+    for (const std::string& line : LinesStarting(log, "* delete-file ")) EXPECT_EQ(line.substr(line.size() - 5), "-> ok");
+    ExpectFilesScriptOutcome(page);
+    int plain = 0;
+    for (const std::string& line : LinesStarting(page.Report(), "delivered ")) {
+        if (Field(line, "name") != "data/plain.txt") continue;
+        ++plain;
+        EXPECT_EQ(Field(line, "text"), "plain file\n");
+        EXPECT_EQ(Field(line, "path").substr(Field(line, "path").size() - 10), "\\plain.txt");
+    }
+    EXPECT_EQ(plain, 2);
+    EXPECT_TRUE(KeptFolders().empty());
+}
+
+TEST(DeletingBrowser, NoCopyIsLeftAfterTheRendererCrashes)
+{
+    ScriptedPage page("delete-files-crash", "ask $applet\nask data/plain.txt\nwait\ncrash\n",
+                      {"--page", PagesDir() + "resources.html", "--delete-files"});
+    ASSERT_EQ(page.Run("crash"), 0u);
+    EXPECT_EQ(Field(page.Outcome("data/plain.txt"), "first"), "plain file");
+    EXPECT_TRUE(KeptFolders().empty());
+}
+
+struct LocationCase {
+    const char* mode;
+    bool fromBrowser;  // the page's own URL arrives; else the src stream's folder
+};
+
+class MissingLocation : public ::testing::TestWithParam<LocationCase> {};
+
+// However the location request goes, the renderer is launched with a page from which the
+// applet's names resolve, and every file arrives.
+TEST_P(MissingLocation, AppletLaunchesWithTheBaseOfItsSrc)
+{
+    const LocationCase c = GetParam();
+    ScriptedPage page(std::string("location-") + c.mode, "ask $applet\nask data/with space.txt\nask sky\nwait\n",
+                      {"--page", PagesDir() + "resources.html", "--location", c.mode});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> launch = LinesStarting(page.Report(), "launch ");
+    ASSERT_EQ(launch.size(), 1u);
+    const std::string base = PageFileUrl(PagesDir());
+    EXPECT_EQ(Field(launch[0], "page"), c.fromBrowser ? base + "resources.html" : base);
+    EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "scripted applet");
+    EXPECT_EQ(Field(page.Outcome("data/with space.txt"), "first"), "with space");
+    EXPECT_EQ(Field(page.Outcome("sky"), "first"), "night sky");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MissingLocation,
+                         ::testing::Values(LocationCase{"refuse", false}, LocationCase{"empty", false},
+                                           LocationCase{"fail", false}, LocationCase{"split", true},
+                                           LocationCase{"never", false}),
+                         [](const ::testing::TestParamInfo<LocationCase>& info) {
+                             std::string mode = info.param.mode;
+                             mode[0] = static_cast<char>(mode[0] - 'a' + 'A');
+                             return mode;
+                         });
+
+// Neither the location nor the src stream ever comes: no renderer, and no request made
+// for the page afterwards.
+TEST(MissingLocation, WithoutSrcStreamNothingIsLaunched)
+{
+    ScriptedPage page("location-nothing", "ask $applet\nwait\n",
+                      {"--page", PagesDir() + "resources.html", "--location", "never", "--withhold", "scripted"});
+    ASSERT_EQ(page.RunFor(8000), 0u);
+    EXPECT_TRUE(LinesStarting(page.Report(), "launch ").empty());
+    const std::vector<std::string> log = page.HostLog();
+    EXPECT_EQ(LinesStarting(log, "< NPN_GetURL").size(), 1u) << "only the location request";
+}
+
+// The browser destroys the instance first and ends its streams afterwards, never
+// notifying: the plug-in survives it, and the host closes cleanly.
+TEST(LateEndingBrowser, StreamsEndedAfterDestroyAreSurvived)
+{
+    ScriptedPage page("late-ends", "ask $applet\nask data/plain.txt\nwait\nask data/never.txt\nask data/grass.txt\npause 700\n",
+                      {"--page", PagesDir() + "resources.html", "--late-ends", "--withhold", "never", "--chunk", "2",
+                       "--trickle", "300"});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ");
+    ASSERT_GE(destroyed, 0);
+    const int lateEnd = IndexOf(log, "> NPP_DestroyStream inst=1 ", destroyed);
+    ASSERT_GT(lateEnd, destroyed) << "a stream was still open at the close";
+    EXPECT_NE(log[lateEnd].find(" reason=2 -> 2"), std::string::npos) << log[lateEnd];
+    EXPECT_LT(IndexOf(log, "> NPP_URLNotify inst=1 ", destroyed), 0);
+    EXPECT_GE(IndexOf(log, "> NP_Shutdown -> 0"), 0);
+    EXPECT_EQ(Field(page.Outcome("data/plain.txt"), "first"), "plain file");
+}
+
+// A page whose names and paths are long: the renderer's size arguments survive a long
+// CommandLine, files lying deeper than 260 characters arrive whole, and a src too long
+// for the block launches nothing rather than a cut name.
+TEST(LongNames, CommandLineKeepsItsSizeAndDeepFilesArriveWhole)
+{
+    const std::string folder = LogFolder("streams") + "long/";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "data").c_str(), nullptr);
+    std::string words;
+    for (int i = 0; words.size() < 1100; ++i) words += " -word" + std::to_string(i);
+    {
+        std::ofstream page(folder + "page.html", std::ios::binary);
+        page << "<embed type=\"application/x-Orbolanth-3D-Applet\" src=\"long.obvm\" width=200 height=150 "
+                "WindowName=\"long\" CommandLine=\"" << words << "\">\n";
+        std::ofstream(folder + "long.obvm", std::ios::binary) << "long applet\n";
+        std::ofstream(folder + "data/deep.txt", std::ios::binary) << "deep file\n";
+    }
+    ScriptedPage page("long-names", "ask $applet\nask data/deep.txt\nwait\n",
+                      {"--page", folder + "page.html", "--long-paths"});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> launch = LinesStarting(page.Report(), "launch ");
+    ASSERT_EQ(launch.size(), 1u);
+    const std::string args = Field(launch[0], "args");
+    EXPECT_LE(args.size(), 1023u);
+    EXPECT_EQ(args.substr(args.size() - 23), " -width 200 -height 150") << args;
+    EXPECT_EQ(args.rfind(" -word", 0), 0u);
+    for (const std::string& line : LinesStarting(page.HostLog(), "> NPP_StreamAsFile ")) {
+        EXPECT_GT(Field(line, "fname").size(), 260u) << line;
+    }
+    EXPECT_EQ(Field(page.Outcome("long.obvm"), "text"), "long applet\n");
+    EXPECT_EQ(Field(page.Outcome("data/deep.txt"), "text"), "deep file\n");
+}
+
+TEST(LongNames, SrcTooLongForTheBlockLaunchesNothing)
+{
+    const std::string folder = LogFolder("streams") + "long-src/";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string src = "a.obvm?" + std::string(2100, 'q');
+    {
+        std::ofstream page(folder + "page.html", std::ios::binary);
+        page << "<embed type=\"application/x-Orbolanth-3D-Applet\" src=\"" << src
+             << "\" width=200 height=150 WindowName=\"long\">\n";
+        std::ofstream(folder + "a.obvm", std::ios::binary) << "applet\n";
+    }
+    ScriptedPage page("long-src", "ask $applet\nwait\n", {"--page", folder + "page.html"});
+    ASSERT_EQ(page.RunFor(4000), 0u);
+    EXPECT_TRUE(LinesStarting(page.Report(), "launch ").empty());
+    EXPECT_TRUE(RequestsFor(page.HostLog(), src).empty());
+}
+
+struct LaterBrowser {
+    const char* name;
+    const char* version;
+    const char* tableSize;
+    const char* userAgent;
+};
+
+class LaterBrowsers : public ::testing::TestWithParam<LaterBrowser> {};
+
+// Later tables and agents get the 0.11 behaviour: notifying requests, names left for the
+// browser to resolve, no download threads.
+TEST_P(LaterBrowsers, GetTheNotifyingBehaviour)
+{
+    const LaterBrowser b = GetParam();
+    ScriptedPage page(std::string("later-") + b.name, kFilesScript,
+                      {"--page", PagesDir() + "resources.html", "--version", b.version, "--table-size", b.tableSize,
+                       "--user-agent", b.userAgent});
+    ASSERT_EQ(page.Run(), 0u);
+    const std::vector<std::string> log = page.HostLog();
+    ASSERT_EQ(LinesStarting(log, "> NP_Initialize ").size(), 1u);
+    EXPECT_EQ(Field(LinesStarting(log, "> NP_Initialize ")[0], "size"), b.tableSize);
+    const std::vector<std::string> plain = RequestsFor(log, "data/plain.txt");
+    ASSERT_EQ(plain.size(), 2u) << "the mapping and the renderer's own request";
+    EXPECT_EQ(plain[0].rfind("< NPN_GetURLNotify inst=1 ", 0), 0u) << plain[0];
+    ExpectFilesScriptOutcome(page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Browsers, LaterBrowsers,
+    ::testing::Values(
+        LaterBrowser{"Gecko", "0x001B", "236",
+                     "Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.9.2) Gecko/20100115 Firefox/3.6"},
+        LaterBrowser{"WebKit", "0x001D", "256",
+                     "Mozilla/5.0 (Windows; U; Windows NT 6.1; en-US) AppleWebKit/533.4 (KHTML, like Gecko) "
+                     "Chrome/5.0.375.99 Safari/533.4"},
+        LaterBrowser{"Opera", "0x0011", "120", "Opera/9.80 (Windows NT 5.1; U; en) Presto/2.2.15 Version/10.00"},
+        LaterBrowser{"OperaAsExplorer", "0x000B", "88",
+                     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; en) Opera 9.02"}),
+    [](const ::testing::TestParamInfo<LaterBrowser>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Nothing outlives a page: every ResourceEntry, StreamRequest and StreamManager is gone
-// once the page is closed, whatever became of its requests, and opening and closing a page
-// a hundred times leaves the process's handles and private memory where they were. The
+// once the page is closed, whatever became of its requests, no file it kept is left in the
+// temporary folder, and opening and closing a page a hundred times leaves the process's
+// handles and private memory where they were. The
 // plug-in runs in this process with a browser of our own that answers from its loop; the
 // scripted renderer is launched for real.
 #include <gtest/gtest.h>
@@ -13,7 +14,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "InProcessPage.h"
+#include "TestFiles.h"
 #include "requests/ResourceEntry.h"
 #include "requests/ResourceTable.h"
 #include "streams/StreamManager.h"
@@ -25,7 +31,20 @@ struct LiveObjects {
     long entries = ResourceEntry::Live();
     long requests = StreamRequest::Live();
     long managers = StreamManager::Live();
+    std::vector<std::string> tempFiles = TempFiles();
 };
+
+// Files and folders in %TEMP% now that were not there `before`.
+std::vector<std::string> NewTempFiles(const LiveObjects& before)
+{
+    std::vector<std::string> added;
+    for (const std::string& name : TempFiles()) {
+        if (std::find(before.tempFiles.begin(), before.tempFiles.end(), name) == before.tempFiles.end()) {
+            added.push_back(name);
+        }
+    }
+    return added;
+}
 
 // An old browser, so that a request whose stream never comes is failed by the start
 // time-out; the page also holds a mapping nobody asks for, a navigation, a request still
@@ -53,6 +72,7 @@ TEST(NoLeaks, PageWithEveryKindOfRequestLeavesNothingBehind)
     EXPECT_EQ(ResourceEntry::Live(), before.entries);
     EXPECT_EQ(StreamRequest::Live(), before.requests);
     EXPECT_EQ(StreamManager::Live(), before.managers);
+    EXPECT_EQ(NewTempFiles(before), std::vector<std::string>{});
 }
 
 struct Usage {
@@ -109,6 +129,9 @@ TEST(NoLeaks, HundredPagesKeepHandlesAndMemoryFlat)
     EXPECT_EQ(ResourceEntry::Live(), before.entries);
     EXPECT_EQ(StreamRequest::Live(), before.requests);
     EXPECT_EQ(StreamManager::Live(), before.managers);
+    const std::vector<std::string> leftFiles = NewTempFiles(before);
+    std::printf("files left in the temporary folder: %zu\n", leftFiles.size());
+    EXPECT_EQ(leftFiles, std::vector<std::string>{});
     std::printf("handles %lu -> %lu, private bytes %lu -> %lu\n", afterTen.handles, afterHundred.handles,
                 static_cast<unsigned long>(afterTen.privateBytes),
                 static_cast<unsigned long>(afterHundred.privateBytes));

@@ -56,6 +56,45 @@ INSTANTIATE_TEST_SUITE_P(
                       Resolution{"HTTPS://H:8080/d/p", "/a.obv", "HTTPS://H:8080/a.obv"},
                       Resolution{"http://H/d/p", "//H2/a.obv", "http://H//H2/a.obv"}));
 
+TEST(ResolveUrl, JoinsANameDirectlyToAFolderLocation)
+{
+    EXPECT_EQ(ResolveUrl("http://H/d/", "tex/a.obv"), "http://H/d/tex/a.obv");
+    EXPECT_EQ(ResolveUrl("http://H/d/", "/a.obv"), "http://H/a.obv");
+    EXPECT_EQ(ResolveUrl("http://H/d/", "http://H2/a.obv"), "http://H2/a.obv");
+}
+
+struct SrcBase {
+    std::string streamUrl;
+    std::string src;
+    std::string base;
+};
+
+class BaseOfSrcCases : public ::testing::TestWithParam<SrcBase> {};
+
+// The base found is the folder against which the src as written names the stream's URL.
+TEST_P(BaseOfSrcCases, IsTheFolderTheSrcWasWrittenAgainst)
+{
+    const SrcBase& c = GetParam();
+    EXPECT_EQ(BaseOfSrc(c.streamUrl, c.src), c.base);
+    if (!c.base.empty() && c.src.find("..") == std::string::npos && c.src.find("./") == std::string::npos) {
+        EXPECT_EQ(ResolveUrl(c.base, c.src), c.streamUrl);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Srcs, BaseOfSrcCases,
+    ::testing::Values(SrcBase{"http://h/d/applets/world.obvm", "applets/world.obvm", "http://h/d/"},
+                      SrcBase{"http://h/d/world.obvm", "world.obvm", "http://h/d/"},
+                      SrcBase{"http://h/d/world.obvm", "./world.obvm", "http://h/d/"},
+                      SrcBase{"http://h/d/b/x.obvm", "a/../b/x.obvm", "http://h/d/"},
+                      SrcBase{"http://h/a/x.obvm", "../x.obvm", "http://h/a/_/"},
+                      SrcBase{"http://h/x/y.obvm", "/x/y.obvm", "http://h/"},
+                      SrcBase{"http://h/d/x.obvm", "http://h/d/x.obvm", "http://h/d/"},
+                      SrcBase{"http://h/d/x.obvm?v=1/2", "x.obvm?v=1/2", "http://h/d/"},
+                      SrcBase{"file:///Z:/t/p/applets/s.obvm", "applets/s.obvm", "file:///Z:/t/p/"},
+                      SrcBase{"http://h/x.obvm", "a/b/x.obvm", ""},
+                      SrcBase{"x.obvm", "x.obvm", ""}));
+
 TEST(EscapeSpaces, ReplacesEverySpaceAndNothingElse)
 {
     EXPECT_EQ(EscapeSpaces(""), "");

@@ -33,29 +33,29 @@ int TestBrowser::Count(const std::string& function) const
     return n;
 }
 
-NPError TestBrowser::GetURL(NPP, const char* url, const char* target)
+void TestBrowser::Record(NPP npp, const BrowserCall& call)
 {
-    current->Record({"geturl", Text(url), Text(target), nullptr});
+    current->calls_.push_back(call);
+    // A copy: the hook may replace itself.
+    if (std::function<void(NPP, const BrowserCall&)> hook = current->inside) hook(npp, call);
+}
+
+NPError TestBrowser::GetURL(NPP npp, const char* url, const char* target)
+{
+    Record(npp, {"geturl", Text(url), Text(target), nullptr});
     return current->getUrlResult;
 }
 
-NPError TestBrowser::GetURLNotify(NPP, const char* url, const char* target, void* notifyData)
+NPError TestBrowser::GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData)
 {
-    current->Record({"geturlnotify", Text(url), Text(target), notifyData});
+    Record(npp, {"geturlnotify", Text(url), Text(target), notifyData});
     return current->getUrlNotifyResult;
 }
 
-void TestBrowser::Status(NPP, const char* message)
+void TestBrowser::Status(NPP npp, const char* message)
 {
     current->lastStatus_ = Text(message);
-    current->Record({"status", Text(message), "", nullptr});
-}
-
-void TestBrowser::Record(const BrowserCall& call)
-{
-    calls_.push_back(call);
-    // A copy: the hook may replace itself.
-    if (std::function<void(const BrowserCall&)> hook = inside) hook(call);
+    Record(npp, {"status", Text(message), "", nullptr});
 }
 
 const char* TestBrowser::UserAgent(NPP)

@@ -28,9 +28,9 @@ public:
     // What the next geturl/geturlnotify calls answer.
     NPError getUrlResult = NPERR_NO_ERROR;
     NPError getUrlNotifyResult = NPERR_NO_ERROR;
-    // Runs inside every geturl, geturlnotify and status call once it is recorded, as a
-    // browser's dialog with its own message loop would.
-    std::function<void(const BrowserCall&)> inside;
+    // Runs inside every geturl, geturlnotify and status call once it is recorded: a browser
+    // that answers at once, or shows a dialog with its own message loop.
+    std::function<void(NPP npp, const BrowserCall& call)> inside;
 
     static TestBrowser* Current();
 
@@ -40,10 +40,9 @@ private:
     std::string lastStatus_;
     std::vector<BrowserCall> calls_;
 
-    void Record(const BrowserCall& call);
-
-    static NPError GetURL(NPP, const char* url, const char* target);
-    static NPError GetURLNotify(NPP, const char* url, const char* target, void* notifyData);
-    static void Status(NPP, const char* message);
+    static void Record(NPP npp, const BrowserCall& call);
+    static NPError GetURL(NPP npp, const char* url, const char* target);
+    static NPError GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData);
+    static void Status(NPP npp, const char* message);
     static const char* UserAgent(NPP);
 };

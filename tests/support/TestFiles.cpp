@@ -43,3 +43,42 @@ std::vector<std::string> FileNames(const std::string& folder, const std::string&
     } while (FindNextFileA(search.Get(), &found));
     return names;
 }
+
+std::string CacheFile(const std::string& name, const std::string& bytes)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "orbtest-cache-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\" + name;
+    std::ofstream file(path, std::ios::binary);
+    file << (bytes.empty() ? name : bytes);
+    return path;
+}
+
+namespace {
+
+void ListUnder(const std::string& root, const std::string& relative, std::vector<std::string>& found)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((root + relative + "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        found.push_back(relative + name);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListUnder(root, relative + name + "\\", found);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+}  // namespace
+
+std::vector<std::string> TempFiles()
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::vector<std::string> found;
+    ListUnder(temp, "", found);
+    return found;
+}

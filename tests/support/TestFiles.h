@@ -10,3 +10,9 @@ std::vector<std::string> ReadLines(const std::string& path);  // without line en
 std::string LogFolder(const std::string& area);
 // Names of the files (not folders) in `folder` that match `pattern` ("*", "orb*.tmp").
 std::vector<std::string> FileNames(const std::string& folder, const std::string& pattern = "*");
+
+// A browser's cache file: `name` holding `bytes` (the name itself when empty) in a folder
+// of this process under %TEMP%; the path.
+std::string CacheFile(const std::string& name, const std::string& bytes = "");
+// Every file under %TEMP%, folders included, with paths relative to it.
+std::vector<std::string> TempFiles();

@@ -15,6 +15,8 @@
 //   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
 //   flood SECONDS        for SECONDS, requests for new names f<n>.obv with id 0 in every
 //                        free slot, never taking a delivery; one "flood asked=" line
+//   crash                reports "crash" and ends the process at once, as a renderer that
+//                        fails does
 // Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
 // order, the milliseconds since the slot was written and, for a delivery, the path, the
 // file's first line, its size and its whole content), "done" with the longest wait for the
@@ -104,7 +106,8 @@ public:
         MutexGuard guard(client_.Mutex());
         if (!Lock(guard)) return false;
         fields_ = client_.ReadLaunchFields();
-        Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation));
+        Report("launch applet=" + Quote(fields_.appletUrl) + " page=" + Quote(fields_.pageLocation) +
+               " args=" + Quote(fields_.rendererArgs));
         return true;
     }
 
@@ -130,6 +133,9 @@ public:
                 Burst(std::atoi(rest.c_str()));
             } else if (word == "flood") {
                 Flood(std::atoi(rest.c_str()));
+            } else if (word == "crash") {
+                Report("crash");
+                ExitProcess(9);
             }
         }
         char done[48];
