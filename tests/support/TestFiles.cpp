@@ -61,15 +61,14 @@ namespace {
 void ListUnder(const std::string& root, const std::string& relative, std::vector<std::string>& found)
 {
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((root + relative + "*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const FindHandle search(FindFirstFileA((root + relative + "*").c_str(), &entry));
+    if (!search) return;
     do {
         const std::string name = entry.cFileName;
         if (name == "." || name == "..") continue;
         found.push_back(relative + name);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListUnder(root, relative + name + "\\", found);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &entry));
 }
 
 }  // namespace
