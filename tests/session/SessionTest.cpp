@@ -593,9 +593,8 @@ TEST_F(Session, ARendererThatDiesInsideABrowserDialogGivesTheLogo)
     EXPECT_EQ(channelsInDialog, 1) << "the session gave up its channel under the call that used it";
     EXPECT_EQ(RendererChannel::Live(), 0);
     EXPECT_TRUE(embed->Instance()->Session().ShowLogo());
+    EXPECT_TRUE(embed->Instance()->Session().RendererStopped());
     EXPECT_EQ(embed->Instance()->Session().Group(), nullptr);
-    PumpFor(300);
-    EXPECT_EQ(DifferencesFromLogo(embed->Instance(), embed->Hwnd()), 0);
 }
 
 TEST_F(Session, AHungRendererIsEndedAfterTheBoundAndTheCloseReturns)
