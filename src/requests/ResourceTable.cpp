@@ -32,15 +32,18 @@ ResourceEntry* FindByWaitingId(const std::deque<ResourceEntry*>& table, int32_t 
 }
 
 // A failed entry is never shared: a new request for its name starts a new fetch.
-ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, const char* name)
+ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, std::string_view name)
 {
+    const uint32_t hash = CaseFoldedHash(name);
     for (ResourceEntry* entry : table) {
-        if (EqualsIgnoringCase(entry->name.c_str(), name) && entry->GetState() != StateFailed) return entry;
+        if (entry->nameHash == hash && EqualsIgnoringCase(entry->name, name) && entry->GetState() != StateFailed) {
+            return entry;
+        }
     }
     return nullptr;
 }
 
-void RemoveAt(std::deque<int32_t>& ids, size_t index)
+void RemoveAt(std::vector<int32_t>& ids, size_t index)
 {
     ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -119,7 +122,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
 
     if (id != kNavigationId && remap) {
         if (ResourceEntry* shared = FindByName(entries, name)) {
-            std::deque<int32_t>& ids = shared->waitingIds;
+            std::vector<int32_t>& ids = shared->waitingIds;
             for (size_t i = ids.size(); i-- > 0;) {
                 if (ids[i] == kFreeSlot) RemoveAt(ids, i);
             }
@@ -170,10 +173,20 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         entry->Release();
         return;
     }
-    std::string applet;
-    bool isApplet = view.ReadString(Peek(view.Block()->appletUrl), &applet) &&
-                    EqualsIgnoringCase(entry->GetUrl(), applet.c_str());
+    const bool isApplet = !appletUrl.empty() && EqualsIgnoringCase(entry->url, appletUrl);
     fetches.push_back({entry, std::move(target), navigation, isApplet});
+}
+
+bool ResourceTable::Busy() const
+{
+    for (ResourceEntry* entry : entries) {
+        const int state = entry->GetState();
+        if (state == StateRequested || state == StateFetching) return true;
+        for (int32_t id : entry->waitingIds) {
+            if (id != kFreeSlot) return true;
+        }
+    }
+    return false;
 }
 
 void ResourceTable::Publish(BlockView& view)
@@ -182,7 +195,7 @@ void ResourceTable::Publish(BlockView& view)
     int nextDelivery = 0;  // only this loop fills slots, so the first free one only moves on
     for (size_t e = 0; e < entries.size();) {
         ResourceEntry* entry = entries[e];
-        std::deque<int32_t>& ids = entry->waitingIds;
+        std::vector<int32_t>& ids = entry->waitingIds;
         // One reading per tick: the renderer must see the state that decides the entry's fate.
         int state = entry->GetState();
         for (size_t i = 0; i < ids.size();) {

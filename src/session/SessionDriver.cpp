@@ -1,6 +1,7 @@
 #include "session/SessionDriver.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "activity/ActivityController.h"
 #include "base/Held.h"
@@ -16,13 +17,21 @@
 namespace {
 
 enum TimerId : UINT_PTR { kServiceTimer = 1, kJoinTimer = 2, kLaunchTimer = 3 };
-constexpr UINT kTickMs = 100;
+constexpr UINT kTickMs = 100;  // the join and launch timers'
 // How long a closing page waits for its renderer before ending it.
 constexpr DWORD kQuitWaitMs = 10000;
 
 RendererChannel* ChannelOf(RendererGroup* group)
 {
     return group ? group->channel : nullptr;
+}
+
+// ORB_SERVICE_PACE=fixed keeps the service timer at the idle interval, for comparison.
+bool FixedPaceAsked()
+{
+    char value[16];
+    const DWORD length = GetEnvironmentVariableA("ORB_SERVICE_PACE", value, sizeof value);
+    return length > 0 && length < sizeof value && std::strcmp(value, "fixed") == 0;
 }
 
 void FillWhite(HDC hdc, const RECT& area)
@@ -33,7 +42,7 @@ void FillWhite(HDC hdc, const RECT& area)
 }  // namespace
 
 SessionDriver::SessionDriver(const AppletSettings& settings, LogoPainter& logo, StatusLine& status)
-    : settings(settings), logo(logo), status(status)
+    : settings(settings), logo(logo), status(status), pace(FixedPaceAsked())
 {
 }
 
@@ -57,6 +66,21 @@ void SessionDriver::GiveUpRenderer(HWND window, bool wasLauncher, bool logo)
     // whatever next happens to uncover it.
     if (logo && !showLogo) InvalidateRect(window, nullptr, FALSE);
     showLogo = logo;
+}
+
+void SessionDriver::PaceService(HWND window, bool busy)
+{
+    const DWORD now = GetTickCount();
+    if (busy) pace.NoteActivity(now);
+    const UINT interval = pace.IntervalMs(now);
+    if (interval == serviceIntervalMs) return;
+    if (SetTimer(window, kServiceTimer, interval, nullptr)) serviceIntervalMs = interval;
+}
+
+void SessionDriver::StopService(HWND window)
+{
+    KillTimer(window, kServiceTimer);
+    serviceIntervalMs = 0;
 }
 
 bool SessionDriver::TryLaunch(HWND window)
@@ -100,7 +124,8 @@ bool SessionDriver::TryLaunch(HWND window)
             if (!StartRenderer(rendererGroup, launch)) {
                 GiveUpRenderer(window, true, true);
             } else {
-                SetTimer(window, kServiceTimer, kTickMs, nullptr);
+                // The renderer asks for its applet as soon as it has started.
+                PaceService(window, true);
                 RendererChannel* channel = rendererGroup->channel;
                 if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
                 for (const std::string& name : ParseQuotedNames(settings.OtherWindows())) {
@@ -145,10 +170,11 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         // up or the page closed.
         if (ChannelOf(rendererGroup) != channel) return true;
         if (channel->IsRendererRunning()) {
-            channel->ServiceTick();
+            const bool busy = channel->ServiceTick();
+            if (ChannelOf(rendererGroup) == channel) PaceService(window, busy);
         } else {
             GiveUpRenderer(window, settings.HasSrc(), true);
-            KillTimer(window, kServiceTimer);
+            StopService(window);
             UpdateWindow(window);
         }
         return true;
@@ -181,7 +207,7 @@ void SessionDriver::ServiceNow(HWND window)
 
 LRESULT SessionDriver::ShutDownRenderer(HWND window)
 {
-    KillTimer(window, kServiceTimer);
+    StopService(window);
     KillTimer(window, kJoinTimer);
     KillTimer(window, kLaunchTimer);
 

@@ -1,5 +1,5 @@
 // One instance's side of its renderer: launch (or join) once the window and the page's
-// location are known, serve the block on a 100 ms timer, relay status text, notice the
+// location are known, serve the block on a timer paced by its activity, relay status text, notice the
 // renderer's exit, and take it all down with the window. It decides what the window
 // shows: white while a renderer draws in it, the logo when none can.
 #pragma once
@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "session/ServicePace.h"
 
 class AppletSettings;
 class LogoPainter;
@@ -43,12 +45,17 @@ public:
 private:
     // Leaves the renderer group and decides between the logo and a blank window.
     void GiveUpRenderer(HWND window, bool wasLauncher, bool logo);
+    // Sets the service timer to the pace's interval when that has changed; busy notes activity.
+    void PaceService(HWND window, bool busy);
+    void StopService(HWND window);
 
     const AppletSettings& settings;
     LogoPainter& logo;
     StatusLine& status;
     std::string groupName;
     std::string rendererArgs;
+    ServicePace pace;
+    UINT serviceIntervalMs = 0;  // the service timer's, 0 while it is not set
     ResourceFetcher* resourceProvider = nullptr;
     RendererGroup* rendererGroup = nullptr;
     bool launchDone = false;
