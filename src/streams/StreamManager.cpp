@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kSweepEveryTicks = 50;
+constexpr uint32_t kSweepEveryMs = 5000;
 constexpr time_t kStartTimeoutSeconds = 30;
 
 // The reference a request arrives with: given back when the request is done with it,
@@ -40,7 +40,7 @@ private:
 
 }  // namespace
 
-StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner)
+StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner), lastSweepMs(GetTickCount())
 {
     const char* agent = NPN_UserAgent(npp);
     if (agent && (std::strstr(agent, "Explorer") || std::strstr(agent, "MSIE"))) {
@@ -302,9 +302,14 @@ void StreamManager::UrlNotify(void* notifyData)
 
 void StreamManager::SweepPendingRequests()
 {
+    SweepPendingRequests(GetTickCount());
+}
+
+void StreamManager::SweepPendingRequests(uint32_t nowMs)
+{
     if (Quirks().urlNotifyUsable) return;
-    if (++timerTicks < kSweepEveryTicks) return;
-    timerTicks = 0;
+    if (nowMs - lastSweepMs < kSweepEveryMs) return;
+    lastSweepMs = nowMs;
 
     const time_t now = time(nullptr);
     for (auto it = pendingRequests.begin(); it != pendingRequests.end();) {

@@ -54,8 +54,10 @@ public:
     static void UrlNotify(void* notifyData);
 
     // Fails requests that never started while the browser cannot notify; called on every
-    // timer tick, it looks only every few seconds.
+    // timer tick, however often that comes, it looks only every few seconds. nowMs is the
+    // tick count.
     void SweepPendingRequests();
+    void SweepPendingRequests(uint32_t nowMs);
     // A browser that cannot be trusted with its window across requests may hand the
     // instance a null window once for each request made: true uses one such allowance.
     bool TakeNullWindowAllowance();
@@ -78,7 +80,7 @@ public:
     const NPStream* LocationStream() const { return locationStream; }
     const std::deque<StreamRequest*>& PendingRequests() const { return pendingRequests; }
     int32_t NullWindowAllowance() const { return nullWindowAllowance; }
-    int32_t SweepTicks() const { return timerTicks; }
+    uint32_t LastSweepMs() const { return lastSweepMs; }
 
 protected:
     ~StreamManager() override;
@@ -111,5 +113,5 @@ private:
     int32_t appletFileState = StateNone;
     NPStream* locationStream = nullptr;
     int32_t nullWindowAllowance = 0;
-    int32_t timerTicks = 0;
+    uint32_t lastSweepMs;
 };
