@@ -137,6 +137,7 @@ bool RendererChannel::ServiceTick()
 {
     Held<RendererChannel> self(this);
     PendingFetches fetches;
+    fetches.reserve(kRequestSlots);
     int taken = 0;
     {
         MutexGuard guard(Mutex());

@@ -40,6 +40,7 @@ public:
     std::string url;   // fixed once a fetcher has the entry
     const uint32_t nameHash;  // of the name asked under, for finding it in the table
     std::vector<int32_t> waitingIds;  // -1 pins the entry for no particular request
+    bool handedOver = false;  // to a fetcher, which moves its state on from then
 
 protected:
     ~ResourceEntry() override = default;

@@ -15,22 +15,6 @@ namespace {
 constexpr char kNoRemapPrefix[] = "NOREMAP:";
 constexpr char kFilePrefix[] = "file:";
 
-bool IsWaiting(const ResourceEntry* entry, int32_t id)
-{
-    for (int32_t waiting : entry->waitingIds) {
-        if (waiting == id) return true;
-    }
-    return false;
-}
-
-ResourceEntry* FindByWaitingId(const std::deque<ResourceEntry*>& table, int32_t id)
-{
-    for (ResourceEntry* entry : table) {
-        if (IsWaiting(entry, id)) return entry;
-    }
-    return nullptr;
-}
-
 // A failed entry is never shared: a new request for its name starts a new fetch.
 ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, std::string_view name)
 {
@@ -108,17 +92,17 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     // Ids beyond the status words or below the navigation id mean nothing; taking them
     // would let a renderer grow the table past any bound the repeated-id check gives.
     if (id < kNavigationId || id >= kStatusWords) return;
-    if (id > 0 && FindByWaitingId(entries, id)) return;
+    if (id > 0 && waiting[id]) return;
 
     const char* requestName = name;
     bool remap = !StartsWithIgnoringCase(name, kNoRemapPrefix);
     if (!remap) requestName += std::strlen(kNoRemapPrefix);
-    std::string requestUrl = url ? url : "";
-    if (!url && remap) {
+    const char* requestUrl = url;
+    if (!url && remap && !mappings.empty()) {
         auto mapped = mappings.find(requestName);
-        if (mapped != mappings.end()) requestUrl = mapped->second;
+        if (mapped != mappings.end()) requestUrl = mapped->second.c_str();
     }
-    if (requestUrl.empty()) requestUrl = requestName;
+    if (!requestUrl || !*requestUrl) requestUrl = requestName;
 
     if (id != kNavigationId && remap) {
         if (ResourceEntry* shared = FindByName(entries, name)) {
@@ -128,6 +112,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
             }
             if (id != kFreeSlot) SetStatus(view, id, shared->GetState());
             ids.push_back(id);
+            if (id > 0) waiting[id] = true;
             return;
         }
     }
@@ -138,8 +123,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         return;
     }
 
-    ResourceEntry* entry = new ResourceEntry(requestName, std::move(requestUrl));
-    entry->SetLocalFile("");
+    ResourceEntry* entry = new ResourceEntry(requestName, requestUrl);
     entry->waitingIds.push_back(id);
     entry->SetState(StateRequested);
     if (id > 0) SetStatus(view, id, StateRequested);
@@ -154,6 +138,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     } else {
         entry->AddRef();
         entries.push_back(entry);
+        if (id > 0) waiting[id] = true;
     }
 
     const char* fetched = entry->GetUrl();
@@ -174,14 +159,25 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         return;
     }
     const bool isApplet = !appletUrl.empty() && EqualsIgnoringCase(entry->url, appletUrl);
+    entry->handedOver = true;
     fetches.push_back({entry, std::move(target), navigation, isApplet});
+}
+
+ResourceTable::ResourceTable() : waiting(kStatusWords, false)
+{
+}
+
+void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)
+{
+    if (ids[index] > 0) waiting[ids[index]] = false;
+    RemoveAt(ids, index);
 }
 
 bool ResourceTable::Busy() const
 {
     for (ResourceEntry* entry : entries) {
         const int state = entry->GetState();
-        if (state == StateRequested || state == StateFetching) return true;
+        if (entry->handedOver && (state == StateRequested || state == StateFetching)) return true;
         for (int32_t id : entry->waitingIds) {
             if (id != kFreeSlot) return true;
         }
@@ -202,7 +198,7 @@ void ResourceTable::Publish(BlockView& view)
             int32_t id = ids[i];
             if (id != kFreeSlot && StatusOf(view, id) == StateReleased) {
                 SetStatus(view, id, StateNone);
-                RemoveAt(ids, i);
+                Forget(ids, i);
                 continue;
             }
             if (id != kFreeSlot) SetStatus(view, id, state);
@@ -225,10 +221,11 @@ void ResourceTable::Publish(BlockView& view)
                 if (!view.StoreString(slot.path, file.c_str(), kPathLimit)) break;
                 Poke(slot.id, id);
                 SetStatus(view, id, StateDelivered);
-                RemoveAt(ids, i);
+                Forget(ids, i);
             }
         }
         if (state == StateFailed || (state == StateReady && ids.empty())) {
+            while (!ids.empty()) Forget(ids, ids.size() - 1);
             entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(e));
             entry->Release();
             continue;

@@ -33,7 +33,7 @@ public:
     // holds no more entries than this; requests beyond it fail at once.
     static constexpr size_t kEntryLimit = 1024;
 
-    ResourceTable() = default;
+    ResourceTable();
     // Stops the fetcher, then lets go of it and of the table's entries; entries still held
     // by a fetch outlive the table.
     ~ResourceTable();
@@ -70,9 +70,14 @@ public:
     const std::map<std::string, std::string>& Mappings() const { return mappings; }
 
 private:
+    // Lets go of ids[index], which no longer waits for anything.
+    void Forget(std::vector<int32_t>& ids, size_t index);
+
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
     ResourceFetcher* fetcher = nullptr;
     std::string appletUrl;
+    // By request id: the id waits on an entry of the table. An id waits on one entry at most.
+    std::vector<bool> waiting;
     NavigationThrottle navigations;
 };
