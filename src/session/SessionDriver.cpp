@@ -17,7 +17,7 @@
 namespace {
 
 enum TimerId : UINT_PTR { kServiceTimer = 1, kJoinTimer = 2, kLaunchTimer = 3 };
-constexpr UINT kTickMs = 100;  // the join and launch timers'
+constexpr UINT kTickMs = 100;  // the join timer's
 // How long a closing page waits for its renderer before ending it.
 constexpr DWORD kQuitWaitMs = 10000;
 
@@ -54,7 +54,13 @@ SessionDriver::~SessionDriver()
 LRESULT SessionDriver::StartSession(HWND window, ResourceFetcher* fetcher)
 {
     resourceProvider = fetcher;
-    if (!TryLaunch(window)) SetTimer(window, kLaunchTimer, kTickMs, nullptr);
+    if (TryLaunch(window)) return 0;
+    // The page's location is usually a moment away; the launch should not wait out a long
+    // tick for it, nor poll quickly for a location that never comes.
+    const DWORD now = GetTickCount();
+    pace.NoteActivity(now);
+    launchIntervalMs = pace.IntervalMs(now);
+    SetTimer(window, kLaunchTimer, launchIntervalMs, nullptr);
     return 0;
 }
 
@@ -192,9 +198,17 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         }
         return true;
     }
-    case kLaunchTimer:
-        if (TryLaunch(window)) KillTimer(window, kLaunchTimer);
+    case kLaunchTimer: {
+        if (TryLaunch(window)) {
+            KillTimer(window, kLaunchTimer);
+            return false;
+        }
+        const UINT interval = pace.IntervalMs(GetTickCount());
+        if (interval != launchIntervalMs && SetTimer(window, kLaunchTimer, interval, nullptr)) {
+            launchIntervalMs = interval;
+        }
         return false;
+    }
     default:
         return false;
     }

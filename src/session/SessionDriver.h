@@ -56,6 +56,7 @@ private:
     std::string rendererArgs;
     ServicePace pace;
     UINT serviceIntervalMs = 0;  // the service timer's, 0 while it is not set
+    UINT launchIntervalMs = 0;   // the launch timer's
     ResourceFetcher* resourceProvider = nullptr;
     RendererGroup* rendererGroup = nullptr;
     bool launchDone = false;
