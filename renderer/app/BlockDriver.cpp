@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/MessagePump.h"
@@ -13,6 +14,9 @@ namespace orb {
 namespace {
 
 constexpr int32_t kNavigationId = -2;
+// While a file is on its way the block is looked at this often, paused or not: a scene
+// that loads asks for its next file only once the previous one has arrived.
+constexpr DWORD kLoadingPollMs = 2;
 
 }  // namespace
 
@@ -97,9 +101,11 @@ int BlockDriver::Run(const std::string& namePart)
         if (!IsWindow(window)) break;
         for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);
         for (int id : turn.failed) host.Session().ResourceFailed(id);
+        if (!turn.arrived.empty() || !turn.failed.empty()) host.SceneChanged();
         // A slice of a large file a turn, with the windows answered in between.
         const bool loading = host.Session().LoadSlice();
-        const DWORD wait = host.Step();
+        DWORD wait = host.Step();
+        if (!waiting_.empty() || !outbox_.empty()) wait = std::min(wait, kLoadingPollMs);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
         PumpMessages();
     }

@@ -63,6 +63,12 @@ void RendererHost::SetActive(bool active)
     active_ = active;
 }
 
+void RendererHost::SceneChanged()
+{
+    for (ViewWindow& target : windows_)
+        target.drawn = false;
+}
+
 bool RendererHost::Fit(ViewWindow& target, bool isMain) const
 {
     RECT rect;

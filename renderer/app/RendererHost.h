@@ -40,6 +40,9 @@ public:
     size_t WindowCount() const { return windows_.size(); }
 
     void SetActive(bool active);
+    // Something arrived that may change the picture: every window is drawn at the next step
+    // instead of at its next frame.
+    void SceneChanged();
     bool Active() const { return active_; }
     int FramesDrawn() const { return frames_; }
 

@@ -3,6 +3,7 @@
 // renderer's scene code, which builds without windows.h, uses it too.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,4 +31,13 @@ inline std::string AsciiLowerCase(std::string text)
 {
     for (char& c : text) c = AsciiLower(c);
     return text;
+}
+
+// A hash under which names equal but for ASCII case collide, so a search can skip most
+// names without comparing them.
+inline uint32_t CaseFoldedHash(std::string_view text)
+{
+    uint32_t hash = 2166136261u;
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 16777619u;
+    return hash;
 }

@@ -43,6 +43,7 @@ void RendererChannel::Close()
 bool RendererChannel::CreateBlock(const LaunchSettings& settings)
 {
     resources.SetFetcher(settings.fetcher);
+    resources.SetAppletUrl(settings.appletUrl.substr(0, kUrlLimit - 1));  // as the block holds it
     alwaysActive = settings.alwaysActive;
     std::string name;
     if (!DrawNamePart(&name)) return false;
@@ -143,34 +144,40 @@ void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map
     resources.StartFetches(fetches);
 }
 
-void RendererChannel::ServiceTick()
+bool RendererChannel::ServiceTick()
 {
     Held<RendererChannel> self(this);
     PendingFetches fetches;
+    fetches.reserve(kRequestSlots);
+    int taken = 0;
     {
         MutexGuard guard(Mutex());
-        if (!guard.Acquire()) return;
-        TakeRequests(fetches);
+        if (!guard.Acquire()) return false;
+        taken = TakeRequests(fetches);
     }
     resources.StartFetches(fetches);
+    return taken > 0 || resources.Busy();
 }
 
-void RendererChannel::TakeRequests(PendingFetches& fetches)
+int RendererChannel::TakeRequests(PendingFetches& fetches)
 {
     ChannelBlock* block = Block();
     block->heartbeat = GetTickCount();
     resources.Publish(*View());
+    int taken = 0;
+    std::string name;
     for (RequestSlot& slot : block->requests) {
         int32_t id = Peek(slot.id);
         if (id == kFreeSlot) continue;
+        ++taken;
         // A request without a readable name is dropped; its reference is let go unfreed.
-        std::string name;
         if (View()->ReadString(Peek(slot.name), &name)) {
             resources.Request(*View(), id, name.c_str(), nullptr, block->heartbeat, fetches);
         }
         Poke(slot.id, kFreeSlot);
         View()->StoreString(slot.name, nullptr, 0);
     }
+    return taken;
 }
 
 // A record whose name reference designates no string counts as free, like 0 and "".

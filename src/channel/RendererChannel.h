@@ -39,7 +39,8 @@ public:
     void SetActive(bool on) override;
     bool GetStatusText(std::string& text);  // false: no text (or the wait failed)
     void LoadMappings(const std::map<std::string, std::string>& map);
-    void ServiceTick();
+    // True when the tick found work: a request taken, a fetch or a delivery under way.
+    bool ServiceTick();
     bool RegisterWindow(const std::string& name, HWND window);
     bool UnregisterWindow(const std::string& name, HWND window);
     bool ReserveWindowName(const std::string& name);
@@ -51,8 +52,8 @@ public:
 
 private:
     bool StartProcess();
-    // The tick's work on the block, under its mutex.
-    void TakeRequests(PendingFetches& fetches);
+    // The tick's work on the block, under its mutex; says how many requests it took.
+    int TakeRequests(PendingFetches& fetches);
     std::string RecordName(int record);
     int FindRecordByName(const std::string& name);
     int FindRecordByWindow(HWND window) const;

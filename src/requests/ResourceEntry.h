@@ -10,10 +10,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "base/AsciiCase.h"
 #include "base/DownloadListener.h"
 #include "base/LiveCount.h"
 #include "base/RefCounted.h"
@@ -21,7 +22,10 @@
 
 class ResourceEntry : public DownloadListener, public RefCounted, public LiveCount<ResourceEntry> {
 public:
-    ResourceEntry(std::string name, std::string url) : name(std::move(name)), url(std::move(url)) {}
+    ResourceEntry(std::string name, std::string url)
+        : name(std::move(name)), url(std::move(url)), nameHash(CaseFoldedHash(this->name))
+    {
+    }
 
     int GetState() override;
     void SetState(int state) override;
@@ -34,7 +38,9 @@ public:
 
     std::string name;  // as the renderer asked, without "NOREMAP:"; empty for a navigation
     std::string url;   // fixed once a fetcher has the entry
-    std::deque<int32_t> waitingIds;  // -1 pins the entry for no particular request
+    const uint32_t nameHash;  // of the name asked under, for finding it in the table
+    std::vector<int32_t> waitingIds;  // -1 pins the entry for no particular request
+    bool handedOver = false;  // to a fetcher, which moves its state on from then
 
 protected:
     ~ResourceEntry() override = default;

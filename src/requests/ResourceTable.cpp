@@ -15,32 +15,19 @@ namespace {
 constexpr char kNoRemapPrefix[] = "NOREMAP:";
 constexpr char kFilePrefix[] = "file:";
 
-bool IsWaiting(const ResourceEntry* entry, int32_t id)
-{
-    for (int32_t waiting : entry->waitingIds) {
-        if (waiting == id) return true;
-    }
-    return false;
-}
-
-ResourceEntry* FindByWaitingId(const std::deque<ResourceEntry*>& table, int32_t id)
-{
-    for (ResourceEntry* entry : table) {
-        if (IsWaiting(entry, id)) return entry;
-    }
-    return nullptr;
-}
-
 // A failed entry is never shared: a new request for its name starts a new fetch.
-ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, const char* name)
+ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, std::string_view name)
 {
+    const uint32_t hash = CaseFoldedHash(name);
     for (ResourceEntry* entry : table) {
-        if (EqualsIgnoringCase(entry->name.c_str(), name) && entry->GetState() != StateFailed) return entry;
+        if (entry->nameHash == hash && EqualsIgnoringCase(entry->name, name) && entry->GetState() != StateFailed) {
+            return entry;
+        }
     }
     return nullptr;
 }
 
-void RemoveAt(std::deque<int32_t>& ids, size_t index)
+void RemoveAt(std::vector<int32_t>& ids, size_t index)
 {
     ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -105,26 +92,27 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     // Ids beyond the status words or below the navigation id mean nothing; taking them
     // would let a renderer grow the table past any bound the repeated-id check gives.
     if (id < kNavigationId || id >= kStatusWords) return;
-    if (id > 0 && FindByWaitingId(entries, id)) return;
+    if (id > 0 && waiting[id]) return;
 
     const char* requestName = name;
     bool remap = !StartsWithIgnoringCase(name, kNoRemapPrefix);
     if (!remap) requestName += std::strlen(kNoRemapPrefix);
-    std::string requestUrl = url ? url : "";
-    if (!url && remap) {
+    const char* requestUrl = url;
+    if (!url && remap && !mappings.empty()) {
         auto mapped = mappings.find(requestName);
-        if (mapped != mappings.end()) requestUrl = mapped->second;
+        if (mapped != mappings.end()) requestUrl = mapped->second.c_str();
     }
-    if (requestUrl.empty()) requestUrl = requestName;
+    if (!requestUrl || !*requestUrl) requestUrl = requestName;
 
     if (id != kNavigationId && remap) {
         if (ResourceEntry* shared = FindByName(entries, name)) {
-            std::deque<int32_t>& ids = shared->waitingIds;
+            std::vector<int32_t>& ids = shared->waitingIds;
             for (size_t i = ids.size(); i-- > 0;) {
                 if (ids[i] == kFreeSlot) RemoveAt(ids, i);
             }
             if (id != kFreeSlot) SetStatus(view, id, shared->GetState());
             ids.push_back(id);
+            if (id > 0) waiting[id] = true;
             return;
         }
     }
@@ -135,8 +123,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         return;
     }
 
-    ResourceEntry* entry = new ResourceEntry(requestName, std::move(requestUrl));
-    entry->SetLocalFile("");
+    ResourceEntry* entry = new ResourceEntry(requestName, requestUrl);
     entry->waitingIds.push_back(id);
     entry->SetState(StateRequested);
     if (id > 0) SetStatus(view, id, StateRequested);
@@ -151,6 +138,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     } else {
         entry->AddRef();
         entries.push_back(entry);
+        if (id > 0) waiting[id] = true;
     }
 
     const char* fetched = entry->GetUrl();
@@ -170,10 +158,31 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         entry->Release();
         return;
     }
-    std::string applet;
-    bool isApplet = view.ReadString(Peek(view.Block()->appletUrl), &applet) &&
-                    EqualsIgnoringCase(entry->GetUrl(), applet.c_str());
+    const bool isApplet = !appletUrl.empty() && EqualsIgnoringCase(entry->url, appletUrl);
+    entry->handedOver = true;
     fetches.push_back({entry, std::move(target), navigation, isApplet});
+}
+
+ResourceTable::ResourceTable() : waiting(kStatusWords, false)
+{
+}
+
+void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)
+{
+    if (ids[index] > 0) waiting[ids[index]] = false;
+    RemoveAt(ids, index);
+}
+
+bool ResourceTable::Busy() const
+{
+    for (ResourceEntry* entry : entries) {
+        const int state = entry->GetState();
+        if (entry->handedOver && (state == StateRequested || state == StateFetching)) return true;
+        for (int32_t id : entry->waitingIds) {
+            if (id != kFreeSlot) return true;
+        }
+    }
+    return false;
 }
 
 void ResourceTable::Publish(BlockView& view)
@@ -182,14 +191,14 @@ void ResourceTable::Publish(BlockView& view)
     int nextDelivery = 0;  // only this loop fills slots, so the first free one only moves on
     for (size_t e = 0; e < entries.size();) {
         ResourceEntry* entry = entries[e];
-        std::deque<int32_t>& ids = entry->waitingIds;
+        std::vector<int32_t>& ids = entry->waitingIds;
         // One reading per tick: the renderer must see the state that decides the entry's fate.
         int state = entry->GetState();
         for (size_t i = 0; i < ids.size();) {
             int32_t id = ids[i];
             if (id != kFreeSlot && StatusOf(view, id) == StateReleased) {
                 SetStatus(view, id, StateNone);
-                RemoveAt(ids, i);
+                Forget(ids, i);
                 continue;
             }
             if (id != kFreeSlot) SetStatus(view, id, state);
@@ -212,10 +221,11 @@ void ResourceTable::Publish(BlockView& view)
                 if (!view.StoreString(slot.path, file.c_str(), kPathLimit)) break;
                 Poke(slot.id, id);
                 SetStatus(view, id, StateDelivered);
-                RemoveAt(ids, i);
+                Forget(ids, i);
             }
         }
         if (state == StateFailed || (state == StateReady && ids.empty())) {
+            while (!ids.empty()) Forget(ids, ids.size() - 1);
             entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(e));
             entry->Release();
             continue;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "requests/NavigationThrottle.h"
@@ -32,7 +33,7 @@ public:
     // holds no more entries than this; requests beyond it fail at once.
     static constexpr size_t kEntryLimit = 1024;
 
-    ResourceTable() = default;
+    ResourceTable();
     // Stops the fetcher, then lets go of it and of the table's entries; entries still held
     // by a fetch outlive the table.
     ~ResourceTable();
@@ -41,6 +42,9 @@ public:
 
     // Takes over one reference.
     void SetFetcher(ResourceFetcher* fetcher);
+    // The URL the launch named as the applet: a request for it is fetched as the applet. The
+    // table keeps its own copy, so nothing the renderer writes into the block changes it.
+    void SetAppletUrl(std::string url) { appletUrl = std::move(url); }
     // Stops the fetcher and lets go of it; later fetches fail.
     void Close();
     ResourceFetcher* Fetcher() const { return fetcher; }
@@ -59,13 +63,21 @@ public:
     // Mirrors entry states into the status words, hands finished files to free delivery
     // slots, and drops what is done with.
     void Publish(BlockView& view);
+    // A fetch is under way, or a renderer's request still waits for its delivery.
+    bool Busy() const;
 
     const std::deque<ResourceEntry*>& Entries() const { return entries; }
     const std::map<std::string, std::string>& Mappings() const { return mappings; }
 
 private:
+    // Lets go of ids[index], which no longer waits for anything.
+    void Forget(std::vector<int32_t>& ids, size_t index);
+
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
     ResourceFetcher* fetcher = nullptr;
+    std::string appletUrl;
+    // By request id: the id waits on an entry of the table. An id waits on one entry at most.
+    std::vector<bool> waiting;
     NavigationThrottle navigations;
 };

@@ -1,6 +1,7 @@
 #include "session/SessionDriver.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "activity/ActivityController.h"
 #include "base/Held.h"
@@ -17,13 +18,21 @@
 namespace {
 
 enum TimerId : UINT_PTR { kServiceTimer = 1, kJoinTimer = 2, kLaunchTimer = 3 };
-constexpr UINT kTickMs = 100;
+constexpr UINT kTickMs = 100;  // the join timer's
 // How long a closing page waits for its renderer before ending it.
 constexpr DWORD kQuitWaitMs = 10000;
 
 RendererChannel* ChannelOf(RendererGroup* group)
 {
     return group ? group->channel : nullptr;
+}
+
+// ORB_SERVICE_PACE=fixed keeps the service timer at the idle interval, for comparison.
+bool FixedPaceAsked()
+{
+    char value[16];
+    const DWORD length = GetEnvironmentVariableA("ORB_SERVICE_PACE", value, sizeof value);
+    return length > 0 && length < sizeof value && std::strcmp(value, "fixed") == 0;
 }
 
 void FillWhite(HDC hdc, const RECT& area)
@@ -34,7 +43,7 @@ void FillWhite(HDC hdc, const RECT& area)
 }  // namespace
 
 SessionDriver::SessionDriver(const AppletSettings& settings, LogoPainter& logo, StatusLine& status)
-    : settings(settings), logo(logo), status(status)
+    : settings(settings), logo(logo), status(status), pace(FixedPaceAsked())
 {
 }
 
@@ -49,7 +58,13 @@ LRESULT SessionDriver::StartSession(HWND window, ResourceFetcher* fetcher)
 {
     resourceProvider = fetcher;
     fetcherSource = fetcher;
-    if (!TryLaunch(window)) SetTimer(window, kLaunchTimer, kTickMs, nullptr);
+    if (TryLaunch(window)) return 0;
+    // The page's location is usually a moment away; the launch should not wait out a long
+    // tick for it, nor poll quickly for a location that never comes.
+    const DWORD now = GetTickCount();
+    pace.NoteActivity(now);
+    launchIntervalMs = pace.IntervalMs(now);
+    SetTimer(window, kLaunchTimer, launchIntervalMs, nullptr);
     return 0;
 }
 
@@ -82,6 +97,21 @@ void SessionDriver::GroupEnded(bool rendererDied)
     rendererGroup = nullptr;
     if (rendererDied) SetLogo(memberWindow, true);
     SetTimer(memberWindow, kJoinTimer, kTickMs, nullptr);
+}
+
+void SessionDriver::PaceService(HWND window, bool busy)
+{
+    const DWORD now = GetTickCount();
+    if (busy) pace.NoteActivity(now);
+    const UINT interval = pace.IntervalMs(now);
+    if (interval == serviceIntervalMs) return;
+    if (SetTimer(window, kServiceTimer, interval, nullptr)) serviceIntervalMs = interval;
+}
+
+void SessionDriver::StopService(HWND window)
+{
+    KillTimer(window, kServiceTimer);
+    serviceIntervalMs = 0;
 }
 
 bool SessionDriver::TryLaunch(HWND window)
@@ -130,7 +160,8 @@ bool SessionDriver::TryLaunch(HWND window)
                 GiveUpRenderer(window, true);
             } else {
                 SetLogo(window, false);
-                SetTimer(window, kServiceTimer, kTickMs, nullptr);
+                // The renderer asks for its applet as soon as it has started.
+                PaceService(window, true);
                 RendererChannel* channel = rendererGroup->channel;
                 if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
                 for (const std::string& name : ParseQuotedNames(settings.OtherWindows())) {
@@ -186,11 +217,12 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         // up or the page closed.
         if (ChannelOf(rendererGroup) != channel) return true;
         if (channel->IsRendererRunning()) {
-            channel->ServiceTick();
+            const bool busy = channel->ServiceTick();
+            if (ChannelOf(rendererGroup) == channel) PaceService(window, busy);
         } else {
             rendererStopped = true;
             GiveUpRenderer(window, true, true);
-            KillTimer(window, kServiceTimer);
+            StopService(window);
             UpdateWindow(window);
         }
         return true;
@@ -213,9 +245,17 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         }
         return true;
     }
-    case kLaunchTimer:
-        if (TryLaunch(window)) KillTimer(window, kLaunchTimer);
+    case kLaunchTimer: {
+        if (TryLaunch(window)) {
+            KillTimer(window, kLaunchTimer);
+            return false;
+        }
+        const UINT interval = pace.IntervalMs(GetTickCount());
+        if (interval != launchIntervalMs && SetTimer(window, kLaunchTimer, interval, nullptr)) {
+            launchIntervalMs = interval;
+        }
         return false;
+    }
     default:
         return false;
     }
@@ -228,7 +268,7 @@ void SessionDriver::ServiceNow(HWND window)
 
 LRESULT SessionDriver::ShutDownRenderer(HWND window)
 {
-    KillTimer(window, kServiceTimer);
+    StopService(window);
     KillTimer(window, kJoinTimer);
     KillTimer(window, kLaunchTimer);
 

@@ -1,5 +1,5 @@
 // One instance's side of its renderer: launch (or join) once the window and the page's
-// location are known, serve the block on a 100 ms timer, relay status text, notice the
+// location are known, serve the block on a timer paced by its activity, relay status text, notice the
 // renderer's exit, and take it all down with the window. It decides what the window
 // shows: white while a renderer draws in it, the logo when none can. A renderer that dies
 // while its page is open can be started again with a click on the logo.
@@ -11,6 +11,7 @@
 
 #include "channel/RendererGroup.h"
 #include "session/RestartBudget.h"
+#include "session/ServicePace.h"
 
 class AppletSettings;
 class LogoPainter;
@@ -60,12 +61,18 @@ private:
     RendererGroup* Join(HWND window, bool asLauncher);
     void SetLogo(HWND window, bool on);
     void GroupEnded(bool rendererDied) override;
+    // Sets the service timer to the pace's interval when that has changed; busy notes activity.
+    void PaceService(HWND window, bool busy);
+    void StopService(HWND window);
 
     const AppletSettings& settings;
     LogoPainter& logo;
     StatusLine& status;
     std::string groupName;
     std::string rendererArgs;
+    ServicePace pace;
+    UINT serviceIntervalMs = 0;  // the service timer's, 0 while it is not set
+    UINT launchIntervalMs = 0;   // the launch timer's
     ResourceFetcher* resourceProvider = nullptr;
     ResourceFetcher* fetcherSource = nullptr;  // not owned; for a restart's new reference
     RendererGroup* rendererGroup = nullptr;

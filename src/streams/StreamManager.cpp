@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kSweepEveryTicks = 50;
+constexpr uint32_t kSweepEveryMs = 5000;
 constexpr time_t kStartTimeoutSeconds = 30;
 
 // The reference a request arrives with: given back when the request is done with it,
@@ -42,7 +42,7 @@ private:
 
 }  // namespace
 
-StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner)
+StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner), lastSweepMs(GetTickCount())
 {
     if (IsExplorerAgent(NPN_UserAgent(npp))) {
         Quirks().browserResolvesUrls = false;
@@ -392,7 +392,12 @@ StreamRequest* StreamManager::FindNotifyRequest(void* notifyData) const
 
 void StreamManager::SweepPendingRequests()
 {
-    const bool locationLate = GetTickCount() - locationAskedAt >= kLocationWaitMs;
+    SweepPendingRequests(GetTickCount());
+}
+
+void StreamManager::SweepPendingRequests(uint32_t nowMs)
+{
+    const bool locationLate = nowMs - locationAskedAt >= kLocationWaitMs;
     if (location == Location::Waiting && locationLate) {
         // A location stream that has written but never ended: what it wrote is the page.
         locationStream = nullptr;
@@ -404,8 +409,8 @@ void StreamManager::SweepPendingRequests()
     }
 
     if (Quirks().urlNotifyUsable) return;
-    if (++timerTicks < kSweepEveryTicks) return;
-    timerTicks = 0;
+    if (nowMs - lastSweepMs < kSweepEveryMs) return;
+    lastSweepMs = nowMs;
 
     const time_t now = time(nullptr);
     for (auto it = pendingRequests.begin(); it != pendingRequests.end();) {

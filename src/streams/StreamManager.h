@@ -63,10 +63,11 @@ public:
     // outstanding request (late, repeated, or made up) is ignored.
     void UrlNotify(void* notifyData);
 
-    // Called on every timer tick: stops waiting for a page location that has not come in
-    // time, and, looking only every few seconds, fails requests that never started while
-    // the browser cannot notify.
+    // Called on every timer tick, however often that comes: stops waiting for a page location
+    // that has not come in time, and, looking only every few seconds, fails requests that
+    // never started while the browser cannot notify. nowMs is the tick count.
     void SweepPendingRequests();
+    void SweepPendingRequests(uint32_t nowMs);
     // A browser that cannot be trusted with its window across requests may hand the
     // instance a null window once for each request made: true uses one such allowance.
     bool TakeNullWindowAllowance();
@@ -92,7 +93,7 @@ public:
     const std::deque<StreamRequest*>& NotifyRequests() const { return notifyRequests; }
     const KeptFiles& Kept() const { return kept; }
     int32_t NullWindowAllowance() const { return nullWindowAllowance; }
-    int32_t SweepTicks() const { return timerTicks; }
+    uint32_t LastSweepMs() const { return lastSweepMs; }
 
 protected:
     ~StreamManager() override;
@@ -144,5 +145,5 @@ private:
     std::string srcAttribute;
     unsigned locationAskedAt = 0;
     int32_t nullWindowAllowance = 0;
-    int32_t timerTicks = 0;
+    uint32_t lastSweepMs;
 };

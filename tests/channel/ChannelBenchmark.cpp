@@ -1,4 +1,4 @@
-// Prints how long one service tick takes with every request slot full and with 256
+// Prints how long one service tick takes with nothing to do, with every request slot full and with 256
 // ready entries to deliver, and how many allocate+free pairs the heap does per second.
 #include <windows.h>
 
@@ -77,7 +77,15 @@ int main()
             return 1;
         }
     }
-    std::printf("ServiceTick, 256 full request slots:  median %.3f ms, fastest %.3f ms\n",
+    std::vector<double> empty;
+    for (int r = 0; r < repeats; ++r) {
+        double start = Now();
+        channel.ServiceTick();
+        empty.push_back(Now() - start);
+    }
+    std::printf("ServiceTick, nothing to do:           median %.3f ms, fastest %.3f ms\n", Median(empty) * 1000,
+                *std::min_element(empty.begin(), empty.end()) * 1000);
+    std::printf("ServiceTick, 256 full request slots:  median %.3f ms, fastest %.3f ms (goal <= 0.3 ms)\n",
                 Median(requests) * 1000, *std::min_element(requests.begin(), requests.end()) * 1000);
     std::printf("ServiceTick, 256 ready entries:       median %.3f ms, fastest %.3f ms\n",
                 Median(deliveries) * 1000, *std::min_element(deliveries.begin(), deliveries.end()) * 1000);

@@ -279,19 +279,21 @@ protected:
     }
 };
 
-TEST_F(Sweep, NotifyingBrowserNeverCountsTicks)
+TEST_F(Sweep, NotifyingBrowserNeverSweeps)
 {
     Start(0x000B, {});
     CountingListener& listener = Listener("old.obv");
     Pending(listener, 100, false);
+    const uint32_t lastSweep = instance->Streams().LastSweepMs();
     Ticks(120);
-    EXPECT_EQ(instance->Streams().SweepTicks(), 0);
+    instance->Streams().SweepPendingRequests(lastSweep + 60000);
+    EXPECT_EQ(instance->Streams().LastSweepMs(), lastSweep);
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);
     EXPECT_TRUE(listener.states.empty());
     EXPECT_EQ(browser.Received(WM_TIMER), 120);  // an unknown timer is the browser's
 }
 
-TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
+TEST_F(Sweep, EveryFiveSecondsHoweverManyTicksFailsRequestsThatNeverStarted)
 {
     Start(0x0008, {});
     CountingListener& expired = Listener("a.obv");
@@ -307,11 +309,15 @@ TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
     reportedRequest->ReportDone();
     EXPECT_EQ(expired.references, 2);
 
-    Ticks(49);
-    EXPECT_EQ(instance->Streams().SweepTicks(), 49);
+    // The instance was made moments ago: its timer ticks, however many, come before the
+    // first sweep is due.
+    const uint32_t made = instance->Streams().LastSweepMs();
+    Ticks(200);
+    instance->Streams().SweepPendingRequests(made + 4999);
+    EXPECT_EQ(instance->Streams().LastSweepMs(), made);
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 5u);
-    Ticks(1);
-    EXPECT_EQ(instance->Streams().SweepTicks(), 0);
+    instance->Streams().SweepPendingRequests(made + 5000);
+    EXPECT_EQ(instance->Streams().LastSweepMs(), made + 5000);
     EXPECT_EQ(expired.states, std::vector<int>{StateFailed});
     EXPECT_EQ(expired.references, 1);
     EXPECT_EQ(instance->Streams().PendingRequests(),
@@ -320,9 +326,9 @@ TEST_F(Sweep, EveryFiftiethTickFailsRequestsThatNeverStarted)
     EXPECT_TRUE(boundary.states.empty());
 
     youngRequest->created -= 40;
-    Ticks(49);
-    EXPECT_TRUE(young.states.empty());  // the next look is at the 100th tick
-    Ticks(1);
+    instance->Streams().SweepPendingRequests(made + 9999);
+    EXPECT_TRUE(young.states.empty());  // the next look is five seconds after the last
+    instance->Streams().SweepPendingRequests(made + 10000);
     EXPECT_EQ(young.states, std::vector<int>{StateFailed});
     EXPECT_EQ(instance->Streams().PendingRequests(),
               (std::deque<StreamRequest*>{begunRequest, boundaryRequest, reportedRequest}));

@@ -125,7 +125,7 @@ TEST_F(Requests, MappingsAreFetchedAheadAndPinnedUntilAsked)
     EXPECT_TRUE(Deliveries().empty());
     ASSERT_EQ(Table().size(), 2u);
     EXPECT_EQ(Table()[0]->GetState(), StateReady);
-    EXPECT_EQ(Table()[0]->waitingIds, std::deque<int32_t>{-1});
+    EXPECT_EQ(Table()[0]->waitingIds, std::vector<int32_t>{-1});
 
     Post(5, "a.obv");
     Tick();
@@ -268,6 +268,21 @@ TEST_F(AppletRequests, TheAppletIsRecognisedByItsUrlIgnoringCase)
     EXPECT_TRUE(Fetcher().calls[0].isApplet);
     EXPECT_FALSE(Fetcher().calls[1].isApplet);
     EXPECT_FALSE(Fetcher().calls[2].isApplet);
+}
+
+TEST_F(AppletRequests, WhatTheRendererWritesOverTheAppletUrlNamesNoOtherApplet)
+{
+    {
+        MutexGuard guard(c->channel.Mutex());
+        ASSERT_TRUE(guard.Acquire());
+        ASSERT_TRUE(c->channel.View()->StoreString(Block()->appletUrl, "http://h/other.obv", kUrlLimit));
+    }
+    Post(1, "http://h/other.obv");
+    Post(2, "http://h/applet.obvm");
+    Tick();
+    ASSERT_EQ(Fetcher().calls.size(), 2u);
+    EXPECT_FALSE(Fetcher().calls[0].isApplet);
+    EXPECT_TRUE(Fetcher().calls[1].isApplet);
 }
 
 // Every entry goes once nothing refers to it: the table, the fetch, or (here) the test.

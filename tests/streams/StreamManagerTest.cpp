@@ -190,7 +190,7 @@ TEST_F(StreamManagerTest, AppletRequestWhileItsStreamIsOpenCatchesTheFileAndNeve
     EXPECT_EQ(instance->Streams().AppletStream(), nullptr);
     ASSERT_EQ(instance->Streams().PendingRequests().size(), 1u);
     instance->Streams().PendingRequests().front()->created -= 60;
-    for (int i = 0; i < 50; ++i) instance->Streams().SweepPendingRequests();
+    instance->Streams().SweepPendingRequests(instance->Streams().LastSweepMs() + 5000);
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u) << "a stream that is arriving must not time out";
 
     NPP_StreamAsFile(&npp, &stream, CacheFile("world.obvm").c_str());
@@ -334,9 +334,10 @@ TEST_F(StreamManagerTest, RequestsThatNeverStartFailAfterMoreThanThirtySeconds)
     instance->Streams().PendingRequests().front()->created -= 31;
     instance->Streams().PendingRequests().back()->created -= 30;
 
-    for (int i = 0; i < 49; ++i) instance->Streams().SweepPendingRequests();
-    EXPECT_EQ(stale->GetState(), StateFetching) << "the sweep looks only every 50th tick";
-    instance->Streams().SweepPendingRequests();
+    const uint32_t lastSweep = instance->Streams().LastSweepMs();
+    for (int i = 0; i < 500; ++i) instance->Streams().SweepPendingRequests(lastSweep + i * 9);
+    EXPECT_EQ(stale->GetState(), StateFetching) << "the sweep looks only every five seconds";
+    instance->Streams().SweepPendingRequests(lastSweep + 5000);
     EXPECT_EQ(stale->GetState(), StateFailed);
     EXPECT_EQ(fresh->GetState(), StateFetching) << "exactly 30 seconds is not yet too long";
     EXPECT_EQ(instance->Streams().PendingRequests().size(), 1u);

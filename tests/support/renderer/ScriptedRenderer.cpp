@@ -12,6 +12,8 @@
 //   pause MS
 //   latency COUNT        COUNT requests for r<n>.obv, each written at a random moment, at
 //                        most 16 outstanding; one "sample ms=" line per delivery
+//   chain COUNT          COUNT requests for c<n>.obv, each written right after the
+//                        previous one was delivered; one "chain ms=" line per delivery
 //   burst COUNT          COUNT requests for b<n>.obv written at once; one "burst" line
 //   flood SECONDS        for SECONDS, requests for new names f<n>.obv with id 0 in every
 //                        free slot, never taking a delivery; one "flood asked=" line
@@ -129,6 +131,8 @@ public:
                 Sleep(static_cast<DWORD>(std::atoi(rest.c_str())));
             } else if (word == "latency") {
                 Latency(std::atoi(rest.c_str()));
+            } else if (word == "chain") {
+                Chain(std::atoi(rest.c_str()));
             } else if (word == "burst") {
                 Burst(std::atoi(rest.c_str()));
             } else if (word == "flood") {
@@ -258,6 +262,15 @@ private:
         }
     }
 
+    void ReportSamples(const char* label, const std::vector<double>& samples)
+    {
+        for (double ms : samples) {
+            char line[48];
+            std::snprintf(line, sizeof line, "%s ms=%.2f", label, ms);
+            Report(line);
+        }
+    }
+
     void Latency(int count)
     {
         std::mt19937 random(12345);
@@ -273,11 +286,18 @@ private:
             next = NowMs() + gap(random);
         }
         WaitFor(false, &samples);
-        for (double ms : samples) {
-            char line[48];
-            std::snprintf(line, sizeof line, "sample ms=%.2f", ms);
-            Report(line);
+        ReportSamples("sample", samples);
+    }
+
+    // A scene loading: each file is asked for once the one before it has arrived.
+    void Chain(int count)
+    {
+        std::vector<double> samples;
+        for (int n = 0; n < count; ++n) {
+            Post(NextId(), "c" + std::to_string(n) + ".obv");
+            WaitFor(false, &samples);
         }
+        ReportSamples("chain", samples);
     }
 
     void Burst(int count)
