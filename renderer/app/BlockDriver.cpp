@@ -25,6 +25,11 @@ void BlockDriver::RequestResource(int id, const std::string& name)
     outbox_.emplace_back(id, name);
 }
 
+void BlockDriver::ResourceDone(int id)
+{
+    done_.push_back(id);
+}
+
 void BlockDriver::ShowStatus(const std::string& text)
 {
     if (text == status_) return;
@@ -60,12 +65,18 @@ bool BlockDriver::Exchange(Turn& turn)
         outbox_.pop_front();
     }
 
+    // The plug-in keeps a delivered file until its id is released, so an id is released
+    // only once the session has read its file.
+    for (int done : done_) client_.ReleaseRequest(done);
+    done_.clear();
     int32_t id;
     std::string path;
     while (client_.TakeDelivery(&id, &path)) {
-        if (waiting_.erase(id) == 0) continue;
+        if (waiting_.erase(id) == 0) {
+            client_.ReleaseRequest(id);
+            continue;
+        }
         turn.arrived.emplace_back(id, path);
-        client_.ReleaseRequest(id);
     }
     for (auto it = waiting_.begin(); it != waiting_.end();) {
         if (client_.Status(*it) == StateFailed) {

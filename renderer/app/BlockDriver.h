@@ -21,6 +21,7 @@ public:
     int Run(const std::string& namePart);
 
     void RequestResource(int id, const std::string& name) override;
+    void ResourceDone(int id) override;
     void ShowStatus(const std::string& text) override;
     void Navigate(const std::string& target, const std::string& url) override;
 
@@ -40,6 +41,7 @@ private:
     RendererClient client_;
     std::deque<std::pair<int, std::string>> outbox_;  // id -2 for navigations
     std::set<int> waiting_;
+    std::deque<int> done_;  // delivered ids whose files have been read, to release
     std::string status_;
     bool statusChanged_ = false;
 };

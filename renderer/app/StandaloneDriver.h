@@ -38,6 +38,8 @@ public:
     int Run(const Options& options);
 
     void RequestResource(int id, const std::string& name) override;
+    // The files are the page's own; nothing to let go.
+    void ResourceDone(int) override {}
     void ShowStatus(const std::string& text) override;
     void Navigate(const std::string& target, const std::string& url) override;
 

@@ -105,7 +105,12 @@ void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseEr
 void SceneSession::ResourceArrived(int id, const std::string& localPath)
 {
     auto it = pending_.find(id);
-    if (it == pending_.end() || it->second.arrived)
+    if (it == pending_.end()) {
+        output_.ResourceDone(id);
+        return;
+    }
+    // A second arrival under the same id: the first one's file is still to be read.
+    if (it->second.arrived)
         return;
     it->second.arrived = true;
     arrivals_.push_back({id, localPath, nullptr});
@@ -131,7 +136,9 @@ bool SceneSession::LoadSlice()
     if (!arrival.reader) {
         // Read only now, so that files waiting their turn take no memory.
         std::string text;
-        if (!ReadWholeFile(arrival.path, kMaxFileBytes, text)) {
+        const bool read = ReadWholeFile(arrival.path, kMaxFileBytes, text);
+        output_.ResourceDone(arrival.id);
+        if (!read) {
             ++missing_;
             appletFailed_ = appletFailed_ || request.kind == Kind::Applet;
             pending_.erase(arrival.id);

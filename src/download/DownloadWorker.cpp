@@ -174,6 +174,21 @@ DownloadListener* DownloadWorker::Settle(Job& job, bool fetched)
     return listener;
 }
 
+void DownloadWorker::Discard(const std::string& path)
+{
+    TakeLock(INFINITE);
+    auto found = std::find(tempFiles.begin(), tempFiles.end(), path);
+    const bool ours = found != tempFiles.end();
+    if (ours) tempFiles.erase(found);
+    ReleaseMutex(lock.Get());
+    // A file the renderer still has open stays; the destructor tries again.
+    if (ours && !DeleteFileA(path.c_str())) {
+        TakeLock(INFINITE);
+        tempFiles.push_back(path);
+        ReleaseMutex(lock.Get());
+    }
+}
+
 void DownloadWorker::AnswerForTerminated(Job& job)
 {
     TakeLock(INFINITE);

@@ -46,6 +46,9 @@ public:
     bool Enqueue(DownloadListener* listener, const char* url);
     // Only the first call acts. Requests queued later wait until the destructor fails them.
     void Stop();
+    // Deletes a completed download's file now rather than with the worker; other paths are
+    // left alone.
+    void Discard(const std::string& path);
 
 private:
     // One thread and what it is working on. Only the thread touches its buffer. The listener

@@ -40,6 +40,10 @@ public:
     std::string url;   // fixed once a fetcher has the entry
     const uint32_t nameHash;  // of the name asked under, for finding it in the table
     std::vector<int32_t> waitingIds;  // -1 pins the entry for no particular request
+    // Ids that were handed the file and have not released it: the file must stay.
+    std::vector<int32_t> deliveredIds;
+    // Handed to an id without a status word, which can never say it is done with the file.
+    bool deliveredUntracked = false;
     bool handedOver = false;  // to a fetcher, which moves its state on from then
 
 protected:

@@ -1,5 +1,6 @@
 #include "requests/ResourceTable.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -75,6 +76,12 @@ void ResourceTable::LoadMappings(BlockView& view, const std::map<std::string, st
 
 void ResourceTable::StartFetches(PendingFetches& fetches)
 {
+    // Taken first: a fetch may run a tick of its own inside, which adds to the list.
+    std::vector<std::string> files;
+    files.swap(unneededFiles);
+    for (const std::string& file : files) {
+        if (fetcher) fetcher->DiscardFile(file);
+    }
     for (PendingFetch& fetch : fetches) {
         if (fetcher) {
             fetcher->Request(fetch.entry, fetch.navigation ? fetch.target.c_str() : nullptr, fetch.isApplet);
@@ -93,6 +100,11 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     // would let a renderer grow the table past any bound the repeated-id check gives.
     if (id < kNavigationId || id >= kStatusWords) return;
     if (id > 0 && waiting[id]) return;
+    // Asking anew under an id lets go of the file it was last handed.
+    if (id > 0 && holder[id]) {
+        std::vector<int32_t>& held = holder[id]->deliveredIds;
+        Unhold(holder[id], static_cast<size_t>(std::find(held.begin(), held.end(), id) - held.begin()));
+    }
 
     const char* requestName = name;
     bool remap = !StartsWithIgnoringCase(name, kNoRemapPrefix);
@@ -118,7 +130,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     }
     if (!fetcher) return;
     const bool navigation = id == kNavigationId;
-    if (!navigation && entries.size() >= kEntryLimit) {
+    if (!navigation && entries.size() >= kEntryLimit + heldIds) {
         if (id > 0) SetStatus(view, id, StateFailed);
         return;
     }
@@ -163,8 +175,39 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     fetches.push_back({entry, std::move(target), navigation, isApplet});
 }
 
-ResourceTable::ResourceTable() : waiting(kStatusWords, false)
+ResourceTable::ResourceTable() : waiting(kStatusWords, false), holder(kStatusWords, nullptr)
 {
+}
+
+void ResourceTable::Hold(ResourceEntry* entry, int32_t id)
+{
+    if (id <= 0) {
+        entry->deliveredUntracked = true;
+        return;
+    }
+    entry->deliveredIds.push_back(id);
+    holder[id] = entry;
+    ++heldIds;
+}
+
+void ResourceTable::Unhold(ResourceEntry* entry, size_t index)
+{
+    std::vector<int32_t>& held = entry->deliveredIds;
+    holder[held[index]] = nullptr;
+    --heldIds;
+    RemoveAt(held, index);
+}
+
+void ResourceTable::Remove(size_t index, int state)
+{
+    ResourceEntry* entry = entries[index];
+    std::vector<int32_t>& ids = entry->waitingIds;
+    while (!ids.empty()) Forget(ids, ids.size() - 1);
+    while (!entry->deliveredIds.empty()) Unhold(entry, entry->deliveredIds.size() - 1);
+    // A file handed to an id without a status word stays until the fetcher goes.
+    if (state == StateReady && !entry->deliveredUntracked) unneededFiles.push_back(entry->GetLocalFile());
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+    entry->Release();
 }
 
 void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)
@@ -204,6 +247,12 @@ void ResourceTable::Publish(BlockView& view)
             if (id != kFreeSlot) SetStatus(view, id, state);
             ++i;
         }
+        std::vector<int32_t>& held = entry->deliveredIds;
+        for (size_t i = held.size(); i-- > 0;) {
+            if (StatusOf(view, held[i]) != StateReleased) continue;
+            SetStatus(view, held[i], StateNone);
+            Unhold(entry, i);
+        }
 
         if (state == StateReady) {
             std::string file = entry->GetLocalFile();
@@ -222,12 +271,11 @@ void ResourceTable::Publish(BlockView& view)
                 Poke(slot.id, id);
                 SetStatus(view, id, StateDelivered);
                 Forget(ids, i);
+                Hold(entry, id);
             }
         }
-        if (state == StateFailed || (state == StateReady && ids.empty())) {
-            while (!ids.empty()) Forget(ids, ids.size() - 1);
-            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(e));
-            entry->Release();
+        if (state == StateFailed || (state == StateReady && ids.empty() && held.empty())) {
+            Remove(e, state);
             continue;
         }
         ++e;

@@ -30,7 +30,8 @@ using PendingFetches = std::vector<PendingFetch>;
 class ResourceTable {
 public:
     // However many names a renderer asks for without ever letting go of them, the table
-    // holds no more entries than this; requests beyond it fail at once.
+    // holds no more entries than this besides those kept only for ids that hold their file
+    // (one id holds one file at most); requests beyond it fail at once.
     static constexpr size_t kEntryLimit = 1024;
 
     ResourceTable();
@@ -58,10 +59,11 @@ public:
     void Request(BlockView& view, int32_t id, const char* name, const char* url, uint32_t nowMs,
                  PendingFetches& fetches);
     // Without the block's mutex: hands each fetch to the fetcher, which owns the entry's
-    // reference from then on.
+    // reference from then on, and lets the fetcher discard the files of entries that went.
     void StartFetches(PendingFetches& fetches);
     // Mirrors entry states into the status words, hands finished files to free delivery
-    // slots, and drops what is done with.
+    // slots, and drops what is done with. A delivered file stays with its entry until every
+    // id it went to is released (or asks anew), since the renderer may open it until then.
     void Publish(BlockView& view);
     // A fetch is under way, or a renderer's request still waits for its delivery.
     bool Busy() const;
@@ -72,6 +74,13 @@ public:
 private:
     // Lets go of ids[index], which no longer waits for anything.
     void Forget(std::vector<int32_t>& ids, size_t index);
+    // The id holds the entry's file until it is released.
+    void Hold(ResourceEntry* entry, int32_t id);
+    // Lets go of entry->deliveredIds[index].
+    void Unhold(ResourceEntry* entry, size_t index);
+    // The entry leaves the table; a file it was finished with (state) goes once the
+    // block's mutex is let go.
+    void Remove(size_t index, int state);
 
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
@@ -79,5 +88,9 @@ private:
     std::string appletUrl;
     // By request id: the id waits on an entry of the table. An id waits on one entry at most.
     std::vector<bool> waiting;
+    // By request id: the entry whose delivered file the id holds.
+    std::vector<ResourceEntry*> holder;
+    size_t heldIds = 0;
+    std::vector<std::string> unneededFiles;
     NavigationThrottle navigations;
 };

@@ -99,6 +99,12 @@ void StreamManager::Shutdown()
     workerRetired = true;
 }
 
+void StreamManager::DiscardFile(const std::string& localFile)
+{
+    kept.Drop(localFile);
+    if (worker) worker->Discard(localFile);
+}
+
 void StreamManager::RaiseNullWindowAllowance()
 {
     if (!Quirks().windowSurvivesRequests) ++nullWindowAllowance;

@@ -3,7 +3,8 @@
 // listener, and learns the page's own address from the browser. It answers the browser's
 // stream callbacks for its instance, and keeps the browser's stream of the applet file
 // until the renderer asks for it. Every file a stream hands over is kept as the
-// instance's own (KeptFiles) until the instance goes, since browsers delete theirs. The
+// instance's own (KeptFiles), since browsers delete theirs, until the renderer is done
+// with it or the instance goes. The
 // browser may answer a request inside the call that makes it, notify late or never:
 // requests are reached only through the lists that hold them, never through a pointer
 // the browser hands back.
@@ -43,6 +44,7 @@ public:
     StreamManager(NPP npp, StreamOwner* owner);
 
     bool Request(DownloadListener* listener, const char* target, bool isApplet) override;
+    void DiscardFile(const std::string& localFile) override;
     void Shutdown() override;
     void AddRef() override { RefCounted::AddRef(); }
     void Release() override { RefCounted::Release(); }

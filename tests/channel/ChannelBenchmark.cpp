@@ -24,6 +24,7 @@ public:
         listener->Release();
         return true;
     }
+    void DiscardFile(const std::string&) override {}
     void Shutdown() override {}
     void AddRef() override {}
     void Release() override {}
@@ -71,7 +72,11 @@ int main()
         int32_t id;
         std::string path;
         int taken = 0;
-        while (renderer.TakeDelivery(&id, &path)) ++taken;
+        while (renderer.TakeDelivery(&id, &path)) {
+            renderer.ReleaseRequest(id);
+            ++taken;
+        }
+        channel.ServiceTick();  // the released files go
         if (taken != kDeliverySlots || !channel.Resources().Entries().empty()) {
             std::printf("unexpected: %d deliveries, %zu entries left\n", taken, channel.Resources().Entries().size());
             return 1;

@@ -122,7 +122,7 @@ public:
         return true;
     }
 
-    bool Idle() const { return waiting_.empty() && givenUp_.empty(); }
+    bool Idle() const { return waiting_.empty() && released_.empty(); }
 
     bool FreeAll()
     {
@@ -161,18 +161,22 @@ private:
             if (path != ExchangePath(found->second)) return Error("delivered path differs: " + path);
             if (client_.Status(id) != StateDelivered) return Error("status of a delivery is not 6");
             waiting_.erase(found);
+            // Done with the file at once: the plug-in may let it go from now on.
+            client_.ReleaseRequest(id);
+            released_.insert(id);
             ++delivered;
         }
         return true;
     }
 
-    // Ids given up with 7 come back as 0 once the plug-in has let them go.
+    // Ids released with 7, given up or done with, come back as 0 once the plug-in has let
+    // them go.
     bool Settle()
     {
-        for (auto it = givenUp_.begin(); it != givenUp_.end();) {
+        for (auto it = released_.begin(); it != released_.end();) {
             int32_t status = client_.Status(*it);
             if (status == StateNone) {
-                it = givenUp_.erase(it);
+                it = released_.erase(it);
             } else if (status != StateReleased) {
                 return Error("a released id changed to something else than 0");
             } else {
@@ -185,7 +189,7 @@ private:
     void Post()
     {
         int32_t id = Pick(1, 1023);
-        if (waiting_.count(id) || givenUp_.count(id)) return;
+        if (waiting_.count(id) || released_.count(id)) return;
         char name[64];
         if (Chance(20)) {
             std::snprintf(name, sizeof name, "common%d-%d", Pick(0, 3), 300);
@@ -203,7 +207,7 @@ private:
             int32_t status = client_.Status(id);
             if (status == StateRequested || status == StateFetching || status == StateReady) {
                 client_.ReleaseRequest(id);
-                givenUp_.insert(id);
+                released_.insert(id);
                 waiting_.erase(id);
                 ++givenUp;
                 return;
@@ -267,7 +271,7 @@ private:
     RendererClient& client_;
     std::mt19937 random_;
     std::map<int32_t, std::string> waiting_;
-    std::set<int32_t> givenUp_;
+    std::set<int32_t> released_;
     std::map<void*, unsigned char> private_;
     int rounds_ = 0;
 };

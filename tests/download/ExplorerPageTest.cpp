@@ -127,7 +127,12 @@ TEST_P(ExplorerPage, RendererDrawsWhatTheDownloadThreadsFetchedAndTheirFilesGoWi
     // Everything arrived but the missing file; the ring comes from an included file, the rock
     // and the base from mesh files, the planet needs none.
     ASSERT_TRUE(host.WaitForLine("text=\"Orbolanth: scene.obvm - 4 objects, 1 file missing\"", kLoadMs));
-    EXPECT_EQ(Added(TempDownloads(), before).size(), 3u);
+    // The renderer has read them all: their files go while the page is still open.
+    bool gone = false;
+    for (DWORD start = GetTickCount(); !gone && GetTickCount() - start < 5000; Sleep(50)) {
+        gone = Added(TempDownloads(), before).empty();
+    }
+    EXPECT_TRUE(gone);
     ASSERT_TRUE(host.CloseWindow());
     ASSERT_EQ(host.Finish(kCloseMs), 0u);
     EXPECT_EQ(Added(TempDownloads(), before), std::set<std::string>{});
@@ -201,6 +206,7 @@ struct Answer {
 
 struct ScriptedRun {
     std::vector<std::string> lines;
+    std::vector<std::string> report;  // the scripted renderer's
     std::map<int, Answer> answers;
     std::set<std::string> tempWhileOpen;  // download files added while the page was open
     std::set<std::string> tempAfter;      // ... and still there after it closed
@@ -233,7 +239,7 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
     ScriptedRun run;
     std::string script;
     for (const std::string& each : names) script += "ask " + each + "\n";
-    const RendererScript renderer(LogFolder("download"), name, script + "wait\n");
+    const RendererScript renderer(LogFolder("download"), name, script + "wait\npause 400\ngone\n");
     const std::set<std::string> before = TempDownloads();
 
     std::vector<std::string> arguments = pageArguments;
@@ -243,7 +249,8 @@ ScriptedRun RunScripted(const std::string& name, const std::vector<std::string>&
     EXPECT_TRUE(host.Started());
     for (DWORD start = GetTickCount(); !renderer.Done() && GetTickCount() - start < kLoadMs;) Sleep(50);
     EXPECT_TRUE(renderer.Done()) << "the scripted renderer did not get all its answers";
-    run.answers = ReadAnswers(renderer.Report());
+    run.report = renderer.Report();
+    run.answers = ReadAnswers(run.report);
     run.tempWhileOpen = Added(TempDownloads(), before);
     EXPECT_TRUE(host.CloseWindow());
     EXPECT_EQ(host.Finish(kCloseMs), 0u);
@@ -268,17 +275,24 @@ TEST(ExplorerRequests, EachEndsInItsStatusWordWithTheServedBytesInATemporaryFile
 
     // Delivered with exactly the bytes served, each in a file of its own.
     const char* served[] = {"models/parts.obv", "models/rock shape.obv", "models/base.obv"};
+    char temp[MAX_PATH + 1] = "";
+    GetTempPathA(MAX_PATH, temp);
     std::set<std::string> delivered;
     for (int id = 1; id <= 3; ++id) {
         SCOPED_TRACE(served[id - 1]);
         const Answer& answer = run.answers[id];
         EXPECT_EQ(answer.state, StateDelivered);
         EXPECT_EQ(answer.text, ReadFile(PageFile(served[id - 1])));
+        EXPECT_EQ(AsciiLowerCase(answer.path).rfind(AsciiLowerCase(std::string(temp) + "orb"), 0), 0u) << answer.path;
         delivered.insert(AsciiLowerCase(answer.path));
     }
-    std::set<std::string> made;
-    for (const std::string& path : run.tempWhileOpen) made.insert(AsciiLowerCase(path));
-    EXPECT_EQ(made, delivered);
+    EXPECT_EQ(delivered.size(), 3u);
+    // Read and released by the renderer, each went while the page was still open.
+    const std::vector<std::string> gone = LinesStarting(run.report, "gone ");
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(Field(gone[0], "n"), "3");
+    EXPECT_EQ(Field(gone[0], "of"), "3");
+    EXPECT_EQ(run.tempWhileOpen, std::set<std::string>{});
 
     // The 404: failed, no delivery, no file left for it.
     EXPECT_EQ(run.answers[4].state, StateFailed);

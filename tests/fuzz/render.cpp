@@ -28,6 +28,7 @@ std::deque<std::string> SplitFiles(const std::string& text)
 class Output : public orb::SessionOutput {
 public:
     void RequestResource(int id, const std::string& name) override { requests.emplace_back(id, name); }
+    void ResourceDone(int) override {}
     void ShowStatus(const std::string&) override {}
     void Navigate(const std::string&, const std::string&) override {}
 

@@ -21,6 +21,7 @@ class DiskOutput : public SessionOutput {
 public:
     explicit DiskOutput(std::string folder) : folder_(std::move(folder)) {}
     void RequestResource(int id, const std::string& name) override { queue.emplace_back(id, folder_ + name); }
+    void ResourceDone(int) override {}
     void ShowStatus(const std::string& text) override { status = text; }
     void Navigate(const std::string&, const std::string&) override {}
 

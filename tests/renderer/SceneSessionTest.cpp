@@ -19,11 +19,14 @@ public:
         requests.push_back({id, name});
         idOf[name] = id;
     }
+    void ResourceDone(int id) override { done.push_back(id); }
     void ShowStatus(const std::string& text) override { statuses.push_back(text); }
     void Navigate(const std::string& target, const std::string& url) override
     {
         navigations.push_back(target + "|" + url);
     }
+
+    std::vector<int> done;
 
     std::vector<std::pair<int, std::string>> requests;
     std::map<std::string, int> idOf;
@@ -92,6 +95,27 @@ TEST_F(SceneSessionTest, LoadsTheAppletAndFetchesWhatItNamesByTheWrittenName)
     EXPECT_EQ(session.GetScene().DrawableCount(), 3);
     EXPECT_EQ(session.PendingCount(), 0);
     EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 3 objects");
+}
+
+// The deliverer may delete a file once it hears it is done with, so that must come only
+// after the file was read, whatever became of the read.
+TEST_F(SceneSessionTest, AFileIsDoneWithOnlyOnceRead)
+{
+    session.Start("applet.obvm");
+    const int applet = out.idOf["applet.obvm"];
+    session.ResourceArrived(applet, files.Write("applet", kApplet));
+    EXPECT_TRUE(out.done.empty());
+    ReadAll();
+    EXPECT_EQ(out.done, std::vector<int>{applet});
+
+    const int extra = out.idOf["parts/extra.obv"], rock = out.idOf["parts/big rock.obv"];
+    session.ResourceArrived(rock, files.Path() + "\\no such file");
+    session.ResourceArrived(extra, files.Write("extra", kExtra));
+    session.ResourceArrived(extra, files.Write("again", kExtra));  // its first file is still to read
+    session.ResourceArrived(999, files.Write("stray", kRock));      // nobody asked: done at once
+    EXPECT_EQ(out.done, (std::vector<int>{applet, 999}));
+    ReadAll();
+    EXPECT_EQ(out.done, (std::vector<int>{applet, 999, rock, extra}));
 }
 
 TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRenders)

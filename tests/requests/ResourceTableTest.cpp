@@ -67,8 +67,63 @@ TEST_F(Requests, ARequestTravelsFromItsSlotToADelivery)
     Fetcher().Finish(0, StateReady, "C:\\temp\\tex.tmp");
     Tick();
     EXPECT_EQ(Status(4), StateDelivered);
-    EXPECT_TRUE(Table().empty());
     EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{4, "C:\\temp\\tex.tmp"}}));
+
+    // The renderer may open the file until it releases the id.
+    Tick();
+    EXPECT_EQ(Table().size(), 1u);
+    EXPECT_TRUE(Fetcher().discarded.empty());
+    c->renderer.ReleaseRequest(4);
+    Tick();
+    EXPECT_EQ(Status(4), StateNone);
+    EXPECT_TRUE(Table().empty());
+    EXPECT_EQ(Fetcher().discarded, std::vector<std::string>{"C:\\temp\\tex.tmp"});
+}
+
+TEST_F(Requests, AHeldFileStaysUntilEveryIdLetsGo)
+{
+    Post(4, "x.obv");
+    Post(9, "x.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\x");
+    Tick();
+    ASSERT_EQ(Deliveries().size(), 2u);
+
+    // Asked again while held: the same file, no second fetch.
+    Post(12, "X.obv");
+    Tick();
+    Tick();
+    EXPECT_EQ(Fetcher().calls.size(), 1u);
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{12, "C:\\t\\x"}}));
+
+    c->renderer.ReleaseRequest(4);
+    Tick();
+    // Id 9 asks for something else without releasing: that lets go of x too.
+    Post(9, "y.obv");
+    Tick();
+    EXPECT_EQ(Status(9), StateRequested);
+    EXPECT_TRUE(Fetcher().discarded.empty());
+    ASSERT_EQ(Table().size(), 2u);
+    EXPECT_EQ(Table()[0]->deliveredIds, std::vector<int32_t>{12});
+
+    c->renderer.ReleaseRequest(12);
+    Tick();
+    EXPECT_EQ(Fetcher().discarded, std::vector<std::string>{"C:\\t\\x"});
+    ASSERT_EQ(Table().size(), 1u);
+    EXPECT_EQ(Table()[0]->name, "y.obv");
+}
+
+TEST_F(Requests, AFileHandedToIdZeroIsNeverDiscarded)
+{
+    Post(0, "z.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\z");
+    Tick();
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{0, "C:\\t\\z"}}));
+    Tick();
+    // Id 0 has no status word to release it by, so the file stays with the fetcher.
+    EXPECT_TRUE(Table().empty());
+    EXPECT_TRUE(Fetcher().discarded.empty());
 }
 
 TEST_F(Requests, EveryFullSlotIsServedInOrderWithinOneTick)
@@ -108,7 +163,9 @@ TEST_F(Requests, NamesShareEntriesIgnoringCaseUnlessNoRemap)
     ASSERT_EQ(delivered.size(), 2u);
     EXPECT_EQ(delivered[0], std::make_pair(4, std::string("C:\\t\\a")));
     EXPECT_EQ(delivered[1], std::make_pair(9, std::string("C:\\t\\a")));
-    EXPECT_EQ(Table().size(), 1u);  // the pin went with the first real request
+    ASSERT_EQ(Table().size(), 2u);
+    EXPECT_TRUE(Table()[0]->waitingIds.empty());  // the pin went with the first real request
+    EXPECT_EQ(Table()[0]->deliveredIds, (std::vector<int32_t>{4, 9}));
 }
 
 TEST_F(Requests, MappingsAreFetchedAheadAndPinnedUntilAsked)
@@ -132,7 +189,10 @@ TEST_F(Requests, MappingsAreFetchedAheadAndPinnedUntilAsked)
     EXPECT_EQ(Status(5), StateReady);
     Tick();
     EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{5, "C:\\t\\a"}}));
-    EXPECT_EQ(Table().size(), 1u);
+    c->renderer.ReleaseRequest(5);
+    Tick();
+    ASSERT_EQ(Table().size(), 1u);
+    EXPECT_EQ(Table()[0]->name, "b.obv");
 }
 
 TEST_F(Requests, AMappingServesOnlyRequestsWithoutAUrl)
@@ -200,6 +260,9 @@ TEST_F(Requests, DeliveriesTakeOnlyFreeSlots)
     Tick();
     EXPECT_EQ(Status(9), StateDelivered);
     EXPECT_EQ(Block()->deliveries[0].id, 9);
+    c->renderer.ReleaseRequest(4);
+    c->renderer.ReleaseRequest(9);
+    Tick();
     EXPECT_TRUE(Table().empty());
 }
 
@@ -296,7 +359,10 @@ TEST_F(Requests, EntriesGoWhenNothingRefersToThem)
     Fetcher().Finish(0, StateReady, "C:\\t\\h");
     EXPECT_EQ(held->RefCount(), 2);
     Tick();
-    EXPECT_EQ(held->RefCount(), 1);  // delivered: only the test's own
+    EXPECT_EQ(held->RefCount(), 2);  // delivered, the table's until the id lets go
+    c->renderer.ReleaseRequest(4);
+    Tick();
+    EXPECT_EQ(held->RefCount(), 1);  // only the test's own
     held->Release();
 
     Fetcher().mode = TestFetcher::Mode::Ready;
@@ -309,7 +375,7 @@ TEST_F(Requests, EntriesGoWhenNothingRefersToThem)
     c->channel.LoadMappings({{"pinned.obv", "http://h/p"}});
     Post(6, "fetching.obv");
     Tick();
-    ASSERT_EQ(Table().size(), 2u);
+    ASSERT_EQ(Table().size(), 3u);  // delivered and held, pinned, fetching
     std::vector<ResourceEntry*> kept(Table().begin(), Table().end());
     for (ResourceEntry* entry : kept) entry->AddRef();
     c.reset();

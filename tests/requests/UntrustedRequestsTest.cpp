@@ -77,6 +77,31 @@ TEST_F(Hostile, TheTableStopsGrowingWhateverTheRendererAsks)
     EXPECT_EQ(Status(10), StateFetching);
 }
 
+// A renderer that takes its files and never says it is done holds one file per id at most.
+TEST_F(Hostile, FilesNeverReleasedAreBoundedByTheIds)
+{
+    c.fetcher.mode = TestFetcher::Mode::Ready;
+    const int rounds = 3 * kStatusWords;
+    int32_t id;
+    std::string path;
+    int delivered = 0;
+    for (int asked = 0; asked < rounds;) {
+        for (int slot = 0; slot < kRequestSlots && asked < rounds; ++slot, ++asked) {
+            Post(1 + asked % (kStatusWords - 1), "held" + std::to_string(asked) + ".obv");
+        }
+        c.channel.ServiceTick();
+        c.channel.ServiceTick();
+        while (c.renderer.TakeDelivery(&id, &path)) ++delivered;
+    }
+    EXPECT_EQ(delivered, rounds);
+    EXPECT_EQ(Entries(), static_cast<size_t>(kStatusWords - 1));
+    EXPECT_EQ(c.fetcher.discarded.size(), static_cast<size_t>(rounds - (kStatusWords - 1)));
+    // Held files do not count against new names.
+    Post(0, "fresh.obv");
+    c.channel.ServiceTick();
+    EXPECT_EQ(c.fetcher.calls.size(), static_cast<size_t>(rounds + 1));
+}
+
 // A browser that shows a prompt inside a request goes on delivering the plug-in's timers
 // and lets the renderer run: the block must be free for it all that time.
 TEST_F(Hostile, TheBrowserIsAskedWithTheBlockFree)

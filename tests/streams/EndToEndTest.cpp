@@ -501,11 +501,12 @@ INSTANTIATE_TEST_SUITE_P(Browsers, AnsweringAtOnce, ::testing::Values(kNotifyBro
                          });
 
 // The browser deletes each file once its stream is destroyed, before the renderer has
-// heard of it: the renderer still reads the bytes, also for a file asked for again, and no
-// copy is left once the page has closed.
-TEST(DeletingBrowser, FilesStayReadableUntilThePageCloses)
+// heard of it: the renderer still reads the bytes, also for a file asked for again. The
+// plug-in's copy goes once the renderer has released its id, and none is left once the
+// page has closed.
+TEST(DeletingBrowser, FilesStayReadableUntilTheRendererIsDone)
 {
-    ScriptedPage page("delete-files", std::string(kFilesScript) + "ask data/plain.txt\nwait\n",
+    ScriptedPage page("delete-files", std::string(kFilesScript) + "ask data/plain.txt\nwait\npause 400\ngone\n",
                       {"--page", PagesDir() + "resources.html", "--delete-files"});
     ASSERT_EQ(page.Run(), 0u);
     const std::vector<std::string> log = page.HostLog();
@@ -520,6 +521,10 @@ TEST(DeletingBrowser, FilesStayReadableUntilThePageCloses)
         EXPECT_EQ(Field(line, "path").substr(Field(line, "path").size() - 10), "\\plain.txt");
     }
     EXPECT_EQ(plain, 2);
+    const std::vector<std::string> gone = LinesStarting(page.Report(), "gone ");
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(Field(gone[0], "of"), "4");  // the applet, plain twice, sky
+    EXPECT_EQ(Field(gone[0], "n"), "4");
     EXPECT_TRUE(KeptFolders().empty());
 }
 

@@ -22,6 +22,7 @@ public:
     enum class Mode { Hold, Ready, Fail };
 
     bool Request(DownloadListener* listener, const char* target, bool isApplet) override;
+    void DiscardFile(const std::string& localFile) override { discarded.push_back(localFile); }
     void Shutdown() override;
     void AddRef() override { ++refs; }
     void Release() override { --refs; }
@@ -36,6 +37,7 @@ public:
     std::function<void()> during;
     std::vector<FetchCall> calls;
     std::vector<DownloadListener*> held;
+    std::vector<std::string> discarded;
     int refs = 1;
     bool shutDown = false;
 };

@@ -137,6 +137,8 @@ public:
                 Burst(std::atoi(rest.c_str()));
             } else if (word == "flood") {
                 Flood(std::atoi(rest.c_str()));
+            } else if (word == "gone") {
+                ReportGone();
             } else if (word == "crash") {
                 Report("crash");
                 ExitProcess(9);
@@ -213,7 +215,6 @@ private:
             auto found = outstanding_.find(id);
             if (found == outstanding_.end()) continue;
             outcomes.push_back({id, true, path, now - found->second.written, found->second});
-            client_.ReleaseRequest(id);
             outstanding_.erase(found);
         }
         for (auto it = outstanding_.begin(); it != outstanding_.end();) {
@@ -228,10 +229,12 @@ private:
         return outcomes;
     }
 
-    // One poll; outcomes go to the report or to `samples`.
+    // One poll; outcomes go to the report or to `samples`. A delivered file is read first
+    // and its id released after: the plug-in may delete the file from then on.
     void Collect(bool report, std::vector<double>* samples)
     {
-        for (const Outcome& outcome : Poll()) {
+        const std::vector<Outcome> outcomes = Poll();
+        for (const Outcome& outcome : outcomes) {
             if (samples) samples->push_back(outcome.ms);
             if (!report) continue;
             char ms[32];
@@ -246,6 +249,28 @@ private:
             }
             Report(line);
         }
+        bool anyDelivered = false;
+        for (const Outcome& outcome : outcomes) {
+            if (!outcome.delivered) continue;
+            deliveredPaths_.push_back(outcome.path);
+            anyDelivered = true;
+        }
+        if (!anyDelivered) return;
+        MutexGuard guard(client_.Mutex());
+        if (!Lock(guard)) return;
+        for (const Outcome& outcome : outcomes) {
+            if (outcome.delivered) client_.ReleaseRequest(outcome.id);
+        }
+    }
+
+    // How many of the files delivered so far are gone from the disk.
+    void ReportGone()
+    {
+        int gone = 0;
+        for (const std::string& path : deliveredPaths_) {
+            if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) ++gone;
+        }
+        Report("gone n=" + std::to_string(gone) + " of=" + std::to_string(deliveredPaths_.size()));
     }
 
     // Polls until nothing is outstanding or the time limit has passed.
@@ -335,6 +360,7 @@ private:
     LaunchFields fields_;
     double longestWaitMs_ = 0;
     std::map<int32_t, Outstanding> outstanding_;
+    std::vector<std::string> deliveredPaths_;
     int32_t nextId_ = 1;
 };
 
