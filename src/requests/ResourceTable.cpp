@@ -16,18 +16,6 @@ namespace {
 constexpr char kNoRemapPrefix[] = "NOREMAP:";
 constexpr char kFilePrefix[] = "file:";
 
-// A failed entry is never shared: a new request for its name starts a new fetch.
-ResourceEntry* FindByName(const std::deque<ResourceEntry*>& table, std::string_view name)
-{
-    const uint32_t hash = CaseFoldedHash(name);
-    for (ResourceEntry* entry : table) {
-        if (entry->nameHash == hash && EqualsIgnoringCase(entry->name, name) && entry->GetState() != StateFailed) {
-            return entry;
-        }
-    }
-    return nullptr;
-}
-
 void RemoveAt(std::vector<int32_t>& ids, size_t index)
 {
     ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(index));
@@ -79,9 +67,6 @@ void ResourceTable::StartFetches(PendingFetches& fetches)
     // Taken first: a fetch may run a tick of its own inside, which adds to the list.
     std::vector<std::string> files;
     files.swap(unneededFiles);
-    for (const std::string& file : files) {
-        if (fetcher) fetcher->DiscardFile(file);
-    }
     for (PendingFetch& fetch : fetches) {
         if (fetcher) {
             fetcher->Request(fetch.entry, fetch.navigation ? fetch.target.c_str() : nullptr, fetch.isApplet);
@@ -91,6 +76,10 @@ void ResourceTable::StartFetches(PendingFetches& fetches)
         }
     }
     fetches.clear();
+    // After the fetches, which the renderer waits for.
+    for (const std::string& file : files) {
+        if (fetcher) fetcher->DiscardFile(file);
+    }
 }
 
 void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const char* url, uint32_t nowMs,
@@ -117,7 +106,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     if (!requestUrl || !*requestUrl) requestUrl = requestName;
 
     if (id != kNavigationId && remap) {
-        if (ResourceEntry* shared = FindByName(entries, name)) {
+        if (ResourceEntry* shared = FindByName(name)) {
             std::vector<int32_t>& ids = shared->waitingIds;
             for (size_t i = ids.size(); i-- > 0;) {
                 if (ids[i] == kFreeSlot) RemoveAt(ids, i);
@@ -150,6 +139,7 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     } else {
         entry->AddRef();
         entries.push_back(entry);
+        nameHashes.push_back(entry->nameHash);
         if (id > 0) waiting[id] = true;
     }
 
@@ -207,7 +197,21 @@ void ResourceTable::Remove(size_t index, int state)
     // A file handed to an id without a status word stays until the fetcher goes.
     if (state == StateReady && !entry->deliveredUntracked) unneededFiles.push_back(entry->GetLocalFile());
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+    nameHashes.erase(nameHashes.begin() + static_cast<std::ptrdiff_t>(index));
     entry->Release();
+}
+
+// A failed entry is never shared: a new request for its name starts a new fetch. The hashes
+// sit side by side, so a full tick of new names costs a scan of plain words, not of entries.
+ResourceEntry* ResourceTable::FindByName(std::string_view name) const
+{
+    const uint32_t hash = CaseFoldedHash(name);
+    for (size_t i = 0; i < nameHashes.size(); ++i) {
+        if (nameHashes[i] != hash) continue;
+        ResourceEntry* entry = entries[i];
+        if (EqualsIgnoringCase(entry->name, name) && entry->GetState() != StateFailed) return entry;
+    }
+    return nullptr;
 }
 
 void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)

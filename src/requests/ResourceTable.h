@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -72,6 +73,7 @@ public:
     const std::map<std::string, std::string>& Mappings() const { return mappings; }
 
 private:
+    ResourceEntry* FindByName(std::string_view name) const;
     // Lets go of ids[index], which no longer waits for anything.
     void Forget(std::vector<int32_t>& ids, size_t index);
     // The id holds the entry's file until it is released.
@@ -84,6 +86,7 @@ private:
 
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
+    std::vector<uint32_t> nameHashes;  // entries[i]->nameHash, kept beside it
     ResourceFetcher* fetcher = nullptr;
     std::string appletUrl;
     // By request id: the id waits on an entry of the table. An id waits on one entry at most.

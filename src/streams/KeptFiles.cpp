@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 std::atomic<unsigned> foldersMade{0};
@@ -36,53 +38,63 @@ bool KeptFiles::MakeFolder()
     return true;
 }
 
+std::string KeptFiles::SubfolderPath(size_t index) const
+{
+    return folder_ + "\\" + std::to_string(index + 1);
+}
+
+size_t KeptFiles::SubfolderFor(const std::string& key)
+{
+    for (size_t i = 0; i < namesIn_.size(); ++i) {
+        if (!namesIn_[i].count(key)) return i;
+    }
+    const std::string path = SubfolderPath(namesIn_.size());
+    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return std::string::npos;
+    namesIn_.emplace_back();
+    return namesIn_.size() - 1;
+}
+
 std::string KeptFiles::Keep(const std::string& browserFile, Method method)
 {
     if (browserFile.empty() || !MakeFolder()) return "";
-    Kept kept;
-    kept.subfolder = folder_ + "\\" + std::to_string(++nextSubfolder_);
-    if (!CreateDirectoryA(kept.subfolder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return "";
-    kept.path = kept.subfolder + "\\" + FileNameOf(browserFile);
+    const std::string name = FileNameOf(browserFile);
+    const std::string key = AsciiLowerCase(name);
+    const size_t subfolder = SubfolderFor(key);
+    if (subfolder == std::string::npos) return "";
+    const std::string path = SubfolderPath(subfolder) + "\\" + name;
     // Whoever opens it, the renderer included, may only take paths that fit MAX_PATH;
     // a longer one fails here rather than later.
-    if (kept.path.size() >= MAX_PATH) {
-        Delete(kept);
-        return "";
-    }
-    // A folder left by an earlier process of the same id may still hold a file of that name.
-    DeleteFileA(kept.path.c_str());
+    if (path.size() >= MAX_PATH) return "";
 
-    bool done = method != Method::CopyOnly &&
-                CreateHardLinkA(kept.path.c_str(), browserFile.c_str(), nullptr) != FALSE;
-    if (!done && method != Method::LinkOnly) done = CopyFileA(browserFile.c_str(), kept.path.c_str(), FALSE) != FALSE;
-    if (!done) {
-        Delete(kept);
-        return "";
+    auto link = [&] { return CreateHardLinkA(path.c_str(), browserFile.c_str(), nullptr) != FALSE; };
+    bool done = false;
+    if (method != Method::CopyOnly) {
+        done = link();
+        // A folder left by an earlier process of the same id may still hold the name.
+        if (!done && GetLastError() == ERROR_ALREADY_EXISTS && DeleteFileA(path.c_str())) done = link();
     }
-    files_.push_back(kept);
-    return kept.path;
-}
-
-void KeptFiles::Delete(const Kept& kept)
-{
-    DeleteFileA(kept.path.c_str());
-    RemoveDirectoryA(kept.subfolder.c_str());
+    if (!done && method != Method::LinkOnly) done = CopyFileA(browserFile.c_str(), path.c_str(), FALSE) != FALSE;
+    if (!done) return "";
+    namesIn_[subfolder].insert(key);
+    files_[path] = {subfolder, key};
+    return path;
 }
 
 void KeptFiles::Drop(const std::string& keptFile)
 {
-    for (auto it = files_.begin(); it != files_.end(); ++it) {
-        if (it->path != keptFile) continue;
-        Delete(*it);
-        files_.erase(it);
-        return;
-    }
+    auto found = files_.find(keptFile);
+    // A file still open somewhere stays kept, its name taken, until Clear tries again.
+    if (found == files_.end() || !DeleteFileA(keptFile.c_str())) return;
+    namesIn_[found->second.subfolder].erase(found->second.key);
+    files_.erase(found);
 }
 
 void KeptFiles::Clear()
 {
-    for (const Kept& kept : files_) Delete(kept);
+    for (const auto& [path, kept] : files_) DeleteFileA(path.c_str());
     files_.clear();
+    for (size_t i = 0; i < namesIn_.size(); ++i) RemoveDirectoryA(SubfolderPath(i).c_str());
+    namesIn_.clear();
     if (!folder_.empty()) RemoveDirectoryA(folder_.c_str());
     folder_.clear();
 }

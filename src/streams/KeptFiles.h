@@ -1,11 +1,15 @@
 // The instance's own hold on the files the browser hands over. Browsers delete a stream's
 // file once the stream is destroyed, and caches evict files later, while the renderer may
-// open a delivered file at any time until the page closes. Each file is kept as a hard
-// link (same volume) or else a copy, in a subfolder of its own under a folder of the
-// instance's own in the temporary folder, so the browser's file name stays the last path
-// segment. Everything kept, and the folder, goes with this object at the latest.
+// open a delivered file until it is done with it. Each file is kept as a hard link (same
+// volume) or else a copy under a folder of the instance's own in the temporary folder, with
+// the browser's file name as the last path segment: in the first subfolder that does not
+// already hold that name, so files of different names share one, and a burst of files
+// costs one file system call each rather than a folder each. Everything kept, and the
+// folders, go with this object at the latest.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,9 +25,10 @@ public:
     // The kept file's path, or empty when the file could be neither linked nor copied, or
     // its path would not fit MAX_PATH.
     std::string Keep(const std::string& browserFile, Method method = Method::LinkOrCopy);
-    // A kept file nobody will be handed: deleted now rather than with the folder.
+    // A kept file nobody needs any more: deleted now rather than with the folder. Paths
+    // that were not kept here are left alone.
     void Drop(const std::string& keptFile);
-    // Deletes every kept file and the folder; later files start a new folder.
+    // Deletes every kept file and the folders; later files start a new folder.
     void Clear();
 
     const std::string& Folder() const { return folder_; }
@@ -31,16 +36,18 @@ public:
 
 private:
     struct Kept {
-        std::string path;
-        std::string subfolder;
+        size_t subfolder;
+        std::string key;  // the file name, lower case: names are case-blind here
     };
 
     bool MakeFolder();
-    static void Delete(const Kept& kept);
+    std::string SubfolderPath(size_t index) const;
+    // The index of a subfolder free of `key`, made on first use; npos when it cannot be made.
+    size_t SubfolderFor(const std::string& key);
 
     std::string folder_;
-    unsigned nextSubfolder_ = 0;
-    std::vector<Kept> files_;
+    std::vector<std::set<std::string>> namesIn_;  // by subfolder: the keys kept there
+    std::map<std::string, Kept> files_;           // by kept path
 };
 
 // The last segment of a local path ('\\' or '/'); "stream" when there is none.

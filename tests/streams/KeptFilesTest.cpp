@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestFiles.h"
+#include "base/UniqueHandle.h"
 #include "streams/KeptFiles.h"
 
 namespace {
@@ -47,15 +48,41 @@ TEST_P(KeptFilesTest, CopyOutlivesTheBrowsersFileUntilDroppedOrCleared)
     EXPECT_EQ(ReadFile(c), "second bytes");
     EXPECT_EQ(kept.Count(), 3u);
 
+    // Different names share a folder; the same name twice never does.
+    EXPECT_EQ(a.substr(0, a.size() - 9), b.substr(0, b.size() - 8));
     kept.Drop(b);
     EXPECT_FALSE(Exists(b));
     EXPECT_TRUE(Exists(c));
+    EXPECT_EQ(kept.Keep(CacheFile("same.obv", "third bytes"), GetParam()), b) << "a dropped name is free again";
+    EXPECT_EQ(ReadFile(b), "third bytes");
     const std::string folder = kept.Folder();
     kept.Clear();
     EXPECT_FALSE(Exists(a));
     EXPECT_FALSE(Exists(c));
     EXPECT_FALSE(Exists(folder));
     EXPECT_EQ(kept.Count(), 0u);
+}
+
+// Someone still reading a file when it is dropped: it stays, its name is not handed out
+// again meanwhile, and it goes with the folder.
+TEST_P(KeptFilesTest, AFileStillOpenStaysUntilCleared)
+{
+    KeptFiles kept;
+    const std::string source = CacheFile("open.obv", "open bytes");
+    const std::string path = kept.Keep(source, GetParam());
+    ASSERT_FALSE(path.empty());
+    {
+        FileHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader);
+        kept.Drop(path);
+        EXPECT_TRUE(Exists(path));
+        EXPECT_EQ(kept.Count(), 1u);
+        const std::string again = kept.Keep(source, GetParam());
+        EXPECT_FALSE(again.empty());
+        EXPECT_NE(again, path);
+    }
+    kept.Clear();
+    EXPECT_FALSE(Exists(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, KeptFilesTest,
