@@ -261,7 +261,11 @@ bool DownloadWorker::StatusAccepted(HINTERNET request)
 
 // Reads only what has arrived, so no read waits on a slow server and the stop is seen after
 // every read; only waiting for the next bytes can take long, and where WinInet applies the
-// session's time-outs they bound that.
+// session's time-outs they bound that. Each read asks for exactly what the query reported.
+// Wine's WinInet reports only what its own 8 KB buffer holds. A read for more gets just that
+// buffer with IRF_NO_WAIT, and otherwise (or once the buffer is empty) waits until the whole
+// size has come; so under Wine the bytes come 8 KB per query, which bounds how fast a
+// loopback download goes.
 bool DownloadWorker::CopyToFile(HINTERNET request, Job& job)
 {
     ReadBuffer& buffer = job.buffer;
