@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,14 +21,37 @@
 
 namespace {
 
-// Any r<n>.obv, c<n>.obv or b<n>.obv is one small file of the page.
-std::string SmallFile(const std::string& url)
-{
-    const std::string page = PageFile(url);
-    if (!page.empty()) return page;
-    const std::string name = url.substr(url.find_last_of('/') + 1);
-    return name[0] == 'r' || name[0] == 'c' || name[0] == 'b' ? PageFile("data/plain.txt") : "";
-}
+// The browser's answers: the page's own files, and for every r<n>.obv, c<n>.obv or b<n>.obv a
+// small file of its own in the browser's cache (a browser's cache names every file apart),
+// all made before the measuring starts.
+class SmallFiles {
+public:
+    SmallFiles(int chain, int latency, int burst)
+    {
+        for (const auto& [letter, count] : {std::make_pair('c', chain), std::make_pair('r', latency),
+                                            std::make_pair('b', burst)}) {
+            for (int n = 0; n < count; ++n) {
+                const std::string name = std::string(1, letter) + std::to_string(n) + ".obv";
+                paths_[name] = CacheFile(name, "small file\n");
+            }
+        }
+    }
+    ~SmallFiles()
+    {
+        for (const auto& [name, path] : paths_) DeleteFileA(path.c_str());
+    }
+
+    std::string For(const std::string& url) const
+    {
+        const std::string page = PageFile(url);
+        if (!page.empty()) return page;
+        auto found = paths_.find(url.substr(url.find_last_of('/') + 1));
+        return found == paths_.end() ? "" : found->second;
+    }
+
+private:
+    std::map<std::string, std::string> paths_;
+};
 
 double Percentile(const std::vector<double>& sorted, double fraction)
 {
@@ -80,7 +104,8 @@ bool Measure(const char* pace, int chain, int latency)
     SetEnvironmentVariableA("ORB_SERVICE_PACE", pace[0] ? pace : nullptr);
     const std::string script = "ask $applet\nwait\nchain " + std::to_string(chain) + "\nlatency " +
                                std::to_string(latency) + "\nburst 256\n";
-    InProcessPage page(0x000B, script, "benchmark", &SmallFile);
+    const SmallFiles files(chain, latency, 256);
+    InProcessPage page(0x000B, script, "benchmark", [&files](const std::string& url) { return files.For(url); });
     const bool ran = page.Open() && page.RunScript();
     page.Close();
     SetEnvironmentVariableA("ORB_SERVICE_PACE", nullptr);
