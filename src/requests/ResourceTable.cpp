@@ -42,6 +42,15 @@ ResourceTable::~ResourceTable()
 void ResourceTable::Close()
 {
     if (!fetcher) return;
+    // The renderer is gone or going: nobody will open the files held for it.
+    for (ResourceEntry* entry : entries) {
+        if (entry->GetState() == StateReady && !entry->deliveredUntracked) {
+            unneededFiles.push_back(entry->GetLocalFile());
+        }
+    }
+    std::vector<std::string> files;
+    files.swap(unneededFiles);
+    for (const std::string& file : files) fetcher->DiscardFile(file);
     fetcher->Shutdown();
     fetcher->Release();
     fetcher = nullptr;

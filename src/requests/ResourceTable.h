@@ -47,7 +47,8 @@ public:
     // The URL the launch named as the applet: a request for it is fetched as the applet. The
     // table keeps its own copy, so nothing the renderer writes into the block changes it.
     void SetAppletUrl(std::string url) { appletUrl = std::move(url); }
-    // Stops the fetcher and lets go of it; later fetches fail.
+    // Lets the fetcher discard every file the table still holds, then stops the fetcher and
+    // lets go of it; later fetches fail.
     void Close();
     ResourceFetcher* Fetcher() const { return fetcher; }
 

@@ -113,6 +113,26 @@ TEST_F(Requests, AHeldFileStaysUntilEveryIdLetsGo)
     EXPECT_EQ(Table()[0]->name, "y.obv");
 }
 
+// The channel closes when its renderer has gone: the files held for it go too, but for
+// what id 0 took, which the fetcher keeps until the page goes.
+TEST_F(Requests, ClosingDiscardsTheFilesTheTableHeld)
+{
+    c->channel.LoadMappings({{"m.obv", "http://h/m"}});
+    Post(4, "a.obv");
+    Post(0, "z.obv");
+    Post(5, "slow.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\m");
+    Fetcher().Finish(0, StateReady, "C:\\t\\a");
+    Fetcher().Finish(0, StateReady, "C:\\t\\z");
+    Tick();
+    ASSERT_EQ(Deliveries().size(), 2u);
+    EXPECT_TRUE(Fetcher().discarded.empty());
+    c->channel.Close();
+    EXPECT_EQ(Fetcher().discarded, (std::vector<std::string>{"C:\\t\\m", "C:\\t\\a"}));
+    EXPECT_TRUE(Fetcher().shutDown);
+}
+
 TEST_F(Requests, AFileHandedToIdZeroIsNeverDiscarded)
 {
     Post(0, "z.obv");
