@@ -22,22 +22,24 @@
 
 class ResourceEntry : public DownloadListener, public RefCounted, public LiveCount<ResourceEntry> {
 public:
-    ResourceEntry(std::string name, std::string url)
-        : name(std::move(name)), url(std::move(url)), nameHash(CaseFoldedHash(this->name))
+    // A new entry is nobody else's yet, so its first state needs no lock.
+    ResourceEntry(std::string name, std::string url, int state = StateNone)
+        : name(std::move(name)), url(url == this->name ? std::string() : std::move(url)),
+          nameHash(CaseFoldedHash(this->name)), state(state)
     {
     }
 
     int GetState() override;
     void SetState(int state) override;
     void SetLocalFile(const char* path) override;
-    const char* GetUrl() override { return url.c_str(); }
+    const char* GetUrl() override { return url.empty() ? name.c_str() : url.c_str(); }
     void AddRef() override;
     void Release() override;
 
     std::string GetLocalFile();
 
     std::string name;  // as the renderer asked, without "NOREMAP:"; empty for a navigation
-    std::string url;   // fixed once a fetcher has the entry
+    std::string url;   // fixed once a fetcher has the entry; empty while it is the name
     const uint32_t nameHash;  // of the name asked under, for finding it in the table
     std::vector<int32_t> waitingIds;  // -1 pins the entry for no particular request
     // Ids that were handed the file and have not released it: the file must stay.

@@ -133,9 +133,8 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
         return;
     }
 
-    ResourceEntry* entry = new ResourceEntry(requestName, requestUrl);
+    ResourceEntry* entry = new ResourceEntry(requestName, requestUrl, StateRequested);
     entry->waitingIds.push_back(id);
-    entry->SetState(StateRequested);
     if (id > 0) SetStatus(view, id, StateRequested);
 
     // A navigation names its target window before the first ':' and never joins the table.
@@ -161,15 +160,15 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     }
     // Applet content must not reach script in the page, nor have the browser fetch from
     // schemes that hand back something other than a server's file.
-    const bool allowed = navigation ? MayNavigate(entry->url) && navigations.Allow(target, nowMs)
-                                    : MayFetch(entry->url);
+    const bool allowed = navigation ? MayNavigate(fetched) && navigations.Allow(target, nowMs)
+                                    : MayFetch(fetched);
     if (!allowed) {
         entry->SetState(StateFailed);
         if (id > 0) SetStatus(view, id, StateFailed);
         entry->Release();
         return;
     }
-    const bool isApplet = !appletUrl.empty() && EqualsIgnoringCase(entry->url, appletUrl);
+    const bool isApplet = !appletUrl.empty() && EqualsIgnoringCase(entry->GetUrl(), appletUrl);
     entry->handedOver = true;
     fetches.push_back({entry, std::move(target), navigation, isApplet});
 }

@@ -34,7 +34,7 @@ bool OneOf(const std::string& scheme, std::initializer_list<const char*> allowed
 
 }  // namespace
 
-std::string SchemeOf(const std::string& url)
+std::string SchemeOf(std::string_view url)
 {
     size_t begin = 0, end = url.size();
     while (begin < end && IsBlankOrControl(url[begin])) ++begin;
@@ -53,13 +53,13 @@ std::string SchemeOf(const std::string& url)
     return std::string();
 }
 
-bool MayFetch(const std::string& url)
+bool MayFetch(std::string_view url)
 {
     const std::string scheme = SchemeOf(url);
     return scheme.empty() || OneOf(scheme, {"http", "https", "ftp"});
 }
 
-bool MayNavigate(const std::string& url)
+bool MayNavigate(std::string_view url)
 {
     const std::string scheme = SchemeOf(url);
     return scheme.empty() || OneOf(scheme, {"http", "https", "ftp", "mailto"});

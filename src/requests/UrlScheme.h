@@ -5,11 +5,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The scheme in lower case, or empty for a relative URL.
-std::string SchemeOf(const std::string& url);
+std::string SchemeOf(std::string_view url);
 
 // Resources: relative, http, https and ftp.
-bool MayFetch(const std::string& url);
+bool MayFetch(std::string_view url);
 // Navigations: those and mailto.
-bool MayNavigate(const std::string& url);
+bool MayNavigate(std::string_view url);
