@@ -112,9 +112,8 @@ int BlockDriver::Run(const std::string& namePart)
         if (!IsWindow(window)) break;
         for (const auto& [id, path] : turn.arrived) host.Session().ResourceArrived(id, path);
         for (int id : turn.failed) host.Session().ResourceFailed(id);
-        if (!turn.arrived.empty() || !turn.failed.empty()) host.SceneChanged();
         // A slice of a large file a turn, with the windows answered in between.
-        const bool loading = host.Session().LoadSlice();
+        const bool loading = host.LoadSlice();
         DWORD wait = host.Step();
         if (!waiting_.empty() || !outbox_.empty()) wait = std::min(wait, kLoadingPollMs);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);

@@ -63,6 +63,15 @@ void RendererHost::SetActive(bool active)
     active_ = active;
 }
 
+bool RendererHost::LoadSlice()
+{
+    const unsigned before = session_.Revision();
+    const bool more = session_.LoadSlice();
+    if (session_.Revision() != before)
+        SceneChanged();
+    return more;
+}
+
 void RendererHost::SceneChanged()
 {
     for (ViewWindow& target : windows_)

@@ -40,9 +40,10 @@ public:
     size_t WindowCount() const { return windows_.size(); }
 
     void SetActive(bool active);
-    // Something arrived that may change the picture: every window is drawn at the next step
-    // instead of at its next frame.
-    void SceneChanged();
+    // Reads a slice of what has arrived (SceneSession::LoadSlice). Once a file joins the scene,
+    // every window is drawn at the next step: waiting for the next frame would show a loaded
+    // applet up to a frame late, and a paused window would keep its old picture.
+    bool LoadSlice();
     bool Active() const { return active_; }
     int FramesDrawn() const { return frames_; }
 
@@ -53,6 +54,8 @@ private:
     // Sizes the window's frame to its client area; true when that changed it.
     bool Fit(ViewWindow& target, bool isMain) const;
     void Draw(ViewWindow& target, double now, bool present);
+    // Every window is drawn at the next step instead of at its next frame.
+    void SceneChanged();
 
     WindowSize argsSize_;
     SceneSession session_;

@@ -133,7 +133,7 @@ int StandaloneDriver::Run(const Options& options)
         host.SetWindows(options.windows);
         DeliverQueued(host.Session());
         // A slice of a large file a turn, with the window answered in between.
-        bool loading = host.Session().LoadSlice();
+        bool loading = host.LoadSlice();
         DWORD wait = host.Step();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
     }

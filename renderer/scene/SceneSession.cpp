@@ -182,6 +182,7 @@ void SceneSession::FinishReading(Arrival& arrival)
 void SceneSession::Loaded()
 {
     scene_.Resolve();
+    ++revision_;
     UpdateStatus();
 }
 

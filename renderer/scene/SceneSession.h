@@ -35,6 +35,8 @@ public:
     // joins the scene once it is read to its end. False when nothing is left to read, so a driver
     // calls it once a turn and keeps its windows answering while a large scene loads.
     bool LoadSlice();
+    // Moves on each time a file joins the scene, so a driver knows when the picture is out of date.
+    unsigned Revision() const { return revision_; }
 
     void AdvanceTime(double seconds);
     double Time() const { return time_; }
@@ -89,6 +91,7 @@ private:
     std::deque<Arrival> arrivals_;
     std::set<std::string> requested_;  // lower-case names, each fetched once
     int nextId_ = 1;
+    unsigned revision_ = 0;
     int missing_ = 0;
     bool appletFailed_ = false;
     int errorCount_ = 0;

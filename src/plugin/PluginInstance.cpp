@@ -68,6 +68,9 @@ void PluginInstance::ShowStatus(const char* text)
 void PluginInstance::PageLocationArrived(const std::string& location)
 {
     settings.SetPageLocation(location);
+    // A window that waits for the location launches from the message loop, not at the
+    // launch timer's next tick.
+    ServiceSoon();
 }
 
 void PluginInstance::PageLocationUnavailable()

@@ -48,8 +48,9 @@ public:
     void SetWindow(NPWindow* window);
     StreamManager& Streams() { return *streams; }
 
-    // A fetch has ended: the renderer's block is served from the message loop right away
-    // instead of at the next tick.
+    // A fetch has ended, or the page's location has come: the session takes its next step
+    // (serving the block, or the launch) from the message loop right away instead of at
+    // the next tick.
     void ServiceSoon();
     static UINT ServiceSoonMessage();
 

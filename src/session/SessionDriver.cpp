@@ -263,6 +263,10 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
 
 void SessionDriver::ServiceNow(HWND window)
 {
+    if (!launchDone) {
+        OnRendererTimer(window, kLaunchTimer);
+        return;
+    }
     if (ChannelOf(rendererGroup) && settings.HasSrc()) OnRendererTimer(window, kServiceTimer);
 }
 

@@ -37,6 +37,7 @@ public:
     void AbandonLaunch(HWND window);
     bool OnRendererTimer(HWND window, UINT_PTR timerId);
     // What the service tick does, now: a file that has just arrived need not wait for it.
+    // Before the launch, what the launch timer does: nor need a location that has just come.
     void ServiceNow(HWND window);
     LRESULT ShutDownRenderer(HWND window);
     LRESULT OnFocus(HWND window);

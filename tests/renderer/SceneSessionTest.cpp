@@ -132,11 +132,13 @@ TEST_F(SceneSessionTest, MissingFilesAndErrorsShowInTheStatusAndTheRestStillRend
               "Orbolanth: applet.obvm - 2 objects, 2 files missing, 1 error (applet.obvm line 13: "
               "expected colour #rrggbb, found 'red')");
     // Answers for ids that nobody waits for change nothing.
+    const unsigned revision = session.Revision();
     session.ResourceFailed(out.idOf["parts/extra.obv"]);
     session.ResourceArrived(999, files.Write("stray", kExtra));
     ReadAll();
     EXPECT_EQ(session.MissingCount(), 2);
     EXPECT_EQ(session.GetScene().DrawableCount(), 2);
+    EXPECT_EQ(session.Revision(), revision);
 }
 
 TEST_F(SceneSessionTest, AnAppletThatCannotBeLoadedSaysSo)
@@ -344,13 +346,16 @@ TEST_F(SceneSessionTest, ALongFileIsReadASliceAtATimeAndJoinsTheSceneWhenRead)
     session.Start("applet.obvm");
     session.ResourceArrived(1, files.Write("applet", applet));
     session.ResourceArrived(1, files.Write("again", "orbolanth-scene 1\n"));  // a second answer is ignored
+    const unsigned before = session.Revision();
     int slices = 1;
     while (session.LoadSlice()) {
         EXPECT_FALSE(session.GetScene().HasApplet());
         EXPECT_EQ(out.statuses.back(), "Orbolanth: loading applet.obvm...");
+        EXPECT_EQ(session.Revision(), before);
         ++slices;
     }
     EXPECT_EQ(slices, 5);  // the box's mesh ends the first slice
+    EXPECT_EQ(session.Revision(), before + 1);  // the picture changes once, when the file joins
     EXPECT_EQ(session.GetScene().DrawableCount(), 1);
     EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object");
     EXPECT_FALSE(session.LoadSlice());

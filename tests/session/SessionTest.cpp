@@ -217,6 +217,25 @@ TEST_F(Session, AFailedLaunchFromTheTimerShowsOneBoxWhileTheTimerKeepsFiring)
     EXPECT_EQ(Groups().Live(), 0);
 }
 
+TEST_F(Session, ALocationThatComesAfterTheWindowLaunchesWithoutWaitingForTheLaunchTimer)
+{
+    key.SetString("RendererPath", PeerPath());
+    TestPage::Embed* embed = page->Add({{"src", kAppletName}, {"WindowName", "main"}}, kWidth, kHeight);
+    ASSERT_NE(embed, nullptr);
+    page->Attach(embed);
+    PluginInstance* instance = embed->Instance();
+    EXPECT_FALSE(instance->Session().LaunchDone());
+
+    page->DeliverLocation(embed);
+    // Only the plug-in's own posted message is dispatched: no launch-timer tick has a say.
+    const UINT soon = PluginInstance::ServiceSoonMessage();
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, embed->Hwnd(), soon, soon, PM_REMOVE));
+    DispatchMessageA(&message);
+    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_NE(ChannelOf(instance), nullptr);
+}
+
 TestPage* closingPage;
 TestPage::Embed* closingEmbed;
 long managersAfterClose = -1;

@@ -160,14 +160,14 @@ void TestPage::Embed::DestroyBrowserWindow()
     PumpMessages();
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
         PumpMessages();
         if (done()) return true;
         if (GetTickCount() - start >= timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, pollMs, QS_ALLINPUT);
     }
 }
 

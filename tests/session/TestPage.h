@@ -78,7 +78,8 @@ private:
 };
 
 // Dispatches this thread's messages until done() holds or the time is up; true when it held.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// done() is asked after each message and at least every pollMs.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 10);
 // Dispatches this thread's messages for a while, sleeping in between as a browser's
 // message loop does.
 void PumpFor(DWORD milliseconds);
