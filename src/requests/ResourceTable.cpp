@@ -43,14 +43,8 @@ void ResourceTable::Close()
 {
     if (!fetcher) return;
     // The renderer is gone or going: nobody will open the files held for it.
-    for (ResourceEntry* entry : entries) {
-        if (entry->GetState() == StateReady && !entry->deliveredUntracked) {
-            unneededFiles.push_back(entry->GetLocalFile());
-        }
-    }
-    std::vector<std::string> files;
-    files.swap(unneededFiles);
-    for (const std::string& file : files) fetcher->DiscardFile(file);
+    for (ResourceEntry* entry : entries) NoteUnneeded(entry, entry->GetState());
+    DiscardUnneeded();
     fetcher->Shutdown();
     fetcher->Release();
     fetcher = nullptr;
@@ -73,9 +67,6 @@ void ResourceTable::LoadMappings(BlockView& view, const std::map<std::string, st
 
 void ResourceTable::StartFetches(PendingFetches& fetches)
 {
-    // Taken first: a fetch may run a tick of its own inside, which adds to the list.
-    std::vector<std::string> files;
-    files.swap(unneededFiles);
     for (PendingFetch& fetch : fetches) {
         if (fetcher) {
             fetcher->Request(fetch.entry, fetch.navigation ? fetch.target.c_str() : nullptr, fetch.isApplet);
@@ -86,6 +77,19 @@ void ResourceTable::StartFetches(PendingFetches& fetches)
     }
     fetches.clear();
     // After the fetches, which the renderer waits for.
+    DiscardUnneeded();
+}
+
+void ResourceTable::NoteUnneeded(ResourceEntry* entry, int state)
+{
+    // A file handed to an id without a status word stays until the fetcher goes.
+    if (state == StateReady && !entry->deliveredUntracked) unneededFiles.push_back(entry->GetLocalFile());
+}
+
+void ResourceTable::DiscardUnneeded()
+{
+    std::vector<std::string> files;
+    files.swap(unneededFiles);
     for (const std::string& file : files) {
         if (fetcher) fetcher->DiscardFile(file);
     }
@@ -202,8 +206,7 @@ void ResourceTable::Remove(size_t index, int state)
     std::vector<int32_t>& ids = entry->waitingIds;
     while (!ids.empty()) Forget(ids, ids.size() - 1);
     while (!entry->deliveredIds.empty()) Unhold(entry, entry->deliveredIds.size() - 1);
-    // A file handed to an id without a status word stays until the fetcher goes.
-    if (state == StateReady && !entry->deliveredUntracked) unneededFiles.push_back(entry->GetLocalFile());
+    NoteUnneeded(entry, state);
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
     nameHashes.erase(nameHashes.begin() + static_cast<std::ptrdiff_t>(index));
     entry->Release();

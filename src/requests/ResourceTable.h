@@ -84,6 +84,10 @@ private:
     // The entry leaves the table; a file it was finished with (state) goes once the
     // block's mutex is let go.
     void Remove(size_t index, int state);
+    // Queues the entry's file for discarding if it was fetched and every holder can let go.
+    void NoteUnneeded(ResourceEntry* entry, int state);
+    // Without the block's mutex: hands the queued files to the fetcher.
+    void DiscardUnneeded();
 
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
