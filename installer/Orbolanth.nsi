@@ -1,7 +1,7 @@
-; Puts the plug-in where browsers find it and its renderer where the plug-in finds it, and
-; takes both away again. installer/CMakeLists.txt compiles it with VERSION ("1.3.2"),
-; VERSION_NUMBERS ("1.3.2.0"), STAGE (the stripped binaries), SAMPLES (the sample file
-; lists) and OUTFILE defined.
+; Puts the plug-in where browsers find it and its renderer where the plug-in finds it (unless
+; the user keeps another player's renderer there), and takes both away again.
+; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
+; STAGE (the stripped binaries), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -139,8 +139,8 @@ Function .onInit
     ${EndIf}
 FunctionEnd
 
-; A RendererPath naming a file that is not this installation's renderer belongs to another
-; player that works, and a user who has it may well want to keep it. One naming nothing is no
+; A RendererPath naming a file that is there but is not this installation's renderer belongs
+; to another player that works, and a user who has it may well want to keep it. One naming nothing is no
 ; renderer at all: the installer takes it over, and the uninstaller still puts it back, in
 ; case it names a drive that was only away.
 Function FindForeignRenderer
@@ -166,7 +166,7 @@ Function RendererPage
     Pop $KeepRadio
     ${NSD_CreateRadioButton} 10u 64u -10u 12u "&Use the renderer that comes with ${PRODUCT} ${VERSION}"
     Pop $BundledRadio
-    ${NSD_CreateLabel} 0 84u 100% 24u "Uninstalling ${PRODUCT} later gives the plug-in the installed renderer back."
+    ${NSD_CreateLabel} 0 84u 100% 24u "If you choose the one that comes with ${PRODUCT}, uninstalling ${PRODUCT} later gives the plug-in the installed renderer back."
     Pop $R0
     ${If} $RendererChoice == "bundled"
         ${NSD_Check} $BundledRadio
