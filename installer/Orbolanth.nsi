@@ -1,13 +1,14 @@
-; Puts the plug-in where browsers find it and its renderer where the plug-in finds it, and
-; takes both away again. installer/CMakeLists.txt compiles it with VERSION ("1.3.2"),
-; VERSION_NUMBERS ("1.3.2.0"), STAGE (the stripped binaries), SAMPLES (the sample file
-; lists) and OUTFILE defined.
+; Puts the plug-in where browsers find it and its renderer where the plug-in finds it (unless
+; the user keeps another player's renderer there), and takes both away again.
+; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
+; STAGE (the stripped binaries), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 !include "${SAMPLES}"
 
 !define VENDOR "Orbolanth"
@@ -17,7 +18,8 @@ RequestExecutionLevel admin
 !define UNINSTALLER "uninstall.exe"
 !define MIME_TYPE "application/x-Orbolanth-3D-Applet"
 
-; Where the plug-in looks for its renderer.
+; Where the plug-in looks for its renderer. Another player may have put its own renderer
+; there first, and that key may hold values this installer never writes (ParamFile).
 !define VENDOR_KEY "SOFTWARE\Orbolanth"
 !define CONFIG_KEY "${VENDOR_KEY}\ActiveXOrbolanth"
 ; The copies put into browsers' own plug-in folders, one value per copy named by its path:
@@ -27,11 +29,22 @@ RequestExecutionLevel admin
 !define MOZILLA_PLUGINS_KEY "SOFTWARE\MozillaPlugins"
 !define PLUGIN_KEY "${MOZILLA_PLUGINS_KEY}\@orbolanth.org/Orbolanth"
 !define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
+!define REPLACED_RENDERER "ReplacedRendererPath"
 
 ; Exit codes besides NSIS's own (0 done, 1 cancelled, 2 aborted).
 !define EXIT_IN_USE 3
 !define EXIT_NOT_ADMIN 4
 !define EXIT_OTHER_FOLDER 5
+!define EXIT_BAD_OPTION 6
+
+; "keep" or "bundled": whether a working renderer of another player stays in RendererPath.
+; /RENDERER= on the command line, or the renderer page.
+Var RendererChoice
+; That renderer, or empty when RendererPath names none (FindForeignRenderer).
+Var ForeignRenderer
+Var KeepRadio
+Var BundledRadio
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -51,6 +64,10 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${VENDOR}"
 
 Page directory
+PageEx custom
+    Caption ": Renderer"
+    PageCallbacks RendererPage RendererPageLeave
+PageExEnd
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -109,7 +126,100 @@ FunctionEnd
 Function .onInit
     SetRegView 32
     Call RequireAdmin
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/RENDERER=" $RendererChoice
+    ${If} ${Errors}
+        StrCpy $RendererChoice "keep"
+    ${ElseIf} $RendererChoice != "keep"
+    ${AndIf} $RendererChoice != "bundled"
+        MessageBox MB_ICONSTOP|MB_OK "/RENDERER= takes keep or bundled, not $\"$RendererChoice$\". Nothing has been changed." /SD IDOK
+        SetErrorLevel ${EXIT_BAD_OPTION}
+        Quit
+    ${EndIf}
 FunctionEnd
+
+; A RendererPath naming a file that is there but is not this installation's renderer belongs
+; to another player that works, and a user who has it may well want to keep it. One naming nothing is no
+; renderer at all: the installer takes it over, and the uninstaller still puts it back, in
+; case it names a drive that was only away.
+Function FindForeignRenderer
+    StrCpy $ForeignRenderer ""
+    ReadRegStr $R0 HKLM "${CONFIG_KEY}" "RendererPath"
+    ${If} $R0 != ""
+    ${AndIf} $R0 != "$INSTDIR\${RENDERER_EXE}"
+    ${AndIf} ${FileExists} "$R0"
+    ${AndIfNot} ${FileExists} "$R0\*.*"
+        StrCpy $ForeignRenderer $R0
+    ${EndIf}
+FunctionEnd
+
+; Comes after the folder page: whether the renderer is ours depends on the folder.
+Function RendererPage
+    Call FindForeignRenderer
+    ${IfThen} $ForeignRenderer == "" ${|} Abort ${|}
+    nsDialogs::Create 1018
+    Pop $R0
+    ${NSD_CreateLabel} 0 0 100% 40u "Another Orbolanth renderer is installed, and the plug-in uses it:$\r$\n$\r$\n$ForeignRenderer$\r$\n$\r$\nWhich renderer should the plug-in use?"
+    Pop $R0
+    ${NSD_CreateRadioButton} 10u 48u -10u 12u "&Keep the installed renderer"
+    Pop $KeepRadio
+    ${NSD_CreateRadioButton} 10u 64u -10u 12u "&Use the renderer that comes with ${PRODUCT} ${VERSION}"
+    Pop $BundledRadio
+    ${NSD_CreateLabel} 0 84u 100% 24u "If you choose the one that comes with ${PRODUCT}, uninstalling ${PRODUCT} later gives the plug-in the installed renderer back."
+    Pop $R0
+    ${If} $RendererChoice == "bundled"
+        ${NSD_Check} $BundledRadio
+    ${Else}
+        ${NSD_Check} $KeepRadio
+    ${EndIf}
+    nsDialogs::Show
+FunctionEnd
+
+Function RendererPageLeave
+    ${NSD_GetState} $BundledRadio $R0
+    ${If} $R0 == ${BST_CHECKED}
+        StrCpy $RendererChoice "bundled"
+    ${Else}
+        StrCpy $RendererChoice "keep"
+    ${EndIf}
+FunctionEnd
+
+; What RendererPath held before is remembered only when it was not ours: an upgrade keeps what
+; the first installation replaced.
+Function SetRendererPath
+    Call FindForeignRenderer
+    ${If} $ForeignRenderer != ""
+    ${AndIf} $RendererChoice == "keep"
+        DetailPrint "Kept the installed renderer: $ForeignRenderer"
+        Return
+    ${EndIf}
+    ReadRegStr $R0 HKLM "${CONFIG_KEY}" "RendererPath"
+    ${If} $R0 != ""
+    ${AndIf} $R0 != "$INSTDIR\${RENDERER_EXE}"
+        WriteRegStr HKLM "${UNINSTALL_KEY}" "${REPLACED_RENDERER}" "$R0"
+    ${EndIf}
+    WriteRegStr HKLM "${CONFIG_KEY}" "RendererPath" "$INSTDIR\${RENDERER_EXE}"
+FunctionEnd
+
+; The registration for browsers of the Mozilla family, for OP to write (WRITE_PLUGIN_VALUE) or
+; remove (DELETE_PLUGIN_VALUE): the uninstaller removes exactly what the installer wrote, and
+; whatever else someone put under that key stays.
+!macro PLUGIN_REGISTRATION OP
+    !insertmacro ${OP} "${PLUGIN_KEY}" "Path" "$INSTDIR\${PLUGIN_DLL}"
+    !insertmacro ${OP} "${PLUGIN_KEY}" "Description" "Orbolanth3D Plug-in (Version ${VERSION})"
+    !insertmacro ${OP} "${PLUGIN_KEY}" "ProductName" "${PRODUCT}"
+    !insertmacro ${OP} "${PLUGIN_KEY}" "Vendor" "${VENDOR}"
+    !insertmacro ${OP} "${PLUGIN_KEY}" "Version" "${VERSION}"
+    !insertmacro ${OP} "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Description" "Orbolanth 3D Applet"
+    !insertmacro ${OP} "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Suffixes" "obvm,obv"
+!macroend
+!macro WRITE_PLUGIN_VALUE KEY NAME DATA
+    WriteRegStr HKLM "${KEY}" "${NAME}" "${DATA}"
+!macroend
+!macro DELETE_PLUGIN_VALUE KEY NAME DATA
+    DeleteRegValue HKLM "${KEY}" "${NAME}"
+!macroend
 
 ; One installation per machine: an upgrade into another folder would leave the old files
 ; behind with nothing left to remove them.
@@ -181,15 +291,8 @@ Section
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-    WriteRegStr HKLM "${CONFIG_KEY}" "RendererPath" "$INSTDIR\${RENDERER_EXE}"
-
-    WriteRegStr HKLM "${PLUGIN_KEY}" "Path" "$INSTDIR\${PLUGIN_DLL}"
-    WriteRegStr HKLM "${PLUGIN_KEY}" "Description" "Orbolanth3D Plug-in (Version ${VERSION})"
-    WriteRegStr HKLM "${PLUGIN_KEY}" "ProductName" "${PRODUCT}"
-    WriteRegStr HKLM "${PLUGIN_KEY}" "Vendor" "${VENDOR}"
-    WriteRegStr HKLM "${PLUGIN_KEY}" "Version" "${VERSION}"
-    WriteRegStr HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Description" "Orbolanth 3D Applet"
-    WriteRegStr HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}" "Suffixes" "obvm,obv"
+    Call SetRendererPath
+    !insertmacro PLUGIN_REGISTRATION WRITE_PLUGIN_VALUE
 
     Call CopyIntoBrowserFolders
 
@@ -210,6 +313,23 @@ Function un.onInit
     SetRegView 32
     Call un.RequireAdmin
     Call un.RefuseWhileInUse
+FunctionEnd
+
+; Only while RendererPath still names this installation's renderer is it ours to change: back
+; to what the installation replaced, or gone. A value set since by the user or another player
+; stays.
+Function un.RestoreRendererPath
+    ReadRegStr $R0 HKLM "${CONFIG_KEY}" "RendererPath"
+    ${If} $R0 != "$INSTDIR\${RENDERER_EXE}"
+        Return
+    ${EndIf}
+    ClearErrors
+    ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "${REPLACED_RENDERER}"
+    ${If} ${Errors}
+        DeleteRegValue HKLM "${CONFIG_KEY}" "RendererPath"
+    ${Else}
+        WriteRegStr HKLM "${CONFIG_KEY}" "RendererPath" "$R1"
+    ${EndIf}
 FunctionEnd
 
 Section Uninstall
@@ -233,10 +353,13 @@ Section Uninstall
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
 
-    DeleteRegValue HKLM "${CONFIG_KEY}" "RendererPath"
+    Call un.RestoreRendererPath
     DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"
     DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
-    DeleteRegKey HKLM "${PLUGIN_KEY}"
+    !insertmacro PLUGIN_REGISTRATION DELETE_PLUGIN_VALUE
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}"
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes"
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}"
     DeleteRegKey /ifempty HKLM "${MOZILLA_PLUGINS_KEY}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

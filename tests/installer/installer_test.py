@@ -2,7 +2,8 @@
 """The installer and its uninstaller under 32-bit Wine, in a prefix of their own made afresh
 for each run: a silent install with every file and registry value checked, the plug-in found
 the way browsers find it, an upgrade in a folder whose path holds spaces, refusals while a
-process has the plug-in loaded, and uninstalls that leave only what they did not make.
+process has the plug-in loaded, another player's renderer kept or replaced and given back, and
+uninstalls that leave only what they did not make.
 
 Wine facts this relies on: an NSIS uninstaller copies itself to the temporary folder and
 returns at once unless given `_?=<folder>` as its last, unquoted argument, and Wine quotes an
@@ -23,11 +24,16 @@ from pathlib import Path
 MIME_TYPE = "application/x-Orbolanth-3D-Applet"
 PLUGIN_ID = "@orbolanth.org/Orbolanth"
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+CONFIG_KEY = r"HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth"
+PLUGIN_KEY = rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}"
+# What the installer leaves behind it, and what must be as it was before once it is removed.
+OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY)
 # Everything the installer may write, and the fake browsers' keys it must leave as they are.
 WATCHED_KEYS = [r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY,
                 r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
 EXIT_IN_USE = 3
 EXIT_OTHER_FOLDER = 5
+EXIT_BAD_OPTION = 6
 
 # Browsers as their installers record them: two current ones, one whose folder already holds
 # a library of that name from elsewhere, one whose folder is gone.
@@ -44,11 +50,21 @@ FAKE_BROWSERS = {
 }
 
 
+# Another player installed before us: its renderer and parameter file, and its own entries
+# beside the ones the installer writes.
+OTHER_RENDERER = r"C:\Program Files\Other Player\renderer.exe"
+OTHER_PLAYER = {
+    CONFIG_KEY: {"RendererPath": OTHER_RENDERER, "ParamFile": r"C:\Program Files\Other Player\params.txt"},
+    PLUGIN_KEY: {"Comment": "written by another program"},
+    PLUGIN_KEY + r"\MimeTypes\application/x-other-applet": {"Suffixes": "oth"},
+}
+
+
 def reg_file(keys):
     """A file for regedit that writes string values."""
     lines = ["REGEDIT4", ""]
     for key, values in keys.items():
-        lines.append(f"[{key}]")
+        lines.append("[{}]".format(key.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)))
         lines += ['"{}"="{}"'.format(name, value.replace("\\", "\\\\")) for name, value in values.items()]
         lines.append("")
     return "\r\n".join(lines)
@@ -179,6 +195,8 @@ class InstallerTest:
         self.session = Holder(self.wine, r"C:\windows\system32\kernel32.dll", "session")
         self.failures = []
         self.stage = Path(args.stage)
+        # OWN_KEYS as they were before anything was installed.
+        self.before_install = {}
 
     # Checks record a failure and go on; `require` stops the scenario.
     def expect(self, condition, message):
@@ -199,8 +217,8 @@ class InstallerTest:
         files = {folder: file_state(self.wine.unix(folder)) for folder in folders}
         return registry, files
 
-    def install(self, setup, folder=None):
-        argv = [setup, "/S"]
+    def install(self, setup, folder=None, options=()):
+        argv = [setup, "/S", *options]
         if folder:
             # /D= comes last, unquoted, its words as Wine would otherwise quote them.
             argv += ("/D=" + folder).split(" ")
@@ -230,8 +248,9 @@ class InstallerTest:
         lines = out.splitlines()
         return code, lines[0] if lines else "", lines[1] if len(lines) > 1 else ""
 
-    def expect_installation(self, folder, version):
-        """Every file and registry value of an installation in `folder`."""
+    def expect_installation(self, folder, version, renderer=None):
+        """Every file and registry value of an installation in `folder`, whose plug-in uses
+        `renderer` (by default its own) and sees what was there before beside its own values."""
         root = self.wine.unix(folder)
         self.expect_equal(digest(root / "npOrbolanth.dll"), digest(self.stage / "npOrbolanth.dll"),
                           "installed plug-in")
@@ -243,11 +262,11 @@ class InstallerTest:
             installed = root / "Samples" / sample.relative_to(samples)
             self.expect(installed.is_file() and digest(installed) == digest(sample), f"sample {installed}")
 
-        self.expect_equal(self.wine.value(r"HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth", "RendererPath"),
-                          folder + r"\orbrenderer.exe", "RendererPath")
-        plugin_key = rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}".lower()
+        self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), renderer or folder + r"\orbrenderer.exe",
+                          "RendererPath")
+        plugin_key = PLUGIN_KEY.lower()
         plugins = self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins")
-        self.expect_equal(plugins.get(plugin_key), {
+        self.expect_equal(plugins.get(plugin_key), self.before_install.get(plugin_key, {}) | {
             "Path": ("REG_SZ", folder + r"\npOrbolanth.dll"),
             "Description": ("REG_SZ", f"Orbolanth3D Plug-in (Version {version})"),
             "ProductName": ("REG_SZ", "Orbolanth3D Player"),
@@ -276,8 +295,7 @@ class InstallerTest:
         self.expect_equal(entries, [UNINSTALL_KEY.lower()], "Add/Remove Programs entries")
 
     def expect_no_installation(self, folder):
-        for key in (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY):
-            self.expect_equal(self.wine.registry(key), {}, f"{key} after uninstalling")
+        self.expect_equal(self.wine.registry(*OWN_KEYS), self.before_install, "registry after uninstalling")
         for plugins in (NETSCAPE_PLUGINS, MOZILLA_PLUGINS):
             self.expect_equal(file_state(self.wine.unix(plugins)), {}, f"{plugins} after uninstalling")
         self.expect_equal(digest(self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")), self.foreign_digest,
@@ -296,11 +314,8 @@ class InstallerTest:
         foreign = self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")
         foreign.write_bytes(b"a library of the same name from somebody else")
         self.foreign_digest = digest(foreign)
-        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
-            reg.write(reg_file(FAKE_BROWSERS))
-        code, _ = self.wine.run("regedit", "/S", z_path(reg.name))
-        os.unlink(reg.name)
-        self.require(code == 0 and self.wine.value(
+        self.import_registry(FAKE_BROWSERS)
+        self.require(self.wine.value(
             r"HKLM\SOFTWARE\Netscape\Netscape Navigator\4.08 (en)\Main", "Plugins Directory") == NETSCAPE_PLUGINS,
             "fake browsers not registered")
 
@@ -398,8 +413,62 @@ class InstallerTest:
         self.expect_equal(left, ["Samples", "Samples/my own applet.obvm"], "files left")
         self.expect_no_installation(folder)
 
+    def another_players_renderer_stays(self):
+        folder = r"C:\Program Files\Orbolanth"
+        renderer = self.wine.unix(OTHER_RENDERER)
+        renderer.parent.mkdir(parents=True)
+        renderer.write_bytes(b"another player's renderer")
+        self.import_registry(OTHER_PLAYER)
+        self.before_install = self.wine.registry(*OWN_KEYS)
+        self.require(self.wine.value(CONFIG_KEY, "RendererPath") == OTHER_RENDERER, "another player not registered")
+
+        self.expect_equal(self.install(self.args.setup, options=["/RENDERER=newest"]), EXIT_BAD_OPTION,
+                          "an unknown /RENDERER=")
+        self.expect_equal(self.wine.registry(*OWN_KEYS), self.before_install, "the refused install's registry")
+
+        # Silently the installed renderer stays, and the plug-in's registration goes in beside the rest.
+        self.require(self.install(self.args.setup) == 0, "install beside another renderer failed")
+        self.expect_installation(folder, self.args.version, renderer=OTHER_RENDERER)
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall after keeping the other renderer")
+        self.expect_no_installation(folder)
+
+        # Chosen in place of the other one, and kept through an upgrade, which finds our own renderer
+        # and must not take it for what it replaced.
+        self.require(self.install(self.args.previous_setup, options=["/RENDERER=bundled"]) == 0,
+                     "install with the bundled renderer failed")
+        self.expect_installation(folder, "0.9.0")
+        self.require(self.install(self.args.setup) == 0, "upgrade over the bundled renderer failed")
+        self.expect_installation(folder, self.args.version)
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall after replacing the other renderer")
+        self.expect_no_installation(folder)
+
+        # Somebody points the plug-in elsewhere after the install: not ours to undo.
+        self.require(self.install(self.args.setup, options=["/RENDERER=bundled"]) == 0, "install failed")
+        chosen_later = r"C:\Program Files\Third Player\renderer.exe"
+        self.import_registry({CONFIG_KEY: {"RendererPath": chosen_later}})
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall after RendererPath was changed")
+        self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), chosen_later,
+                          "RendererPath set after the install")
+
+        # A renderer that is not there runs nothing: the installer takes its place, and the
+        # uninstaller gives the value back all the same.
+        gone = r"C:\Program Files\Gone Player\renderer.exe"
+        self.import_registry({CONFIG_KEY: {"RendererPath": gone}})
+        self.require(self.install(self.args.setup) == 0, "install over a missing renderer failed")
+        self.expect_installation(folder, self.args.version)
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall after replacing a missing renderer")
+        self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), gone, "the missing renderer's RendererPath")
+
+    def import_registry(self, keys):
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
+            reg.write(reg_file(keys))
+        code, _ = self.wine.run("regedit", "/S", z_path(reg.name))
+        os.unlink(reg.name)
+        self.require(code == 0, "regedit failed")
+
     def run(self):
-        scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall]
+        scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall,
+                     self.another_players_renderer_stays]
         try:
             for scenario in scenarios:
                 print(f"[ RUN ] {scenario.__name__}", flush=True)
