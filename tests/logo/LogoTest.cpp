@@ -262,6 +262,8 @@ TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
 INSTANTIATE_TEST_SUITE_P(Sizes, LogoPainting, ::testing::ValuesIn(kPlacements),
                          [](const ::testing::TestParamInfo<Placement>& info) { return Name(info.param); });
 
+// Painted into a bitmap, where text is drawn the same way every time: pixel for pixel the
+// reduced logo and the version the version resource states.
 TEST_F(Painting, TheTextStatesTheVersionOfTheVersionResource)
 {
     for (const Placement& p : kPlacements) {
