@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+// What --help prints. Each switch named here has a row in docs/TEST-HOOKS.md and the other
+// way round; host_tests compares the two.
 const char kHostUsage[] =
     "usage: orbhost --page FILE|URL [options]\n"
     "  --plugin PATH        plug-in library (default: npOrbolanth.dll beside orbhost.exe,\n"

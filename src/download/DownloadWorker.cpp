@@ -6,11 +6,15 @@
 #include <utility>
 #include <vector>
 
+#include "OrbolanthVersion.h"
 #include "base/DownloadListener.h"
 #include "download/DownloadUrl.h"
 #include "download/TempFile.h"
 
 namespace {
+
+// Sent with every request; servers may tell the plug-in's downloads apart by it.
+constexpr char kDownloadUserAgent[] = "Orbolanth Player Resource Downloader (Version " ORB_VERSION_SHORT " - Win32)";
 
 constexpr DWORD kEnqueueWaitMs = 100;
 constexpr DWORD kTakeWaitMs = 100;

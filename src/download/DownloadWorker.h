@@ -18,9 +18,6 @@
 
 class DownloadListener;
 
-// Sent with every request; servers may tell the plug-in's downloads apart by it.
-constexpr const char kDownloadUserAgent[] = "Orbolanth Player Resource Downloader (Version 1.3.2 - Win32)";
-
 class DownloadWorker {
 public:
     static constexpr int kThreadCount = 4;

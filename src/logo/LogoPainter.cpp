@@ -1,11 +1,12 @@
 #include "logo/LogoPainter.h"
 
+#include "OrbolanthVersion.h"
 #include "logo/LogoLayout.h"
 
 namespace {
 
 constexpr int kLogoBitmapId = 103;
-constexpr char kVersionText[] = "Version 1.3.2";
+constexpr char kVersionText[] = "Version " ORB_VERSION_SHORT;
 
 void FillWhite(HDC hdc, int left, int top, int right, int bottom)
 {

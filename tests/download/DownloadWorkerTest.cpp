@@ -15,6 +15,7 @@
 #include "LoopbackHttpServer.h"
 #include "RecordingListener.h"
 #include "TestFiles.h"
+#include "VersionResource.h"
 #include "base/UniqueHandle.h"
 #include "download/DownloadWorker.h"
 #include "download/ReadBuffer.h"
@@ -190,8 +191,10 @@ TEST_F(DownloadWorkerTest, HttpAnswersBecomeTemporaryFilesOrFailures)
     for (const std::string& name : files) EXPECT_EQ(name.substr(0, 3), "orb");
     EXPECT_EQ(fullPath.rfind(tempFolder, 0), 0u) << fullPath;
 
+    // The version the program's version resource states, which is the plug-in's.
+    ASSERT_FALSE(server.UserAgents().empty());
     for (const std::string& agent : server.UserAgents()) {
-        EXPECT_EQ(agent, "Orbolanth Player Resource Downloader (Version 1.3.2 - Win32)");
+        EXPECT_EQ(agent, "Orbolanth Player Resource Downloader (Version " + ShortVersion(ProgramPath()) + " - Win32)");
     }
 
     worker.reset();

@@ -18,13 +18,16 @@
 #include "LoopbackHttpServer.h"
 #include "RendererScript.h"
 #include "TestFiles.h"
+#include "VersionResource.h"
 #include "base/AsciiCase.h"
 #include "base/ResourceState.h"
 #include "base/UniqueHandle.h"
 
 namespace {
 
-constexpr char kWorkerAgent[] = "Orbolanth Player Resource Downloader (Version 1.3.2 - Win32)";
+// The worker's user agent states the version of the library the host loads.
+const std::string kWorkerAgent =
+    "Orbolanth Player Resource Downloader (Version " + ShortVersion(PluginDllPath()) + " - Win32)";
 constexpr char kLocation[] = "javascript:window.location.href";
 constexpr DWORD kLoadMs = 30000;
 constexpr DWORD kCloseMs = 20000;

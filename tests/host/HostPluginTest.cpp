@@ -1,13 +1,18 @@
 // The real plug-in library in the host, as browsers of three kinds drive it: a page of
-// several embeds from load to close, a browser too new for it, and what the user sees.
+// several embeds from load to close, a browser too new for it, and what the user sees; and
+// the host's command line as its help and the test-hooks page tell it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "HostOptions.h"
 #include "HostProcess.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -225,6 +230,36 @@ TEST(HostWindow, ShowsThePluginAreaPaintedWhiteInAFrameWithAStatusBar)
 
     EXPECT_EQ(host.Finish(kRunMs), 0u);
     EXPECT_FALSE(IsWindow(area));
+}
+
+// Every switch `orbhost --help` names has a row in the orbhost table of docs/TEST-HOOKS.md
+// and every row there is a switch the help names, so neither can leave the other behind;
+// and the host takes each of them.
+TEST(HostCommandLine, HelpAndTheTestHooksPageNameTheSameSwitches)
+{
+    const std::regex switchName("--[a-z][a-z-]*");
+    const std::string help = HostOutput({"--help"});
+    std::set<std::string> helped(std::sregex_token_iterator(help.begin(), help.end(), switchName), {});
+
+    std::set<std::string> documented;
+    bool inOrbhostTable = false;
+    const std::regex row("^\\| `(--[a-z][a-z-]*)` \\|");
+    for (const std::string& line : ReadLines(ORB_SOURCE_DIR "/docs/TEST-HOOKS.md")) {
+        if (line.rfind("## ", 0) == 0) inOrbhostTable = line.rfind("## orbhost ", 0) == 0;
+        std::smatch match;
+        if (inOrbhostTable && std::regex_search(line, match, row)) documented.insert(match[1]);
+    }
+
+    ASSERT_GT(helped.size(), 20u) << help;
+    for (const std::string& name : helped) EXPECT_EQ(documented.count(name), 1u) << name << " has no row on the page";
+    for (const std::string& name : documented) EXPECT_EQ(helped.count(name), 1u) << name << " is not in --help";
+    for (const std::string& name : helped) {
+        const char* argv[] = {"orbhost", name.c_str(), "1"};
+        HostOptions options;
+        std::string error;
+        ParseHostOptions(3, argv, options, error);
+        EXPECT_EQ(error.find("unknown option"), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -23,7 +23,44 @@ std::string QuoteArgument(const std::string& argument)
     return quoted + "\"";
 }
 
+std::string HostCommandLine(const std::vector<std::string>& arguments)
+{
+    std::string command = QuoteArgument(ORBHOST_EXE);
+    for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
+    return command;
+}
+
 }  // namespace
+
+std::string HostOutput(const std::vector<std::string>& arguments)
+{
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) return "";
+    KernelHandle reader(readEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    {
+        KernelHandle writer(writeEnd);  // the child's copy alone keeps the pipe open
+        std::string command = HostCommandLine(arguments);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writer.Get();
+        startup.hStdError = writer.Get();
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+            return "";
+        }
+        KernelHandle thread(info.hThread);
+        KernelHandle process(info.hProcess);
+    }
+    // Until the host exits and its end of the pipe closes (CTest's time-out bounds a hang).
+    std::string output;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(reader.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) output.append(buffer, read);
+    return output;
+}
 
 HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
                          const std::string& rendererPath)
@@ -32,8 +69,7 @@ HostProcess::HostProcess(const std::string& logName, const std::vector<std::stri
     logPath_ = LogFolder("host") + logName + ".log";
     DeleteFileA(logPath_.c_str());
 
-    std::string command = QuoteArgument(ORBHOST_EXE);
-    for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
+    std::string command = HostCommandLine(arguments);
     command += " --log " + QuoteArgument(logPath_);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -37,6 +37,9 @@ private:
     KernelHandle process_;
 };
 
+// orbhost.exe run with `arguments` to its end; what it wrote to its standard output and error.
+std::string HostOutput(const std::vector<std::string>& arguments);
+
 // The value of `key` in a log line: a quoted string unescaped, or the bare word.
 std::string Field(const std::string& line, const std::string& key);
 bool HasField(const std::string& line, const std::string& key);

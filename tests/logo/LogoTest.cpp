@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <tuple>
 
 #include "BrowserWindow.h"
 #include "PluginSession.h"
+#include "VersionResource.h"
 #include "base/UniqueHandle.h"
 #include "logo/LogoLayout.h"
 #include "browser/BrowserServices.h"
@@ -134,50 +136,74 @@ protected:
     std::unique_ptr<BrowserWindow> window;
 };
 
-// The logo as it should appear: the bitmap reduced the same way into a white area.
-std::vector<DWORD> ExpectedPicture(HWND like, const Placement& p)
+// A white picture of the given size as `draw` leaves it, drawn into a bitmap of top-down
+// 0x00RRGGBB words.
+std::vector<DWORD> Picture(HWND like, int width, int height, const std::function<void(HDC)>& draw)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = p.width;
-    info.bmiHeader.biHeight = -p.height;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     // Bitmaps outlive the device contexts they are selected into.
     const WindowDc screen(GetDC(like), WindowDcTraits{like});
     const GdiObject<HBITMAP> section(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const GdiObject<HBITMAP> logo(LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(103)));
     const MemoryDc memory(CreateCompatibleDC(screen.Get()));
     HGDIOBJ previous = SelectObject(memory.Get(), section.Get());
-    RECT all = {0, 0, p.width, p.height};
+    RECT all = {0, 0, width, height};
     FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    const MemoryDc source(CreateCompatibleDC(screen.Get()));
-    HGDIOBJ previousLogo = SelectObject(source.Get(), logo.Get());
-    SetStretchBltMode(memory.Get(), COLORONCOLOR);
-    StretchBlt(memory.Get(), p.x, p.y, p.size, p.size, source.Get(), 0, 0, 342, 342, SRCCOPY);
+    draw(memory.Get());
     GdiFlush();
     const DWORD* words = static_cast<const DWORD*>(bits);
-    std::vector<DWORD> picture(words, words + p.width * p.height);
-    SelectObject(source.Get(), previousLogo);
+    std::vector<DWORD> picture(words, words + width * height);
     SelectObject(memory.Get(), previous);
     return picture;
 }
 
-// Where "Version 1.3.2" goes for a placement with text.
-RECT TextArea(HWND hwnd, const Placement& p)
+// The logo as it should appear: the bitmap reduced the same way into a white area.
+void DrawReducedLogo(HDC hdc, const Placement& p)
+{
+    const GdiObject<HBITMAP> logo(LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(103)));
+    const MemoryDc source(CreateCompatibleDC(hdc));
+    HGDIOBJ previousLogo = SelectObject(source.Get(), logo.Get());
+    SetStretchBltMode(hdc, COLORONCOLOR);
+    StretchBlt(hdc, p.x, p.y, p.size, p.size, source.Get(), 0, 0, 342, 342, SRCCOPY);
+    SelectObject(source.Get(), previousLogo);
+}
+
+std::vector<DWORD> ExpectedPicture(HWND like, const Placement& p)
+{
+    return Picture(like, p.width, p.height, [&](HDC hdc) { DrawReducedLogo(hdc, p); });
+}
+
+// The text under the logo states the version that this program's version resource states,
+// which is the plug-in's.
+std::string VersionText()
+{
+    return "Version " + ShortVersion(ProgramPath());
+}
+
+GdiObject<HFONT> VersionFont(const Placement& p)
 {
     LOGFONTA font = {};
     font.lfHeight = p.textHeight;
     font.lfWeight = 700;
     font.lfQuality = DRAFT_QUALITY;
     lstrcpyA(font.lfFaceName, "Arial");
-    const GdiObject<HFONT> created(CreateFontIndirectA(&font));
-    const WindowDc hdc(GetDC(hwnd), WindowDcTraits{hwnd});
-    HGDIOBJ previous = SelectObject(hdc.Get(), created.Get());
+    return GdiObject<HFONT>(CreateFontIndirectA(&font));
+}
+
+// Where the version text goes for a placement with text.
+RECT TextArea(HDC hdc, const Placement& p)
+{
+    const GdiObject<HFONT> font = VersionFont(p);
+    HGDIOBJ previous = SelectObject(hdc, font.Get());
+    const std::string text = VersionText();
     SIZE extent = {};
-    GetTextExtentPoint32A(hdc.Get(), "Version 1.3.2", 13, &extent);
-    SelectObject(hdc.Get(), previous);
+    GetTextExtentPoint32A(hdc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(hdc, previous);
     double exactSize = 342.0 / p.shrink;
     double x = (p.width - exactSize) * 0.5, y = (p.height - exactSize) * 0.5;
     return RECT{static_cast<int>(x + (exactSize - extent.cx) * 0.9), static_cast<int>(y + exactSize - extent.cy),
@@ -203,7 +229,8 @@ TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
 
     // Pixel for pixel the reduced bitmap, except where the text is drawn over it.
     std::vector<DWORD> expected = ExpectedPicture(window->Child(), p);
-    RECT text = p.textHeight ? TextArea(window->Child(), p) : RECT{p.width, p.height, p.width, p.height};
+    const WindowDc hdc(GetDC(window->Child()), WindowDcTraits{window->Child()});
+    RECT text = p.textHeight ? TextArea(hdc.Get(), p) : RECT{p.width, p.height, p.width, p.height};
     int differences = 0, blackInText = 0, blackElsewhere = 0;
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
@@ -234,6 +261,33 @@ TEST_P(LogoPainting, ImageSitsInWhiteBandsWithTextOnlyWhenLargeEnough)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, LogoPainting, ::testing::ValuesIn(kPlacements),
                          [](const ::testing::TestParamInfo<Placement>& info) { return Name(info.param); });
+
+// Painted into a bitmap, where text is drawn the same way every time: pixel for pixel the
+// reduced logo and the version the version resource states.
+TEST_F(Painting, TheTextStatesTheVersionOfTheVersionResource)
+{
+    for (const Placement& p : kPlacements) {
+        if (!p.textHeight) continue;
+        Create(p.width, p.height, true);
+        std::vector<DWORD> painted = Picture(window->Child(), p.width, p.height, [&](HDC hdc) {
+            instance->Logo().Paint(hdc, RECT{0, 0, p.width, p.height});
+        });
+        std::vector<DWORD> expected = Picture(window->Child(), p.width, p.height, [&](HDC hdc) {
+            DrawReducedLogo(hdc, p);
+            const GdiObject<HFONT> font = VersionFont(p);
+            HGDIOBJ previous = SelectObject(hdc, font.Get());
+            SetBkMode(hdc, TRANSPARENT);
+            RECT text = TextArea(hdc, p);
+            DrawTextA(hdc, VersionText().c_str(), -1, &text, 0);
+            SelectObject(hdc, previous);
+        });
+        ASSERT_EQ(painted.size(), expected.size());
+        int differences = 0;
+        for (size_t i = 0; i < painted.size(); ++i) differences += painted[i] != expected[i];
+        EXPECT_EQ(differences, 0) << VersionText() << " at " << Name(p);
+        session.funcs.destroy(&npp, nullptr);
+    }
+}
 
 TEST_F(Painting, TextShrinksWithTheLogoOnTheSameInstance)
 {

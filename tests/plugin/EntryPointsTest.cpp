@@ -7,28 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "OrbolanthVersion.h"
 #include "PluginModule.h"
 #include "TestBrowser.h"
+#include "VersionResource.h"
 
 namespace {
-
-std::string VersionString(const std::vector<char>& block, const char* key)
-{
-    std::string path = std::string("\\StringFileInfo\\040904e4\\") + key;
-    char* value = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) return "<missing>";
-    return std::string(value);
-}
-
-std::vector<char> VersionBlock(const std::string& file)
-{
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
-    std::vector<char> block(size);
-    if (size == 0 || !GetFileVersionInfoA(file.c_str(), 0, size, block.data())) block.clear();
-    return block;
-}
 
 TEST(Registration, VersionResourceCarriesThePluginRegistration)
 {
@@ -37,19 +21,22 @@ TEST(Registration, VersionResourceCarriesThePluginRegistration)
     EXPECT_EQ(VersionString(block, "MIMEType"), "application/x-Orbolanth-3D-Applet");
     EXPECT_EQ(VersionString(block, "FileExtents"), "obvm, obv");
     EXPECT_EQ(VersionString(block, "FileOpenName"), "Orbolanth 3D Applet (*.obvm, *.obv)");
-    EXPECT_EQ(VersionString(block, "FileDescription"), "Orbolanth3D Plug-in (Version 1.3.2)");
-    EXPECT_EQ(VersionString(block, "FileVersion"), "1, 3, 2, 0");
-    EXPECT_EQ(VersionString(block, "ProductVersion"), "1, 3, 2, 0");
+    // The version set in project(): the logo and download tests hold their texts against this resource.
+    EXPECT_EQ(VersionString(block, "FileDescription"), "Orbolanth3D Plug-in (Version " ORB_VERSION_SHORT ")");
+    EXPECT_EQ(VersionString(block, "FileVersion"), ORB_VERSION_COMMAS);
+    EXPECT_EQ(VersionString(block, "ProductVersion"), ORB_VERSION_COMMAS);
+    EXPECT_EQ(ShortVersion(PluginDllPath()), ORB_VERSION_SHORT);
     EXPECT_EQ(VersionString(block, "InternalName"), "Orbolanth3D Player");
     EXPECT_EQ(VersionString(block, "OriginalFilename"), "NetscapePlugin.dll");
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00020000u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00020000u);
+    const WORD numbers[] = {ORB_VERSION_NUMBERS};
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(numbers[1], numbers[0]));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(numbers[3], numbers[2]));
+    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(numbers[1], numbers[0]));
+    EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(numbers[3], numbers[2]));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
 

@@ -71,4 +71,48 @@ TEST(NavigationThrottle, OnePerTargetASecondAndFewTargetsAtOnce)
     EXPECT_TRUE(wrapping.Allow("_self", 0x00000400u));
 }
 
+TEST(NavigationThrottle, NewWindowsComeAFewAtOnceThenOneInTenSeconds)
+{
+    using T = NavigationThrottle;
+    NavigationThrottle throttle;
+    EXPECT_TRUE(throttle.Allow("a", 0xFFFFF000u));  // across the tick count's wrap
+    EXPECT_TRUE(throttle.Allow("b", 0xFFFFF000u));
+    EXPECT_TRUE(throttle.Allow("_blank", 0xFFFFF000u));
+    EXPECT_TRUE(throttle.Allow("c", 0xFFFFF000u));
+    uint32_t now = 0xFFFFF000u + 2000;
+    EXPECT_FALSE(throttle.Allow("d", now));
+    for (const char* window : {"_blank", "_BLANK", "_new", "newwindow"}) EXPECT_FALSE(throttle.Allow(window, now)) << window;
+    // Windows already open, and the applet's own, take nothing from the budget.
+    for (const char* window : {"a", "b", "c", "_self"}) EXPECT_TRUE(throttle.Allow(window, now)) << window;
+    now += T::kIntervalMs;
+    for (const char* window : {"_Top", "_parent", ""}) EXPECT_TRUE(throttle.Allow(window, now)) << window;
+    EXPECT_FALSE(throttle.Allow("d", 0xFFFFF000u + T::kNewWindowEveryMs - 1));
+    EXPECT_TRUE(throttle.Allow("d", 0xFFFFF000u + T::kNewWindowEveryMs));
+    EXPECT_FALSE(throttle.Allow("_blank", 0xFFFFF000u + 2 * T::kNewWindowEveryMs - 1));
+    EXPECT_TRUE(throttle.Allow("_blank", 0xFFFFF000u + 2 * T::kNewWindowEveryMs));
+    EXPECT_FALSE(throttle.Allow("_blank", 0xFFFFF000u + 2 * T::kNewWindowEveryMs + T::kIntervalMs));
+
+    // A name forgotten, or too long to keep, opens a window again: what is kept stays bounded.
+    NavigationThrottle forgetting;
+    uint32_t t = 0;
+    for (size_t i = 0; i <= T::kRememberedNames; ++i, t += T::kNewWindowEveryMs) {
+        ASSERT_TRUE(forgetting.Allow("w" + std::to_string(i), t)) << i;
+    }
+    const uint32_t last = t - T::kNewWindowEveryMs;  // the budget is one short of full
+    for (uint32_t i = 1; i < T::kNewWindowBurst; ++i) ASSERT_TRUE(forgetting.Allow("_blank", last + i * T::kIntervalMs));
+    EXPECT_FALSE(forgetting.Allow("w0", last + T::kNewWindowBurst * T::kIntervalMs));
+    EXPECT_TRUE(forgetting.Allow("w1", last + T::kNewWindowBurst * T::kIntervalMs));
+    const std::string longName(T::kLongestRememberedName + 1, 'x');
+    EXPECT_TRUE(forgetting.Allow(longName, last + T::kNewWindowEveryMs));
+    EXPECT_FALSE(forgetting.Allow(longName, last + T::kNewWindowEveryMs + T::kIntervalMs));
+
+    // A hostile applet naming a new window four times a second for an hour.
+    NavigationThrottle flood;
+    size_t opened = 0;
+    const uint32_t hour = 3600 * 1000;
+    for (uint32_t ms = 0; ms < hour; ms += 250) opened += flood.Allow("f" + std::to_string(ms), ms);
+    EXPECT_LE(opened, T::kNewWindowBurst + hour / T::kNewWindowEveryMs);
+    EXPECT_GE(opened, hour / T::kNewWindowEveryMs - 1);
+}
+
 }  // namespace
