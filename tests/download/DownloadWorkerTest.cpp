@@ -434,6 +434,8 @@ TEST_F(Utf8AnsiCodePage, DownloadsGoToATemporaryFolderNamedInAnyScript)
     RecordingListener* listener = Enqueue(server.Url("/utf8.obv"));
     ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
     ASSERT_EQ(listener->Calls(), Ready(listener->LocalFile()));
+    EXPECT_NE(listener->LocalFile().find("utf8 \xd0\x92\xd1\x80"), std::string::npos)
+        << "not the folder's own name: " << listener->LocalFile();
     EXPECT_TRUE(ReadFile(listener->LocalFile()) == body) << "the downloaded bytes differ";
     EXPECT_EQ(WideFileNames(folder).size(), 1u);
     worker.reset();
