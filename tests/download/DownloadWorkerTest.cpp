@@ -385,6 +385,24 @@ TEST_F(DownloadWorkerTest, AServerThatTakesSecondsToAnswerIsWaitedFor)
     EXPECT_TRUE(ReadFile(listener->LocalFile()) == body) << "the downloaded bytes differ";
 }
 
+// With no time-out of ours, a server that has not answered yet still cannot hold up Stop
+// longer than its wait for the threads.
+TEST_F(DownloadWorkerTest, StopIsBoundedWhileAServerHasNotAnsweredYet)
+{
+    HttpResponse silent{200, Pattern(1000)};
+    silent.answerDelayMs = 60000;
+    server.Serve("/silent.obv", silent);
+    StartWorker();
+    RecordingListener* listener = Enqueue(server.Url("/silent.obv"));
+    ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
+
+    DWORD before = GetTickCount();
+    worker->Stop();
+    EXPECT_LE(GetTickCount() - before, DownloadWorker::kStopWaitMs + 1000);
+    EXPECT_EQ(listener->Calls(), kFailed);
+    EXPECT_TRUE(FileNames(tempFolder).empty());
+}
+
 // Which characters a code page spells decides whether a path can go to the renderer. UTF-8
 // (a system that uses it as its ANSI code page) and UTF-7 spell them all, and refuse the
 // way the others are asked.
