@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs a command with its own virtual X display and, afterwards, lets the build tree's
-# Wine server finish before the display goes away: a Wine server that outlives its
+# Wine servers finish before the display goes away: a Wine server that outlives its
 # display breaks window creation in that prefix for later runs.
 #   scripts/with-display.sh BUILD_DIR COMMAND...
 set -u
@@ -24,8 +24,12 @@ rm -f "$displayfile"
 "$@"
 status=$?
 
-WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1
-WINEPREFIX="$build/wineprefix" wineserver -w >/dev/null 2>&1
+# The build tree's prefixes: the main one and the one under a UTF-8 ANSI code page.
+for prefix in "$build/wineprefix" "$build/wineprefix-utf8"; do
+    [ -d "$prefix" ] || continue
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1
+done
 kill "$xvfb" 2>/dev/null
 wait "$xvfb" 2>/dev/null
 exit $status

@@ -21,8 +21,6 @@ constexpr DWORD kTakeWaitMs = 100;
 constexpr DWORD kOpenFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_NO_UI;
 constexpr DWORD kDecodeFlags = ICU_DECODE | ICU_NO_ENCODE;
 constexpr DWORD kStatusBufferSize = 31;
-constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
 
 void Fail(DownloadListener* listener)
 {
@@ -54,10 +52,6 @@ bool DownloadWorker::Start()
     session = wininet.Own(wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                 nullptr, 0));
     if (!session) return false;
-    for (DWORD option : kTimeoutOptions) {
-        DWORD value = kNetworkTimeoutMs;
-        wininet.InternetSetOptionA(session.Get(), option, &value, sizeof value);
-    }
     for (Job& job : jobs) {
         job.worker = this;
         job.thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerMain, &job, 0, nullptr)));
@@ -81,7 +75,7 @@ void DownloadWorker::Stop()
 {
     if (StopRequested()) return;
     // Closing the session first lets WinInet end the calls that threads are blocked in, so
-    // those downloads fail at once; where it cannot, the network time-outs give them back.
+    // those downloads fail at once; where it cannot, the threads are terminated below.
     session.Reset();
     stopping = true;
     SetEvent(stopRequested.Get());
@@ -264,8 +258,8 @@ bool DownloadWorker::StatusAccepted(HINTERNET request)
 }
 
 // Reads only what has arrived, so no read waits on a slow server and the stop is seen after
-// every read; only waiting for the next bytes can take long, and where WinInet applies the
-// session's time-outs they bound that. Each read asks for exactly what the query reported.
+// every read; only waiting for the next bytes can take long, as long as WinInet's receive
+// time-out, and Stop does not wait that long. Each read asks for exactly what the query reported.
 // Wine's WinInet reports only what its own 8 KB buffer holds. A read for more gets just that
 // buffer with IRF_NO_WAIT, and otherwise (or once the buffer is empty) waits until the whole
 // size has come; so under Wine the bytes come 8 KB per query, which bounds how fast a

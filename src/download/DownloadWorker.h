@@ -21,14 +21,12 @@ class DownloadListener;
 class DownloadWorker {
 public:
     static constexpr int kThreadCount = 4;
-    // How long Stop waits for the threads before it terminates them.
+    // How long Stop waits for the threads before it terminates them. The session keeps
+    // WinInet's own connect and receive time-outs (a minute or so): a busy host or one waking
+    // up may take several seconds to answer and is not failed for it. So a thread blocked in
+    // a call that closing the session does not cancel (Wine's WinInet cancels none) is given
+    // back by termination, not by a time-out.
     static constexpr DWORD kStopWaitMs = 5000;
-    // How long a connection may take and a server may stay silent; longer silence fails the
-    // download. Where closing the session does not cancel a blocked call, this is what gives
-    // the thread back to see the stop, so it stays well inside kStopWaitMs. (Wine's WinInet
-    // neither cancels a read when the session closes nor hands the session's receive time-out
-    // to the requests made from it, so there a server that stalls mid-body costs a termination.)
-    static constexpr DWORD kNetworkTimeoutMs = 3000;
 
     DownloadWorker();
     // Stops, fails every request still queued and deletes every temporary file made.

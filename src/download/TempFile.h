@@ -1,6 +1,5 @@
 // The temporary files that downloads are written to. Their paths go to the renderer, which
-// opens them with the ANSI calls, so a temporary folder whose name the ANSI code page cannot
-// spell (a profile named in another script) is reached through its short form.
+// opens them with the ANSI calls, so they are made under AnsiTempFolder.
 #pragma once
 
 #include <cstddef>

@@ -21,8 +21,7 @@ bool WinInetLibrary::Load()
         && Find(module.Get(), "InternetCloseHandle", closeHandle)
         && Find(module.Get(), "InternetCanonicalizeUrlA", InternetCanonicalizeUrlA)
         && Find(module.Get(), "HttpQueryInfoA", HttpQueryInfoA)
-        && Find(module.Get(), "InternetQueryDataAvailable", InternetQueryDataAvailable)
-        && Find(module.Get(), "InternetSetOptionA", InternetSetOptionA);
+        && Find(module.Get(), "InternetQueryDataAvailable", InternetQueryDataAvailable);
 }
 
 void WinInetLibrary::Abandon()
@@ -41,5 +40,4 @@ void WinInetLibrary::Unload()
     InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoA = nullptr;
     InternetQueryDataAvailable = nullptr;
-    InternetSetOptionA = nullptr;
 }

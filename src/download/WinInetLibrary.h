@@ -19,7 +19,6 @@ public:
                                           LPDWORD length, LPDWORD index);
     using QueryDataAvailableFn = BOOL(WINAPI*)(HINTERNET request, LPDWORD available, DWORD flags,
                                                DWORD_PTR context);
-    using SetOptionFn = BOOL(WINAPI*)(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
 
     WinInetLibrary() = default;
     ~WinInetLibrary() = default;
@@ -43,7 +42,6 @@ public:
     CanonicalizeUrlFn InternetCanonicalizeUrlA = nullptr;
     HttpQueryInfoFn HttpQueryInfoA = nullptr;
     QueryDataAvailableFn InternetQueryDataAvailable = nullptr;
-    SetOptionFn InternetSetOptionA = nullptr;
 
 private:
     LoadedModule module;

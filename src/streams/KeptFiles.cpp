@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include <atomic>
+#include <utility>
 
+#include "base/AnsiPath.h"
 #include "base/AsciiCase.h"
 
 namespace {
 
 std::atomic<unsigned> foldersMade{0};
+// Names passed over before giving up: each is a folder of another copy or a leftover.
+constexpr unsigned kFolderAttempts = 1000;
 
 }  // namespace
 
@@ -27,15 +31,23 @@ KeptFiles::~KeptFiles()
 bool KeptFiles::MakeFolder()
 {
     if (!folder_.empty()) return true;
-    char temp[MAX_PATH + 1] = "";
-    const DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length > MAX_PATH) return false;
-    // Process id and a count: instances of one process, and processes, never share one.
-    std::string folder = std::string(temp) + "orbkeep-" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(++foldersMade);
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    folder_ = folder;
-    return true;
+    // The renderer opens the kept files by their ANSI paths.
+    const std::string temp = AnsiTempFolder();
+    if (temp.empty()) return false;
+    // Only a folder this call creates is ours. Another copy of the plug-in in this process
+    // (a second browser's plug-in folder) counts from 1 as well, and an earlier process of
+    // the same id may have left its folders: a name already taken is passed over, never
+    // shared, so nobody else's file is replaced or deleted here.
+    const std::string stem = temp + "orbkeep-" + std::to_string(GetCurrentProcessId()) + "-";
+    for (unsigned attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        std::string folder = stem + std::to_string(++foldersMade);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) {
+            folder_ = std::move(folder);
+            return true;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
 }
 
 std::string KeptFiles::SubfolderPath(size_t index) const
@@ -49,7 +61,7 @@ size_t KeptFiles::SubfolderFor(const std::string& key)
         if (!namesIn_[i].count(key)) return i;
     }
     const std::string path = SubfolderPath(namesIn_.size());
-    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return std::string::npos;
+    if (!CreateDirectoryA(path.c_str(), nullptr)) return std::string::npos;
     namesIn_.emplace_back();
     return namesIn_.size() - 1;
 }
@@ -66,13 +78,8 @@ std::string KeptFiles::Keep(const std::string& browserFile, Method method)
     // a longer one fails here rather than later.
     if (path.size() >= MAX_PATH) return "";
 
-    auto link = [&] { return CreateHardLinkA(path.c_str(), browserFile.c_str(), nullptr) != FALSE; };
-    bool done = false;
-    if (method != Method::CopyOnly) {
-        done = link();
-        // A folder left by an earlier process of the same id may still hold the name.
-        if (!done && GetLastError() == ERROR_ALREADY_EXISTS && DeleteFileA(path.c_str())) done = link();
-    }
+    // The folder is this object's own since it was made, so the name is free.
+    bool done = method != Method::CopyOnly && CreateHardLinkA(path.c_str(), browserFile.c_str(), nullptr);
     if (!done && method != Method::LinkOnly) done = CopyFileA(browserFile.c_str(), path.c_str(), FALSE) != FALSE;
     if (!done) return "";
     namesIn_[subfolder].insert(key);

@@ -1,7 +1,7 @@
 // The instance's own hold on the files the browser hands over. Browsers delete a stream's
 // file once the stream is destroyed, and caches evict files later, while the renderer may
 // open a delivered file until it is done with it. Each file is kept as a hard link (same
-// volume) or else a copy under a folder of the instance's own in the temporary folder, with
+// volume) or else a copy under a folder the instance made afresh in the temporary folder, with
 // the browser's file name as the last path segment: in the first subfolder that does not
 // already hold that name, so files of different names share one, and a burst of files
 // costs one file system call each rather than a folder each. Everything kept, and the

@@ -16,6 +16,7 @@
 #include "RecordingListener.h"
 #include "TestFiles.h"
 #include "VersionResource.h"
+#include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
 #include "download/DownloadWorker.h"
 #include "download/ReadBuffer.h"
@@ -361,6 +362,99 @@ TEST_F(DownloadWorkerTest, ATemporaryFolderOutsideTheAnsiCodePageStillTakesDownl
     handle.Reset();
     EXPECT_TRUE(ReadFile(path) == body) << "the downloaded bytes differ";
     // ... and it is in that folder, where the worker deletes it again.
+    EXPECT_EQ(WideFileNames(folder).size(), 1u);
+    worker.reset();
+    EXPECT_TRUE(WideFileNames(folder).empty());
+}
+
+// A healthy server that takes seconds to answer (a busy shared host, one waking up) is
+// waited for as long as WinInet waits by itself.
+TEST_F(DownloadWorkerTest, AServerThatTakesSecondsToAnswerIsWaitedFor)
+{
+    std::string body = Pattern(100 * 1000);
+    HttpResponse slow{200, body};
+    slow.answerDelayMs = 4500;
+    server.Serve("/slow.obv", slow);
+    StartWorker();
+
+    DWORD before = GetTickCount();
+    RecordingListener* listener = Enqueue(server.Url("/slow.obv"));
+    ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+    EXPECT_GE(GetTickCount() - before, slow.answerDelayMs);
+    EXPECT_EQ(listener->Calls(), Ready(listener->LocalFile()));
+    EXPECT_TRUE(ReadFile(listener->LocalFile()) == body) << "the downloaded bytes differ";
+}
+
+// With no time-out of ours, a server that has not answered yet still cannot hold up Stop
+// longer than its wait for the threads.
+TEST_F(DownloadWorkerTest, StopIsBoundedWhileAServerHasNotAnsweredYet)
+{
+    HttpResponse silent{200, Pattern(1000)};
+    silent.answerDelayMs = 60000;
+    server.Serve("/silent.obv", silent);
+    StartWorker();
+    RecordingListener* listener = Enqueue(server.Url("/silent.obv"));
+    ASSERT_TRUE(server.WaitForStarted(1, kOutcomeWaitMs));
+
+    DWORD before = GetTickCount();
+    worker->Stop();
+    EXPECT_LE(GetTickCount() - before, DownloadWorker::kStopWaitMs + 1000);
+    EXPECT_EQ(listener->Calls(), kFailed);
+    EXPECT_TRUE(FileNames(tempFolder).empty());
+}
+
+// Which characters a code page spells decides whether a path can go to the renderer. UTF-8
+// (a system that uses it as its ANSI code page) and UTF-7 spell them all, and refuse the
+// way the others are asked.
+TEST(ToCodePage, GivesTheTextOnlyWhenTheCodePageSpellsEveryCharacter)
+{
+    const std::wstring cyrillic = L"\u0412\u0440\u0435\u043c\u044f";
+    const std::wstring mixed = cyrillic + L" \u4e00\u6642";
+    const struct {
+        unsigned codePage;
+        std::wstring wide;
+        bool spelled;
+    } cases[] = {
+        {1252, L"C:\\Temp\\Caf\u00e9\\", true},
+        {1252, cyrillic, false},
+        {1252, L"\u0100", false},  // best fit would make it 'A'
+        {1251, cyrillic, true},
+        {1251, mixed, false},
+        {CP_UTF8, mixed, true},
+        {CP_UTF7, mixed, true},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        ASSERT_EQ(ToCodePage(c.wide, c.codePage, text), c.spelled) << c.codePage;
+        if (!c.spelled) continue;
+        std::wstring back(c.wide.size() + 1, L'\0');
+        back.resize(MultiByteToWideChar(c.codePage, 0, text.c_str(), -1, &back[0], static_cast<int>(back.size())));
+        EXPECT_EQ(back, c.wide + L'\0') << c.codePage;
+    }
+}
+
+// Run by its own CTest entry in a process whose ANSI code page is UTF-8: there every folder
+// name is spelled as it is, and the downloads land in it.
+class Utf8AnsiCodePage : public DownloadWorkerTest {};
+
+TEST_F(Utf8AnsiCodePage, DownloadsGoToATemporaryFolderNamedInAnyScript)
+{
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+    std::wstring folder = Widen(ORB_BUILD_DIR "\\download-temp\\") + L"utf8 \u0412\u0440\u0435\u043c\u044f \u4e00\u6642";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& name : WideFileNames(folder)) DeleteFileW((folder + L"\\" + name).c_str());
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+
+    std::string body = Pattern(50 * 1000);
+    server.Serve("/utf8.obv", HttpResponse{200, body});
+    StartWorker();
+    RecordingListener* listener = Enqueue(server.Url("/utf8.obv"));
+    ASSERT_TRUE(listener->WaitForRelease(kOutcomeWaitMs));
+    ASSERT_EQ(listener->Calls(), Ready(listener->LocalFile()));
+    EXPECT_NE(listener->LocalFile().find("utf8 \xd0\x92\xd1\x80"), std::string::npos)
+        << "not the folder's own name: " << listener->LocalFile();
+    EXPECT_TRUE(ReadFile(listener->LocalFile()) == body) << "the downloaded bytes differ";
     EXPECT_EQ(WideFileNames(folder).size(), 1u);
     worker.reset();
     EXPECT_TRUE(WideFileNames(folder).empty());

@@ -193,6 +193,10 @@ void LoopbackHttpServer::Answer(SOCKET client)
         response = std::make_shared<const HttpResponse>(missing);
     }
 
+    if (response->answerDelayMs) {
+        std::unique_lock<std::mutex> guard(mutex_);
+        changed_.wait_for(guard, std::chrono::milliseconds(response->answerDelayMs), [&] { return stopping_.load(); });
+    }
     const std::string headers = "HTTP/1.1 " + std::to_string(response->status) + " " +
                                 ReasonPhrase(response->status) + "\r\nContent-Type: " + response->contentType +
                                 "\r\nContent-Length: " + std::to_string(response->body.size()) +

@@ -24,6 +24,8 @@ struct HttpResponse {
     DWORD trickleDelayMs = 0;
     // A held body waits, after the headers, until ReleaseHeld lets it go.
     bool held = false;
+    // A slow server: nothing at all is sent for this long after the request has come.
+    DWORD answerDelayMs = 0;
 };
 
 class LoopbackHttpServer {
