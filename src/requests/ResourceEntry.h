@@ -47,6 +47,7 @@ public:
     // Handed to an id without a status word, which can never say it is done with the file.
     bool deliveredUntracked = false;
     bool handedOver = false;  // to a fetcher, which moves its state on from then
+    int publishedState = StateNone;  // as Publish last read it, for telling progress
 
 protected:
     ~ResourceEntry() override = default;

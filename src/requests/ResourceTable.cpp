@@ -231,11 +231,12 @@ void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)
     RemoveAt(ids, index);
 }
 
-bool ResourceTable::Busy() const
+bool ResourceTable::UnderWay() const
 {
     for (ResourceEntry* entry : entries) {
+        if (!entry->handedOver) continue;
         const int state = entry->GetState();
-        if (entry->handedOver && (state == StateRequested || state == StateFetching)) return true;
+        if (state == StateRequested || state == StateFetching) return true;
         for (int32_t id : entry->waitingIds) {
             if (id != kFreeSlot) return true;
         }
@@ -243,8 +244,9 @@ bool ResourceTable::Busy() const
     return false;
 }
 
-void ResourceTable::Publish(BlockView& view)
+bool ResourceTable::Publish(BlockView& view)
 {
+    bool moved = false;
     DeliverySlot* deliveries = view.Block()->deliveries;
     int nextDelivery = 0;  // only this loop fills slots, so the first free one only moves on
     for (size_t e = 0; e < entries.size();) {
@@ -252,11 +254,14 @@ void ResourceTable::Publish(BlockView& view)
         std::vector<int32_t>& ids = entry->waitingIds;
         // One reading per tick: the renderer must see the state that decides the entry's fate.
         int state = entry->GetState();
+        if (state != entry->publishedState) moved = true;
+        entry->publishedState = state;
         for (size_t i = 0; i < ids.size();) {
             int32_t id = ids[i];
             if (id != kFreeSlot && StatusOf(view, id) == StateReleased) {
                 SetStatus(view, id, StateNone);
                 Forget(ids, i);
+                moved = true;
                 continue;
             }
             if (id != kFreeSlot) SetStatus(view, id, state);
@@ -267,6 +272,7 @@ void ResourceTable::Publish(BlockView& view)
             if (StatusOf(view, held[i]) != StateReleased) continue;
             SetStatus(view, held[i], StateNone);
             Unhold(entry, i);
+            moved = true;
         }
 
         if (state == StateReady) {
@@ -287,12 +293,15 @@ void ResourceTable::Publish(BlockView& view)
                 SetStatus(view, id, StateDelivered);
                 Forget(ids, i);
                 Hold(entry, id);
+                moved = true;
             }
         }
         if (state == StateFailed || (state == StateReady && ids.empty() && held.empty())) {
             Remove(e, state);
+            moved = true;
             continue;
         }
         ++e;
     }
+    return moved;
 }

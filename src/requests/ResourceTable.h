@@ -66,9 +66,12 @@ public:
     // Mirrors entry states into the status words, hands finished files to free delivery
     // slots, and drops what is done with. A delivered file stays with its entry until every
     // id it went to is released (or asks anew), since the renderer may open it until then.
-    void Publish(BlockView& view);
-    // A fetch is under way, or a renderer's request still waits for its delivery.
-    bool Busy() const;
+    // True when something moved since the last call: a state, a delivery, a release, an
+    // entry gone.
+    bool Publish(BlockView& view);
+    // A fetch of ours is under way, or a renderer's request still waits for a file we
+    // fetched. A file: entry, which the renderer opens itself, never is.
+    bool UnderWay() const;
 
     const std::deque<ResourceEntry*>& Entries() const { return entries; }
     const std::map<std::string, std::string>& Mappings() const { return mappings; }

@@ -23,7 +23,7 @@ protected:
 
     void Post(int32_t id, const std::string& name) { ASSERT_GE(c->renderer.PostRequest(id, name), 0); }
     int32_t Status(int32_t id) { return c->renderer.Status(id); }
-    void Tick() { c->channel.ServiceTick(); }
+    TickReport Tick() { return c->channel.ServiceTick(); }
     // A request handled at once, as the ticks do, for cases that need an explicit URL.
     void Direct(int32_t id, const char* name, const char* url)
     {
@@ -334,6 +334,38 @@ TEST_F(Requests, FileUrlsAreNeverFetched)
     ASSERT_EQ(Table().size(), 2u);
     EXPECT_EQ(Table()[0]->GetState(), StateRequested);
     EXPECT_EQ(Table()[0]->RefCount(), 1);  // the table's reference only
+}
+
+// What a tick tells the session's pace: a file: name is the renderer's own to open, so it is
+// no work of ours, however long it waits; a delivery the renderer does not take is, though
+// it stops moving.
+TEST_F(Requests, AFileNameIsNeverWorkUnderWay)
+{
+    Post(3, "file:///c:/a.obv");
+    TickReport tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    Tick();  // its state reaches the status word
+    tick = Tick();
+    EXPECT_FALSE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    EXPECT_EQ(Status(3), StateRequested);
+
+    for (DeliverySlot& slot : Block()->deliveries) slot.id = 999;
+    Post(4, "x.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\x");
+    tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_TRUE(tick.underWay);
+    tick = Tick();
+    EXPECT_FALSE(tick.progressed);
+    EXPECT_TRUE(tick.underWay);
+    Block()->deliveries[7].id = -1;
+    tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    EXPECT_EQ(Block()->deliveries[7].id, 4);
 }
 
 class AppletRequests : public Requests {
