@@ -113,8 +113,8 @@ TEST_F(Requests, AHeldFileStaysUntilEveryIdLetsGo)
     EXPECT_EQ(Table()[0]->name, "y.obv");
 }
 
-// The channel closes when its renderer has gone: the files held for it go too, but for
-// what id 0 took, which the fetcher keeps until the page goes.
+// The channel closes when its renderer has gone: the files held for it go too, what id 0
+// took among them.
 TEST_F(Requests, ClosingDiscardsTheFilesTheTableHeld)
 {
     c->channel.LoadMappings({{"m.obv", "http://h/m"}});
@@ -129,21 +129,46 @@ TEST_F(Requests, ClosingDiscardsTheFilesTheTableHeld)
     ASSERT_EQ(Deliveries().size(), 2u);
     EXPECT_TRUE(Fetcher().discarded.empty());
     c->channel.Close();
-    EXPECT_EQ(Fetcher().discarded, (std::vector<std::string>{"C:\\t\\m", "C:\\t\\a"}));
+    EXPECT_EQ(Fetcher().discarded, (std::vector<std::string>{"C:\\t\\m", "C:\\t\\a", "C:\\t\\z"}));
     EXPECT_TRUE(Fetcher().shutDown);
 }
 
-TEST_F(Requests, AFileHandedToIdZeroIsNeverDiscarded)
+// Id 0 waits on many names at once and never releases: its files go by age, the oldest
+// first, and the table keeps the newest.
+TEST_F(Requests, IdZeroKeepsOnlyItsNewestFiles)
 {
-    Post(0, "z.obv");
+    Fetcher().mode = TestFetcher::Mode::Ready;
+    const size_t asked = ResourceTable::kIdZeroFiles + 40;
+    size_t delivered = 0;
+    for (size_t n = 0; n < asked;) {
+        for (int slot = 0; slot < kRequestSlots && n < asked; ++slot, ++n) Post(0, "z" + std::to_string(n));
+        Tick();
+        Tick();
+        delivered += Deliveries().size();
+    }
+    Tick();  // the entries pushed out last leave
     Tick();
-    Fetcher().Finish(0, StateReady, "C:\\t\\z");
+    EXPECT_EQ(delivered, asked);
+    EXPECT_EQ(Table().size(), ResourceTable::kIdZeroFiles);
+    ASSERT_EQ(Fetcher().discarded.size(), 40u);
+    EXPECT_EQ(Fetcher().discarded.front(), "C:\\cache\\z0");
+    EXPECT_EQ(Fetcher().discarded.back(), "C:\\cache\\z39");
+    EXPECT_EQ(Table().front()->name, "z40");
+}
+
+// A renderer that repeats a pending name under id 0 every tick, in every slot.
+TEST_F(Requests, IdZeroWaitsOnAnEntryOnce)
+{
+    for (int round = 0; round < 4; ++round) {
+        for (int slot = 0; slot < kRequestSlots; ++slot) Post(0, "pending.obv");
+        Tick();
+    }
+    EXPECT_EQ(Fetcher().calls.size(), 1u);
+    ASSERT_EQ(Table().size(), 1u);
+    EXPECT_EQ(Table()[0]->waitingIds, std::vector<int32_t>{0});
+    Fetcher().Finish(0, StateReady, "C:\\t\\p");
     Tick();
-    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{0, "C:\\t\\z"}}));
-    Tick();
-    // Id 0 has no status word to release it by, so the file stays with the fetcher.
-    EXPECT_TRUE(Table().empty());
-    EXPECT_TRUE(Fetcher().discarded.empty());
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{0, "C:\\t\\p"}}));
 }
 
 TEST_F(Requests, EveryFullSlotIsServedInOrderWithinOneTick)
