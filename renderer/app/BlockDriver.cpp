@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "base/MessagePump.h"
 
@@ -14,15 +15,21 @@ namespace orb {
 namespace {
 
 constexpr int32_t kNavigationId = -2;
-// While a file is on its way the block is looked at this often, paused or not: a scene
-// that loads asks for its next file only once the previous one has arrived.
+// While a file is on its way and things move the block is looked at this often, paused or
+// not: a scene that loads asks for its next file only once the previous one has arrived.
 constexpr DWORD kLoadingPollMs = 2;
 
 }  // namespace
 
+void BlockDriver::Queue(int id, std::string text)
+{
+    outbox_.emplace_back(id, std::move(text));
+    requests_.Queued(GetTickCount());
+}
+
 void BlockDriver::RequestResource(int id, const std::string& name)
 {
-    outbox_.emplace_back(id, name);
+    Queue(id, name);
 }
 
 void BlockDriver::ResourceDone(int id)
@@ -39,7 +46,7 @@ void BlockDriver::ShowStatus(const std::string& text)
 
 void BlockDriver::Navigate(const std::string& target, const std::string& url)
 {
-    outbox_.emplace_back(kNavigationId, target + ":" + url);
+    Queue(kNavigationId, target + ":" + url);
 }
 
 bool BlockDriver::ReadLaunch(LaunchFields& fields)
@@ -54,6 +61,7 @@ bool BlockDriver::Exchange(Turn& turn)
 {
     MutexGuard guard(client_.Mutex());
     if (!guard.Acquire()) return false;
+    const uint32_t now = GetTickCount();
     turn.quit = client_.QuitRequested();
     turn.active = client_.IsActive();
     turn.windows = client_.Windows();
@@ -61,7 +69,7 @@ bool BlockDriver::Exchange(Turn& turn)
     while (!outbox_.empty()) {
         const auto& [id, name] = outbox_.front();
         if (client_.PostRequest(id, name) < 0) break;  // the rest waits for a free slot
-        if (id > 0) waiting_.insert(id);
+        requests_.Posted(id, now);
         outbox_.pop_front();
     }
 
@@ -72,20 +80,23 @@ bool BlockDriver::Exchange(Turn& turn)
     int32_t id;
     std::string path;
     while (client_.TakeDelivery(&id, &path)) {
-        if (waiting_.erase(id) == 0) {
+        if (!requests_.End(id, now)) {
             client_.ReleaseRequest(id);
             continue;
         }
         turn.arrived.emplace_back(id, path);
     }
-    for (auto it = waiting_.begin(); it != waiting_.end();) {
-        if (client_.Status(*it) == StateFailed) {
-            turn.failed.push_back(*it);
-            client_.ReleaseRequest(*it);
-            it = waiting_.erase(it);
+    for (const auto& waiting : requests_.OnTheirWay()) {
+        const int32_t status = client_.Status(waiting.first);
+        if (status == StateFailed) {
+            turn.failed.push_back(waiting.first);
         } else {
-            ++it;
+            requests_.Saw(waiting.first, status, now);
         }
+    }
+    for (int failed : turn.failed) {
+        client_.ReleaseRequest(failed);
+        requests_.End(failed, now);
     }
 
     if (statusChanged_ && client_.SetStatusText(status_.c_str())) statusChanged_ = false;
@@ -115,7 +126,7 @@ int BlockDriver::Run(const std::string& namePart)
         // A slice of a large file a turn, with the windows answered in between.
         const bool loading = host.LoadSlice();
         DWORD wait = host.Step();
-        if (!waiting_.empty() || !outbox_.empty()) wait = std::min(wait, kLoadingPollMs);
+        if (requests_.Loading(GetTickCount(), !outbox_.empty())) wait = std::min(wait, kLoadingPollMs);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, loading ? 0 : wait, QS_ALLINPUT);
         PumpMessages();
     }

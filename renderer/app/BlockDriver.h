@@ -3,11 +3,11 @@
 #include "SessionOutput.h"
 
 #include <deque>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "RequestWatch.h"
 #include "block/RendererClient.h"
 
 namespace orb {
@@ -34,13 +34,14 @@ private:
         std::vector<WindowEntry> windows;
     };
 
+    void Queue(int id, std::string text);
     bool ReadLaunch(LaunchFields& fields);
     // Everything that needs the block, under one hold of its mutex. False when the wait failed.
     bool Exchange(Turn& turn);
 
     RendererClient client_;
     std::deque<std::pair<int, std::string>> outbox_;  // id -2 for navigations
-    std::set<int> waiting_;
+    RequestWatch requests_;
     std::deque<int> done_;  // delivered ids whose files have been read, to release
     std::string status_;
     bool statusChanged_ = false;

@@ -144,32 +144,32 @@ void RendererChannel::LoadMappings(const std::map<std::string, std::string>& map
     resources.StartFetches(fetches);
 }
 
-bool RendererChannel::ServiceTick()
+TickReport RendererChannel::ServiceTick()
 {
     Held<RendererChannel> self(this);
     PendingFetches fetches;
     fetches.reserve(kRequestSlots);
-    int taken = 0;
+    TickReport report;
     {
         MutexGuard guard(Mutex());
-        if (!guard.Acquire()) return false;
-        taken = TakeRequests(fetches);
+        if (!guard.Acquire()) return report;
+        report.progressed = TakeRequests(fetches);
     }
     resources.StartFetches(fetches);
-    return taken > 0 || resources.Busy();
+    report.underWay = resources.UnderWay();
+    return report;
 }
 
-int RendererChannel::TakeRequests(PendingFetches& fetches)
+bool RendererChannel::TakeRequests(PendingFetches& fetches)
 {
     ChannelBlock* block = Block();
     block->heartbeat = GetTickCount();
-    resources.Publish(*View());
-    int taken = 0;
+    bool moved = resources.Publish(*View());
     std::string name;
     for (RequestSlot& slot : block->requests) {
         int32_t id = Peek(slot.id);
         if (id == kFreeSlot) continue;
-        ++taken;
+        moved = true;
         // A request without a readable name is dropped; its reference is let go unfreed.
         if (View()->ReadString(Peek(slot.name), &name)) {
             resources.Request(*View(), id, name.c_str(), nullptr, block->heartbeat, fetches);
@@ -177,7 +177,7 @@ int RendererChannel::TakeRequests(PendingFetches& fetches)
         Poke(slot.id, kFreeSlot);
         View()->StoreString(slot.name, nullptr, 0);
     }
-    return taken;
+    return moved;
 }
 
 // A record whose name reference designates no string counts as free, like 0 and "".

@@ -18,6 +18,12 @@
 #include "channel/LaunchSettings.h"
 #include "requests/ResourceTable.h"
 
+// What one service tick found, for the session's pace.
+struct TickReport {
+    bool progressed = false;  // a request taken, or a state, delivery or release published
+    bool underWay = false;    // a fetch of ours, or a delivery the renderer has yet to get
+};
+
 class RendererChannel : public SharedSegment,
                         public ActivitySession,
                         public RefCounted,
@@ -39,8 +45,7 @@ public:
     void SetActive(bool on) override;
     bool GetStatusText(std::string& text);  // false: no text (or the wait failed)
     void LoadMappings(const std::map<std::string, std::string>& map);
-    // True when the tick found work: a request taken, a fetch or a delivery under way.
-    bool ServiceTick();
+    TickReport ServiceTick();
     bool RegisterWindow(const std::string& name, HWND window);
     bool UnregisterWindow(const std::string& name, HWND window);
     bool ReserveWindowName(const std::string& name);
@@ -52,8 +57,8 @@ public:
 
 private:
     bool StartProcess();
-    // The tick's work on the block, under its mutex; says how many requests it took.
-    int TakeRequests(PendingFetches& fetches);
+    // The tick's work on the block, under its mutex; true when something moved.
+    bool TakeRequests(PendingFetches& fetches);
     std::string RecordName(int record);
     int FindRecordByName(const std::string& name);
     int FindRecordByWindow(HWND window) const;

@@ -44,9 +44,8 @@ public:
     std::vector<int32_t> waitingIds;  // -1 pins the entry for no particular request
     // Ids that were handed the file and have not released it: the file must stay.
     std::vector<int32_t> deliveredIds;
-    // Handed to an id without a status word, which can never say it is done with the file.
-    bool deliveredUntracked = false;
     bool handedOver = false;  // to a fetcher, which moves its state on from then
+    int publishedState = StateNone;  // as Publish last read it, for telling progress
 
 protected:
     ~ResourceEntry() override = default;

@@ -82,8 +82,7 @@ void ResourceTable::StartFetches(PendingFetches& fetches)
 
 void ResourceTable::NoteUnneeded(ResourceEntry* entry, int state)
 {
-    // A file handed to an id without a status word stays until the fetcher goes.
-    if (state == StateReady && !entry->deliveredUntracked) unneededFiles.push_back(entry->GetLocalFile());
+    if (state == StateReady) unneededFiles.push_back(entry->GetLocalFile());
 }
 
 void ResourceTable::DiscardUnneeded()
@@ -121,6 +120,9 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     if (id != kNavigationId && remap) {
         if (ResourceEntry* shared = FindByName(name)) {
             std::vector<int32_t>& ids = shared->waitingIds;
+            // Id 0 may wait on several entries, but on each once: a renderer repeating a
+            // name under it would otherwise grow the list, and every tick's walk of it.
+            if (id == 0 && std::find(ids.begin(), ids.end(), 0) != ids.end()) return;
             for (size_t i = ids.size(); i-- > 0;) {
                 if (ids[i] == kFreeSlot) RemoveAt(ids, i);
             }
@@ -183,20 +185,30 @@ ResourceTable::ResourceTable() : waiting(kStatusWords, false), holder(kStatusWor
 
 void ResourceTable::Hold(ResourceEntry* entry, int32_t id)
 {
-    if (id <= 0) {
-        entry->deliveredUntracked = true;
+    entry->deliveredIds.push_back(id);
+    if (id > 0) {
+        holder[id] = entry;
+        ++heldIds;
         return;
     }
-    entry->deliveredIds.push_back(id);
-    holder[id] = entry;
-    ++heldIds;
+    // The entry that falls out leaves at its next visit by Publish, its file with it.
+    idZeroHolds.push_back(entry);
+    if (idZeroHolds.size() <= kIdZeroFiles) return;
+    ResourceEntry* oldest = idZeroHolds.front();
+    std::vector<int32_t>& held = oldest->deliveredIds;
+    Unhold(oldest, static_cast<size_t>(std::find(held.begin(), held.end(), 0) - held.begin()));
 }
 
 void ResourceTable::Unhold(ResourceEntry* entry, size_t index)
 {
     std::vector<int32_t>& held = entry->deliveredIds;
-    holder[held[index]] = nullptr;
-    --heldIds;
+    const int32_t id = held[index];
+    if (id > 0) {
+        holder[id] = nullptr;
+        --heldIds;
+    } else {
+        idZeroHolds.erase(std::find(idZeroHolds.begin(), idZeroHolds.end(), entry));
+    }
     RemoveAt(held, index);
 }
 
@@ -231,11 +243,12 @@ void ResourceTable::Forget(std::vector<int32_t>& ids, size_t index)
     RemoveAt(ids, index);
 }
 
-bool ResourceTable::Busy() const
+bool ResourceTable::UnderWay() const
 {
     for (ResourceEntry* entry : entries) {
+        if (!entry->handedOver) continue;
         const int state = entry->GetState();
-        if (entry->handedOver && (state == StateRequested || state == StateFetching)) return true;
+        if (state == StateRequested || state == StateFetching) return true;
         for (int32_t id : entry->waitingIds) {
             if (id != kFreeSlot) return true;
         }
@@ -243,8 +256,9 @@ bool ResourceTable::Busy() const
     return false;
 }
 
-void ResourceTable::Publish(BlockView& view)
+bool ResourceTable::Publish(BlockView& view)
 {
+    bool moved = false;
     DeliverySlot* deliveries = view.Block()->deliveries;
     int nextDelivery = 0;  // only this loop fills slots, so the first free one only moves on
     for (size_t e = 0; e < entries.size();) {
@@ -252,11 +266,14 @@ void ResourceTable::Publish(BlockView& view)
         std::vector<int32_t>& ids = entry->waitingIds;
         // One reading per tick: the renderer must see the state that decides the entry's fate.
         int state = entry->GetState();
+        if (state != entry->publishedState) moved = true;
+        entry->publishedState = state;
         for (size_t i = 0; i < ids.size();) {
             int32_t id = ids[i];
             if (id != kFreeSlot && StatusOf(view, id) == StateReleased) {
                 SetStatus(view, id, StateNone);
                 Forget(ids, i);
+                moved = true;
                 continue;
             }
             if (id != kFreeSlot) SetStatus(view, id, state);
@@ -264,9 +281,11 @@ void ResourceTable::Publish(BlockView& view)
         }
         std::vector<int32_t>& held = entry->deliveredIds;
         for (size_t i = held.size(); i-- > 0;) {
-            if (StatusOf(view, held[i]) != StateReleased) continue;
+            // Word 0 is shared by whatever id 0 waits on or holds: its files go by age.
+            if (held[i] == 0 || StatusOf(view, held[i]) != StateReleased) continue;
             SetStatus(view, held[i], StateNone);
             Unhold(entry, i);
+            moved = true;
         }
 
         if (state == StateReady) {
@@ -287,12 +306,15 @@ void ResourceTable::Publish(BlockView& view)
                 SetStatus(view, id, StateDelivered);
                 Forget(ids, i);
                 Hold(entry, id);
+                moved = true;
             }
         }
         if (state == StateFailed || (state == StateReady && ids.empty() && held.empty())) {
             Remove(e, state);
+            moved = true;
             continue;
         }
         ++e;
     }
+    return moved;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "block/ChannelBlock.h"
 #include "requests/NavigationThrottle.h"
 
 class BlockView;
@@ -31,9 +32,14 @@ using PendingFetches = std::vector<PendingFetch>;
 class ResourceTable {
 public:
     // However many names a renderer asks for without ever letting go of them, the table
-    // holds no more entries than this besides those kept only for ids that hold their file
-    // (one id holds one file at most); requests beyond it fail at once.
+    // holds no more entries than this besides those kept only for ids 1 and up that hold
+    // their file (one such id holds one file at most); requests beyond it fail at once.
     static constexpr size_t kEntryLimit = 1024;
+    // Id 0 may wait on several entries at once, so it may be handed several files before
+    // it can have read them; it keeps the newest this many, which count within the entry
+    // limit. A whole tick of deliveries fits, so a renderer that reads what it takes before
+    // the next round of deliveries to id 0 loses nothing.
+    static constexpr size_t kIdZeroFiles = kDeliverySlots;
 
     ResourceTable();
     // Stops the fetcher, then lets go of it and of the table's entries; entries still held
@@ -66,9 +72,12 @@ public:
     // Mirrors entry states into the status words, hands finished files to free delivery
     // slots, and drops what is done with. A delivered file stays with its entry until every
     // id it went to is released (or asks anew), since the renderer may open it until then.
-    void Publish(BlockView& view);
-    // A fetch is under way, or a renderer's request still waits for its delivery.
-    bool Busy() const;
+    // True when something moved since the last call: a state, a delivery, a release, an
+    // entry gone.
+    bool Publish(BlockView& view);
+    // A fetch of ours is under way, or a renderer's request still waits for a file we
+    // fetched. A file: entry, which the renderer opens itself, never is.
+    bool UnderWay() const;
 
     const std::deque<ResourceEntry*>& Entries() const { return entries; }
     const std::map<std::string, std::string>& Mappings() const { return mappings; }
@@ -77,7 +86,7 @@ private:
     ResourceEntry* FindByName(std::string_view name) const;
     // Lets go of ids[index], which no longer waits for anything.
     void Forget(std::vector<int32_t>& ids, size_t index);
-    // The id holds the entry's file until it is released.
+    // The id holds the entry's file until it is released; id 0 until newer files push it out.
     void Hold(ResourceEntry* entry, int32_t id);
     // Lets go of entry->deliveredIds[index].
     void Unhold(ResourceEntry* entry, size_t index);
@@ -98,7 +107,9 @@ private:
     std::vector<bool> waiting;
     // By request id: the entry whose delivered file the id holds.
     std::vector<ResourceEntry*> holder;
-    size_t heldIds = 0;
+    size_t heldIds = 0;  // ids 1 and up that hold a file
+    // The entries whose files id 0 holds, oldest first; one may appear more than once.
+    std::deque<ResourceEntry*> idZeroHolds;
     std::vector<std::string> unneededFiles;
     NavigationThrottle navigations;
 };

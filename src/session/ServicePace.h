@@ -1,11 +1,14 @@
 // How often a session serves its renderer's block. A renderer that is loading asks in
 // chains, each request written right after the previous delivery, so while anything has
 // happened lately the block is served often; once nothing has for a while the pace drops
-// back, so an idle applet costs the browser next to nothing. Times are tick counts in
-// milliseconds and may wrap.
+// back, so an idle applet costs the browser next to nothing. Work that stays under way
+// without moving (ProgressWatch) holds the busy pace only for a few seconds. Times are tick
+// counts in milliseconds and may wrap.
 #pragma once
 
 #include <cstdint>
+
+#include "base/ProgressWatch.h"
 
 class ServicePace {
 public:
@@ -18,12 +21,16 @@ public:
     // busy pace existed; the benchmarks compare the two.
     explicit ServicePace(bool fixed = false) : fixed(fixed) {}
 
-    // A launch, a request taken, a fetch or delivery still under way.
-    void NoteActivity(uint32_t nowMs);
+    // Something moved: a launch, a request taken, a state, delivery or release published.
+    void NoteProgress(uint32_t nowMs);
+    // A fetch or delivery is still under way but nothing moved: activity while progress came
+    // within ProgressWatch::kStallMs, none after.
+    void NoteUnderWay(uint32_t nowMs);
     uint32_t IntervalMs(uint32_t nowMs) const;
 
 private:
     bool fixed;
     bool active = false;
     uint32_t lastActivityMs = 0;
+    ProgressWatch progress;
 };

@@ -62,7 +62,7 @@ LRESULT SessionDriver::StartSession(HWND window, ResourceFetcher* fetcher)
     // The page's location is usually a moment away; the launch should not wait out a long
     // tick for it, nor poll quickly for a location that never comes.
     const DWORD now = GetTickCount();
-    pace.NoteActivity(now);
+    pace.NoteProgress(now);
     launchIntervalMs = pace.IntervalMs(now);
     SetTimer(window, kLaunchTimer, launchIntervalMs, nullptr);
     return 0;
@@ -99,10 +99,14 @@ void SessionDriver::GroupEnded(bool rendererDied)
     SetTimer(memberWindow, kJoinTimer, kTickMs, nullptr);
 }
 
-void SessionDriver::PaceService(HWND window, bool busy)
+void SessionDriver::PaceService(HWND window, const TickReport& tick)
 {
     const DWORD now = GetTickCount();
-    if (busy) pace.NoteActivity(now);
+    if (tick.progressed) {
+        pace.NoteProgress(now);
+    } else if (tick.underWay) {
+        pace.NoteUnderWay(now);
+    }
     const UINT interval = pace.IntervalMs(now);
     if (interval == serviceIntervalMs) return;
     if (SetTimer(window, kServiceTimer, interval, nullptr)) serviceIntervalMs = interval;
@@ -161,7 +165,7 @@ bool SessionDriver::TryLaunch(HWND window)
             } else {
                 SetLogo(window, false);
                 // The renderer asks for its applet as soon as it has started.
-                PaceService(window, true);
+                PaceService(window, TickReport{true, false});
                 RendererChannel* channel = rendererGroup->channel;
                 if (ActivityController* controller = GetActivityController()) controller->Activate(channel);
                 for (const std::string& name : ParseQuotedNames(settings.OtherWindows())) {
@@ -217,8 +221,8 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
         // up or the page closed.
         if (ChannelOf(rendererGroup) != channel) return true;
         if (channel->IsRendererRunning()) {
-            const bool busy = channel->ServiceTick();
-            if (ChannelOf(rendererGroup) == channel) PaceService(window, busy);
+            const TickReport tick = channel->ServiceTick();
+            if (ChannelOf(rendererGroup) == channel) PaceService(window, tick);
         } else {
             rendererStopped = true;
             GiveUpRenderer(window, true, true);

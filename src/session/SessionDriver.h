@@ -17,6 +17,7 @@ class AppletSettings;
 class LogoPainter;
 class ResourceFetcher;
 class StatusLine;
+struct TickReport;
 
 // What the logo says under the version text while a click can start the applet again.
 constexpr const char kStoppedNote[] = "The 3-D applet stopped. Click to start it again.";
@@ -62,8 +63,9 @@ private:
     RendererGroup* Join(HWND window, bool asLauncher);
     void SetLogo(HWND window, bool on);
     void GroupEnded(bool rendererDied) override;
-    // Sets the service timer to the pace's interval when that has changed; busy notes activity.
-    void PaceService(HWND window, bool busy);
+    // Sets the service timer to the pace's interval when that has changed, after telling
+    // the pace what the tick found.
+    void PaceService(HWND window, const TickReport& tick);
     void StopService(HWND window);
 
     const AppletSettings& settings;

@@ -1,4 +1,5 @@
 #include "SceneSession.h"
+#include "RequestWatch.h"
 
 #include "TempFolder.h"
 
@@ -359,4 +360,37 @@ TEST_F(SceneSessionTest, ALongFileIsReadASliceAtATimeAndJoinsTheSceneWhenRead)
     EXPECT_EQ(session.GetScene().DrawableCount(), 1);
     EXPECT_EQ(out.statuses.back(), "Orbolanth: applet.obvm - 1 object");
     EXPECT_FALSE(session.LoadSlice());
+}
+
+// The block driver's loading poll, turn by turn every 2 ms: a file: name stays requested (2)
+// for ever and a delivery may never come, so the poll ends a few seconds after the last
+// thing that moved and starts again with the next.
+TEST(RequestWatch, TheLoadingPollLastsOnlyWhileRequestsMove)
+{
+    RequestWatch watch;
+    EXPECT_FALSE(watch.Loading(0, false));
+    watch.Queued(0);
+    EXPECT_TRUE(watch.Loading(0, true)) << "a request waiting for a slot is on its way too";
+
+    watch.Posted(3, 1000);
+    uint32_t lastFast = 0;
+    for (uint32_t now = 1000; now < 1000 + 600000; now += 2) {
+        watch.Saw(3, now < 1010 ? 0 : 2, now);  // the plug-in took it at 1010
+        if (watch.Loading(now, false)) lastFast = now;
+    }
+    EXPECT_GE(lastFast, 1010 + ProgressWatch::kStallMs - 2);
+    EXPECT_LT(lastFast, 1010 + ProgressWatch::kStallMs);
+
+    watch.Saw(3, 2, 700000);
+    EXPECT_FALSE(watch.Loading(700000, false)) << "a word that stays as it was is no progress";
+    watch.Saw(3, 3, 700002);
+    EXPECT_TRUE(watch.Loading(700002, false));
+    EXPECT_FALSE(watch.Loading(700002 + ProgressWatch::kStallMs, false));
+    watch.Posted(4, 800000);
+    EXPECT_TRUE(watch.Loading(800000, false));
+
+    EXPECT_TRUE(watch.End(3, 800010));
+    EXPECT_FALSE(watch.End(3, 800010));
+    EXPECT_TRUE(watch.End(4, 800012));
+    EXPECT_FALSE(watch.Loading(800014, false)) << "nothing left on its way";
 }

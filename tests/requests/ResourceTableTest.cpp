@@ -23,7 +23,7 @@ protected:
 
     void Post(int32_t id, const std::string& name) { ASSERT_GE(c->renderer.PostRequest(id, name), 0); }
     int32_t Status(int32_t id) { return c->renderer.Status(id); }
-    void Tick() { c->channel.ServiceTick(); }
+    TickReport Tick() { return c->channel.ServiceTick(); }
     // A request handled at once, as the ticks do, for cases that need an explicit URL.
     void Direct(int32_t id, const char* name, const char* url)
     {
@@ -113,8 +113,8 @@ TEST_F(Requests, AHeldFileStaysUntilEveryIdLetsGo)
     EXPECT_EQ(Table()[0]->name, "y.obv");
 }
 
-// The channel closes when its renderer has gone: the files held for it go too, but for
-// what id 0 took, which the fetcher keeps until the page goes.
+// The channel closes when its renderer has gone: the files held for it go too, what id 0
+// took among them.
 TEST_F(Requests, ClosingDiscardsTheFilesTheTableHeld)
 {
     c->channel.LoadMappings({{"m.obv", "http://h/m"}});
@@ -129,21 +129,46 @@ TEST_F(Requests, ClosingDiscardsTheFilesTheTableHeld)
     ASSERT_EQ(Deliveries().size(), 2u);
     EXPECT_TRUE(Fetcher().discarded.empty());
     c->channel.Close();
-    EXPECT_EQ(Fetcher().discarded, (std::vector<std::string>{"C:\\t\\m", "C:\\t\\a"}));
+    EXPECT_EQ(Fetcher().discarded, (std::vector<std::string>{"C:\\t\\m", "C:\\t\\a", "C:\\t\\z"}));
     EXPECT_TRUE(Fetcher().shutDown);
 }
 
-TEST_F(Requests, AFileHandedToIdZeroIsNeverDiscarded)
+// Id 0 waits on many names at once and never releases: its files go by age, the oldest
+// first, and the table keeps the newest.
+TEST_F(Requests, IdZeroKeepsOnlyItsNewestFiles)
 {
-    Post(0, "z.obv");
+    Fetcher().mode = TestFetcher::Mode::Ready;
+    const size_t asked = ResourceTable::kIdZeroFiles + 40;
+    size_t delivered = 0;
+    for (size_t n = 0; n < asked;) {
+        for (int slot = 0; slot < kRequestSlots && n < asked; ++slot, ++n) Post(0, "z" + std::to_string(n));
+        Tick();
+        Tick();
+        delivered += Deliveries().size();
+    }
+    Tick();  // the entries pushed out last leave
     Tick();
-    Fetcher().Finish(0, StateReady, "C:\\t\\z");
+    EXPECT_EQ(delivered, asked);
+    EXPECT_EQ(Table().size(), ResourceTable::kIdZeroFiles);
+    ASSERT_EQ(Fetcher().discarded.size(), 40u);
+    EXPECT_EQ(Fetcher().discarded.front(), "C:\\cache\\z0");
+    EXPECT_EQ(Fetcher().discarded.back(), "C:\\cache\\z39");
+    EXPECT_EQ(Table().front()->name, "z40");
+}
+
+// A renderer that repeats a pending name under id 0 every tick, in every slot.
+TEST_F(Requests, IdZeroWaitsOnAnEntryOnce)
+{
+    for (int round = 0; round < 4; ++round) {
+        for (int slot = 0; slot < kRequestSlots; ++slot) Post(0, "pending.obv");
+        Tick();
+    }
+    EXPECT_EQ(Fetcher().calls.size(), 1u);
+    ASSERT_EQ(Table().size(), 1u);
+    EXPECT_EQ(Table()[0]->waitingIds, std::vector<int32_t>{0});
+    Fetcher().Finish(0, StateReady, "C:\\t\\p");
     Tick();
-    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{0, "C:\\t\\z"}}));
-    Tick();
-    // Id 0 has no status word to release it by, so the file stays with the fetcher.
-    EXPECT_TRUE(Table().empty());
-    EXPECT_TRUE(Fetcher().discarded.empty());
+    EXPECT_EQ(Deliveries(), (std::vector<std::pair<int32_t, std::string>>{{0, "C:\\t\\p"}}));
 }
 
 TEST_F(Requests, EveryFullSlotIsServedInOrderWithinOneTick)
@@ -334,6 +359,38 @@ TEST_F(Requests, FileUrlsAreNeverFetched)
     ASSERT_EQ(Table().size(), 2u);
     EXPECT_EQ(Table()[0]->GetState(), StateRequested);
     EXPECT_EQ(Table()[0]->RefCount(), 1);  // the table's reference only
+}
+
+// What a tick tells the session's pace: a file: name is the renderer's own to open, so it is
+// no work of ours, however long it waits; a delivery the renderer does not take is, though
+// it stops moving.
+TEST_F(Requests, AFileNameIsNeverWorkUnderWay)
+{
+    Post(3, "file:///c:/a.obv");
+    TickReport tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    Tick();  // its state reaches the status word
+    tick = Tick();
+    EXPECT_FALSE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    EXPECT_EQ(Status(3), StateRequested);
+
+    for (DeliverySlot& slot : Block()->deliveries) slot.id = 999;
+    Post(4, "x.obv");
+    Tick();
+    Fetcher().Finish(0, StateReady, "C:\\t\\x");
+    tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_TRUE(tick.underWay);
+    tick = Tick();
+    EXPECT_FALSE(tick.progressed);
+    EXPECT_TRUE(tick.underWay);
+    Block()->deliveries[7].id = -1;
+    tick = Tick();
+    EXPECT_TRUE(tick.progressed);
+    EXPECT_FALSE(tick.underWay);
+    EXPECT_EQ(Block()->deliveries[7].id, 4);
 }
 
 class AppletRequests : public Requests {
