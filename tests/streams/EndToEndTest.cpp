@@ -412,17 +412,28 @@ TEST(BrowserDialogs, TheRendererKeepsTheBlockWhileTheBrowserIsInsideARequest)
     }
 }
 
+struct LoopRun {
+    const char* loop;
+    const char* action;
+    // The src stream starts after the location: the mappings wait for it, and its
+    // NPP_NewStream sends them to the browser, the loop's among them.
+    bool lateSrc = false;
+};
+
 TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
 {
-    const std::pair<const char*, const char*> runs[] = {
+    const LoopRun runs[] = {
         {"geturlnotify:1500:plain.txt", "kill-renderer"}, {"geturlnotify:1500:plain.txt", "close-page"},
         {"geturlnotify:1500:night", "kill-renderer"},     {"geturlnotify:1500:night", "close-page"},
         {"geturl:1500:next.html", "kill-renderer"},       {"geturl:1500:next.html", "close-page"},
+        {"geturlnotify:1500:night", "close-page", true},
     };
     int run = 0;
-    for (const auto& [loop, action] : runs) {
-        SCOPED_TRACE(std::string(loop) + " " + action);
-        ScriptedPage page("loop-action-" + std::to_string(++run), kLoopScript, LoopArguments(loop, action));
+    for (const auto& [loop, action, lateSrc] : runs) {
+        SCOPED_TRACE(std::string(loop) + " " + action + (lateSrc ? " late-src" : ""));
+        std::vector<std::string> arguments = LoopArguments(loop, action);
+        if (lateSrc) arguments.insert(arguments.end(), {"--late-src", "500"});
+        ScriptedPage page("loop-action-" + std::to_string(++run), kLoopScript, arguments);
         // A killed renderer never finishes its script: the page closes once the dialog is over.
         ASSERT_EQ(page.RunUntil([&] { return IndexOf(page.HostLog(), "* modal-loop-end") >= 0; }), 0u);
         const std::vector<std::string> log = page.HostLog();
@@ -430,6 +441,17 @@ TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
         const int loopEnd = IndexOf(log, "* modal-loop-end");
         ASSERT_GE(loopStart, 0);
         EXPECT_GT(loopEnd, loopStart);
+        if (lateSrc) {
+            const int srcAsked = IndexOf(log, "* late-src inst=1 ");
+            EXPECT_GE(srcAsked, 0);
+            EXPECT_LT(srcAsked, loopStart);
+            // Logged once it returns: the loop ran inside the src stream's NPP_NewStream.
+            int srcAnnounced = -1;
+            for (const std::string& line : LinesStarting(log, "> NPP_NewStream inst=1 ")) {
+                if (Field(line, "url").find("scripted.obvm") != std::string::npos) srcAnnounced = IndexOf(log, line);
+            }
+            EXPECT_GT(srcAnnounced, loopEnd);
+        }
         EXPECT_GE(IndexOf(log, "> NP_Shutdown -> 0"), 0);
         if (std::string(action) == "close-page") {
             const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ", loopStart);
