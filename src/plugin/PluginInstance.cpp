@@ -75,9 +75,9 @@ void PluginInstance::PageLocationArrived(const std::string& location)
     ServiceSoon();
 }
 
-void PluginInstance::PageLocationUnavailable()
+void PluginInstance::PageLocationLate()
 {
-    if (hwnd) session.AbandonLaunch(hwnd);
+    if (hwnd) session.ShowLogoWhileWaiting(hwnd);
 }
 
 void PluginInstance::Destroy()

@@ -562,7 +562,19 @@ TEST(DeletingBrowser, NoCopyIsLeftAfterTheRendererCrashes)
 struct LocationCase {
     const char* mode;
     bool fromBrowser;  // the page's own URL arrives; else the src stream's folder
+    // The plug-in waits 5 s for the location: the src stream starts after that, or the
+    // location stream is still being written then.
+    bool pastTheWait = false;
 };
+
+constexpr DWORD kPastTheWaitMs = 6000;
+
+// The pause between two writes that makes the split location stream last kPastTheWaitMs.
+std::string SplitLocationTrickle(const std::string& pageUrl)
+{
+    const size_t pauses = (pageUrl.size() + 6) / 7 - 1;  // the host writes it 7 bytes at a time
+    return std::to_string(kPastTheWaitMs / pauses + 1);
+}
 
 class MissingLocation : public ::testing::TestWithParam<LocationCase> {};
 
@@ -571,12 +583,18 @@ class MissingLocation : public ::testing::TestWithParam<LocationCase> {};
 TEST_P(MissingLocation, AppletLaunchesWithTheBaseOfItsSrc)
 {
     const LocationCase c = GetParam();
-    ScriptedPage page(std::string("location-") + c.mode, "ask $applet\nask data/with space.txt\nask sky\nwait\n",
-                      {"--page", PagesDir() + "resources.html", "--location", c.mode});
+    const std::string base = PageFileUrl(PagesDir());
+    std::vector<std::string> arguments = {"--page", PagesDir() + "resources.html", "--location", c.mode};
+    if (c.pastTheWait && c.fromBrowser) {
+        arguments.insert(arguments.end(), {"--trickle", SplitLocationTrickle(base + "resources.html")});
+    } else if (c.pastTheWait) {
+        arguments.insert(arguments.end(), {"--late-src", std::to_string(kPastTheWaitMs)});
+    }
+    ScriptedPage page(std::string("location-") + c.mode + (c.pastTheWait ? "-late" : ""),
+                      "ask $applet\nask data/with space.txt\nask sky\nwait\n", arguments);
     ASSERT_EQ(page.Run(), 0u);
     const std::vector<std::string> launch = LinesStarting(page.Report(), "launch ");
     ASSERT_EQ(launch.size(), 1u);
-    const std::string base = PageFileUrl(PagesDir());
     EXPECT_EQ(Field(launch[0], "page"), c.fromBrowser ? base + "resources.html" : base);
     EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "scripted applet");
     EXPECT_EQ(Field(page.Outcome("data/with space.txt"), "first"), "with space");
@@ -586,11 +604,12 @@ TEST_P(MissingLocation, AppletLaunchesWithTheBaseOfItsSrc)
 INSTANTIATE_TEST_SUITE_P(Modes, MissingLocation,
                          ::testing::Values(LocationCase{"refuse", false}, LocationCase{"empty", false},
                                            LocationCase{"fail", false}, LocationCase{"split", true},
-                                           LocationCase{"never", false}),
+                                           LocationCase{"never", false}, LocationCase{"split", true, true},
+                                           LocationCase{"never", false, true}),
                          [](const ::testing::TestParamInfo<LocationCase>& info) {
                              std::string mode = info.param.mode;
                              mode[0] = static_cast<char>(mode[0] - 'a' + 'A');
-                             return mode;
+                             return mode + (info.param.pastTheWait ? "PastTheWait" : "");
                          });
 
 // Neither the location nor the src stream ever comes: no renderer, and no request made
