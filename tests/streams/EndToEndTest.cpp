@@ -625,12 +625,14 @@ TEST(MissingLocation, WithoutSrcStreamNothingIsLaunched)
 }
 
 // The browser destroys the instance first and ends its streams afterwards, never
-// notifying: the plug-in survives it, and the host closes cleanly.
+// notifying: the plug-in survives it, and the host closes cleanly. The page closes while
+// the last file is still trickling in; the location is refused so that the launch need not
+// wait for a trickling location stream.
 TEST(LateEndingBrowser, StreamsEndedAfterDestroyAreSurvived)
 {
-    ScriptedPage page("late-ends", "ask $applet\nask data/plain.txt\nwait\nask data/never.txt\nask data/grass.txt\npause 700\n",
+    ScriptedPage page("late-ends", "ask $applet\nask data/plain.txt\nwait\nask data/never.txt\nask data/other.txt\npause 100\n",
                       {"--page", PagesDir() + "resources.html", "--late-ends", "--withhold", "never", "--chunk", "2",
-                       "--trickle", "300"});
+                       "--trickle", "300", "--location", "refuse"});
     ASSERT_EQ(page.Run(), 0u);
     const std::vector<std::string> log = page.HostLog();
     const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ");
