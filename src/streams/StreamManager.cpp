@@ -404,9 +404,10 @@ void StreamManager::SweepPendingRequests()
 void StreamManager::SweepPendingRequests(uint32_t nowMs)
 {
     const bool locationLate = nowMs - locationAskedAt >= kLocationWaitMs;
-    // A location stream still arriving is waited for to its end: what it has written so
-    // far may be only the start of the page's URL.
-    if (location == Location::Waiting && locationLate && !locationStream) LocationFailed();
+    // A location stream that has begun to write is waited for to its end: what it has
+    // written so far may be only the start of the page's URL. One that has written nothing
+    // may never do so, and counts as absent.
+    if (location == Location::Waiting && locationLate && (!locationStream || locationText.empty())) LocationFailed();
     if (location == Location::Failed && locationLate && !lateNoted) {
         lateNoted = true;
         if (owner) owner->PageLocationLate();

@@ -28,7 +28,7 @@ class StreamRequest;
 
 // The page-location request, answered by the browser as a stream of the page's URL.
 constexpr const char kLocationUrl[] = "javascript:window.location.href";
-// How long the page location may take to start before the page's base is worked out from
+// How long the page location may take to begin before the page's base is worked out from
 // the src stream instead, and the instance shows its logo while that stream is awaited.
 constexpr unsigned kLocationWaitMs = 5000;
 
@@ -66,8 +66,8 @@ public:
     void UrlNotify(void* notifyData);
 
     // Called on every timer tick, however often that comes: stops waiting for a page location
-    // whose stream has not started in time (the src stream's base is then taken whenever it
-    // comes), and, looking only every few seconds, fails requests that never started while
+    // whose stream has not begun to write in time (the src stream's base is then taken
+    // whenever it comes), and, looking only every few seconds, fails requests that never started while
     // the browser cannot notify. nowMs is the tick count.
     void SweepPendingRequests();
     void SweepPendingRequests(uint32_t nowMs);
