@@ -433,10 +433,17 @@ void BrowserHost::RequestClose(const char* reason)
     if (window_) window_->PostClose();
 }
 
+bool BrowserHost::Idle() const
+{
+    return streams_->Idle() && std::none_of(instances_.begin(), instances_.end(), [](const auto& instance) {
+               return !instance->lateSrc.empty() && !instance->closing;
+           });
+}
+
 void BrowserHost::CheckIdle()
 {
     if (!options_.untilIdle || !streams_) return;
-    if (streams_->Idle()) {
+    if (Idle()) {
         window_->StartTimer(kIdleTimer, static_cast<UINT>(options_.settleMs));
     } else {
         window_->StopTimer(kIdleTimer);
@@ -458,7 +465,7 @@ void BrowserHost::OnTimer(UINT_PTR id)
     } else if (id == kRetryTimer) {
         window_->StopTimer(kRetryTimer);
         streams_->Resume();
-    } else if (id == kIdleTimer && streams_->Idle()) {
+    } else if (id == kIdleTimer && Idle()) {
         RequestClose("idle");
     } else if (id == kLateSrcTimer) {
         StartLateSources();

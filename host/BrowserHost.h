@@ -71,6 +71,8 @@ private:
     // Starts every src stream whose wait is over, and times the next.
     void StartLateSources();
     void RequestClose(const char* reason);
+    // No stream work is left, and no src stream waits to start.
+    bool Idle() const;
     void CheckIdle();
 
     void OnWork() override;
