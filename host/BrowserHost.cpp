@@ -1,5 +1,6 @@
 #include "BrowserHost.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@ constexpr char kLocationScript[] = "javascript:window.location.href";
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr UINT_PTR kRetryTimer = 2;
 constexpr UINT_PTR kIdleTimer = 3;
+constexpr UINT_PTR kLateSrcTimer = 4;
 constexpr int kDefaultAreaWidth = 240;
 constexpr int kDefaultAreaHeight = 160;
 constexpr char kAddonProperty[] = "OrbhostAddonReplaced";
@@ -111,6 +113,9 @@ int BrowserHost::ShowPage()
     StreamDelivery::Hooks hooks;
     hooks.wake = [this] { window_->PostWork(); };
     hooks.retryIn = [this](int ms) { window_->StartTimer(kRetryTimer, static_cast<UINT>(ms)); };
+    hooks.ended = [this](PageInstance& instance, const std::string& url) {
+        if (url == kLocationScript) LocationAnswered(instance);
+    };
     StreamDelivery::Options delivery;
     delivery.chunkBytes = options_.chunkBytes;
     delivery.trickleMs = options_.trickleMs;
@@ -269,6 +274,10 @@ void BrowserHost::OpenInstance(PageInstance& instance)
         instance.argv.push_back(&attribute.value[0]);
     }
     const int16_t argc = static_cast<int16_t>(instance.argn.size());
+    const std::string* src = instance.embed.Find("src");
+    const std::string srcUrl = src && !src->empty() ? ResolveUrl(pageUrl_, *src) : "";
+    // Known before NPP_New, in which the location request may already be answered.
+    if (options_.lateSrcMs >= 0) instance.lateSrc = srcUrl;
     NPError rc = pluginFuncs_.newp ? pluginFuncs_.newp(const_cast<char*>(instance.mimeType.c_str()), &instance.npp,
                                                        NP_EMBED, argc, instance.argn.data(), instance.argv.data(),
                                                        nullptr)
@@ -280,8 +289,8 @@ void BrowserHost::OpenInstance(PageInstance& instance)
     instance.created = true;
 
     // Like a browser: the src request goes out right after NPP_New, its data comes later.
-    const std::string* src = instance.embed.Find("src");
-    if (src && !src->empty()) Stream(instance, ResolveUrl(pageUrl_, *src), false, nullptr);
+    if (options_.lateSrcMs < 0 && !srcUrl.empty()) Stream(instance, srcUrl, false, nullptr);
+    if (instance.lateSrcDue) StartLateSources();
 
     rc = pluginFuncs_.setwindow ? pluginFuncs_.setwindow(&instance.npp, &window) : NPError{NPERR_INVALID_FUNCTABLE_ERROR};
     log_.Line("> NPP_SetWindow inst=" + std::to_string(instance.id) + " window=" + CallLog::Pointer(window.window) +
@@ -387,6 +396,36 @@ void BrowserHost::ModalLoop(const char* call, const char* url)
 }
 
 
+void BrowserHost::LocationAnswered(PageInstance& instance)
+{
+    if (instance.lateSrc.empty() || instance.lateSrcDue) return;
+    instance.lateSrcDue = true;
+    instance.lateSrcAt = GetTickCount() + static_cast<DWORD>(options_.lateSrcMs);
+    StartLateSources();
+}
+
+void BrowserHost::StartLateSources()
+{
+    window_->StopTimer(kLateSrcTimer);
+    const DWORD now = GetTickCount();
+    DWORD wait = 0;
+    for (auto& instance : instances_) {
+        // An instance inside its NPP_New gets its stream once that has returned.
+        if (!instance->lateSrcDue || instance->lateSrc.empty() || !instance->created) continue;
+        const LONG left = static_cast<LONG>(instance->lateSrcAt - now);
+        if (left > 0 && !instance->closing) {
+            wait = wait == 0 ? static_cast<DWORD>(left) : std::min(wait, static_cast<DWORD>(left));
+            continue;
+        }
+        std::string url;
+        url.swap(instance->lateSrc);
+        if (instance->closing) continue;
+        log_.Line("* late-src inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(url));
+        Stream(*instance, url, false, nullptr);
+    }
+    if (wait > 0) window_->StartTimer(kLateSrcTimer, wait);
+}
+
 void BrowserHost::RequestClose(const char* reason)
 {
     if (!closeReason_.empty()) return;
@@ -394,10 +433,17 @@ void BrowserHost::RequestClose(const char* reason)
     if (window_) window_->PostClose();
 }
 
+bool BrowserHost::Idle() const
+{
+    return streams_->Idle() && std::none_of(instances_.begin(), instances_.end(), [](const auto& instance) {
+               return !instance->lateSrc.empty() && !instance->closing;
+           });
+}
+
 void BrowserHost::CheckIdle()
 {
     if (!options_.untilIdle || !streams_) return;
-    if (streams_->Idle()) {
+    if (Idle()) {
         window_->StartTimer(kIdleTimer, static_cast<UINT>(options_.settleMs));
     } else {
         window_->StopTimer(kIdleTimer);
@@ -419,8 +465,10 @@ void BrowserHost::OnTimer(UINT_PTR id)
     } else if (id == kRetryTimer) {
         window_->StopTimer(kRetryTimer);
         streams_->Resume();
-    } else if (id == kIdleTimer && streams_->Idle()) {
+    } else if (id == kIdleTimer && Idle()) {
         RequestClose("idle");
+    } else if (id == kLateSrcTimer) {
+        StartLateSources();
     }
 }
 
@@ -502,10 +550,14 @@ void BrowserHost::Stream(PageInstance& instance, const std::string& url, bool no
 NPError BrowserHost::AnswerLocation(PageInstance& instance, bool notify, void* notifyData)
 {
     const std::string& mode = options_.location;
-    if (mode == "refuse") return NPERR_GENERIC_ERROR;
+    if (mode == "refuse") {
+        LocationAnswered(instance);
+        return NPERR_GENERIC_ERROR;
+    }
     if (mode == "never") {
         log_.Line("* withhold inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(kLocationScript));
         streams_->Withhold(instance, kLocationScript, notify, notifyData);
+        LocationAnswered(instance);
         return NPERR_NO_ERROR;
     }
     StreamDelivery::Text answer;

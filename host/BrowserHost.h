@@ -66,7 +66,13 @@ private:
     // A browser showing a dialog inside one of its services: a message loop of its own, in
     // which the plug-in's timers go on firing.
     void ModalLoop(const char* call, const char* url);
+    // --late-src: the page location's request has had its answer; the src stream follows.
+    void LocationAnswered(PageInstance& instance);
+    // Starts every src stream whose wait is over, and times the next.
+    void StartLateSources();
     void RequestClose(const char* reason);
+    // No stream work is left, and no src stream waits to start.
+    bool Idle() const;
     void CheckIdle();
 
     void OnWork() override;

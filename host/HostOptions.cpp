@@ -27,6 +27,9 @@ const char kHostUsage[] =
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
     "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
     "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
+    "  --late-src MS        start each src stream only MS after the page-location request\n"
+    "                       has had its answer (its stream ended, refused, or, with\n"
+    "                       --location never, withheld) instead of right after NPP_New\n"
     "  --modal-loop CALL:MS[:TEXT]  run a modal loop of MS inside the first NPN_GetURL,\n"
     "                       NPN_GetURLNotify or NPN_Status call (CALL: geturl, geturlnotify,\n"
     "                       status) that is not the page-location request and whose URL holds\n"
@@ -130,6 +133,9 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--trickle") {
             ok = ParseInt(value, 0, 60000, number);
             options.trickleMs = static_cast<int>(number);
+        } else if (name == "--late-src") {
+            ok = ParseInt(value, 0, 600000, number);
+            options.lateSrcMs = static_cast<int>(number);
         } else if (name == "--location") {
             options.location = value;
             ok = options.location == "refuse" || options.location == "empty" || options.location == "fail" ||

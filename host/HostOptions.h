@@ -26,6 +26,9 @@ struct HostOptions {
     int windowHeight = 600;
     int chunkBytes = 8192;   // largest NPP_Write the host makes
     int trickleMs = 0;       // pause between two NPP_Write calls of a stream, as on a slow line
+    // >= 0: each src stream waits until the page location's request has had its answer
+    // (its stream ended, refused, or withheld), then this many milliseconds more.
+    int lateSrcMs = -1;
     std::string withhold;    // URLs containing this text are accepted but never streamed
     // A modal loop (a prompt, a download dialog) inside the first call of this name
     // ("geturl", "geturlnotify" or "status") that is not the page-location request and whose

@@ -20,6 +20,9 @@ struct PageInstance {
     NPWindow window{};
     bool created = false;     // NPP_New succeeded
     bool closing = false;     // being torn down: new requests are refused
+    std::string lateSrc;      // --late-src: the src stream's URL while it waits
+    bool lateSrcDue = false;  // the location has had its answer: the wait has begun
+    DWORD lateSrcAt = 0;      // when the src stream starts
     std::vector<char*> argn;  // point into `embed`
     std::vector<char*> argv;
 };

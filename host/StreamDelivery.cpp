@@ -273,6 +273,7 @@ void StreamDelivery::Finish(Job& job, NPReason reason)
     job.announced = false;
     job.stream.ndata = nullptr;
     if (job.notify) Notify(job, reason);
+    if (hooks_.ended) hooks_.ended(*job.instance, job.url);
 }
 
 void StreamDelivery::Notify(Job& job, NPReason reason)

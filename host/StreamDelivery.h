@@ -26,6 +26,7 @@ public:
     struct Hooks {
         std::function<void()> wake;            // run Step again from the message loop
         std::function<void(int ms)> retryIn;  // call Resume after this long
+        std::function<void(PageInstance&, const std::string& url)> ended;  // a stream was destroyed
     };
 
     struct Options {

@@ -115,7 +115,8 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
         return self->session.OnEraseBackground();
     case WM_TIMER:
         self->streams->SweepPendingRequests();
-        if (self->session.OnRendererTimer(hwnd, wParam)) return 0;
+        // The sweep may have sent waiting requests to the browser, which may have closed the page.
+        if (!self->stopSent && self->session.OnRendererTimer(hwnd, wParam)) return 0;
         break;
     default:
         if (message != ServiceSoonMessage()) break;

@@ -50,6 +50,8 @@ NPError PluginInstance::Create(NPP npp, int16_t argc, char* argn[], char* argv[]
     npp->pdata = plugin;
     if (!plugin) return NPERR_OUT_OF_MEMORY_ERROR;
 
+    // The browser may answer the location request inside the call, and close the page there.
+    Hold hold(plugin);
     try {
         std::string src;
         if (FindSrcArgument(argc, argn, argv, src)) plugin->streams->RequestLocation(src);
@@ -73,9 +75,9 @@ void PluginInstance::PageLocationArrived(const std::string& location)
     ServiceSoon();
 }
 
-void PluginInstance::PageLocationUnavailable()
+void PluginInstance::PageLocationLate()
 {
-    if (hwnd) session.AbandonLaunch(hwnd);
+    if (hwnd) session.ShowLogoWhileWaiting(hwnd);
 }
 
 void PluginInstance::Destroy()
@@ -139,10 +141,14 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window)
     return NPERR_NO_ERROR;
 }
 
+// Every stream callback holds the instance: the first stream or the location's end may
+// send the requests that waited for them to the browser, which may run a dialog in there
+// and close the page meanwhile.
 NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream* stream, NPBool, uint16_t* stype)
 {
     PluginInstance* plugin = InstanceOf(instance);
     if (!plugin) return NPERR_INVALID_INSTANCE_ERROR;
+    PluginInstance::Hold hold(plugin);
     if (stream) plugin->Streams().NewStream(stream, stype);
     return NPERR_NO_ERROR;
 }
@@ -151,15 +157,20 @@ NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason)
 {
     PluginInstance* plugin = InstanceOf(instance);
     if (!plugin) return NPERR_INVALID_INSTANCE_ERROR;
+    PluginInstance::Hold hold(plugin);
     plugin->Streams().DestroyStream(stream, reason);
     return NPERR_NO_ERROR;
 }
 
 void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname)
 {
-    if (PluginInstance* plugin = InstanceOf(instance)) plugin->Streams().StreamAsFile(stream, fname);
+    PluginInstance* plugin = InstanceOf(instance);
+    if (!plugin) return;
+    PluginInstance::Hold hold(plugin);
+    plugin->Streams().StreamAsFile(stream, fname);
 }
 
+// Touches no instance.
 int32_t NPP_WriteReady(NPP, NPStream*)
 {
     return 0x0FFFFFFF;
@@ -167,7 +178,10 @@ int32_t NPP_WriteReady(NPP, NPStream*)
 
 int32_t NPP_Write(NPP instance, NPStream* stream, int32_t, int32_t len, void* buffer)
 {
-    if (PluginInstance* plugin = InstanceOf(instance)) plugin->Streams().Write(stream, len, buffer);
+    PluginInstance* plugin = InstanceOf(instance);
+    if (!plugin) return len;
+    PluginInstance::Hold hold(plugin);
+    plugin->Streams().Write(stream, len, buffer);
     return len;
 }
 
@@ -182,5 +196,8 @@ void NPP_Print(NPP instance, NPPrint* printInfo)
 // one of them is ignored.
 void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData)
 {
-    if (PluginInstance* plugin = InstanceOf(instance)) plugin->Streams().UrlNotify(notifyData);
+    PluginInstance* plugin = InstanceOf(instance);
+    if (!plugin) return;
+    PluginInstance::Hold hold(plugin);
+    plugin->Streams().UrlNotify(notifyData);
 }

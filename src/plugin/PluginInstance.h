@@ -72,7 +72,7 @@ private:
     PluginInstance& operator=(const PluginInstance&) = delete;
 
     void PageLocationArrived(const std::string& location) override;
-    void PageLocationUnavailable() override;
+    void PageLocationLate() override;
     void FetchEnded() override { ServiceSoon(); }
 
     // The browser's child window, subclassed while attached.

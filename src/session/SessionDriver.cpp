@@ -203,8 +203,12 @@ void SessionDriver::AbandonLaunch(HWND window)
     if (resourceProvider) resourceProvider->Release();
     resourceProvider = nullptr;
     launchDone = true;
-    if (!showLogo) InvalidateRect(window, nullptr, FALSE);
-    showLogo = true;
+    SetLogo(window, true);
+}
+
+void SessionDriver::ShowLogoWhileWaiting(HWND window)
+{
+    if (!launchDone) SetLogo(window, true);
 }
 
 bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)

@@ -34,8 +34,9 @@ public:
     // reference on it.
     LRESULT StartSession(HWND window, ResourceFetcher* fetcher);
     bool TryLaunch(HWND window);
-    // The page's location will never come: no launch, the logo, and no more waiting.
-    void AbandonLaunch(HWND window);
+    // The page's location is late: the logo shows until a launch, which still comes once
+    // the location does, replaces it.
+    void ShowLogoWhileWaiting(HWND window);
     bool OnRendererTimer(HWND window, UINT_PTR timerId);
     // What the service tick does, now: a file that has just arrived need not wait for it.
     // Before the launch, what the launch timer does: nor need a location that has just come.
@@ -58,6 +59,8 @@ public:
     const std::string& RendererArgs() const { return rendererArgs; }
 
 private:
+    // No launch can ever succeed: the logo, and no more waiting.
+    void AbandonLaunch(HWND window);
     // Leaves the renderer group and decides between the logo and a blank window.
     void GiveUpRenderer(HWND window, bool logo, bool rendererDied = false);
     RendererGroup* Join(HWND window, bool asLauncher);

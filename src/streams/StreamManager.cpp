@@ -156,8 +156,8 @@ bool StreamManager::TakeLocation(const char* text)
     return true;
 }
 
-// Refused, empty, failed or late: the page's base comes from the src stream, now or when
-// that stream is announced.
+// Refused, empty, failed or late: the page's base comes from the src stream, now or
+// whenever that stream is announced while the instance lives.
 void StreamManager::LocationFailed()
 {
     if (location != Location::Waiting) return;
@@ -404,14 +404,13 @@ void StreamManager::SweepPendingRequests()
 void StreamManager::SweepPendingRequests(uint32_t nowMs)
 {
     const bool locationLate = nowMs - locationAskedAt >= kLocationWaitMs;
-    if (location == Location::Waiting && locationLate) {
-        // A location stream that has written but never ended: what it wrote is the page.
-        locationStream = nullptr;
-        if (!TakeLocation(locationText.c_str())) LocationFailed();
-    }
-    if (location == Location::Failed && locationLate) {
-        location = Location::Unavailable;
-        if (owner) owner->PageLocationUnavailable();
+    // A location stream that has begun to write is waited for to its end: what it has
+    // written so far may be only the start of the page's URL. One that has written nothing
+    // may never do so, and counts as absent.
+    if (location == Location::Waiting && locationLate && (!locationStream || locationText.empty())) LocationFailed();
+    if (location == Location::Failed && locationLate && !lateNoted) {
+        lateNoted = true;
+        if (owner) owner->PageLocationLate();
     }
 
     if (Quirks().urlNotifyUsable) return;

@@ -28,8 +28,8 @@ class StreamRequest;
 
 // The page-location request, answered by the browser as a stream of the page's URL.
 constexpr const char kLocationUrl[] = "javascript:window.location.href";
-// How long the page location may take before the page's base is worked out from the src
-// stream instead.
+// How long the page location may take to begin before the page's base is worked out from
+// the src stream instead, and the instance shows its logo while that stream is awaited.
 constexpr unsigned kLocationWaitMs = 5000;
 
 struct StreamClass {
@@ -66,8 +66,9 @@ public:
     void UrlNotify(void* notifyData);
 
     // Called on every timer tick, however often that comes: stops waiting for a page location
-    // that has not come in time, and, looking only every few seconds, fails requests that
-    // never started while the browser cannot notify. nowMs is the tick count.
+    // whose stream has not begun to write in time (the src stream's base is then taken
+    // whenever it comes), and, looking only every few seconds, fails requests that never started while
+    // the browser cannot notify. nowMs is the tick count.
     void SweepPendingRequests();
     void SweepPendingRequests(uint32_t nowMs);
     // A browser that cannot be trusted with its window across requests may hand the
@@ -109,7 +110,7 @@ private:
     };
 
     void StartWorker();
-    enum class Location { NotAsked, Waiting, Known, Failed, Unavailable };
+    enum class Location { NotAsked, Waiting, Known, Failed };
 
     void DrainQueue();
     void DropRequests();
@@ -146,6 +147,7 @@ private:
     std::string locationText;  // what the location stream has written so far
     std::string srcAttribute;
     unsigned locationAskedAt = 0;
+    bool lateNoted = false;  // the owner has heard that the location is late
     int32_t nullWindowAllowance = 0;
     uint32_t lastSweepMs;
 };

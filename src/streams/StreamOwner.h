@@ -1,7 +1,7 @@
 // What a stream manager tells the instance it serves: the page's location once the
-// browser has said it (or once it has been worked out without the browser), that no
-// location will ever come, and that a fetch has ended, so the renderer need not wait for
-// its next tick to hear of it.
+// browser has said it (or once it has been worked out without the browser), that it is
+// late (it may still come with the src stream), and that a fetch has ended, so the renderer
+// need not wait for its next tick to hear of it.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@
 class StreamOwner {
 public:
     virtual void PageLocationArrived(const std::string& location) = 0;
-    virtual void PageLocationUnavailable() = 0;
+    virtual void PageLocationLate() = 0;
     virtual void FetchEnded() = 0;
 
 protected:

@@ -161,18 +161,23 @@ protected:
 };
 
 // Neither the page's location nor its src stream comes: after the wait the instance shows
-// the logo and stops trying to launch.
-TEST_F(Attached, NoLocationAndNoSrcStreamShowsTheLogo)
+// the logo, and a src stream that starts later still gives the page's base.
+TEST_F(Attached, NoLocationAndNoSrcStreamShowsTheLogoUntilTheSrcStreamComes)
 {
     Start(0x000B, {{"src", "a.obvm"}, {"WindowName", "w"}});
     instance->Streams().SweepPendingRequests();
     EXPECT_FALSE(instance->Session().ShowLogo());
     EXPECT_FALSE(instance->Session().LaunchDone());
-    Sleep(kLocationWaitMs + 100);
-    instance->Streams().SweepPendingRequests();
+    instance->Streams().SweepPendingRequests(GetTickCount() + kLocationWaitMs);
     EXPECT_TRUE(instance->Session().ShowLogo());
-    EXPECT_TRUE(instance->Session().LaunchDone());
+    EXPECT_FALSE(instance->Session().LaunchDone());
     EXPECT_EQ(instance->Session().Group(), nullptr);
+    NPStream src{};
+    src.url = "http://h/d/a.obvm";
+    uint16_t stype = NP_NORMAL;
+    ASSERT_EQ(session->funcs.newstream(&npp, nullptr, &src, 0, &stype), NPERR_NO_ERROR);
+    EXPECT_EQ(instance->Settings().PageLocation(), "http://h/d/");
+    session->funcs.destroystream(&npp, &src, NPRES_NETWORK_ERR);
 }
 
 TEST_F(Attached, OldBrowserAbsorbsAsManyNullHandlesAsItsRequestsCost)

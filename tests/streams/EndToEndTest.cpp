@@ -412,17 +412,28 @@ TEST(BrowserDialogs, TheRendererKeepsTheBlockWhileTheBrowserIsInsideARequest)
     }
 }
 
+struct LoopRun {
+    const char* loop;
+    const char* action;
+    // The src stream starts after the location: the mappings wait for it, and its
+    // NPP_NewStream sends them to the browser, the loop's among them.
+    bool lateSrc = false;
+};
+
 TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
 {
-    const std::pair<const char*, const char*> runs[] = {
+    const LoopRun runs[] = {
         {"geturlnotify:1500:plain.txt", "kill-renderer"}, {"geturlnotify:1500:plain.txt", "close-page"},
         {"geturlnotify:1500:night", "kill-renderer"},     {"geturlnotify:1500:night", "close-page"},
         {"geturl:1500:next.html", "kill-renderer"},       {"geturl:1500:next.html", "close-page"},
+        {"geturlnotify:1500:night", "close-page", true},
     };
     int run = 0;
-    for (const auto& [loop, action] : runs) {
-        SCOPED_TRACE(std::string(loop) + " " + action);
-        ScriptedPage page("loop-action-" + std::to_string(++run), kLoopScript, LoopArguments(loop, action));
+    for (const auto& [loop, action, lateSrc] : runs) {
+        SCOPED_TRACE(std::string(loop) + " " + action + (lateSrc ? " late-src" : ""));
+        std::vector<std::string> arguments = LoopArguments(loop, action);
+        if (lateSrc) arguments.insert(arguments.end(), {"--late-src", "500"});
+        ScriptedPage page("loop-action-" + std::to_string(++run), kLoopScript, arguments);
         // A killed renderer never finishes its script: the page closes once the dialog is over.
         ASSERT_EQ(page.RunUntil([&] { return IndexOf(page.HostLog(), "* modal-loop-end") >= 0; }), 0u);
         const std::vector<std::string> log = page.HostLog();
@@ -430,6 +441,17 @@ TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
         const int loopEnd = IndexOf(log, "* modal-loop-end");
         ASSERT_GE(loopStart, 0);
         EXPECT_GT(loopEnd, loopStart);
+        if (lateSrc) {
+            const int srcAsked = IndexOf(log, "* late-src inst=1 ");
+            EXPECT_GE(srcAsked, 0);
+            EXPECT_LT(srcAsked, loopStart);
+            // Logged once it returns: the loop ran inside the src stream's NPP_NewStream.
+            int srcAnnounced = -1;
+            for (const std::string& line : LinesStarting(log, "> NPP_NewStream inst=1 ")) {
+                if (Field(line, "url").find("scripted.obvm") != std::string::npos) srcAnnounced = IndexOf(log, line);
+            }
+            EXPECT_GT(srcAnnounced, loopEnd);
+        }
         EXPECT_GE(IndexOf(log, "> NP_Shutdown -> 0"), 0);
         if (std::string(action) == "close-page") {
             const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ", loopStart);
@@ -540,7 +562,19 @@ TEST(DeletingBrowser, NoCopyIsLeftAfterTheRendererCrashes)
 struct LocationCase {
     const char* mode;
     bool fromBrowser;  // the page's own URL arrives; else the src stream's folder
+    // The plug-in waits 5 s for the location: the src stream starts after that, or the
+    // location stream is still being written then.
+    bool pastTheWait = false;
 };
+
+constexpr DWORD kPastTheWaitMs = 6000;
+
+// The pause between two writes that makes the split location stream last kPastTheWaitMs.
+std::string SplitLocationTrickle(const std::string& pageUrl)
+{
+    const size_t pauses = (pageUrl.size() + 6) / 7 - 1;  // the host writes it 7 bytes at a time
+    return std::to_string(kPastTheWaitMs / pauses + 1);
+}
 
 class MissingLocation : public ::testing::TestWithParam<LocationCase> {};
 
@@ -549,12 +583,18 @@ class MissingLocation : public ::testing::TestWithParam<LocationCase> {};
 TEST_P(MissingLocation, AppletLaunchesWithTheBaseOfItsSrc)
 {
     const LocationCase c = GetParam();
-    ScriptedPage page(std::string("location-") + c.mode, "ask $applet\nask data/with space.txt\nask sky\nwait\n",
-                      {"--page", PagesDir() + "resources.html", "--location", c.mode});
+    const std::string base = PageFileUrl(PagesDir());
+    std::vector<std::string> arguments = {"--page", PagesDir() + "resources.html", "--location", c.mode};
+    if (c.pastTheWait && c.fromBrowser) {
+        arguments.insert(arguments.end(), {"--trickle", SplitLocationTrickle(base + "resources.html")});
+    } else if (c.pastTheWait) {
+        arguments.insert(arguments.end(), {"--late-src", std::to_string(kPastTheWaitMs)});
+    }
+    ScriptedPage page(std::string("location-") + c.mode + (c.pastTheWait ? "-late" : ""),
+                      "ask $applet\nask data/with space.txt\nask sky\nwait\n", arguments);
     ASSERT_EQ(page.Run(), 0u);
     const std::vector<std::string> launch = LinesStarting(page.Report(), "launch ");
     ASSERT_EQ(launch.size(), 1u);
-    const std::string base = PageFileUrl(PagesDir());
     EXPECT_EQ(Field(launch[0], "page"), c.fromBrowser ? base + "resources.html" : base);
     EXPECT_EQ(Field(page.Outcome("applets/scripted.obvm"), "first"), "scripted applet");
     EXPECT_EQ(Field(page.Outcome("data/with space.txt"), "first"), "with space");
@@ -564,11 +604,12 @@ TEST_P(MissingLocation, AppletLaunchesWithTheBaseOfItsSrc)
 INSTANTIATE_TEST_SUITE_P(Modes, MissingLocation,
                          ::testing::Values(LocationCase{"refuse", false}, LocationCase{"empty", false},
                                            LocationCase{"fail", false}, LocationCase{"split", true},
-                                           LocationCase{"never", false}),
+                                           LocationCase{"never", false}, LocationCase{"split", true, true},
+                                           LocationCase{"never", false, true}),
                          [](const ::testing::TestParamInfo<LocationCase>& info) {
                              std::string mode = info.param.mode;
                              mode[0] = static_cast<char>(mode[0] - 'a' + 'A');
-                             return mode;
+                             return mode + (info.param.pastTheWait ? "PastTheWait" : "");
                          });
 
 // Neither the location nor the src stream ever comes: no renderer, and no request made
@@ -584,12 +625,14 @@ TEST(MissingLocation, WithoutSrcStreamNothingIsLaunched)
 }
 
 // The browser destroys the instance first and ends its streams afterwards, never
-// notifying: the plug-in survives it, and the host closes cleanly.
+// notifying: the plug-in survives it, and the host closes cleanly. The page closes while
+// the last file is still trickling in; the location is refused so that the launch need not
+// wait for a trickling location stream.
 TEST(LateEndingBrowser, StreamsEndedAfterDestroyAreSurvived)
 {
-    ScriptedPage page("late-ends", "ask $applet\nask data/plain.txt\nwait\nask data/never.txt\nask data/grass.txt\npause 700\n",
+    ScriptedPage page("late-ends", "ask $applet\nask data/plain.txt\nwait\nask data/never.txt\nask data/other.txt\npause 100\n",
                       {"--page", PagesDir() + "resources.html", "--late-ends", "--withhold", "never", "--chunk", "2",
-                       "--trickle", "300"});
+                       "--trickle", "300", "--location", "refuse"});
     ASSERT_EQ(page.Run(), 0u);
     const std::vector<std::string> log = page.HostLog();
     const int destroyed = IndexOf(log, "> NPP_Destroy inst=1 ");

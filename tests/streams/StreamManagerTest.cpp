@@ -555,6 +555,31 @@ TEST_F(StreamManagerTest, LocationNeverAnsweredGivesWayToTheSrcBaseAfterFiveSeco
     EXPECT_TRUE(Streams().Ready());
 }
 
+// At the wait's end a location stream that has begun to write is read to its end; one
+// that has written nothing gives way to the src stream.
+TEST_F(StreamManagerTest, LocationStreamWritingAfterFiveSecondsIsTakenWhole)
+{
+    for (const bool writing : {true, false}) {
+        SCOPED_TRACE(writing ? "writing" : "silent");
+        Start(0x000B, "Mozilla/4.0 (Win32)");
+        NPStream stream{};
+        stream.url = kLocationUrl;
+        uint16_t stype = NP_NORMAL;
+        NPP_NewStream(&npp, const_cast<char*>("text/plain"), &stream, 0, &stype);
+        char start[] = "http://h/", rest[] = "d/p.html";
+        if (writing) NPP_Write(&npp, &stream, 0, 9, start);
+        DeliverStream("http://h/d/applets/world.obvm", "world.obvm");
+        Streams().SweepPendingRequests(GetTickCount() + kLocationWaitMs);
+        EXPECT_EQ(instance->Settings().PageLocation(), writing ? "" : "http://h/d/");
+        if (writing) NPP_Write(&npp, &stream, 9, 8, rest);
+        NPP_DestroyStream(&npp, &stream, NPRES_DONE);
+        EXPECT_EQ(instance->Settings().PageLocation(), writing ? kPage : "http://h/d/");
+        NPP_Destroy(&npp, nullptr);
+        instance = nullptr;
+        NP_Shutdown();
+    }
+}
+
 struct Agent {
     uint16_t version;
     const char* text;
