@@ -1,6 +1,8 @@
 // Two processes on one heap: the test peer, as a renderer, maps the block at another
 // address and trades strings with a channel serviced here, both sides allocating and
-// freeing under the mutex, until everything has been freed again.
+// freeing under the mutex, until everything has been freed again. Once with the block's
+// references counted from its view address, once from a base of the plug-in's own, as a
+// 64-bit plug-in whose view lies above 4 GB counts them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,10 +16,11 @@
 
 namespace {
 
-TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
+void Exchange(bool ownBase)
 {
-    Channel c;
+    Channel c(LaunchSettings(), false);
     ASSERT_TRUE(c.created);
+    if (ownBase) c.channel.View()->CreateFill(GetTickCount(), kHighViewBase);
     c.fetcher.mode = TestFetcher::Mode::Ready;
     c.fetcher.pathFor = ExchangePath;
     ScratchFile report;
@@ -81,6 +84,16 @@ TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
     EXPECT_GE(fills, 5);
     std::printf("exchange: %d ticks here, peer view %p vs %p, %d requests, %d delivered, %d given up\n",
                 ticks, theirs, c.channel.ViewAddress(), posted, delivered, givenUp);
+}
+
+TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
+{
+    Exchange(false);
+}
+
+TEST(ChannelExchange, TwoProcessesShareTheHeapAtTheCreatorsOwnBase)
+{
+    Exchange(true);
 }
 
 }  // namespace
