@@ -1,20 +1,5 @@
-# Cross-compiles for 32-bit Windows with Debian's mingw-w64 toolchain (posix threads,
-# so std::mutex and std::thread exist) and runs the results under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 32-bit Windows; the programs run in a 32-bit Wine prefix.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(ORB_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORB_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ORB_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ORB_TRIPLE}-windres)
-set(CMAKE_AR ${ORB_TRIPLE}-gcc-ar-posix)
-set(CMAKE_RANLIB ${ORB_TRIPLE}-gcc-ranlib-posix)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ORB_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Every test and helper program built here runs through this wrapper, which picks the
-# build tree's private Wine prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(ORB_WINE_ARCH_SWITCH)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

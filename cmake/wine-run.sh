@@ -1,8 +1,16 @@
 #!/bin/sh
-# Runs a Windows program under 32-bit Wine in the private prefix of the build tree
-# that contains the current directory (or WINEPREFIX when it is set). The prefix is
-# created on first use; concurrent first uses wait for each other.
+# Runs a Windows program under Wine in the private prefix of the build tree that contains
+# the current directory (or WINEPREFIX when it is set): a 32-bit prefix, or with --win64
+# first a 64-bit one run by wine64 (the x86-64 tree's programs). The prefix is created on
+# first use; concurrent first uses wait for each other.
 set -e
+arch=win32
+loader=wine
+if [ "$1" = "--win64" ]; then
+    shift
+    arch=win64
+    loader=/usr/lib/wine/wine64
+fi
 if [ -z "$WINEPREFIX" ]; then
     dir=$(pwd)
     while [ "$dir" != "/" ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
@@ -12,7 +20,7 @@ if [ -z "$WINEPREFIX" ]; then
     fi
     WINEPREFIX="$dir/wineprefix"
 fi
-export WINEPREFIX WINEARCH=win32
+export WINEPREFIX WINEARCH=$arch
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko prompts: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree=;mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
@@ -21,10 +29,10 @@ if [ ! -f "$WINEPREFIX/.orb-ready" ]; then
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.orb-ready" ]; then
-            wine wineboot --init >/dev/null 2>&1 || true
+            "$loader" wineboot --init >/dev/null 2>&1 || true
             wineserver -w
             touch "$WINEPREFIX/.orb-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec "$loader" "$@"

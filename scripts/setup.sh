@@ -1,13 +1,15 @@
 #!/bin/bash
 # Installs what building and testing need on Debian 12 (as root), skipping what is there:
-# the i686 mingw-w64 cross toolchain (posix threads), 32-bit Wine, Xvfb, CMake,
-# GoogleTest's sources, Python, ImageMagick, NSIS (the Windows installer compiler), clang
-# with its sanitizer and libFuzzer runtimes for the native tests and fuzz targets, and the
-# locale sources that a test under a UTF-8 ANSI code page builds its locale from.
+# the i686 and x86-64 mingw-w64 cross toolchains (posix threads), 32-bit and 64-bit Wine,
+# Xvfb, CMake, GoogleTest's sources, Python, ImageMagick, NSIS (the Windows installer
+# compiler), clang with its sanitizer and libFuzzer runtimes for the native tests and fuzz
+# targets, and the locale sources that a test under a UTF-8 ANSI code page builds its
+# locale from.
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xauth x11-utils googletest python3 imagemagick curl nsis
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64 xvfb xauth x11-utils googletest python3 imagemagick curl nsis
           clang libclang-rt-14-dev locales)
 
 missing=()

@@ -9,7 +9,7 @@ BlockView::BlockView(ChannelBlock* block)
 {
 }
 
-void BlockView::CreateFill(uint32_t heartbeat)
+void BlockView::CreateFill(uint32_t heartbeat, uint32_t base)
 {
     std::memset(block_, 0, sizeof *block_);
     std::memcpy(block_->revision, kRevision, sizeof kRevision);
@@ -17,9 +17,9 @@ void BlockView::CreateFill(uint32_t heartbeat)
     block_->heartbeat = heartbeat;
     for (RequestSlot& slot : block_->requests) slot.id = kFreeSlot;
     for (DeliverySlot& slot : block_->deliveries) slot.id = kFreeSlot;
-    heapBase_ = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block_->heapRegion));
+    heapBase_ = base + offsetof(ChannelBlock, heapRegion);
     block_->heapBase = heapBase_;
-    heap_.Init();
+    heap_.Init(base + offsetof(ChannelBlock, heapControl));
 }
 
 char* BlockView::Locate(BlockRef ref, size_t* length) const

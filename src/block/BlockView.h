@@ -15,8 +15,9 @@ public:
     // Attaches to a block that its creator has filled, taking heapBase from it.
     explicit BlockView(ChannelBlock* block);
 
-    // The creator's fill of a new block; heartbeat is the creator's tick count.
-    void CreateFill(uint32_t heartbeat);
+    // The creator's fill of a new block; heartbeat is the creator's tick count, base the
+    // block's first byte in the creator's reference space (CreatorBase).
+    void CreateFill(uint32_t heartbeat, uint32_t base);
 
     ChannelBlock* Block() const { return block_; }
     SharedHeap& Heap() { return heap_; }

@@ -1,14 +1,15 @@
 // The wire format shared by the plug-in and its renderer process: one named block of
-// 51808 used bytes, x86 little-endian, 32-bit words and handles, 8-bit text. Both sides
-// compile this header, so it must not depend on Win32.
+// 51808 used bytes, x86 little-endian, 32-bit words and handles, 8-bit text, the same for a
+// 32-bit and a 64-bit plug-in (the renderer is always 32-bit). Both sides compile this
+// header, so it must not depend on Win32.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// A string in the block's heap: the address its first byte has in the creating process,
-// 0 for none.
+// A string in the block's heap: the address its first byte has in the creating process's
+// reference space (CreatorBase), 0 for none. Never a pointer of the reading process.
 using BlockRef = uint32_t;
 
 constexpr char kRevision[] = "Sat Apr 15 19:45:33 2000";
@@ -86,7 +87,7 @@ struct ChannelBlock {
     WindowRecord windows[kWindowRecords];
     HeapControl heapControl;
     uint8_t heapRegion[kHeapRegionSize];
-    uint32_t heapBase;  // creating-process address of heapRegion
+    uint32_t heapBase;  // heapRegion in the creating process's reference space
 };
 
 static_assert(sizeof(RequestSlot) == 8 && sizeof(DeliverySlot) == 8 && sizeof(WindowRecord) == 24);
@@ -124,6 +125,19 @@ template <typename T>
 void Poke(T& field, T value)
 {
     *static_cast<volatile T*>(&field) = value;
+}
+
+// The creator's reference space: its references are 32-bit addresses counted from the
+// block's first byte at this base. A 32-bit creator uses its view's address (the wire
+// format's origin). A 64-bit creator's view may lie above 4 GB, or so close below it that
+// a reference would wrap round to 0 (no string); it then counts from a base of its own,
+// low enough that no reference wraps.
+constexpr uint32_t kHighViewBase = 0x10000000;
+
+inline uint32_t CreatorBase(uint64_t viewAddress)
+{
+    return viewAddress != 0 && viewAddress <= 0x100000000ull - kBlockUsedSize ? static_cast<uint32_t>(viewAddress)
+                                                                               : kHighViewBase;
 }
 
 // Bytes of the mapping and of the view: whole allocation granules with room to spare.

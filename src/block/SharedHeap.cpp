@@ -35,10 +35,10 @@ void SharedHeap::Capture(uint32_t self)
     sentinelRef_ = self + kSentinelOffset;
 }
 
-void SharedHeap::Init()
+void SharedHeap::Init(uint32_t self)
 {
     std::memset(control_, 0, sizeof *control_);
-    Capture(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(control_)));
+    Capture(self);
     control_->self = self_;
     control_->rover = sentinelRef_;
     control_->sentinelPrevious = sentinelRef_;

@@ -1,6 +1,6 @@
 // The allocator inside a channel block, shared by two processes whose views of the block
-// lie at different addresses: every link is stored as a creating-process address and
-// converted through the control record's self word. Chunk format and algorithms are
+// lie at different addresses: every link is stored as a 32-bit reference in the creating
+// process's reference space and converted through the control record's self word. Chunk format and algorithms are
 // part of the wire format, so the renderer links this same code.
 //
 // The other process is not trusted: every word of the heap is checked before it is
@@ -15,11 +15,12 @@
 class SharedHeap {
 public:
     // Attaches to the control record and the one region at these local addresses without
-    // writing anything; the creating-process address of the record is read from it.
+    // writing anything; the record's reference in the creator's space is read from it.
     SharedHeap(HeapControl* control, uint8_t* region, uint32_t regionSize);
 
-    // The creator's start: a fresh control record and one free chunk spanning the region.
-    void Init();
+    // The creator's start: a fresh control record, whose reference in the creator's
+    // reference space is self, and one free chunk spanning the region.
+    void Init(uint32_t self);
 
     void* Allocate(uint32_t n);
     void* AllocateZeroed(uint32_t n);

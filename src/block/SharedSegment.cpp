@@ -41,7 +41,7 @@ bool SharedSegment::Create(const std::string& name)
     if (!mapping) return false;
     if (!MapView()) return false;
     blockView.emplace(Block());
-    blockView->CreateFill(GetTickCount());
+    blockView->CreateFill(GetTickCount(), CreatorBase(reinterpret_cast<uintptr_t>(view.Get())));
     return true;
 }
 

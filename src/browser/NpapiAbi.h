@@ -1,7 +1,9 @@
-// The browser plug-in interface as 32-bit Windows browsers of NPAPI 0.11 lay it out.
-// (Not named npapi.h: MinGW ships an unrelated header of that name.)
+// The browser plug-in interface as Windows browsers of NPAPI 0.11 lay it out, 32-bit and
+// 64-bit: the same declarations, with every pointer, handle and function slot as wide as
+// the target's pointers. (Not named npapi.h: MinGW ships an unrelated header of that name.)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -191,9 +193,55 @@ typedef NPError(__stdcall* NP_ShutdownProc)(void);
 
 }  // extern "C"
 
-static_assert(sizeof(NPP_t) == 8, "NPP_t");
-static_assert(sizeof(NPWindow) == 32, "NPWindow");
-static_assert(sizeof(NPStream) == 24, "NPStream");
-static_assert(sizeof(NPPrint) == 40, "NPPrint");
-static_assert(sizeof(NPPluginFuncs) == 60, "NPPluginFuncs");
-static_assert(sizeof(NPNetscapeFuncs) == 88, "NPNetscapeFuncs");
+// A browser of the other width cannot load us, so each layout is checked for the target
+// being built: any drift from what browsers compile fails the build.
+constexpr size_t NpAbi(size_t onWin32, size_t onWin64)
+{
+    return sizeof(void*) == 4 ? onWin32 : onWin64;
+}
+
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "pointer width");
+static_assert(sizeof(NPP_t) == NpAbi(8, 16) && offsetof(NPP_t, ndata) == NpAbi(4, 8), "NPP_t");
+static_assert(sizeof(NPSavedData) == NpAbi(8, 16) && offsetof(NPSavedData, buf) == NpAbi(4, 8), "NPSavedData");
+static_assert(sizeof(NPRect) == 8 && offsetof(NPRect, left) == 2 && offsetof(NPRect, right) == 6, "NPRect");
+
+static_assert(sizeof(NPWindow) == NpAbi(32, 40), "NPWindow");
+static_assert(offsetof(NPWindow, x) == NpAbi(4, 8) && offsetof(NPWindow, y) == NpAbi(8, 12), "NPWindow.x/y");
+static_assert(offsetof(NPWindow, width) == NpAbi(12, 16) && offsetof(NPWindow, height) == NpAbi(16, 20),
+              "NPWindow.width/height");
+static_assert(offsetof(NPWindow, clipRect) == NpAbi(20, 24) && offsetof(NPWindow, type) == NpAbi(28, 32),
+              "NPWindow.clipRect/type");
+
+static_assert(sizeof(NPStream) == NpAbi(24, 40), "NPStream");
+static_assert(offsetof(NPStream, ndata) == NpAbi(4, 8) && offsetof(NPStream, url) == NpAbi(8, 16), "NPStream.ndata/url");
+static_assert(offsetof(NPStream, end) == NpAbi(12, 24) && offsetof(NPStream, lastmodified) == NpAbi(16, 28),
+              "NPStream.end/lastmodified");
+static_assert(offsetof(NPStream, notifyData) == NpAbi(20, 32), "NPStream.notifyData");
+
+static_assert(sizeof(NPFullPrint) == NpAbi(8, 16) && offsetof(NPFullPrint, platformPrint) == NpAbi(4, 8),
+              "NPFullPrint");
+static_assert(sizeof(NPEmbedPrint) == NpAbi(36, 48) && offsetof(NPEmbedPrint, platformPrint) == NpAbi(32, 40),
+              "NPEmbedPrint");
+static_assert(sizeof(NPPrint) == NpAbi(40, 56) && offsetof(NPPrint, print) == NpAbi(4, 8), "NPPrint");
+
+// Two 16-bit words, then one slot per function (after padding to a slot on 64-bit).
+static_assert(offsetof(NPPluginFuncs, version) == 2 && offsetof(NPPluginFuncs, newp) == NpAbi(4, 8),
+              "NPPluginFuncs head");
+static_assert(offsetof(NPPluginFuncs, event) == NpAbi(40, 80) && offsetof(NPPluginFuncs, urlnotify) == NpAbi(44, 88),
+              "NPPluginFuncs.event/urlnotify");
+static_assert(offsetof(NPPluginFuncs, javaClass) == NpAbi(48, 96) && offsetof(NPPluginFuncs, getvalue) == NpAbi(52, 104),
+              "NPPluginFuncs.javaClass/getvalue");
+static_assert(offsetof(NPPluginFuncs, setvalue) == NpAbi(56, 112), "NPPluginFuncs.setvalue");
+static_assert(sizeof(NPPluginFuncs) == NpAbi(60, 120), "NPPluginFuncs");
+
+static_assert(offsetof(NPNetscapeFuncs, version) == 2 && offsetof(NPNetscapeFuncs, geturl) == NpAbi(4, 8),
+              "NPNetscapeFuncs head");
+static_assert(offsetof(NPNetscapeFuncs, status) == NpAbi(28, 56) && offsetof(NPNetscapeFuncs, uagent) == NpAbi(32, 64),
+              "NPNetscapeFuncs.status/uagent");
+static_assert(offsetof(NPNetscapeFuncs, memalloc) == NpAbi(36, 72) && offsetof(NPNetscapeFuncs, memfree) == NpAbi(40, 80),
+              "NPNetscapeFuncs.memalloc/memfree");
+static_assert(offsetof(NPNetscapeFuncs, geturlnotify) == NpAbi(60, 120) &&
+                  offsetof(NPNetscapeFuncs, getvalue) == NpAbi(68, 136),
+              "NPNetscapeFuncs.geturlnotify/getvalue");
+static_assert(offsetof(NPNetscapeFuncs, forceredraw) == NpAbi(84, 168), "NPNetscapeFuncs.forceredraw");
+static_assert(sizeof(NPNetscapeFuncs) == NpAbi(88, 176), "NPNetscapeFuncs");

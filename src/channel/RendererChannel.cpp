@@ -6,17 +6,13 @@
 
 #include "base/Held.h"
 #include "block/MutexGuard.h"
+#include "block/WindowWord.h"
 #include "settings/RegistryKey.h"
 
 namespace {
 
 constexpr char kRendererPathValue[] = "RendererPath";
 constexpr char kCommandLineTail[] = "\" ActiveXOrbolanth.GoBlueHarbor ";
-
-uint32_t WindowWord(HWND window)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
-}
 
 // A fresh GUID in its registry form, braces included, in the ANSI code page.
 bool DrawNamePart(std::string* namePart)
@@ -90,7 +86,7 @@ bool RendererChannel::StartProcess()
     // Made whole, never cut: CreateProcessA may write into it, so it is a buffer of its own.
     std::string commandLine = std::string("\"") + shortPath + kCommandLineTail + namePart;
     STARTUPINFOA startup{};
-    static_assert(sizeof startup == 68);
+    static_assert(sizeof startup == (sizeof(void*) == 4 ? 68 : 104));
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -260,6 +256,6 @@ bool RendererChannel::LookupWindow(const std::string& name, HWND* window)
     if (!guard.Acquire()) return false;
     int record = FindRecordByName(name);
     uint32_t word = record >= 0 ? Peek(Block()->windows[record].window) : 0;
-    *window = reinterpret_cast<HWND>(static_cast<uintptr_t>(word));
+    *window = WindowFromWord(word);
     return record >= 0;
 }

@@ -8,6 +8,7 @@
 #include "base/MessagePump.h"
 #include "base/ResourceFetcher.h"
 #include "block/ChannelBlock.h"
+#include "block/WindowWord.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
 #include "logo/LogoPainter.h"
@@ -144,7 +145,7 @@ bool SessionDriver::TryLaunch(HWND window)
         groupName = settings.GroupName();
         if (groupName.empty()) {
             char name[261];
-            std::snprintf(name, sizeof name, "Orbolanth0x%lX", reinterpret_cast<unsigned long>(window));
+            std::snprintf(name, sizeof name, "Orbolanth0x%lX", static_cast<unsigned long>(WindowWord(window)));
             groupName = name;
         }
         rendererGroup = Join(window, hasSrc);

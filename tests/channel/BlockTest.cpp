@@ -101,7 +101,7 @@ TEST(ChannelBlock, NewBlockHasTheWireLayout)
     EXPECT_EQ(heap.error, "");
     EXPECT_EQ(heap.chunks, 1);
     EXPECT_EQ(heap.firstChunkHeader, 40944u);
-    EXPECT_EQ(block->heapBase, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(bytes + 10844)));
+    EXPECT_EQ(block->heapBase, CreatorBase(reinterpret_cast<uintptr_t>(bytes)) + 10844);
     for (uint32_t offset = kBlockUsedSize; offset < 65536; ++offset) ASSERT_EQ(bytes[offset], 0) << offset;
 }
 
@@ -255,6 +255,45 @@ TEST(RendererChannel, WindowRecords)
     }
     EXPECT_FALSE(c.channel.ReserveWindowName("one too many"));
     EXPECT_FALSE(c.channel.RegisterWindow("one too many", one));
+}
+
+// A 64-bit plug-in whose view lies above 4 GB counts its references from a base of its own:
+// every string either end leaves for the other then goes by a reference that is a pointer
+// of neither.
+TEST(RendererChannel, StringsGoByTheCreatorsBaseNotItsAddress)
+{
+    Channel c(LaunchSettings(), false);
+    ASSERT_TRUE(c.created);
+    ASSERT_NE(reinterpret_cast<uintptr_t>(c.channel.ViewAddress()), uintptr_t{kHighViewBase});
+    c.channel.View()->CreateFill(GetTickCount(), kHighViewBase);
+    ASSERT_TRUE(c.renderer.Attach(c.channel.NamePart()));
+    ChannelBlock* block = c.Block();
+    EXPECT_EQ(block->heapBase, kHighViewBase + 10844);
+
+    c.fetcher.mode = TestFetcher::Mode::Ready;
+    c.fetcher.pathFor = [](const std::string& url) { return "C:\\kept\\" + url.substr(url.rfind('/') + 1); };
+    const int slot = c.renderer.PostRequest(7, "http://example.org/scene/cube.obv");
+    ASSERT_GE(slot, 0);
+    c.channel.ServiceTick();
+    ASSERT_EQ(c.fetcher.calls.size(), 1u);
+    EXPECT_EQ(c.fetcher.calls[0].url, "http://example.org/scene/cube.obv");
+    c.channel.ServiceTick();
+    int32_t id = 0;
+    std::string path;
+    ASSERT_TRUE(c.renderer.TakeDelivery(&id, &path));
+    EXPECT_EQ(id, 7);
+    EXPECT_EQ(path, "C:\\kept\\cube.obv");
+
+    std::string text;
+    ASSERT_TRUE(c.renderer.SetStatusText("Loading scene"));
+    ASSERT_TRUE(c.channel.GetStatusText(text));
+    EXPECT_EQ(text, "Loading scene");
+    const OwnedWindow window = MakeWindow();
+    ASSERT_TRUE(c.channel.RegisterWindow("main", window.Get()));
+    std::vector<WindowEntry> records = c.renderer.Windows();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].name, "main");
+    EXPECT_EQ(CheckHeap(*block).error, "");
 }
 
 // The renderer may leave anything in the words the plug-in follows: references that lead

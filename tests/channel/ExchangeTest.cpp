@@ -1,10 +1,15 @@
 // Two processes on one heap: the test peer, as a renderer, maps the block at another
 // address and trades strings with a channel serviced here, both sides allocating and
-// freeing under the mutex, until everything has been freed again.
+// freeing under the mutex, until everything has been freed again. Once with the block's
+// references counted from its view address, once from a base of the plug-in's own, as a
+// 64-bit plug-in whose view lies above 4 GB counts them, and in a 64-bit build once with
+// the view really above 4 GB.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "ChannelFixture.h"
 #include "Exchange.h"
@@ -14,10 +19,41 @@
 
 namespace {
 
-TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
+enum class Base { View, Own, AboveFourGb };
+
+// Takes every free range below 4 GB that could hold a view, so that this 64-bit process's
+// next view lies above.
+class LowAddressesTaken {
+public:
+    LowAddressesTaken()
+    {
+        held.reserve(4096);
+        constexpr uint64_t kGranule = 65536, kFourGb = 0x100000000ull;
+        MEMORY_BASIC_INFORMATION info;
+        for (uint64_t at = kGranule; at < kFourGb; at = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize) {
+            if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info)) break;
+            const uint64_t start = reinterpret_cast<uintptr_t>(info.BaseAddress);
+            const uint64_t end = std::min<uint64_t>(start + info.RegionSize, kFourGb);
+            const uint64_t first = (start + kGranule - 1) / kGranule * kGranule;
+            if (info.State != MEM_FREE || first >= end || held.size() == held.capacity()) continue;
+            held.emplace_back(VirtualAlloc(reinterpret_cast<void*>(first), end - first, MEM_RESERVE, PAGE_NOACCESS));
+        }
+    }
+
+private:
+    std::vector<VirtualMemory> held;
+};
+
+void Exchange(Base base)
 {
-    Channel c;
+    Channel c(LaunchSettings(), false);
     ASSERT_TRUE(c.created);
+    const uint64_t view = reinterpret_cast<uintptr_t>(c.channel.ViewAddress());
+    if (base == Base::Own) c.channel.View()->CreateFill(GetTickCount(), kHighViewBase);
+    if (base == Base::AboveFourGb) {
+        ASSERT_GE(view, 0x100000000ull);
+        EXPECT_EQ(c.Block()->heapBase, kHighViewBase + 10844);
+    }
     c.fetcher.mode = TestFetcher::Mode::Ready;
     c.fetcher.pathFor = ExchangePath;
     ScratchFile report;
@@ -81,6 +117,23 @@ TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
     EXPECT_GE(fills, 5);
     std::printf("exchange: %d ticks here, peer view %p vs %p, %d requests, %d delivered, %d given up\n",
                 ticks, theirs, c.channel.ViewAddress(), posted, delivered, givenUp);
+}
+
+TEST(ChannelExchange, TwoProcessesAtDifferentAddressesShareTheHeap)
+{
+    Exchange(Base::View);
+}
+
+TEST(ChannelExchange, TwoProcessesShareTheHeapAtTheCreatorsOwnBase)
+{
+    Exchange(Base::Own);
+}
+
+TEST(ChannelExchange, AViewAboveFourGigabytesSharesTheHeap)
+{
+    if (sizeof(void*) == 4) GTEST_SKIP() << "a 32-bit process has no addresses above 4 GB";
+    LowAddressesTaken low;
+    Exchange(Base::AboveFourGb);
 }
 
 }  // namespace

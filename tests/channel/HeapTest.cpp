@@ -1,5 +1,7 @@
 // The block's heap on its own, in plain memory: the chunk numbers of the wire format,
 // freeing back to one chunk, strings behind references, and what a corrupted heap does.
+// The block counts its references from a base other than its address, as a 64-bit
+// creator's block above 4 GB does, so nothing here passes by taking a pointer for one.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,16 +19,14 @@ constexpr uint32_t kFirstChunk = 10856;
 constexpr uint32_t kEndFence = 51800;
 
 struct Block {
-    Block() : memory(new ChannelBlock), view(memory.get()) { view.CreateFill(1234); }
+    Block() : memory(new ChannelBlock), view(memory.get()) { view.CreateFill(1234, kHighViewBase); }
 
     uint32_t& At(uint32_t offset)
     {
         return *reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(memory.get()) + offset);
     }
-    uint32_t Address(uint32_t offset) const
-    {
-        return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory.get()) + offset);
-    }
+    // The reference of a byte of the block.
+    uint32_t Address(uint32_t offset) const { return kHighViewBase + offset; }
     uint32_t OffsetOf(const void* p) const
     {
         return static_cast<uint32_t>(static_cast<const uint8_t*>(p) -
@@ -56,6 +56,7 @@ struct Block {
 TEST(SharedHeap, NewHeapHasTheWireLayout)
 {
     Block b;
+    ASSERT_NE(reinterpret_cast<uintptr_t>(b.memory.get()), uintptr_t{kHighViewBase});
     EXPECT_EQ(b.At(10800), b.Address(10800));  // self
     EXPECT_EQ(b.At(10804), b.Address(10808));  // rover: the sentinel
     EXPECT_EQ(b.At(10808), 0u);
@@ -194,6 +195,22 @@ TEST(SharedHeap, AnotherAddressSeesTheSameStrings)
     ASSERT_TRUE(a.view.ReadString(droppedInA, &text));
     EXPECT_EQ(text, "freed through the copy");
     EXPECT_EQ(CheckHeap(*a.memory).chunks, 3);
+}
+
+// A 32-bit creator's view keeps its address as the base (the wire format's origin); a
+// 64-bit creator's view at any height gets a base under which no reference into the block
+// wraps round to 0, which would read as no string.
+TEST(SharedHeap, CreatorBasesKeepEveryReferenceAboveZero)
+{
+    for (uint64_t view : {0x00A30000ull, 0x7FFE0000ull, 0xFFFE0000ull, 0xFFFF0000ull, 0xFFFFF000ull, 0x100000000ull,
+                          0x7FF812340000ull, 0xFFFFFFFFFFFF0000ull}) {
+        const uint64_t base = CreatorBase(view);
+        EXPECT_NE(base, 0u) << std::hex << view;
+        EXPECT_LE(base + kBlockUsedSize, 0x100000000ull) << std::hex << view;
+        if (view + kBlockUsedSize <= 0x100000000ull) {
+            EXPECT_EQ(base, view) << std::hex << view;
+        }
+    }
 }
 
 TEST(SharedHeap, StoreStringCutsKeepsAndFails)

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput in(data, size);
     auto block = std::make_unique<ChannelBlock>();
     auto view = std::make_unique<BlockView>(block.get());
-    view->CreateFill(1);
+    view->CreateFill(1, CreatorBase(reinterpret_cast<uintptr_t>(block.get())));
     std::vector<Live> live;
     uint8_t nextFill = 1;
 
