@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs the whole test suite under Wine with a
-# virtual display; then the 64-bit plug-in's tree: its plug-in tests, and its block and
-# channel tests, which meet the i686 tree's peer as a 64-bit plug-in meets the 32-bit renderer.
+# virtual display; then the 64-bit plug-in's tree: its plug-in and settings tests, and its
+# block and channel tests, which meet the i686 tree's peer as a 64-bit plug-in meets the
+# 32-bit renderer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}

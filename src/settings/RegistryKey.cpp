@@ -2,12 +2,30 @@
 
 #include <cstring>
 
+namespace {
+
+#ifdef _WIN64
+constexpr REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+#else
+constexpr REGSAM kViews[] = {0};
+#endif
+
+}  // namespace
+
 bool RegistryKey::Open()
 {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    key_.Reset(opened);
-    return true;
+    for (REGSAM view : kViews) {
+        HKEY opened = nullptr;
+        LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, KEY_READ | view, &opened);
+        if (rc == ERROR_SUCCESS) {
+            key_.Reset(opened);
+            return true;
+        }
+        // A key that exists but cannot be read still hides the views after it: what it
+        // holds is the installation's word, and another view's key would be a stale one.
+        if (rc != ERROR_FILE_NOT_FOUND) return false;
+    }
+    return false;
 }
 
 bool RegistryKey::QueryString(const char* name, std::string& value) const

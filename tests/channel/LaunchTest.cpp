@@ -64,7 +64,7 @@ protected:
         return false;
     }
 
-    ConfigurationKey key;
+    ConfigurationKey key{KEY_WOW64_32KEY};  // where installers write it, for either width
     ScratchFile report;
     TestFetcher fetcher;
     LaunchSettings settings;

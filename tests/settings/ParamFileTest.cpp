@@ -101,6 +101,24 @@ TEST_F(ParamFile, NameMustFitTwoHundredSixtyBytesWithItsTerminator)
     EXPECT_EQ(Create().WindowName(), "");
 }
 
+// A 64-bit prefix has both registry views: the key an installer wrote in the 32-bit view
+// comes first, and the first view that has the key gives every value.
+TEST_F(ParamFile, SixtyFourBitPluginReadsTheThirtyTwoBitViewFirst)
+{
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit plug-in reads its own view only";
+    TempFile installed("\"WindowName\" = \"installed\""), own("\"WindowName\" = \"own\"");
+    ConfigurationKey view32(KEY_WOW64_32KEY), view64(KEY_WOW64_64KEY);
+    view32.SetString("ParamFile", installed.Path());
+    EXPECT_EQ(Create().WindowName(), "installed");
+    ConfigurationKey::Remove();
+    view64.SetString("ParamFile", own.Path());
+    EXPECT_EQ(Create().WindowName(), "own");
+    view32.SetDword("Unrelated", 1);
+    EXPECT_EQ(Create().WindowName(), "");
+    view32.SetString("ParamFile", installed.Path());
+    EXPECT_EQ(Create().WindowName(), "installed");
+}
+
 TEST_F(ParamFile, HostileFilesGiveWhatIsCompleteAndNothingElse)
 {
     {

@@ -5,7 +5,7 @@
 #include "base/UniqueHandle.h"
 #include "settings/RegistryKey.h"
 
-ConfigurationKey::ConfigurationKey()
+ConfigurationKey::ConfigurationKey(REGSAM view) : view_(view)
 {
     Remove();
 }
@@ -17,13 +17,15 @@ ConfigurationKey::~ConfigurationKey()
 
 void ConfigurationKey::Remove()
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kConfigurationKey);
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, view, 0);
+    }
 }
 
 void ConfigurationKey::SetBytes(const char* name, const void* data, DWORD size, DWORD type)
 {
     RegistryKeyHandle key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, nullptr, 0, KEY_WRITE | view_, nullptr,
                         key.Receive(), nullptr) != ERROR_SUCCESS) {
         return;
     }

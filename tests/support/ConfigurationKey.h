@@ -1,5 +1,7 @@
 // Writes the plug-in's configuration key in the real registry of the test prefix, and
-// removes it again with the object.
+// removes it again with the object. A 64-bit prefix has two views of HKLM's software keys;
+// the object writes the one it is given (0: the test program's own), and removes the key
+// from both.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +10,7 @@
 
 class ConfigurationKey {
 public:
-    ConfigurationKey();   // starts from no key at all
+    explicit ConfigurationKey(REGSAM view = 0);  // starts from no key at all
     ~ConfigurationKey();  // deletes the key
     ConfigurationKey(const ConfigurationKey&) = delete;
     ConfigurationKey& operator=(const ConfigurationKey&) = delete;
@@ -17,6 +19,9 @@ public:
     void SetBytes(const char* name, const void* data, DWORD size, DWORD type);
     void SetDword(const char* name, DWORD value);
     static void Remove();
+
+private:
+    REGSAM view_;
 };
 
 // A file in the temp folder that is deleted with the object.
