@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include "base/ModuleHold.h"
+
 bool PumpMessages()
 {
+    ModuleHold hold;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
         if (message.message == WM_QUIT) return false;

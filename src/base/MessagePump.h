@@ -2,6 +2,6 @@
 // while they wait for something.
 #pragma once
 
-// Dispatches every message waiting for this thread. False once a WM_QUIT waits in the
-// queue: it is left there for the thread's own loop.
+// Dispatches every message waiting for this thread, under a ModuleHold. False once a
+// WM_QUIT waits in the queue: it is left there for the thread's own loop.
 bool PumpMessages();

@@ -6,6 +6,7 @@
 #include "activity/ActivityController.h"
 #include "channel/RendererChannel.h"
 #include "base/AsciiCase.h"
+#include "base/ModuleHold.h"
 #include "base/ResourceFetcher.h"
 
 namespace {
@@ -142,6 +143,7 @@ bool StartRenderer(RendererGroup* group, const LaunchSettings& settings)
     }
     channel->Release();
     group->channel = nullptr;
+    ModuleHold hold;
     MessageBoxA(nullptr, kLaunchFailureText, kLaunchFailureCaption, MB_ICONERROR);
     return false;
 }

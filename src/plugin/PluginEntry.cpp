@@ -1,6 +1,7 @@
 #include "plugin/PluginEntry.h"
 
 #include "activity/ActivityController.h"
+#include "base/ModuleHold.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginInstance.h"
 
@@ -42,6 +43,7 @@ extern "C" NPError __stdcall NP_Shutdown(void)
 {
     NPP_Shutdown();
     SetBrowserFuncs(nullptr);
+    ModuleHold::LibraryShutDown();
     return NPERR_NO_ERROR;
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "HostProcess.h"
@@ -461,6 +462,37 @@ TEST(BrowserDialogs, ARendererKilledOrAPageClosedInsideTheLoopIsSurvived)
             EXPECT_GE(IndexOf(log, "* killed count=1", loopStart), 0);
         }
         EXPECT_TRUE(NoScriptedRendererLeft());
+    }
+}
+
+// The plug-in's own dialog: with no renderer to launch, its box stays up (nobody presses
+// it here), so the host closes the page, shuts the library down and unloads it inside the
+// box's message loop, by its clock or once no stream work is left. Only the host's close
+// ends that loop, which then returns into the library.
+TEST(PluginDialogs, ALibraryUnloadedUnderTheLaunchFailureBoxIsSurvived)
+{
+    // The switches that close the page, and the reason the host logs.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> closes = {
+        {{"--seconds", "3"}, "seconds"}, {{"--until-idle"}, "idle"}};
+    int run = 0;
+    for (const auto& [close, reason] : closes) {
+        SCOPED_TRACE(reason);
+        std::vector<std::string> arguments = {"--page", PagesDir() + "resources.html"};
+        arguments.insert(arguments.end(), close.begin(), close.end());
+        HostProcess host("streams-unload-under-box-" + std::to_string(++run), arguments,
+                         "Z:\\no\\such\\folder\\orbrenderer.exe");
+        bool boxSeen = false;
+        const DWORD start = GetTickCount();
+        while (!boxSeen && GetTickCount() - start < kRunMs && host.Finish(0) == STILL_ACTIVE) {
+            boxSeen = FindWindowA("#32770", "Orbolanth Player Error") != nullptr;
+            Sleep(20);
+        }
+        EXPECT_TRUE(boxSeen);
+        // A crash leaves the host waiting for its debugger: still running at the time-out.
+        EXPECT_EQ(host.Finish(30000), 0u);
+        const std::vector<std::string> log = host.Lines();
+        EXPECT_GE(IndexOf(log, "* close reason=" + reason), 0);
+        EXPECT_GT(IndexOf(log, "* FreeLibrary"), IndexOf(log, "> NP_Shutdown -> 0"));
     }
 }
 
