@@ -1,6 +1,7 @@
 // What the installer test needs from inside Windows:
 //   installer_probe hold LIBRARY READY STOP   loads LIBRARY as a browser would and keeps it
-//       loaded until the file STOP exists (two minutes at most); creates READY once loaded.
+//       loaded until the file STOP exists (two minutes at most); creates READY once loaded. A
+//       library of the other width is mapped as an image, which locks it as loading does.
 //   installer_probe version FILE              prints the version resource of FILE: the fixed
 //       file version ("numbers=1.3.2.0") and the strings of its first language.
 //   installer_probe registry KEY...           prints each HKLM\... KEY and everything below it,
@@ -25,7 +26,10 @@ bool Exists(const char* path)
 
 int Hold(const char* library, const char* ready, const char* stop)
 {
+    // A library of the other width cannot run here; mapped as an image it is locked all the same.
     LoadedModule module(LoadLibraryA(library));
+    if (!module && GetLastError() == ERROR_BAD_EXE_FORMAT)
+        module = LoadedModule(LoadLibraryExA(library, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     if (!module) {
         std::fprintf(stderr, "cannot load %s: error %lu\n", library, GetLastError());
         return 1;

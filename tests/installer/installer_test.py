@@ -505,6 +505,16 @@ class InstallerTest:
             self.expect_equal(sorted(next(iter(recorded.values()), {})),
                               sorted(plugins + r"\npOrbolanth.dll" for plugins in copies), "recorded copies")
 
+            # A 64-bit browser has the x86-64 plug-in loaded.
+            watched = [folder, plugin64, NETSCAPE_PLUGINS, MOZILLA_PLUGINS, BROWSER64_PLUGINS]
+            before = self.snapshot(watched)
+            with Holder(self.wine, plugin64 + r"\npOrbolanth.dll", "browser64"):
+                self.expect_equal(self.install(self.args.setup), EXIT_IN_USE,
+                                  "upgrade while the x86-64 plug-in is loaded")
+                self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE,
+                                  "uninstall while the x86-64 plug-in is loaded")
+                self.expect(self.snapshot(watched) == before, "a refusal for the x86-64 plug-in changed something")
+
             self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall on 64-bit Windows")
             for gone in (folder, plugin64):
                 self.expect(not self.wine.unix(gone).exists(), f"{gone} is left")
