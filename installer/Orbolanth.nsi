@@ -1,7 +1,8 @@
-; Puts the plug-in where browsers find it and its renderer where the plug-in finds it (unless
+; Puts the plug-in where browsers find it (on 64-bit Windows its x86-64 build as well, for
+; 64-bit browsers) and its renderer where the plug-in finds it (unless
 ; the user keeps another player's renderer there), and takes both away again.
 ; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
-; STAGE (the stripped binaries), SAMPLES (the sample file lists) and OUTFILE defined.
+; STAGE (the stripped binaries, the x86-64 plug-in in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -9,6 +10,7 @@ RequestExecutionLevel admin
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include x64.nsh
 !include "${SAMPLES}"
 
 !define VENDOR "Orbolanth"
@@ -29,6 +31,8 @@ RequestExecutionLevel admin
 !define MOZILLA_PLUGINS_KEY "SOFTWARE\MozillaPlugins"
 !define PLUGIN_KEY "${MOZILLA_PLUGINS_KEY}\@orbolanth.org/Orbolanth"
 !define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+; In UNINSTALL_KEY: the folder of the x86-64 plug-in, absent when there is none.
+!define PLUGIN64_LOCATION "Plugin64Location"
 ; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
 !define REPLACED_RENDERER "ReplacedRendererPath"
 
@@ -44,6 +48,12 @@ Var RendererChoice
 ; That renderer, or empty when RendererPath names none (FindForeignRenderer).
 Var ForeignRenderer
 Var KeepRadio
+; The x86-64 plug-in's folder, or empty on 32-bit Windows. It is a folder of its own under the
+; 64-bit Program Files: a browser loads every plug-in in the folder that Path names, and
+; would meet the i686 one there too.
+Var Plugin64Dir
+; 32 or 64: the registry view whose browsers CopyIntoBrowserFolders serves.
+Var BrowserView
 Var BundledRadio
 
 Name "${PRODUCT} ${VERSION}"
@@ -105,6 +115,10 @@ FunctionEnd
 Function ${un}RefuseWhileInUse
     StrCpy $R0 "$INSTDIR\${PLUGIN_DLL}"
     Call ${un}RefuseIfLoaded
+    ${If} $Plugin64Dir != ""
+        StrCpy $R0 "$Plugin64Dir\${PLUGIN_DLL}"
+        Call ${un}RefuseIfLoaded
+    ${EndIf}
     StrCpy $R0 "$INSTDIR\${RENDERER_EXE}"
     Call ${un}RefuseIfLoaded
     StrCpy $R2 0
@@ -126,6 +140,10 @@ FunctionEnd
 Function .onInit
     SetRegView 32
     Call RequireAdmin
+    StrCpy $Plugin64Dir ""
+    ${If} ${RunningX64}
+        StrCpy $Plugin64Dir "$PROGRAMFILES64\Orbolanth"
+    ${EndIf}
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/RENDERER=" $RendererChoice
@@ -202,11 +220,12 @@ Function SetRendererPath
     WriteRegStr HKLM "${CONFIG_KEY}" "RendererPath" "$INSTDIR\${RENDERER_EXE}"
 FunctionEnd
 
-; The registration for browsers of the Mozilla family, for OP to write (WRITE_PLUGIN_VALUE) or
-; remove (DELETE_PLUGIN_VALUE): the uninstaller removes exactly what the installer wrote, and
-; whatever else someone put under that key stays.
-!macro PLUGIN_REGISTRATION OP
-    !insertmacro ${OP} "${PLUGIN_KEY}" "Path" "$INSTDIR\${PLUGIN_DLL}"
+; The registration for browsers of the Mozilla family, in the current registry view, of the
+; plug-in DLL, for OP to write (WRITE_PLUGIN_VALUE) or remove (DELETE_PLUGIN_VALUE): the
+; uninstaller removes exactly what the installer wrote, and whatever else someone put under
+; that key stays.
+!macro PLUGIN_REGISTRATION OP DLL
+    !insertmacro ${OP} "${PLUGIN_KEY}" "Path" "${DLL}"
     !insertmacro ${OP} "${PLUGIN_KEY}" "Description" "Orbolanth3D Plug-in (Version ${VERSION})"
     !insertmacro ${OP} "${PLUGIN_KEY}" "ProductName" "${PRODUCT}"
     !insertmacro ${OP} "${PLUGIN_KEY}" "Vendor" "${VENDOR}"
@@ -219,6 +238,13 @@ FunctionEnd
 !macroend
 !macro DELETE_PLUGIN_VALUE KEY NAME DATA
     DeleteRegValue HKLM "${KEY}" "${NAME}"
+!macroend
+!macro REMOVE_PLUGIN_REGISTRATION
+    !insertmacro PLUGIN_REGISTRATION DELETE_PLUGIN_VALUE ""
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}"
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes"
+    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}"
+    DeleteRegKey /ifempty HKLM "${MOZILLA_PLUGINS_KEY}"
 !macroend
 
 ; One installation per machine: an upgrade into another folder would leave the old files
@@ -234,8 +260,9 @@ Function RefuseOtherFolder
     ${EndIf}
 FunctionEnd
 
-; $R0: a plug-in folder as a browser records it. The copy goes in when the folder exists and
-; holds no file of that name that this installer did not put there.
+; $R0: a plug-in folder as a browser of $BrowserView records it. The copy of the plug-in of
+; that width goes in when the folder exists and holds no file of that name that this installer
+; did not put there. The list of copies stays in the 32-bit view whatever their width.
 Function CopyIntoFolder
     ${Do}
         StrCpy $R1 $R0 1 -1
@@ -254,27 +281,41 @@ Function CopyIntoFolder
         DetailPrint "Left alone: $R1 (not installed by this program)"
         Return
     ${EndIf}
-    File "/oname=$R1" "${STAGE}/${PLUGIN_DLL}"
+    ${If} $BrowserView == 64
+        File "/oname=$R1" "${STAGE}/x64/${PLUGIN_DLL}"
+    ${Else}
+        File "/oname=$R1" "${STAGE}/${PLUGIN_DLL}"
+    ${EndIf}
     WriteRegStr HKLM "${COPIES_KEY}" "$R1" ""
 FunctionEnd
 
-; Browsers older than the MozillaPlugins key only scan their own plug-in folder.
+; The browsers' keys are read in $BrowserView, everything else in the 32-bit view.
+!macro BROWSER_VIEW
+    ${IfThen} $BrowserView == 64 ${|} SetRegView 64 ${|}
+!macroend
+
+; Browsers older than the MozillaPlugins key only scan their own plug-in folder. 64-bit
+; browsers record theirs in the 64-bit view and get the x86-64 copy.
 Function CopyIntoBrowserFolders
     ; Netscape 6.1 and later, Mozilla and its descendants: "<name> <version>\Extensions", "Plugins".
     StrCpy $R3 0
     ${Do}
+        !insertmacro BROWSER_VIEW
         EnumRegKey $R4 HKLM "SOFTWARE\Mozilla" $R3
-        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
         ReadRegStr $R0 HKLM "SOFTWARE\Mozilla\$R4\Extensions" "Plugins"
+        SetRegView 32
+        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
         Call CopyIntoFolder
         IntOp $R3 $R3 + 1
     ${Loop}
     ; Netscape Navigator and Communicator 4: "<version>\Main", "Plugins Directory".
     StrCpy $R3 0
     ${Do}
+        !insertmacro BROWSER_VIEW
         EnumRegKey $R4 HKLM "SOFTWARE\Netscape\Netscape Navigator" $R3
-        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
         ReadRegStr $R0 HKLM "SOFTWARE\Netscape\Netscape Navigator\$R4\Main" "Plugins Directory"
+        SetRegView 32
+        ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
         Call CopyIntoFolder
         IntOp $R3 $R3 + 1
     ${Loop}
@@ -292,9 +333,21 @@ Section
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
     Call SetRendererPath
-    !insertmacro PLUGIN_REGISTRATION WRITE_PLUGIN_VALUE
-
+    !insertmacro PLUGIN_REGISTRATION WRITE_PLUGIN_VALUE "$INSTDIR\${PLUGIN_DLL}"
+    StrCpy $BrowserView 32
     Call CopyIntoBrowserFolders
+
+    ${If} $Plugin64Dir != ""
+        SetOutPath "$Plugin64Dir"
+        File "${STAGE}/x64/${PLUGIN_DLL}"
+        SetOutPath "$INSTDIR"
+        WriteRegStr HKLM "${UNINSTALL_KEY}" "${PLUGIN64_LOCATION}" "$Plugin64Dir"
+        SetRegView 64
+        !insertmacro PLUGIN_REGISTRATION WRITE_PLUGIN_VALUE "$Plugin64Dir\${PLUGIN_DLL}"
+        SetRegView 32
+        StrCpy $BrowserView 64
+        Call CopyIntoBrowserFolders
+    ${EndIf}
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -312,6 +365,7 @@ SectionEnd
 Function un.onInit
     SetRegView 32
     Call un.RequireAdmin
+    ReadRegStr $Plugin64Dir HKLM "${UNINSTALL_KEY}" "${PLUGIN64_LOCATION}"
     Call un.RefuseWhileInUse
 FunctionEnd
 
@@ -352,14 +406,17 @@ Section Uninstall
     Delete "$INSTDIR\${RENDERER_EXE}"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
+    ${If} $Plugin64Dir != ""
+        Delete "$Plugin64Dir\${PLUGIN_DLL}"
+        RMDir "$Plugin64Dir"
+        SetRegView 64
+        !insertmacro REMOVE_PLUGIN_REGISTRATION
+        SetRegView 32
+    ${EndIf}
 
     Call un.RestoreRendererPath
     DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"
     DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
-    !insertmacro PLUGIN_REGISTRATION DELETE_PLUGIN_VALUE
-    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes\${MIME_TYPE}"
-    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}\MimeTypes"
-    DeleteRegKey /ifempty HKLM "${PLUGIN_KEY}"
-    DeleteRegKey /ifempty HKLM "${MOZILLA_PLUGINS_KEY}"
+    !insertmacro REMOVE_PLUGIN_REGISTRATION
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

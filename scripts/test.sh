@@ -2,15 +2,16 @@
 # Installs what is missing, builds, and runs the whole test suite under Wine with a
 # virtual display; then the 64-bit plug-in's tree: its plug-in and settings tests, and its
 # block and channel tests, which meet the i686 tree's peer as a 64-bit plug-in meets the
-# 32-bit renderer.
+# 32-bit renderer. The 64-bit tree builds first: the i686 tree's installer carries its
+# plug-in, and its tests only need the peer when they run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 build64=${BUILD64_DIR:-$root/build64}
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$build"
+bash "$root/scripts/build.sh" "$build64" x86_64 -DORB_CHANNEL_PEER="$build/tests/channel/channel_peer.exe"
+bash "$root/scripts/build.sh" "$build" i686 -DORB_PLUGIN64="$build64/src/npOrbolanth.dll"
 cd "$build"
 "$root/scripts/with-display.sh" "$build" ctest --output-on-failure
-bash "$root/scripts/build.sh" "$build64" x86_64 -DORB_CHANNEL_PEER="$build/tests/channel/channel_peer.exe"
 cd "$build64"
 "$root/scripts/with-display.sh" "$build64" ctest --output-on-failure

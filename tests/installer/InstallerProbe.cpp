@@ -1,11 +1,13 @@
 // What the installer test needs from inside Windows:
 //   installer_probe hold LIBRARY READY STOP   loads LIBRARY as a browser would and keeps it
-//       loaded until the file STOP exists (two minutes at most); creates READY once loaded.
+//       loaded until the file STOP exists (two minutes at most); creates READY once loaded. A
+//       library of the other width is mapped as an image, which locks it as loading does.
 //   installer_probe version FILE              prints the version resource of FILE: the fixed
 //       file version ("numbers=1.3.2.0") and the strings of its first language.
 //   installer_probe registry KEY...           prints each HKLM\... KEY and everything below it,
 //       empty keys included (which "reg query" leaves out): "key PATH" lines, each followed
 //       by its "value NAME<tab>TYPE<tab>DATA" lines.
+//   installer_probe registry64 KEY...         the same in the 64-bit view of a 64-bit Windows.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,7 +26,10 @@ bool Exists(const char* path)
 
 int Hold(const char* library, const char* ready, const char* stop)
 {
+    // A library of the other width cannot run here; mapped as an image it is locked all the same.
     LoadedModule module(LoadLibraryA(library));
+    if (!module && GetLastError() == ERROR_BAD_EXE_FORMAT)
+        module = LoadedModule(LoadLibraryExA(library, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     if (!module) {
         std::fprintf(stderr, "cannot load %s: error %lu\n", library, GetLastError());
         return 1;
@@ -68,7 +73,7 @@ int PrintVersion(const char* file)
     return 0;
 }
 
-void PrintKey(HKEY key, const std::string& path)
+void PrintKey(HKEY key, const std::string& path, REGSAM view)
 {
     std::printf("key %s\n", path.c_str());
     char name[16384];
@@ -96,13 +101,13 @@ void PrintKey(HKEY key, const std::string& path)
         DWORD nameLength = sizeof name;
         if (RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) continue;
         RegistryKeyHandle subkey(opened);
-        PrintKey(subkey.Get(), path + "\\" + name);
+        PrintKey(subkey.Get(), path + "\\" + name, view);
     }
 }
 
-int PrintRegistry(int count, char** keys)
+int PrintRegistry(int count, char** keys, REGSAM view)
 {
     for (int i = 0; i < count; ++i) {
         const std::string path = keys[i];
@@ -111,9 +116,9 @@ int PrintRegistry(int count, char** keys)
             return 2;
         }
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str() + 5, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str() + 5, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) continue;
         RegistryKeyHandle key(opened);
-        PrintKey(key.Get(), path);
+        PrintKey(key.Get(), path, view);
     }
     return 0;
 }
@@ -124,7 +129,8 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && std::strcmp(argv[1], "hold") == 0) return Hold(argv[2], argv[3], argv[4]);
     if (argc == 3 && std::strcmp(argv[1], "version") == 0) return PrintVersion(argv[2]);
-    if (argc >= 3 && std::strcmp(argv[1], "registry") == 0) return PrintRegistry(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: installer_probe hold LIBRARY READY STOP | version FILE | registry KEY...\n");
+    if (argc >= 3 && std::strcmp(argv[1], "registry") == 0) return PrintRegistry(argc - 2, argv + 2, 0);
+    if (argc >= 3 && std::strcmp(argv[1], "registry64") == 0) return PrintRegistry(argc - 2, argv + 2, KEY_WOW64_64KEY);
+    std::fprintf(stderr, "usage: installer_probe hold LIBRARY READY STOP | version FILE | registry[64] KEY...\n");
     return 2;
 }

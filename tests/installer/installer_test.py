@@ -3,7 +3,8 @@
 for each run: a silent install with every file and registry value checked, the plug-in found
 the way browsers find it, an upgrade in a folder whose path holds spaces, refusals while a
 process has the plug-in loaded, another player's renderer kept or replaced and given back, and
-uninstalls that leave only what they did not make.
+uninstalls that leave only what they did not make; then on 64-bit Windows (a 64-bit prefix)
+both plug-ins, each in its own folder and registry view, and both removed again.
 
 Wine facts this relies on: an NSIS uninstaller copies itself to the temporary folder and
 returns at once unless given `_?=<folder>` as its last, unquoted argument, and Wine quotes an
@@ -60,6 +61,13 @@ OTHER_PLAYER = {
 }
 
 
+# A 64-bit browser as its installer records it, in the 64-bit view of a 64-bit Windows.
+BROWSER64_PLUGINS = r"C:\Program Files\Browser64\plugins"
+FAKE_BROWSERS64 = {
+    r"HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Browser64 1.0\Extensions": {"Plugins": BROWSER64_PLUGINS},
+}
+
+
 def reg_file(keys):
     """A file for regedit that writes string values."""
     lines = ["REGEDIT4", ""]
@@ -77,23 +85,26 @@ class Failed(Exception):
 class Wine:
     """Programs in the test's own prefix, through the build's Wine wrapper."""
 
-    def __init__(self, wine_run, prefix, probe):
-        self.wine_run = wine_run
+    def __init__(self, wine_run, prefix, probe, win64=False):
+        self.wine_run = [wine_run, "--win64"] if win64 else [wine_run]
         self.prefix = Path(prefix)
         self.probe = probe
-        self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all")
+        self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win64" if win64 else "win32",
+                        WINEDEBUG="-all")
+        # Writes the 32-bit view: the probe is a 32-bit program and reads that view.
+        self.regedit32 = r"C:\windows\syswow64\regedit.exe" if win64 else "regedit"
 
     def run(self, *argv, timeout=120):
         # Output goes to a file, not a pipe: a program that opens the first window of a session
         # makes Wine start explorer.exe, which inherits the pipe and would hold it open to the end.
         with tempfile.TemporaryFile() as out:
-            code = subprocess.run([self.wine_run, *argv], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+            code = subprocess.run([*self.wine_run, *argv], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
                                   timeout=timeout).returncode
             out.seek(0)
             return code, out.read().decode(errors="replace").replace("\r\n", "\n")
 
     def start(self, *argv):
-        return subprocess.Popen([self.wine_run, *argv], env=self.env, stdout=subprocess.DEVNULL,
+        return subprocess.Popen([*self.wine_run, *argv], env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
     def server(self, flag):
@@ -106,10 +117,10 @@ class Wine:
         assert drive.upper() == "C", windows_path
         return self.prefix / "drive_c" / rest.lstrip("\\").replace("\\", "/")
 
-    def registry(self, *keys):
+    def registry(self, *keys, view64=False):
         """{key path (lower case): {value name: (type, data)}} of the HKLM keys that exist
-        among `keys`, and of all their subkeys."""
-        code, out = self.run(self.probe, "registry", *keys)
+        among `keys`, and of all their subkeys, in the 32-bit view or the 64-bit one."""
+        code, out = self.run(self.probe, "registry64" if view64 else "registry", *keys)
         if code != 0:
             raise Failed(f"registry not read ({code})")
         tree = {}
@@ -248,12 +259,34 @@ class InstallerTest:
         lines = out.splitlines()
         return code, lines[0] if lines else "", lines[1] if len(lines) > 1 else ""
 
-    def expect_installation(self, folder, version, renderer=None):
-        """Every file and registry value of an installation in `folder`, whose plug-in uses
-        `renderer` (by default its own) and sees what was there before beside its own values."""
+    def expect_registration(self, dll, version, view64=False):
+        """The plug-in registered for browsers of the Mozilla family in one registry view."""
+        plugin_key = PLUGIN_KEY.lower()
+        plugins = self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins", view64=view64)
+        view = "64-bit view" if view64 else "32-bit view"
+        self.expect_equal(plugins.get(plugin_key), self.before_install.get(plugin_key, {}) | {
+            "Path": ("REG_SZ", dll),
+            "Description": ("REG_SZ", f"Orbolanth3D Plug-in (Version {version})"),
+            "ProductName": ("REG_SZ", "Orbolanth3D Player"),
+            "Vendor": ("REG_SZ", "Orbolanth"),
+            "Version": ("REG_SZ", version)}, f"MozillaPlugins values, {view}")
+        self.expect_equal(plugins.get(plugin_key + "\\mimetypes\\" + MIME_TYPE.lower()), {
+            "Description": ("REG_SZ", "Orbolanth 3D Applet"),
+            "Suffixes": ("REG_SZ", "obvm,obv")}, f"MozillaPlugins MIME type values, {view}")
+
+    def expect_installation(self, folder, version, renderer=None, plugin64=None):
+        """Every file and registry value of an installation in `folder`, and of the x86-64
+        plug-in in the folder `plugin64` on 64-bit Windows, whose plug-in uses `renderer` (by
+        default its own) and sees what was there before beside its own values."""
         root = self.wine.unix(folder)
         self.expect_equal(digest(root / "npOrbolanth.dll"), digest(self.stage / "npOrbolanth.dll"),
                           "installed plug-in")
+        if plugin64:
+            self.expect_equal(digest(self.wine.unix(plugin64) / "npOrbolanth.dll"),
+                              digest(self.stage / "x64" / "npOrbolanth.dll"), "installed x86-64 plug-in")
+            self.expect_equal(sorted(file_state(self.wine.unix(plugin64))), ["npOrbolanth.dll"],
+                              "the x86-64 plug-in's folder")
+            self.expect_registration(plugin64 + r"\npOrbolanth.dll", version, view64=True)
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
         self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
@@ -264,17 +297,7 @@ class InstallerTest:
 
         self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), renderer or folder + r"\orbrenderer.exe",
                           "RendererPath")
-        plugin_key = PLUGIN_KEY.lower()
-        plugins = self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins")
-        self.expect_equal(plugins.get(plugin_key), self.before_install.get(plugin_key, {}) | {
-            "Path": ("REG_SZ", folder + r"\npOrbolanth.dll"),
-            "Description": ("REG_SZ", f"Orbolanth3D Plug-in (Version {version})"),
-            "ProductName": ("REG_SZ", "Orbolanth3D Player"),
-            "Vendor": ("REG_SZ", "Orbolanth"),
-            "Version": ("REG_SZ", version)}, "MozillaPlugins values")
-        self.expect_equal(plugins.get(plugin_key + "\\mimetypes\\" + MIME_TYPE.lower()), {
-            "Description": ("REG_SZ", "Orbolanth 3D Applet"),
-            "Suffixes": ("REG_SZ", "obvm,obv")}, "MozillaPlugins MIME type values")
+        self.expect_registration(folder + r"\npOrbolanth.dll", version)
 
         uninstall = self.wine.registry(UNINSTALL_KEY).get(UNINSTALL_KEY.lower(), {})
         size = sum(p.stat().st_size for p in root.rglob("*") if p.is_file()) // 1024
@@ -287,6 +310,7 @@ class InstallerTest:
             "QuietUninstallString": ("REG_SZ", f'"{folder}\\uninstall.exe" /S'),
             "DisplayIcon": ("REG_SZ", folder + r"\uninstall.exe,0"),
             "EstimatedSize": ("REG_DWORD", hex(size)),
+            "Plugin64Location": ("REG_SZ", plugin64) if plugin64 else None,
         }
         self.expect_equal({name: uninstall.get(name) for name in expected}, expected, "Add/Remove Programs values")
         entries = [key for key, values in self.wine.registry(
@@ -459,24 +483,74 @@ class InstallerTest:
         self.expect_equal(self.uninstall_quietly(), 0, "uninstall after replacing a missing renderer")
         self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), gone, "the missing renderer's RendererPath")
 
-    def import_registry(self, keys):
+    def both_plugins_on_64bit_windows(self):
+        """The same installer in a 64-bit prefix, with the 32-bit browsers of `prepare` and a
+        64-bit one."""
+        wine32, session32 = self.wine, self.session
+        self.wine = Wine(self.args.wine_run, self.args.prefix + "64", self.args.probe, win64=True)
+        self.session = Holder(self.wine, r"C:\windows\system32\kernel32.dll", "session")
+        try:
+            self.prepare()
+            self.wine.unix(BROWSER64_PLUGINS).mkdir(parents=True)
+            self.import_registry(FAKE_BROWSERS64, view64=True)
+            folder, plugin64 = r"C:\Program Files (x86)\Orbolanth", r"C:\Program Files\Orbolanth"
+            self.require(self.install(self.args.setup) == 0, "silent install on 64-bit Windows failed")
+            self.expect_installation(folder, self.args.version, plugin64=plugin64)
+            copies = {NETSCAPE_PLUGINS: "npOrbolanth.dll", MOZILLA_PLUGINS: "npOrbolanth.dll",
+                      BROWSER64_PLUGINS: "x64/npOrbolanth.dll"}
+            for plugins, staged in copies.items():
+                self.expect_equal(digest(self.wine.unix(plugins + r"\npOrbolanth.dll")), digest(self.stage / staged),
+                                  f"copy in {plugins}")
+            recorded = self.wine.registry(r"HKLM\SOFTWARE\Orbolanth\PluginCopies")
+            self.expect_equal(sorted(next(iter(recorded.values()), {})),
+                              sorted(plugins + r"\npOrbolanth.dll" for plugins in copies), "recorded copies")
+
+            # A 64-bit browser has the x86-64 plug-in loaded.
+            watched = [folder, plugin64, NETSCAPE_PLUGINS, MOZILLA_PLUGINS, BROWSER64_PLUGINS]
+            before = self.snapshot(watched)
+            with Holder(self.wine, plugin64 + r"\npOrbolanth.dll", "browser64"):
+                self.expect_equal(self.install(self.args.setup), EXIT_IN_USE,
+                                  "upgrade while the x86-64 plug-in is loaded")
+                self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE,
+                                  "uninstall while the x86-64 plug-in is loaded")
+                self.expect(self.snapshot(watched) == before, "a refusal for the x86-64 plug-in changed something")
+
+            self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall on 64-bit Windows")
+            for gone in (folder, plugin64):
+                self.expect(not self.wine.unix(gone).exists(), f"{gone} is left")
+            self.expect_no_installation(folder)
+            self.expect_equal(file_state(self.wine.unix(BROWSER64_PLUGINS)), {}, "the 64-bit browser's folder")
+            self.expect_equal(self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins", view64=True), {},
+                              "the 64-bit view after uninstalling")
+        finally:
+            self.session.end()
+            self.wine.server("-k")
+            self.wine.server("-w")
+            if not self.failures:
+                shutil.rmtree(self.wine.prefix, ignore_errors=True)
+                Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
+            self.wine, self.session = wine32, session32
+
+    def import_registry(self, keys, view64=False):
         with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
             reg.write(reg_file(keys))
-        code, _ = self.wine.run("regedit", "/S", z_path(reg.name))
+        code, _ = self.wine.run("regedit" if view64 else self.wine.regedit32, "/S", z_path(reg.name))
         os.unlink(reg.name)
         self.require(code == 0, "regedit failed")
 
     def run(self):
         scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall,
-                     self.another_players_renderer_stays]
+                     self.both_plugins_on_64bit_windows, self.another_players_renderer_stays]
         try:
             for scenario in scenarios:
                 print(f"[ RUN ] {scenario.__name__}", flush=True)
                 started, failed = time.monotonic(), len(self.failures)
                 try:
                     scenario()
-                except Failed:
-                    pass
+                except Failed as error:
+                    # A failure raised outside `require` (an unreadable registry) counts too.
+                    if len(self.failures) == failed:
+                        self.expect(False, str(error))
                 verdict = "OK" if len(self.failures) == failed else "FAILED"
                 print(f"[ {verdict} ] {scenario.__name__} ({time.monotonic() - started:.0f} s)", flush=True)
                 if scenario == self.prepare and verdict != "OK":
