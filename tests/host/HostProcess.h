@@ -32,7 +32,8 @@ public:
     int EndChildren() const;
 
 private:
-    ConfigurationKey installation_;
+    // In the 32-bit view, where the (32-bit) installer writes it, whatever this program's width.
+    ConfigurationKey installation_{KEY_WOW64_32KEY};
     std::string logPath_;
     KernelHandle process_;
 };

@@ -7,7 +7,7 @@ std::string PluginDllPath()
 
 std::string RendererExePath()
 {
-    return ORB_BUILD_DIR "/renderer/orbrenderer.exe";
+    return ORB_RENDERER_EXE;
 }
 
 PluginModule::PluginModule(const std::string& path)

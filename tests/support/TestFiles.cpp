@@ -26,7 +26,10 @@ std::vector<std::string> ReadLines(const std::string& path)
 
 std::string LogFolder(const std::string& area)
 {
-    const std::string folder = ORB_BUILD_DIR "/tests/" + area + "/logs";
+    // A tree that does not build the area's tests (the 64-bit one) has no folder for it yet.
+    const std::string areaFolder = ORB_BUILD_DIR "/tests/" + area;
+    const std::string folder = areaFolder + "/logs";
+    CreateDirectoryA(areaFolder.c_str(), nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "/";
 }
