@@ -12,6 +12,7 @@
 #include "Capture.h"
 #include "ChildProcesses.h"
 #include "HostProcess.h"
+#include "PlayerResources.h"
 #include "ProgramCopy.h"
 #include "base/UniqueHandle.h"
 
@@ -175,6 +176,11 @@ TEST(Player, DrawsAnAppletFromTheCommandLineAndRedrawsItAtTheWindowsSize)
     EXPECT_EQ(after.cy, before.cy + 160);
     Sleep(1000);  // the renderer's next frames at the new size
     EXPECT_GT(Colours(area, before.cx, before.cy, after.cx, after.cy), kDrawn);
+
+    // Actual size: the applet's own size again, whatever the window's.
+    SendMessageA(player.Frame(), WM_COMMAND, kActualSize, 0);
+    EXPECT_EQ(ClientSize(area).cx, 320);
+    EXPECT_EQ(ClientSize(area).cy, 240);
     EXPECT_EQ(player.Close(), 0u);
 }
 
@@ -206,6 +212,18 @@ TEST(Player, HandsCommandLineParametersToTheApplet)
 {
     PlayerProcess player({kApplets + "gyro.obvm", "--param", "src=cubes.obvm"});
     EXPECT_TRUE(player.WaitForStatus("Orbolanth: cubes.obvm - ")) << player.Status();
+
+    // Reload: a new instance in a new area, with the same parameters, drawn again.
+    ASSERT_EQ(player.Areas().size(), 1u);
+    const HWND first = player.Areas()[0];
+    PostMessageA(player.Frame(), WM_COMMAND, kReload, 0);
+    const DWORD start = GetTickCount();
+    while (IsWindow(first) && GetTickCount() - start < kRunMs) Sleep(50);
+    EXPECT_TRUE(player.WaitForStatus("Orbolanth: cubes.obvm - ")) << player.Status();
+    ASSERT_EQ(player.Areas().size(), 1u);
+    const SIZE size = ClientSize(player.Areas()[0]);
+    Sleep(500);
+    EXPECT_GT(Colours(player.Areas()[0], 0, 0, size.cx, size.cy), kDrawn);
     EXPECT_EQ(player.Close(), 0u);
 }
 
