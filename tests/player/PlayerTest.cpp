@@ -184,6 +184,27 @@ TEST(Player, DrawsAnAppletFromTheCommandLineAndRedrawsItAtTheWindowsSize)
     EXPECT_EQ(player.Close(), 0u);
 }
 
+TEST(Player, PlaysFullScreenUntilEscape)
+{
+    PlayerProcess player({kApplets + "cubes.obvm", "--fullscreen"});
+    ASSERT_TRUE(player.WaitForStatus("Orbolanth: cubes.obvm - ")) << player.Status();
+    RECT frame = {};
+    GetWindowRect(player.Frame(), &frame);
+    EXPECT_EQ(frame.right - frame.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(frame.bottom - frame.top, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(GetMenu(player.Frame()), nullptr);
+    ASSERT_EQ(player.Areas().size(), 1u);
+    EXPECT_EQ(ClientSize(player.Areas()[0]).cx, GetSystemMetrics(SM_CXSCREEN));  // fitted to the whole screen
+    EXPECT_EQ(ClientSize(player.Areas()[0]).cy, GetSystemMetrics(SM_CYSCREEN));
+
+    SendMessageA(player.Frame(), WM_COMMAND, kLeaveFullscreen, 0);
+    GetWindowRect(player.Frame(), &frame);
+    EXPECT_LT(frame.right - frame.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_NE(GetMenu(player.Frame()), nullptr);
+    EXPECT_LT(ClientSize(player.Areas()[0]).cy, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(player.Close(), 0u);
+}
+
 TEST(Player, ShowsTheDemoPageWithTwoRenderersForThreeEmbeds)
 {
     PlayerProcess player({kApplets + "demo.html"});
