@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ChildProcesses.h"
+#include "PluginFinder.h"
 #include "base/MessagePump.h"
 
 namespace {
@@ -60,10 +61,7 @@ int BrowserHost::ShowPage()
 std::string BrowserHost::PluginPath() const
 {
     if (!options_.pluginPath.empty()) return options_.pluginPath;
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string beside(exe);
-    beside = beside.substr(0, beside.find_last_of("\\/") + 1) + "npOrbolanth.dll";
+    const std::string beside = ProgramFolder() + "\\npOrbolanth.dll";
     if (GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
     return ORB_DEFAULT_PLUGIN;
 }

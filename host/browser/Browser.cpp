@@ -45,6 +45,16 @@ std::string Arguments(const Embed& embed)
     return list + "]";
 }
 
+void PlaceRecord(NPWindow& window, int x, int y, int width, int height)
+{
+    window.x = x;
+    window.y = y;
+    window.width = static_cast<uint32_t>(width);
+    window.height = static_cast<uint32_t>(height);
+    window.clipRect = {static_cast<uint16_t>(y), static_cast<uint16_t>(x), static_cast<uint16_t>(y + height),
+                       static_cast<uint16_t>(x + width)};
+}
+
 bool IsFetchableUrl(const std::string& page)
 {
     std::string scheme = UrlScheme(page);
@@ -227,15 +237,9 @@ void Browser::OpenInstance(PageInstance& instance)
     const int height = Dimension(instance.embed, "height", kDefaultAreaHeight);
     int x = 0, y = 0;
     instance.area = window_->AddPluginArea(width, height, x, y);
-    NPWindow& window = instance.window;
-    window.window = instance.area;
-    window.x = x;
-    window.y = y;
-    window.width = static_cast<uint32_t>(width);
-    window.height = static_cast<uint32_t>(height);
-    window.clipRect = {static_cast<uint16_t>(y), static_cast<uint16_t>(x), static_cast<uint16_t>(y + height),
-                       static_cast<uint16_t>(x + width)};
-    window.type = NPWindowTypeWindow;
+    instance.window.window = instance.area;
+    instance.window.type = NPWindowTypeWindow;
+    PlaceRecord(instance.window, x, y, width, height);
 
     for (EmbedAttribute& attribute : instance.embed.attributes) {
         instance.argn.push_back(&attribute.name[0]);
@@ -279,13 +283,7 @@ void Browser::PlaceInstance(PageInstance& instance, int x, int y, int width, int
 {
     if (!instance.area || instance.closing || width <= 0 || height <= 0) return;
     MoveWindow(instance.area, x, y, width, height, TRUE);
-    NPWindow& window = instance.window;
-    window.x = x;
-    window.y = y;
-    window.width = static_cast<uint32_t>(width);
-    window.height = static_cast<uint32_t>(height);
-    window.clipRect = {static_cast<uint16_t>(y), static_cast<uint16_t>(x), static_cast<uint16_t>(y + height),
-                       static_cast<uint16_t>(x + width)};
+    PlaceRecord(instance.window, x, y, width, height);
     if (instance.created) TellWindow(instance);
 }
 
@@ -409,7 +407,6 @@ void Browser::OnAreaDestroyMessage(HWND area)
 {
     PageInstance* instance = InstanceOfArea(area);
     log_.Line("* area-destroy-message inst=" + std::to_string(instance ? instance->id : 0));
-    events_.OnAreaDestroyMessage(instance);
 }
 
 void Browser::OnAreaDestroyed(HWND area)

@@ -36,7 +36,6 @@ public:
     virtual void OnWindowGiven(PageInstance&) {}       // after NPP_SetWindow with the area
     virtual void OnInstanceClosing(PageInstance&) {}   // after NPP_SetWindow(null)
     virtual void OnStreamWork() {}                     // streams moved on
-    virtual void OnAreaDestroyMessage(PageInstance*) {}
 
 protected:
     ~BrowserEvents() = default;
@@ -55,7 +54,6 @@ public:
     // Loads the library and initializes it; false with `error` set.
     bool StartPlugin(const std::string& path, std::string& error);
     bool PluginLoaded() const { return library_ != nullptr; }
-    const PluginRegistration& Registration() const { return registration_; }
 
     // The window the pages show in; once, before the first page.
     void MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu = nullptr);
@@ -68,8 +66,6 @@ public:
     // The location relative names resolve against (a page, or an applet file of its own).
     void SetPageUrl(const std::string& url) { pageUrl_ = url; }
     const std::string& PageUrl() const { return pageUrl_; }
-    // Fetches a URL as the page's requests are fetched.
-    FetchResult Fetch(const std::string& url) { return fetcher_.Fetch(url); }
 
     // One instance per embed the plug-in takes; how many.
     int OpenPage(const std::vector<Embed>& embeds);

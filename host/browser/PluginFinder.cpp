@@ -56,10 +56,15 @@ std::vector<PluginCandidate> KnownPlugins(const std::string& pluginsFolder)
     return candidates;
 }
 
-std::string OwnPluginsFolder()
+std::string ProgramFolder()
 {
     char exe[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string folder(exe);
-    return folder.substr(0, folder.find_last_of("\\/")) + "\\Plugins";
+    const std::string path(exe);
+    return path.substr(0, path.find_last_of("\\/"));
+}
+
+std::string OwnPluginsFolder()
+{
+    return ProgramFolder() + "\\Plugins";
 }

@@ -13,5 +13,8 @@
 
 std::vector<PluginCandidate> KnownPlugins(const std::string& pluginsFolder);
 
+// The folder of this program's executable.
+std::string ProgramFolder();
+
 // "<folder of this program>\Plugins", where a browser keeps its own plug-ins.
 std::string OwnPluginsFolder();

@@ -19,14 +19,6 @@ constexpr char kFrameClass[] = "OrbolanthPlayerFrame";
 constexpr char kRecentKey[] = "Software\\Orbolanth\\Player\\Recent Files";
 constexpr int kUrlLength = 2048;
 
-std::string ProgramFolder()
-{
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string folder(exe);
-    return folder.substr(0, folder.find_last_of("\\/"));
-}
-
 // A browser's pick: the MozillaPlugins keys, then the libraries beside the program.
 std::string FindPlugin()
 {
@@ -81,12 +73,18 @@ HACCEL MakeAccelerators()
     return CreateAcceleratorTableA(keys, sizeof keys / sizeof keys[0]);
 }
 
+BrowserOptions OptionsFor(const PlayerCommand& command)
+{
+    BrowserOptions options;
+    options.sites = command.sites;
+    return options;
+}
+
 }  // namespace
 
 Player::Player(PlayerCommand command)
-    : command_(std::move(command)), browser_(options_, log_, *this)
+    : command_(std::move(command)), options_(OptionsFor(command_)), browser_(options_, log_, *this)
 {
-    options_.sites = command_.sites;
 }
 
 int Player::Run()
@@ -251,13 +249,17 @@ void Player::AskForFile()
     dialog.lpstrFile = file;
     dialog.nMaxFile = sizeof file / sizeof file[0];
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog)) return;
-    const std::string path = AnsiPath(file);
-    if (path.empty()) {
+    if (GetOpenFileNameW(&dialog)) OpenWide(file);
+}
+
+void Player::OpenWide(const std::wstring& path)
+{
+    const std::string ansi = AnsiPath(path);
+    if (ansi.empty()) {
         ShowError("Cannot open this file: its name does not fit this system's code page and it has no short name");
         return;
     }
-    Open(path);
+    Open(ansi);
 }
 
 void Player::AskForUrl()
@@ -281,13 +283,7 @@ void Player::Dropped(HDROP drop)
     std::wstring file(size, L'\0');
     if (size > 0) DragQueryFileW(drop, 0, &file[0], size + 1);
     DragFinish(drop);
-    if (file.empty()) return;
-    const std::string path = AnsiPath(file);
-    if (path.empty()) {
-        ShowError("Cannot open this file: its name does not fit this system's code page and it has no short name");
-        return;
-    }
-    Open(path);
+    if (!file.empty()) OpenWide(file);
 }
 
 void Player::About()

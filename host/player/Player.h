@@ -43,6 +43,8 @@ private:
 
     void StartPlugin();
     void Open(const std::string& target);
+    // A file the user chose or dropped, named in UTF-16.
+    void OpenWide(const std::wstring& path);
     void OpenApplet(const std::string& target);
     void OpenPage(const std::string& target);
     void ShowError(const std::string& text);

@@ -53,7 +53,6 @@ bool ParsePlayerCommand(const std::vector<std::string>& arguments, PlayerCommand
             if (ok) {
                 command.width = width;
                 command.height = height;
-                command.sizeGiven = true;
             }
         } else {
             error = "unknown option " + name;

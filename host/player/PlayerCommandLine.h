@@ -16,7 +16,6 @@ struct PlayerCommand {
     SiteMap sites;
     int width = 640;      // an applet's size, and the page area's at start
     int height = 480;
-    bool sizeGiven = false;
     bool fullscreen = false;
 };
 
