@@ -21,16 +21,28 @@ namespace {
 constexpr DWORD kRunMs = 30000;
 const std::string kApplets = ORB_SOURCE_DIR "/samples/applets/";
 
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
+    return wide;
+}
+
 class PlayerProcess {
 public:
     explicit PlayerProcess(const std::vector<std::string>& arguments, const std::string& program = PLAYER_EXE)
+        : PlayerProcess(Wide(ProgramCommandLine(program, arguments)))
+    {
+    }
+    // A command line in UTF-16, as Explorer starts a program for a file it was given.
+    explicit PlayerProcess(std::wstring command)
     {
         installation_.SetString("RendererPath", RendererExePath());
-        std::string command = ProgramCommandLine(program, arguments);
-        STARTUPINFOA startup = {};
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
-        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
             KernelHandle thread(info.hThread);
             process_.Reset(info.hProcess);
         }
@@ -246,6 +258,28 @@ TEST(Player, HandsCommandLineParametersToTheApplet)
     Sleep(500);
     EXPECT_GT(Colours(player.Areas()[0], 0, 0, size.cx, size.cy), kDrawn);
     EXPECT_EQ(player.Close(), 0u);
+}
+
+TEST(Player, OpensAFileWhoseNameTheAnsiCodePageCannotSpell)
+{
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"orb-player-wide";
+    const std::wstring applet = folder + L"\\\x043a\x0443\x0431\x0438\x043a\x0438.obvm";  // Cyrillic
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\models").c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(Wide(kApplets + "cubes.obvm").c_str(), applet.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Wide(kApplets + "models/pedestal.obv").c_str(), (folder + L"\\models\\pedestal.obv").c_str(),
+                          FALSE));
+    {
+        PlayerProcess player(L"\"" + Wide(PLAYER_EXE) + L"\" \"" + applet + L"\"");
+        EXPECT_TRUE(player.WaitForStatus(" - 6 objects")) << player.Status();
+        EXPECT_EQ(player.Close(), 0u);
+    }
+    DeleteFileW(applet.c_str());
+    DeleteFileW((folder + L"\\models\\pedestal.obv").c_str());
+    RemoveDirectoryW((folder + L"\\models").c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(Player, SaysWhenTheFileIsMissingAndStaysUsable)
