@@ -287,6 +287,20 @@ TEST(Player, SaysWhenTheFileIsMissingAndStaysUsable)
     PlayerProcess player({kApplets + "missing.obvm"});
     EXPECT_TRUE(player.WaitForStatus("there is no such file")) << player.Status();
     EXPECT_TRUE(player.Answers());
+
+    // File > Open URL... then takes another applet.
+    PostMessageA(player.Frame(), WM_COMMAND, kOpenUrl, 0);
+    HWND dialog = nullptr;
+    const DWORD start = GetTickCount();
+    while (!dialog && GetTickCount() - start < kRunMs) {
+        dialog = FindWindowA("#32770", "Open URL");
+        if (!dialog) Sleep(50);
+    }
+    ASSERT_NE(dialog, nullptr);
+    const std::string url = "file:///" + kApplets + "cubes.obvm";
+    EXPECT_TRUE(SetDlgItemTextA(dialog, kUrlEdit, url.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(player.WaitForStatus("Orbolanth: cubes.obvm - 6 objects")) << player.Status();
     EXPECT_EQ(player.Close(), 0u);
 }
 
