@@ -25,21 +25,21 @@ run() {
 }
 rm -rf "$build/bench" "$build64/bench"
 mkdir -p "$build/bench" "$build64/bench"
+# Each x86-64 benchmark runs right after its i686 one, so that both meet much the same load
+# on the machine; the x86-64 tree's Wine server too must end before the display goes.
 "$root/scripts/with-display.sh" "$build" bash -c "
     $(declare -f run)
-    root='$root'; build='$build'
+    root='$root'; build='$build'; build64='$build64'
     run 'parameter file' \$build tests/settings/settings_benchmark.exe
     run 'channel' \$build tests/channel/channel_benchmark.exe
-    run 'requests through the browser, keeping stream files' \$build tests/streams/streams_benchmark.exe
-    run 'renderer session' \$build tests/session/session_benchmark.exe
-    run 'renderer frames' \$build tests/renderer/renderer_bench.exe
-"
-"$root/scripts/with-display.sh" "$build64" bash -c "
-    $(declare -f run)
-    root='$root'; build64='$build64'
     run 'channel, x86-64' \$build64 tests/channel/channel_benchmark.exe --win64
+    run 'requests through the browser, keeping stream files' \$build tests/streams/streams_benchmark.exe
     run 'requests through the browser, x86-64' \$build64 tests/streams/streams_benchmark.exe --win64
+    run 'renderer session' \$build tests/session/session_benchmark.exe
     run 'renderer session, x86-64' \$build64 tests/session/session_benchmark.exe --win64
+    run 'renderer frames' \$build tests/renderer/renderer_bench.exe
+    WINEPREFIX=\$build64/wineprefix wineserver -k
+    WINEPREFIX=\$build64/wineprefix wineserver -w
 "
 
 # The first median printed on the first line holding TEXT (the busy/idle service pace comes
