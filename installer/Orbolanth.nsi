@@ -48,9 +48,7 @@ Var RendererChoice
 ; That renderer, or empty when RendererPath names none (FindForeignRenderer).
 Var ForeignRenderer
 Var KeepRadio
-; The x86-64 plug-in's folder, or empty on 32-bit Windows. It is a folder of its own under the
-; 64-bit Program Files: a browser loads every plug-in in the folder that Path names, and
-; would meet the i686 one there too.
+; The x86-64 plug-in's folder, or empty on 32-bit Windows (ChoosePlugin64Dir).
 Var Plugin64Dir
 ; 32 or 64: the registry view whose browsers CopyIntoBrowserFolders serves.
 Var BrowserView
@@ -140,10 +138,6 @@ FunctionEnd
 Function .onInit
     SetRegView 32
     Call RequireAdmin
-    StrCpy $Plugin64Dir ""
-    ${If} ${RunningX64}
-        StrCpy $Plugin64Dir "$PROGRAMFILES64\Orbolanth"
-    ${EndIf}
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/RENDERER=" $RendererChoice
@@ -260,6 +254,19 @@ Function RefuseOtherFolder
     ${EndIf}
 FunctionEnd
 
+; A folder of its own under the 64-bit Program Files, wherever the i686 plug-in goes: a browser
+; loads every plug-in in the folder that Path names, and would meet the i686 one there too.
+; When the user chose that very folder for the installation, the two libraries, which share a
+; name, would overwrite each other; the x86-64 one then goes into a folder inside it, which no
+; browser scans for the i686 one.
+Function ChoosePlugin64Dir
+    StrCpy $Plugin64Dir ""
+    ${If} ${RunningX64}
+        StrCpy $Plugin64Dir "$PROGRAMFILES64\Orbolanth"
+        ${IfThen} $Plugin64Dir == $INSTDIR ${|} StrCpy $Plugin64Dir "$INSTDIR\x64" ${|}
+    ${EndIf}
+FunctionEnd
+
 ; $R0: a plug-in folder as a browser of $BrowserView records it. The copy of the plug-in of
 ; that width goes in when the folder exists and holds no file of that name that this installer
 ; did not put there. The list of copies stays in the 32-bit view whatever their width.
@@ -323,6 +330,7 @@ FunctionEnd
 
 Section
     Call RefuseOtherFolder
+    Call ChoosePlugin64Dir
     Call RefuseWhileInUse
 
     SetOutPath "$INSTDIR"
@@ -401,11 +409,7 @@ Section Uninstall
     ${Loop}
     DeleteRegKey /ifempty HKLM "${COPIES_KEY}"
 
-    !insertmacro REMOVE_SAMPLES
-    Delete "$INSTDIR\${PLUGIN_DLL}"
-    Delete "$INSTDIR\${RENDERER_EXE}"
-    Delete "$INSTDIR\${UNINSTALLER}"
-    RMDir "$INSTDIR"
+    ; The x86-64 plug-in's folder first: it may lie inside the installation's.
     ${If} $Plugin64Dir != ""
         Delete "$Plugin64Dir\${PLUGIN_DLL}"
         RMDir "$Plugin64Dir"
@@ -413,6 +417,11 @@ Section Uninstall
         !insertmacro REMOVE_PLUGIN_REGISTRATION
         SetRegView 32
     ${EndIf}
+    !insertmacro REMOVE_SAMPLES
+    Delete "$INSTDIR\${PLUGIN_DLL}"
+    Delete "$INSTDIR\${RENDERER_EXE}"
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
 
     Call un.RestoreRendererPath
     DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"
