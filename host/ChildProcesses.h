@@ -6,3 +6,6 @@
 
 // Ends every child of `parent` with `exitCode` and waits for each; how many were ended.
 int EndChildProcesses(HANDLE parent, UINT exitCode);
+
+// How many children of `parent` are running.
+int CountRunningChildProcesses(HANDLE parent);

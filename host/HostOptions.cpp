@@ -67,6 +67,8 @@ bool ParseInt(const char* text, long low, long high, long& value)
 
 bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& error)
 {
+    // The tests' servers are reached straight, whatever proxy the prefix names.
+    options.browser.systemProxy = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (name == "--until-idle") {
@@ -77,12 +79,12 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             options.help = true;
             continue;
         }
-        bool* flag = name == "--answer-at-once"      ? &options.answerAtOnce
-                   : name == "--delete-files"        ? &options.deleteFiles
-                   : name == "--late-ends"           ? &options.lateEnds
-                   : name == "--long-paths"          ? &options.longPaths
+        bool* flag = name == "--answer-at-once"      ? &options.browser.delivery.atOnce
+                   : name == "--delete-files"        ? &options.browser.delivery.deleteFiles
+                   : name == "--late-ends"           ? &options.browser.lateEnds
+                   : name == "--long-paths"          ? &options.browser.delivery.longPaths
                    : name == "--subclass-areas"      ? &options.subclassAreas
-                   : name == "--destroy-areas-first" ? &options.destroyAreasFirst
+                   : name == "--destroy-areas-first" ? &options.browser.destroyAreasFirst
                                                      : nullptr;
         if (flag) {
             *flag = true;
@@ -109,9 +111,9 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             options.pageUrl = value;
         } else if (name == "--version") {
             ok = ParseInt(value, 0, 0xFFFF, number);
-            options.version = static_cast<uint16_t>(number);
+            options.browser.version = static_cast<uint16_t>(number);
         } else if (name == "--user-agent") {
-            options.userAgent = value;
+            options.browser.userAgent = value;
         } else if (name == "--log") {
             options.logPath = value;
         } else if (name == "--seconds") {
@@ -129,22 +131,22 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
                  options.windowWidth > 0 && options.windowHeight > 0;
         } else if (name == "--chunk") {
             ok = ParseInt(value, 1, 1 << 24, number);
-            options.chunkBytes = static_cast<int>(number);
+            options.browser.delivery.chunkBytes = static_cast<int>(number);
         } else if (name == "--trickle") {
             ok = ParseInt(value, 0, 60000, number);
-            options.trickleMs = static_cast<int>(number);
+            options.browser.delivery.trickleMs = static_cast<int>(number);
         } else if (name == "--late-src") {
             ok = ParseInt(value, 0, 600000, number);
-            options.lateSrcMs = static_cast<int>(number);
+            options.browser.lateSrcMs = static_cast<int>(number);
         } else if (name == "--location") {
-            options.location = value;
-            ok = options.location == "refuse" || options.location == "empty" || options.location == "fail" ||
-                 options.location == "split" || options.location == "never";
+            options.browser.location = value;
+            ok = options.browser.location == "refuse" || options.browser.location == "empty" || options.browser.location == "fail" ||
+                 options.browser.location == "split" || options.browser.location == "never";
         } else if (name == "--table-size") {
             ok = ParseInt(value, kSmallestTable, kLargestTable, number);
-            options.tableSize = static_cast<int>(number);
+            options.browser.tableSize = static_cast<int>(number);
         } else if (name == "--withhold") {
-            options.withhold = value;
+            options.browser.withhold = value;
             ok = *value != '\0';
         } else if (name == "--modal-loop") {
             const char* colon = std::strchr(value, ':');

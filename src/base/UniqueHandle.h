@@ -143,6 +143,13 @@ struct WindowTraits {
 };
 using OwnedWindow = UniqueHandle<WindowTraits>;
 
+struct AcceleratorTraits {
+    using Type = HACCEL;
+    static Type Empty() { return nullptr; }
+    static void Close(Type table) { DestroyAcceleratorTable(table); }
+};
+using AcceleratorTable = UniqueHandle<AcceleratorTraits>;
+
 // WinInet is loaded at run time, so its closing call comes with the handle.
 struct InternetHandleTraits {
     using Type = HINTERNET;

@@ -25,12 +25,17 @@ std::string QuoteArgument(const std::string& argument)
 
 std::string HostCommandLine(const std::vector<std::string>& arguments)
 {
-    std::string command = QuoteArgument(ORBHOST_EXE);
-    for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
-    return command;
+    return ProgramCommandLine(ORBHOST_EXE, arguments);
 }
 
 }  // namespace
+
+std::string ProgramCommandLine(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::string command = QuoteArgument(program);
+    for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
+    return command;
+}
 
 std::string HostOutput(const std::vector<std::string>& arguments)
 {

@@ -38,6 +38,9 @@ private:
     KernelHandle process_;
 };
 
+// The command line that starts `program` with `arguments`, each quoted for the C runtime.
+std::string ProgramCommandLine(const std::string& program, const std::vector<std::string>& arguments);
+
 // orbhost.exe run with `arguments` to its end; what it wrote to its standard output and error.
 std::string HostOutput(const std::vector<std::string>& arguments);
 

@@ -105,8 +105,10 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
 {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Listening());
+    // A page from the network never reads the user's disk.
+    const std::string local = PageUrl("sub/probe.html");
     const std::string page = "<embed type=\"application/x-orbhost-probe\" src=\"movie.probe?v=1#start\" "
-                             "fetch=\"./../data/notes.txt\" fetch=\"nothere.txt\">";
+                             "fetch=\"./../data/notes.txt\" fetch=\"nothere.txt\" fetch=\"" + local + "\">";
     server.Serve("/site/sub/page.html", {200, page, "text/html"});
     server.Serve("/site/sub/movie.probe?v=1", {200, "the applet bytes", "application/x-orbhost-probe"});
     server.Serve("/site/data/notes.txt", {200, "served notes over http", "application/x-notes"});
@@ -126,6 +128,9 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
     ExpectDeliveredFile(lines, notes, "served notes over http");
     OnlyLine(lines, "> NPP_URLNotify inst=1 url=\"" + notes + "\" reason=0 ");
     OnlyLine(lines, "> NPP_URLNotify inst=1 url=\"" + server.Url("/site/sub/nothere.txt") + "\" reason=1 ");
+    const std::string refused = OnlyLine(lines, "< NPN_GetURLNotify inst=1 url=\"" + local + "\"");
+    EXPECT_EQ(refused.substr(refused.rfind(" -> ") + 4), "10") << refused;
+    EXPECT_EQ(StreamFor(lines, local), "");
 
     const std::string movie = server.Url("/site/sub/movie.probe?v=1#start");
     ASSERT_NE(StreamFor(lines, movie), "");

@@ -1,6 +1,7 @@
 // Resolving what plug-ins and pages name against the page's URL, as a browser does.
 #include <gtest/gtest.h>
 
+#include "SiteMap.h"
 #include "UrlResolution.h"
 
 namespace {
@@ -59,3 +60,48 @@ TEST(FileUrls, MapToLocalPathsBothWays)
 }
 
 }  // namespace
+
+// Saved sites: URLs under a mapped prefix are answered from its folder, and no URL an applet
+// makes up reaches a file outside it.
+TEST(SiteMap, AnswersUrlsUnderAPrefixFromItsFolder)
+{
+    SiteMap sites;
+    std::string error;
+    ASSERT_TRUE(sites.Add("http://www.Example.com/shop=C:\\saved\\shop\\", error)) << error;
+    ASSERT_TRUE(sites.Add("http://www.example.com/shop/big=D:\\big", error)) << error;
+    EXPECT_EQ(sites.LocalPath("HTTP://WWW.EXAMPLE.COM/shop/models/a%20b.obv?v=2#top"),
+              "C:\\saved\\shop\\models\\a b.obv");
+    EXPECT_EQ(sites.LocalPath("http://www.example.com/shop/big/x.obvm"), "D:\\big\\x.obvm");  // the longest prefix
+    // A prefix is a folder: a sibling whose name begins the same is not under it.
+    EXPECT_FALSE(sites.Covers("http://www.example.com/shopping/a.obv"));
+    EXPECT_FALSE(sites.Covers("https://www.example.com/shop/a.obv"));
+    EXPECT_FALSE(sites.Covers("http://www.example.com.evil/shop/a.obv"));
+    EXPECT_EQ(sites.LocalPath("http://other/shop/a.obv"), "");
+
+    for (const char* bad : {"", "=C:\\x", "http://h/=", "file:///C:/x=C:\\x", "ftp://h/=C:\\x", "C:\\x"}) {
+        SiteMap refused;
+        EXPECT_FALSE(refused.Add(bad, error)) << bad;
+        EXPECT_TRUE(refused.Empty()) << bad;
+    }
+}
+
+TEST(SiteMap, NeverLeavesTheFolder)
+{
+    SiteMap sites;
+    std::string error;
+    ASSERT_TRUE(sites.Add("http://h/site/=C:\\saved", error));
+    const char* escapes[] = {
+        "http://h/site/../secret.txt",       "http://h/site/%2e%2e/secret.txt", "http://h/site/a/%2E%2E/%2e%2e/x",
+        "http://h/site/..%5csecret.txt",     "http://h/site/a%2f..%2f..%2fx",   "http://h/site/.. /x",
+        "http://h/site/x.",                  "http://h/site/...",               "http://h/site/C:%5cwindows",
+        "http://h/site/a%00b",               "http://h/site/a//b",              "http://h/site/",
+        "http://h/site/con.txt",             "http://h/site/models/LPT1",       "http://h/site/a.obv:stream",
+        "http://h/site/%252e%252e/x/../../y",
+    };
+    for (const char* url : escapes) {
+        EXPECT_TRUE(sites.Covers(url)) << url;
+        EXPECT_EQ(sites.LocalPath(url), "") << url;
+    }
+    // An escape that decodes to an ordinary name is only a name.
+    EXPECT_EQ(sites.LocalPath("http://h/site/%252e%252e"), "C:\\saved\\%2e%2e");
+}

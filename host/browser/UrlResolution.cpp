@@ -130,6 +130,8 @@ bool IsHierarchical(const std::string& scheme)
     return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "file";
 }
 
+}  // namespace
+
 std::string DecodePercent(const std::string& text)
 {
     std::string out;
@@ -144,8 +146,6 @@ std::string DecodePercent(const std::string& text)
     }
     return out;
 }
-
-}  // namespace
 
 std::string UrlScheme(const std::string& url)
 {

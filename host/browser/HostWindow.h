@@ -15,6 +15,8 @@ public:
     virtual void OnCloseRequested() = 0;       // the user or the host asked to close the page
     virtual void OnAreaDestroyed(HWND area) = 0;
     virtual void OnAreaDestroyMessage(HWND area) = 0;  // WM_DESTROY reached the area's class
+    // Any other message of the frame, first; true when it is answered with `result`.
+    virtual bool OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
 
 protected:
     ~HostWindowEvents() = default;
@@ -22,7 +24,9 @@ protected:
 
 class HostWindow {
 public:
-    HostWindow(HostWindowEvents& events, const std::string& title, int width, int height);
+    // The frame is of class `frameClass`, registered on first use.
+    HostWindow(HostWindowEvents& events, const char* frameClass, const std::string& title, int width, int height,
+               HMENU menu = nullptr);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -33,8 +37,13 @@ public:
     // position in the frame's client area is returned through x and y.
     HWND AddPluginArea(int width, int height, int& x, int& y);
     void RemovePluginArea(HWND area);
+    // The next area goes to the top left again (a new page).
+    void ResetLayout();
+    // The frame's client area above the status bar.
+    RECT PageRect() const;
 
     void SetStatus(const std::string& text);
+    void ShowStatusBar(bool show);
     void SetTitle(const std::string& title);
     void PostWork();
     void PostClose();
@@ -51,7 +60,7 @@ private:
     int nextY_ = kMargin;
     int rowHeight_ = 0;
 
-    static void RegisterClasses();
+    static void RegisterClasses(const char* frameClass);
     static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };

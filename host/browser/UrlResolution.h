@@ -24,3 +24,6 @@ std::string UrlFileName(const std::string& url);
 
 // The URL without its fragment, as it is put on the wire.
 std::string WithoutFragment(const std::string& url);
+
+// %XX escapes decoded; a '%' without two hex digits stays as it is.
+std::string DecodePercent(const std::string& text);

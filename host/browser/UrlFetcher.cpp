@@ -21,7 +21,10 @@ uint32_t UnixSeconds(const FILETIME& time)
 
 }  // namespace
 
-UrlFetcher::UrlFetcher(const std::string& userAgent) : userAgent_(userAgent) {}
+UrlFetcher::UrlFetcher(const std::string& userAgent, bool systemProxy, const SiteMap& sites)
+    : userAgent_(userAgent), systemProxy_(systemProxy), sites_(sites)
+{
+}
 
 bool UrlFetcher::LoadWinInet()
 {
@@ -42,17 +45,23 @@ bool UrlFetcher::LoadWinInet()
 FetchResult UrlFetcher::Fetch(const std::string& url)
 {
     std::string scheme = UrlScheme(url);
-    if (scheme == "file") return FetchFile(url);
+    if (sites_.Covers(url)) {
+        const std::string path = sites_.LocalPath(url);
+        if (!path.empty()) return FetchFile(path);
+        FetchResult refused;
+        refused.error = "not a file of the saved site: " + url;
+        return refused;
+    }
+    if (scheme == "file") return FetchFile(FileUrlToPath(url));
     if (scheme == "http" || scheme == "https") return FetchHttp(url);
     FetchResult result;
     result.error = "unsupported scheme";
     return result;
 }
 
-FetchResult UrlFetcher::FetchFile(const std::string& url)
+FetchResult UrlFetcher::FetchFile(const std::string& path)
 {
     FetchResult result;
-    std::string path = FileUrlToPath(url);
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes) ||
         (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -82,7 +91,9 @@ FetchResult UrlFetcher::FetchHttp(const std::string& url)
         return result;
     }
     if (!session_) {
-        session_ = Own(net_.InternetOpenA(userAgent_.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        session_ = Own(net_.InternetOpenA(userAgent_.c_str(),
+                                              systemProxy_ ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT,
+                                              nullptr, nullptr, 0));
         if (!session_) {
             result.error = "InternetOpen failed: " + std::to_string(GetLastError());
             return result;

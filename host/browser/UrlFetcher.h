@@ -1,5 +1,5 @@
-// Fetches what a page or a plug-in asks for: file: URLs from disk, http: and https: URLs
-// through WinInet, as the browser's network layer would. WinInet is loaded at the first
+// Fetches what a page or a plug-in asks for: file: URLs and URLs under a mapped site from
+// disk, other http: and https: URLs through WinInet, as the browser's network layer would. WinInet is loaded at the first
 // network fetch, never linked: the host must run where WININET.DLL is absent, so that a
 // plug-in in it meets a process without WinInet.
 #pragma once
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "SiteMap.h"
 #include "base/UniqueHandle.h"
 
 struct FetchResult {
@@ -22,7 +23,8 @@ struct FetchResult {
 
 class UrlFetcher {
 public:
-    explicit UrlFetcher(const std::string& userAgent);
+    // `systemProxy`: the system's proxy settings, else a direct connection. `sites` outlives this.
+    UrlFetcher(const std::string& userAgent, bool systemProxy, const SiteMap& sites);
     UrlFetcher(const UrlFetcher&) = delete;
     UrlFetcher& operator=(const UrlFetcher&) = delete;
 
@@ -41,6 +43,8 @@ private:
     };
 
     std::string userAgent_;
+    bool systemProxy_;
+    const SiteMap& sites_;
     WinInet net_;
     // Closed before the library goes.
     InternetHandle session_;
@@ -48,6 +52,6 @@ private:
     bool LoadWinInet();
     InternetHandle Own(HINTERNET handle) const { return InternetHandle(handle, {net_.closeHandle}); }
 
-    FetchResult FetchFile(const std::string& url);
+    FetchResult FetchFile(const std::string& path);
     FetchResult FetchHttp(const std::string& url);
 };

@@ -13,6 +13,7 @@
 
 class CallLog {
 public:
+    CallLog() = default;                         // keeps nothing
     explicit CallLog(const std::string& path);  // empty or "-": standard output
     ~CallLog();
     CallLog(const CallLog&) = delete;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "BrowserOptions.h"
 #include "CallLog.h"
 #include "PageInstance.h"
 #include "PluginRegistration.h"
@@ -29,13 +30,7 @@ public:
         std::function<void(PageInstance&, const std::string& url)> ended;  // a stream was destroyed
     };
 
-    struct Options {
-        int chunkBytes = 8192;    // largest NPP_Write
-        int trickleMs = 0;        // pause between two writes of a stream
-        bool atOnce = false;      // a stream runs to its end inside the call that adds it
-        bool deleteFiles = false; // a stream's file goes once NPP_DestroyStream returns
-        bool longPaths = false;   // files lie deeper than 260 characters
-    };
+    using Options = DeliveryOptions;
     // Text known now and how its stream goes.
     struct Text {
         std::string text;

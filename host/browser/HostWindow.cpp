@@ -6,23 +6,21 @@
 
 namespace {
 
-constexpr char kFrameClass[] = "OrbhostFrame";
 constexpr char kAreaClass[] = "OrbhostPluginArea";
 constexpr UINT kWorkMessage = WM_APP + 1;
 constexpr UINT kCloseMessage = WM_APP + 2;
 
 }  // namespace
 
-void HostWindow::RegisterClasses()
+void HostWindow::RegisterClasses(const char* frameClass)
 {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
+    WNDCLASSA known = {};
+    if (GetClassInfoA(GetModuleHandleA(nullptr), frameClass, &known)) return;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
     WNDCLASSA frame = {};
-    frame.lpszClassName = kFrameClass;
+    frame.lpszClassName = frameClass;
     frame.lpfnWndProc = &FrameProc;
     frame.hInstance = GetModuleHandleA(nullptr);
     frame.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -40,12 +38,13 @@ void HostWindow::RegisterClasses()
     RegisterClassA(&area);
 }
 
-HostWindow::HostWindow(HostWindowEvents& events, const std::string& title, int width, int height)
+HostWindow::HostWindow(HostWindowEvents& events, const char* frameClass, const std::string& title, int width,
+                       int height, HMENU menu)
     : events_(events)
 {
-    RegisterClasses();
-    frame_.Reset(CreateWindowExA(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
-                                 width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    RegisterClasses(frameClass);
+    frame_.Reset(CreateWindowExA(0, frameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                 0, 0, width, height, nullptr, menu, GetModuleHandleA(nullptr), nullptr));
     if (!frame_) return;
     SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
@@ -78,9 +77,33 @@ HWND HostWindow::AddPluginArea(int width, int height, int& x, int& y)
                            width, height, frame_.Get(), nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
+void HostWindow::ResetLayout()
+{
+    nextX_ = kMargin;
+    nextY_ = kMargin;
+    rowHeight_ = 0;
+}
+
+RECT HostWindow::PageRect() const
+{
+    RECT client = {};
+    GetClientRect(frame_.Get(), &client);
+    RECT bar = {};
+    if (statusBar_ && IsWindowVisible(statusBar_) && GetWindowRect(statusBar_, &bar)) {
+        client.bottom -= bar.bottom - bar.top;
+    }
+    if (client.bottom < client.top) client.bottom = client.top;
+    return client;
+}
+
 void HostWindow::SetStatus(const std::string& text)
 {
     if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::ShowStatusBar(bool show)
+{
+    if (statusBar_) ShowWindow(statusBar_, show ? SW_SHOW : SW_HIDE);
 }
 
 void HostWindow::SetTitle(const std::string& title)
@@ -125,6 +148,9 @@ void HostWindow::RemovePluginArea(HWND area)
 LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (message == WM_SIZE && self && self->statusBar_) SendMessageA(self->statusBar_, WM_SIZE, 0, 0);
+    LRESULT answer = 0;
+    if (self && message != WM_DESTROY && self->events_.OnFrameMessage(message, wParam, lParam, answer)) return answer;
     switch (message) {
     case kWorkMessage:
         if (self) self->events_.OnWork();
@@ -136,9 +162,6 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, L
     case kCloseMessage:
         if (self) self->events_.OnCloseRequested();
         return 0;
-    case WM_SIZE:
-        if (self && self->statusBar_) SendMessageA(self->statusBar_, WM_SIZE, 0, 0);
-        break;
     case WM_DESTROY:
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         PostQuitMessage(0);

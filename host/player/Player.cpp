@@ -1,0 +1,428 @@
+#include "Player.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <utility>
+
+#include "AnsiPath.h"
+#include "OrbolanthVersion.h"
+#include "PlayerPage.h"
+#include "PlayerResources.h"
+#include "PluginFinder.h"
+#include "RegistryReader.h"
+#include "UrlResolution.h"
+
+namespace {
+
+constexpr char kFrameClass[] = "OrbolanthPlayerFrame";
+constexpr char kRecentKey[] = "Software\\Orbolanth\\Player\\Recent Files";
+constexpr int kUrlLength = 2048;
+
+std::string ProgramFolder()
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string folder(exe);
+    return folder.substr(0, folder.find_last_of("\\/"));
+}
+
+// A browser's pick: the MozillaPlugins keys, then the libraries beside the program.
+std::string FindPlugin()
+{
+    const std::vector<PluginCandidate> known = KnownPlugins(ProgramFolder());
+    const PluginCandidate* found = FirstHandling(known, kAppletType);
+    return found ? found->path : "";
+}
+
+// The frame's outer size for a page area of width x height under the menu, above the status bar.
+SIZE FrameSize(int width, int height)
+{
+    constexpr int kStatusBar = 22;
+    RECT rect = {0, 0, width, height + kStatusBar};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, TRUE);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::string MenuLabel(size_t index, const std::string& entry)
+{
+    std::string label = "&" + std::to_string(index + 1) + " ";
+    for (char c : entry) label += c == '&' ? std::string("&&") : std::string(1, c);
+    return label;
+}
+
+INT_PTR CALLBACK UrlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SendDlgItemMessageA(dialog, kUrlEdit, EM_LIMITTEXT, kUrlLength - 1, 0);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        if (LOWORD(wParam) == IDOK) {
+            auto* url = reinterpret_cast<std::string*>(GetWindowLongPtrA(dialog, DWLP_USER));
+            char text[kUrlLength] = "";
+            GetDlgItemTextA(dialog, kUrlEdit, text, sizeof text);
+            *url = text;
+        }
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HACCEL MakeAccelerators()
+{
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'O', kOpenFile},
+                    {FVIRTKEY | FCONTROL, 'U', kOpenUrl},
+                    {FVIRTKEY, VK_F5, kReload},
+                    {FVIRTKEY, VK_F11, kFullscreen},
+                    {FVIRTKEY, VK_ESCAPE, kLeaveFullscreen}};
+    return CreateAcceleratorTableA(keys, sizeof keys / sizeof keys[0]);
+}
+
+}  // namespace
+
+Player::Player(PlayerCommand command)
+    : command_(std::move(command)), browser_(options_, log_, *this)
+{
+    options_.sites = command_.sites;
+}
+
+int Player::Run()
+{
+    StartPlugin();
+    const SIZE frame = FrameSize(command_.width, command_.height);
+    menu_ = MakeMenu();
+    browser_.MakeWindow(kFrameClass, "Orbolanth Player", frame.cx, frame.cy, menu_);
+    HWND window = browser_.Window().Handle();
+    if (!window) return 1;
+    DragAcceptFiles(window, TRUE);
+    LoadRecent();
+    ShowRecent();
+    if (command_.fullscreen) SetFullscreen(true);
+    if (!pluginReady_) {
+        ShowError(pluginError_);
+    } else if (!command_.target.empty()) {
+        Open(command_.target);
+    } else {
+        browser_.Window().SetStatus("Open an applet or a page: File > Open, or drop a file here");
+    }
+
+    const AcceleratorTable keys(MakeAccelerators());
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (keys && TranslateAcceleratorA(window, keys.Get(), &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (!browser_.PageClosed()) browser_.ClosePage();
+    return 0;
+}
+
+void Player::StartPlugin()
+{
+    const std::string path = FindPlugin();
+    if (path.empty()) {
+        pluginError_ = "No Orbolanth plug-in is installed (none registered, none beside the player)";
+        return;
+    }
+    std::string error;
+    pluginReady_ = browser_.ReadRegistration(path, error) && browser_.StartPlugin(path, error);
+    if (!pluginReady_) pluginError_ = "The Orbolanth plug-in " + path + " cannot be used: " + error;
+}
+
+void Player::Open(const std::string& target)
+{
+    if (!pluginReady_) {
+        ShowError(pluginError_);
+        return;
+    }
+    browser_.CloseInstances();
+    opened_ = target;
+    applet_ = IsAppletName(target);
+    if (applet_) {
+        OpenApplet(target);
+    } else {
+        OpenPage(target);
+    }
+}
+
+void Player::OpenApplet(const std::string& target)
+{
+    std::string url = target;
+    if (!IsPlayerUrl(target)) {
+        char full[MAX_PATH] = "";
+        const DWORD attributes = GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) != 0
+                                     ? GetFileAttributesA(full)
+                                     : INVALID_FILE_ATTRIBUTES;
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ShowError("Cannot open " + target + ": there is no such file");
+            return;
+        }
+        url = PathToFileUrl(full);
+    }
+    // The applet's own location is its page: the names it asks for resolve against its folder.
+    browser_.SetPageUrl(command_.pageUrl.empty() ? url : command_.pageUrl);
+    Embed embed = AppletEmbed(url, command_.width, command_.height);
+    ApplyParams(embed, command_.params);
+    browser_.Window().SetTitle(PlayerTitle(url));
+    browser_.OpenPage({embed});
+    Remember(target);
+    if (fit_) LayoutApplet();
+}
+
+void Player::OpenPage(const std::string& target)
+{
+    std::vector<Embed> embeds;
+    std::string error;
+    if (!browser_.ReadPage(target, command_.pageUrl, embeds, error)) {
+        ShowError("Cannot open " + target + ": " + error);
+        return;
+    }
+    for (Embed& embed : embeds) ApplyParams(embed, command_.params);
+    browser_.Window().SetTitle(PlayerTitle(browser_.PageUrl()));
+    const int shown = browser_.OpenPage(embeds);
+    Remember(target);
+    if (shown == 0) ShowError(target + " holds no Orbolanth applet");
+}
+
+void Player::ShowError(const std::string& text)
+{
+    browser_.Window().SetStatus(text);
+}
+
+void Player::LayoutApplet()
+{
+    if (!applet_ || browser_.Instances().size() != 1) return;
+    PageInstance& instance = *browser_.Instances().front();
+    if (fit_) {
+        const RECT page = browser_.Window().PageRect();
+        browser_.PlaceInstance(instance, 0, 0, page.right - page.left, page.bottom - page.top);
+    } else {
+        browser_.PlaceInstance(instance, 0, 0, command_.width, command_.height);
+    }
+}
+
+void Player::SetFit(bool fit)
+{
+    fit_ = fit;
+    CheckMenuRadioItem(menu_, kFitToWindow, kActualSize, fit ? kFitToWindow : kActualSize, MF_BYCOMMAND);
+    LayoutApplet();
+}
+
+void Player::SetFullscreen(bool fullscreen)
+{
+    HWND window = browser_.Window().Handle();
+    if (fullscreen == fullscreen_) return;
+    fullscreen_ = fullscreen;
+    if (fullscreen) {
+        placement_.length = sizeof placement_;
+        GetWindowPlacement(window, &placement_);
+        windowedStyle_ = GetWindowLongPtrA(window, GWL_STYLE);
+        SetMenu(window, nullptr);
+        browser_.Window().ShowStatusBar(false);
+        SetWindowLongPtrA(window, GWL_STYLE, (windowedStyle_ & ~WS_OVERLAPPEDWINDOW) | WS_POPUP);
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& r = monitor.rcMonitor;
+        SetWindowPos(window, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+    } else {
+        SetWindowLongPtrA(window, GWL_STYLE, windowedStyle_);
+        SetMenu(window, menu_);
+        browser_.Window().ShowStatusBar(true);
+        SetWindowPlacement(window, &placement_);
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    CheckMenuItem(menu_, kFullscreen, fullscreen ? MF_CHECKED : MF_UNCHECKED);
+    LayoutApplet();
+}
+
+void Player::AskForFile()
+{
+    wchar_t file[MAX_PATH * 4] = L"";
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = browser_.Window().Handle();
+    dialog.lpstrFilter = L"Orbolanth applets and pages\0*.obvm;*.obv;*.html;*.htm\0All files\0*.*\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file / sizeof file[0];
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&dialog)) return;
+    const std::string path = AnsiPath(file);
+    if (path.empty()) {
+        ShowError("Cannot open this file: its name does not fit this system's code page and it has no short name");
+        return;
+    }
+    Open(path);
+}
+
+void Player::AskForUrl()
+{
+    std::string url;
+    if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kUrlDialog), browser_.Window().Handle(),
+                        &UrlDialogProc, reinterpret_cast<LPARAM>(&url)) != IDOK ||
+        url.empty()) {
+        return;
+    }
+    if (!IsPlayerUrl(url)) {
+        ShowError("Not an http, https or file URL: " + url);
+        return;
+    }
+    Open(url);
+}
+
+void Player::Dropped(HDROP drop)
+{
+    const UINT size = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring file(size, L'\0');
+    if (size > 0) DragQueryFileW(drop, 0, &file[0], size + 1);
+    DragFinish(drop);
+    if (file.empty()) return;
+    const std::string path = AnsiPath(file);
+    if (path.empty()) {
+        ShowError("Cannot open this file: its name does not fit this system's code page and it has no short name");
+        return;
+    }
+    Open(path);
+}
+
+void Player::About()
+{
+    MessageBoxA(browser_.Window().Handle(),
+                "Orbolanth Player " ORB_VERSION_SHORT "\n\nPlays Orbolanth 3-D applets and pages without a browser.",
+                "About Orbolanth Player", MB_OK | MB_ICONINFORMATION);
+}
+
+HMENU Player::MakeMenu()
+{
+    HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, kOpenFile, "&Open...\tCtrl+O");
+    AppendMenuA(file, MF_STRING, kOpenUrl, "Open &URL...\tCtrl+U");
+    recentMenu_ = CreatePopupMenu();
+    AppendMenuA(file, MF_POPUP, reinterpret_cast<UINT_PTR>(recentMenu_), "Recent &files");
+    AppendMenuA(file, MF_STRING, kReload, "&Reload\tF5");
+    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(file, MF_STRING, kExit, "E&xit");
+    HMENU view = CreatePopupMenu();
+    AppendMenuA(view, MF_STRING, kFullscreen, "&Full screen\tF11");
+    AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(view, MF_STRING, kFitToWindow, "Fit to &window");
+    AppendMenuA(view, MF_STRING, kActualSize, "&Actual size");
+    CheckMenuRadioItem(view, kFitToWindow, kActualSize, kFitToWindow, MF_BYCOMMAND);
+    HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, kAbout, "&About Orbolanth Player");
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), "&View");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+    return bar;
+}
+
+void Player::LoadRecent()
+{
+    RegistryReader key(HKEY_CURRENT_USER, kRecentKey);
+    for (size_t i = kRecentFiles; i > 0; --i) AddRecent(recent_, key.String(("File" + std::to_string(i)).c_str()));
+}
+
+void Player::SaveRecent() const
+{
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecentKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    const RegistryKeyHandle key(opened);
+    for (size_t i = 0; i < kRecentFiles; ++i) {
+        const std::string name = "File" + std::to_string(i + 1);
+        if (i < recent_.size()) {
+            RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(recent_[i].c_str()),
+                           static_cast<DWORD>(recent_[i].size() + 1));
+        } else {
+            RegDeleteValueA(key.Get(), name.c_str());
+        }
+    }
+}
+
+void Player::ShowRecent()
+{
+    while (GetMenuItemCount(recentMenu_) > 0) DeleteMenu(recentMenu_, 0, MF_BYPOSITION);
+    for (size_t i = 0; i < recent_.size(); ++i) {
+        AppendMenuA(recentMenu_, MF_STRING, kFirstRecent + i, MenuLabel(i, recent_[i]).c_str());
+    }
+    if (recent_.empty()) AppendMenuA(recentMenu_, MF_STRING | MF_GRAYED, 0, "(none)");
+    DrawMenuBar(browser_.Window().Handle());
+}
+
+void Player::Remember(const std::string& target)
+{
+    std::string entry = target;
+    if (!IsPlayerUrl(target)) {
+        char full[MAX_PATH] = "";
+        if (GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) != 0) entry = full;
+    }
+    AddRecent(recent_, entry);
+    SaveRecent();
+    ShowRecent();
+}
+
+void Player::OnNavigate(PageInstance&, const std::string& url, const char*)
+{
+    // Whatever the target, nothing opens in the player: the user's programs take the links.
+    if (!OpensOutside(url)) {
+        browser_.Window().SetStatus("Not opened (only http, https and mailto links are): " + url);
+        return;
+    }
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(browser_.Window().Handle(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    browser_.Window().SetStatus((result > 32 ? "Opened " : "Could not open ") + url);
+}
+
+void Player::OnCloseRequested()
+{
+    browser_.ClosePage();
+    browser_.Window().Destroy();
+}
+
+bool Player::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    result = 0;
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam));
+    case WM_DROPFILES:
+        Dropped(reinterpret_cast<HDROP>(wParam));
+        return true;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) LayoutApplet();
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool Player::OnCommand(WORD id)
+{
+    if (id >= kFirstRecent && id < kFirstRecent + kRecentFiles) {
+        const size_t index = id - kFirstRecent;
+        if (index < recent_.size()) Open(std::string(recent_[index]));
+        return true;
+    }
+    switch (id) {
+    case kOpenFile: AskForFile(); return true;
+    case kOpenUrl: AskForUrl(); return true;
+    case kReload:
+        if (!opened_.empty()) Open(std::string(opened_));
+        return true;
+    case kExit: OnCloseRequested(); return true;
+    case kFullscreen: SetFullscreen(!fullscreen_); return true;
+    case kLeaveFullscreen: SetFullscreen(false); return true;
+    case kFitToWindow: SetFit(true); return true;
+    case kActualSize: SetFit(false); return true;
+    case kAbout: About(); return true;
+    default: return false;
+    }
+}

@@ -1,0 +1,66 @@
+// The player: the shared browser in a window a person uses. It opens an applet file (one
+// embed filling the window, the file's folder its page), a page with embeds, or the URL of
+// either; keeps the recent files; plays full screen; hands an applet's links to the user's
+// programs. Whatever goes wrong becomes a line in the status bar.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "Browser.h"
+#include "CallLog.h"
+#include "PlayerCommandLine.h"
+#include "base/UniqueHandle.h"
+
+class Player : private BrowserEvents {
+public:
+    explicit Player(PlayerCommand command);
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Runs until the window closes; the process exit code.
+    int Run();
+
+private:
+    PlayerCommand command_;
+    BrowserOptions options_;
+    CallLog log_;
+    Browser browser_;
+    bool pluginReady_ = false;
+    std::string pluginError_;
+    std::string opened_;       // the file or URL shown, for Reload
+    bool applet_ = false;      // an applet file fills the window
+    bool fit_ = true;
+    bool fullscreen_ = false;
+    WINDOWPLACEMENT placement_{};
+    LONG_PTR windowedStyle_ = 0;
+    HMENU menu_ = nullptr;
+    HMENU recentMenu_ = nullptr;
+    std::vector<std::string> recent_;
+
+    void StartPlugin();
+    void Open(const std::string& target);
+    void OpenApplet(const std::string& target);
+    void OpenPage(const std::string& target);
+    void ShowError(const std::string& text);
+    void LayoutApplet();
+    void SetFit(bool fit);
+    void SetFullscreen(bool fullscreen);
+    void AskForFile();
+    void AskForUrl();
+    void Dropped(HDROP drop);
+    void About();
+    HMENU MakeMenu();
+    void LoadRecent();
+    void SaveRecent() const;
+    void ShowRecent();
+    void Remember(const std::string& target);
+
+    void OnNavigate(PageInstance& instance, const std::string& url, const char* target) override;
+    void OnCloseRequested() override;
+    bool OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnCommand(WORD id);
+};
