@@ -1,6 +1,7 @@
 ; Puts the plug-in where browsers find it (on 64-bit Windows its x86-64 build as well, for
 ; 64-bit browsers) and its renderer where the plug-in finds it (unless
-; the user keeps another player's renderer there), and takes both away again.
+; the user keeps another player's renderer there), and the player beside the plug-in, with a
+; Start-menu shortcut and the applet files opened by it, and takes all of it away again.
 ; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
 ; STAGE (the stripped binaries, the x86-64 plug-in in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
@@ -17,6 +18,8 @@ RequestExecutionLevel admin
 !define PRODUCT "Orbolanth3D Player"
 !define PLUGIN_DLL "npOrbolanth.dll"
 !define RENDERER_EXE "orbrenderer.exe"
+!define PLAYER_EXE "OrbolanthPlayer.exe"
+!define PLAYER_SHORTCUT "$SMPROGRAMS\Orbolanth Player.lnk"
 !define UNINSTALLER "uninstall.exe"
 !define MIME_TYPE "application/x-Orbolanth-3D-Applet"
 
@@ -31,6 +34,10 @@ RequestExecutionLevel admin
 !define MOZILLA_PLUGINS_KEY "SOFTWARE\MozillaPlugins"
 !define PLUGIN_KEY "${MOZILLA_PLUGINS_KEY}\@orbolanth.org/Orbolanth"
 !define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+; The player opens the applet files: a ProgID of its own, offered for both extensions in
+; OpenWithProgids, and the extension's default only where no other program has one.
+!define CLASSES "SOFTWARE\Classes"
+!define PROGID "Orbolanth.Applet"
 ; In UNINSTALL_KEY: the folder of the x86-64 plug-in, absent when there is none.
 !define PLUGIN64_LOCATION "Plugin64Location"
 ; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
@@ -118,6 +125,8 @@ Function ${un}RefuseWhileInUse
         Call ${un}RefuseIfLoaded
     ${EndIf}
     StrCpy $R0 "$INSTDIR\${RENDERER_EXE}"
+    Call ${un}RefuseIfLoaded
+    StrCpy $R0 "$INSTDIR\${PLAYER_EXE}"
     Call ${un}RefuseIfLoaded
     StrCpy $R2 0
     ${Do}
@@ -328,6 +337,26 @@ Function CopyIntoBrowserFolders
     ${Loop}
 FunctionEnd
 
+; $R0: an extension (".obvm"). Our ProgID goes into its OpenWithProgids; it becomes the
+; extension's default only when no program, for the machine or this user, has made it its own.
+Function AssociateExtension
+    WriteRegStr HKLM "${CLASSES}\$R0\OpenWithProgids" "${PROGID}" ""
+    ReadRegStr $R1 HKCR "$R0" ""
+    ${If} $R1 == ""
+    ${OrIf} $R1 == "${PROGID}"
+        WriteRegStr HKLM "${CLASSES}\$R0" "" "${PROGID}"
+    ${EndIf}
+FunctionEnd
+
+; Only our own entries go: the default while it still names our ProgID, which goes too.
+Function un.DissociateExtension
+    DeleteRegValue HKLM "${CLASSES}\$R0\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty HKLM "${CLASSES}\$R0\OpenWithProgids"
+    ReadRegStr $R1 HKLM "${CLASSES}\$R0" ""
+    ${IfThen} $R1 == "${PROGID}" ${|} DeleteRegValue HKLM "${CLASSES}\$R0" "" ${|}
+    DeleteRegKey /ifempty HKLM "${CLASSES}\$R0"
+FunctionEnd
+
 Section
     Call RefuseOtherFolder
     Call ChoosePlugin64Dir
@@ -336,6 +365,7 @@ Section
     SetOutPath "$INSTDIR"
     File "${STAGE}/${PLUGIN_DLL}"
     File "${STAGE}/${RENDERER_EXE}"
+    File "${STAGE}/${PLAYER_EXE}"
     !insertmacro INSTALL_SAMPLES
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -356,6 +386,18 @@ Section
         StrCpy $BrowserView 64
         Call CopyIntoBrowserFolders
     ${EndIf}
+
+    SetShellVarContext all
+    CreateShortcut "${PLAYER_SHORTCUT}" "$INSTDIR\${PLAYER_EXE}"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}" "" "Orbolanth 3-D Applet"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\${PLAYER_EXE},0"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open" "" "Open with Orbolanth Player"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\${PLAYER_EXE}" "%1"'
+    StrCpy $R0 ".obvm"
+    Call AssociateExtension
+    StrCpy $R0 ".obv"
+    Call AssociateExtension
+    System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -417,8 +459,18 @@ Section Uninstall
         !insertmacro REMOVE_PLUGIN_REGISTRATION
         SetRegView 32
     ${EndIf}
+    SetShellVarContext all
+    Delete "${PLAYER_SHORTCUT}"
+    StrCpy $R0 ".obvm"
+    Call un.DissociateExtension
+    StrCpy $R0 ".obv"
+    Call un.DissociateExtension
+    DeleteRegKey HKLM "${CLASSES}\${PROGID}"
+    System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
+
     !insertmacro REMOVE_SAMPLES
     Delete "$INSTDIR\${PLUGIN_DLL}"
+    Delete "$INSTDIR\${PLAYER_EXE}"
     Delete "$INSTDIR\${RENDERER_EXE}"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"

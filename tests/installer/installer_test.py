@@ -29,11 +29,17 @@ PLUGIN_ID = "@orbolanth.org/Orbolanth"
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
 CONFIG_KEY = r"HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth"
 PLUGIN_KEY = rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}"
+# The player's ProgID and the applet files it opens.
+PROGID = "Orbolanth.Applet"
+PROGID_KEY = rf"HKLM\SOFTWARE\Classes\{PROGID}"
+EXTENSION_KEYS = (r"HKLM\SOFTWARE\Classes\.obvm", r"HKLM\SOFTWARE\Classes\.obv")
+# Where Wine keeps the Start menu of all users.
+PLAYER_SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Orbolanth Player.lnk"
 # What the installer leaves behind it, and what must be as it was before once it is removed.
-OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY)
+OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY, PROGID_KEY,
+            *EXTENSION_KEYS)
 # Everything the installer may write, and the fake browsers' keys it must leave as they are.
-WATCHED_KEYS = [r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY,
-                r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
+WATCHED_KEYS = [*OWN_KEYS, r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
 EXIT_IN_USE = 3
 EXIT_OTHER_FOLDER = 5
 EXIT_BAD_OPTION = 6
@@ -75,7 +81,8 @@ def reg_file(keys):
     lines = ["REGEDIT4", ""]
     for key, values in keys.items():
         lines.append("[{}]".format(key.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)))
-        lines += ['"{}"="{}"'.format(name, value.replace("\\", "\\\\")) for name, value in values.items()]
+        lines += ['{}="{}"'.format(f'"{name}"' if name else "@", value.replace("\\", "\\\\"))
+                  for name, value in values.items()]
         lines.append("")
     return "\r\n".join(lines)
 
@@ -317,6 +324,7 @@ class InstallerTest:
             self.expect_registration(plugin64 + r"\npOrbolanth.dll", version, view64=True)
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
+        self.expect_player(folder)
         self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
         samples = Path(self.args.samples)
         for sample in sorted(p for p in samples.rglob("*") if p.is_file()):
@@ -346,8 +354,27 @@ class InstallerTest:
             if values.get("DisplayName", (None, ""))[1].startswith("Orbolanth")]
         self.expect_equal(entries, [UNINSTALL_KEY.lower()], "Add/Remove Programs entries")
 
+    def expect_player(self, folder):
+        """The player beside the plug-in, its shortcut, and the applet files opened by it: the
+        default of an extension only where no other program had made it its own."""
+        self.expect_equal(digest(self.wine.unix(folder) / "OrbolanthPlayer.exe"),
+                          digest(self.stage / "OrbolanthPlayer.exe"), "installed player")
+        self.expect(self.wine.unix(PLAYER_SHORTCUT).is_file(), "the player's Start-menu shortcut is missing")
+        classes = self.wine.registry(PROGID_KEY, *EXTENSION_KEYS)
+        self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open"),
+                          {"": ("REG_SZ", "Open with Orbolanth Player")}, "the player's verb")
+        self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open\command"),
+                          {"": ("REG_SZ", f'"{folder}\\OrbolanthPlayer.exe" "%1"')}, "the player's command")
+        for key in (key.lower() for key in EXTENSION_KEYS):
+            before = self.before_install.get(key, {})
+            self.expect_equal(classes.get(key), {"": before.get("", ("REG_SZ", PROGID))} | before, f"{key} default")
+            progids = key + r"\openwithprogids"
+            self.expect_equal(classes.get(progids), self.before_install.get(progids, {}) | {PROGID: ("REG_SZ", "")},
+                              f"{key} OpenWithProgids")
+
     def expect_no_installation(self, folder):
         self.expect_equal(self.wine.registry(*OWN_KEYS), self.before_install, "registry after uninstalling")
+        self.expect(not self.wine.unix(PLAYER_SHORTCUT).exists(), "the player's shortcut is left")
         for plugins in (NETSCAPE_PLUGINS, MOZILLA_PLUGINS):
             self.expect_equal(file_state(self.wine.unix(plugins)), {}, f"{plugins} after uninstalling")
         self.expect_equal(digest(self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")), self.foreign_digest,
@@ -555,6 +582,19 @@ class InstallerTest:
             self.expect_installation(folder, self.args.version, plugin64=plugin64)
             self.expect_uninstalled_on_64bit_windows(folder, plugin64)
 
+    def another_programs_extension_stays(self):
+        """An extension that another program opens stays its: the player is only offered for it,
+        and the uninstaller takes away no more than that offer."""
+        other = r"HKLM\SOFTWARE\Classes\.obv"
+        self.import_registry({other: {"": "OtherViewer.File"}, other + r"\OpenWithProgids": {"OtherViewer.File": ""}})
+        self.before_install = self.wine.registry(*OWN_KEYS)
+        folder = r"C:\Program Files\Orbolanth"
+        self.require(self.install(self.args.setup, options=["/RENDERER=bundled"]) == 0,
+                     "install beside another program's extension failed")
+        self.expect_installation(folder, self.args.version)
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall beside another program's extension")
+        self.expect_no_installation(folder)
+
     def import_registry(self, keys, view64=False):
         with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
             reg.write(reg_file(keys))
@@ -565,7 +605,7 @@ class InstallerTest:
     def run(self):
         scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall,
                      self.both_plugins_on_64bit_windows, self.install_folder_chosen_on_64bit_windows,
-                     self.another_players_renderer_stays]
+                     self.another_players_renderer_stays, self.another_programs_extension_stays]
         try:
             for scenario in scenarios:
                 print(f"[ RUN ] {scenario.__name__}", flush=True)
