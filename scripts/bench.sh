@@ -1,10 +1,11 @@
 #!/bin/bash
 # Builds both trees, then runs every benchmark and prints its figures: parameter parsing, the
 # channel's service tick and heap, request-to-delivery latency beside the cost of keeping a
-# stream's file (hard link, copy), renderer start/idle/close, the renderer's frame times, and
-# the download worker against curl. The channel, delivery and renderer-session benchmarks run
-# once more from the x86-64 tree, the 64-bit plug-in in a 64-bit Wine prefix driving the i686
-# tree's renderers; last, the figures of both side by side with their ratio (no pass or fail).
+# stream's file (hard link, copy), renderer start/idle/close, the renderer's frame times, the
+# player's start to its first frame beside orbhost's, and the download worker against curl.
+# The channel, delivery and renderer-session benchmarks run once more from the x86-64 tree,
+# the 64-bit plug-in in a 64-bit Wine prefix driving the i686 tree's renderers. Last, the
+# figures to compare side by side with their ratio (no pass or fail).
 #   scripts/bench.sh [BUILD_DIR [BUILD64_DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +39,7 @@ mkdir -p "$build/bench" "$build64/bench"
     run 'renderer session' \$build tests/session/session_benchmark.exe
     run 'renderer session, x86-64' \$build64 tests/session/session_benchmark.exe --win64
     run 'renderer frames' \$build tests/renderer/renderer_bench.exe
+    run 'player start-up beside orbhost' \$build tests/player/player_benchmark.exe
     WINEPREFIX=\$build64/wineprefix wineserver -k
     WINEPREFIX=\$build64/wineprefix wineserver -w
 "
@@ -47,25 +49,32 @@ mkdir -p "$build/bench" "$build64/bench"
 median() {
     grep -m1 -F -- "$2" "$1" 2>/dev/null | sed -n 's/.*median *\([0-9.]*\).*/\1/p' || true
 }
+# WHAT, two figures, and the ratio of the second to the first, marked when above LIMIT times
+# or below 1/LIMIT.
 side_by_side() {
-    local x86 x64
-    x86=$(median "$build/bench/$2" "$3")
-    x64=$(median "$build64/bench/$2" "$3")
-    awk -v what="$1" -v x86="$x86" -v x64="$x64" 'BEGIN {
+    awk -v what="$1" -v a="$2" -v b="$3" -v limit="$4" 'BEGIN {
         ratio = "-"; note = ""
-        if (x86 > 0 && x64 != "") {
-            ratio = sprintf("%.2f", x64 / x86)
-            if (x64 / x86 > 1.1 || x64 / x86 < 0.9) note = "  (outside 10%)"
+        if (a > 0 && b != "") {
+            ratio = sprintf("%.2f", b / a)
+            if (b / a > limit || b / a < 1 / limit) note = sprintf("  (outside %.1fx)", limit)
         }
-        printf "%-40s %10s %10s %8s%s\n", what, x86 == "" ? "-" : x86, x64 == "" ? "-" : x64, ratio, note
+        printf "%-40s %10s %10s %8s%s\n", what, a == "" ? "-" : a, b == "" ? "-" : b, ratio, note
     }'
+}
+# WHAT, the benchmark's output file and the TEXT of its line, the i686 figure beside the x86-64 one.
+widths() {
+    side_by_side "$1" "$(median "$build/bench/$2" "$3")" "$(median "$build64/bench/$2" "$3")" 1.1
 }
 echo "== x86-64 beside i686, medians (target: x64/x86 within 10%)"
 printf "%-40s %10s %10s %8s\n" "" i686 x86-64 x64/x86
-side_by_side "chained request to delivery (ms)" streams_benchmark.txt "chained, right after a delivery:"
-side_by_side "SetWindow to first frame (ms)" session_benchmark.txt "SetWindow to first frame shown:"
-side_by_side "ServiceTick, 256 full request slots (ms)" channel_benchmark.txt "ServiceTick, 256 full request slots:"
-side_by_side "page close to renderer exit (ms)" session_benchmark.txt "page close to renderer exit:"
+widths "chained request to delivery (ms)" streams_benchmark.txt "chained, right after a delivery:"
+widths "SetWindow to first frame (ms)" session_benchmark.txt "SetWindow to first frame shown:"
+widths "ServiceTick, 256 full request slots (ms)" channel_benchmark.txt "ServiceTick, 256 full request slots:"
+widths "page close to renderer exit (ms)" session_benchmark.txt "page close to renderer exit:"
+echo "== the player beside orbhost, medians (target: player/orbhost within 1.5 times)"
+printf "%-40s %10s %10s %8s\n" "" orbhost player player/orbhost
+side_by_side "program start to first frame (ms)" "$(median "$build/bench/player_benchmark.txt" "orbhost.exe")" \
+    "$(median "$build/bench/player_benchmark.txt" "OrbolanthPlayer.exe")" 1.5
 
 echo "== download worker against curl"
 bash "$root/scripts/bench-download.sh" "$build"
