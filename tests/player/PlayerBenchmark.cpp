@@ -41,7 +41,8 @@ std::string Backslashed(std::string path)
 std::string CopyApplets()
 {
     const std::string folder = Backslashed(LogFolder("player")) + "bench";
-    std::string from = Backslashed(ORB_SOURCE_DIR "/samples/applets") + '\0';
+    // What the folder holds, not the folder itself, which would go inside one there already.
+    std::string from = Backslashed(ORB_SOURCE_DIR "/samples/applets/*") + '\0';
     std::string to = folder + '\0';
     SHFILEOPSTRUCTA copy = {};
     copy.wFunc = FO_COPY;
