@@ -1,6 +1,7 @@
 ; Puts the plug-in where browsers find it (on 64-bit Windows its x86-64 build as well, for
 ; 64-bit browsers) and its renderer where the plug-in finds it (unless
-; the user keeps another player's renderer there), and takes both away again.
+; the user keeps another player's renderer there), and the player beside the plug-in, with a
+; Start-menu shortcut and the applet files opened by it, and takes all of it away again.
 ; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
 ; STAGE (the stripped binaries, the x86-64 plug-in in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
@@ -17,6 +18,8 @@ RequestExecutionLevel admin
 !define PRODUCT "Orbolanth3D Player"
 !define PLUGIN_DLL "npOrbolanth.dll"
 !define RENDERER_EXE "orbrenderer.exe"
+!define PLAYER_EXE "OrbolanthPlayer.exe"
+!define PLAYER_SHORTCUT "$SMPROGRAMS\Orbolanth Player.lnk"
 !define UNINSTALLER "uninstall.exe"
 !define MIME_TYPE "application/x-Orbolanth-3D-Applet"
 
@@ -31,6 +34,10 @@ RequestExecutionLevel admin
 !define MOZILLA_PLUGINS_KEY "SOFTWARE\MozillaPlugins"
 !define PLUGIN_KEY "${MOZILLA_PLUGINS_KEY}\@orbolanth.org/Orbolanth"
 !define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
+; The player opens the applet files: a ProgID of its own, offered for both extensions in
+; OpenWithProgids, and the extension's default only where no other program has one.
+!define CLASSES "SOFTWARE\Classes"
+!define PROGID "Orbolanth.Applet"
 ; In UNINSTALL_KEY: the folder of the x86-64 plug-in, absent when there is none.
 !define PLUGIN64_LOCATION "Plugin64Location"
 ; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
@@ -48,9 +55,7 @@ Var RendererChoice
 ; That renderer, or empty when RendererPath names none (FindForeignRenderer).
 Var ForeignRenderer
 Var KeepRadio
-; The x86-64 plug-in's folder, or empty on 32-bit Windows. It is a folder of its own under the
-; 64-bit Program Files: a browser loads every plug-in in the folder that Path names, and
-; would meet the i686 one there too.
+; The x86-64 plug-in's folder, or empty on 32-bit Windows (ChoosePlugin64Dir).
 Var Plugin64Dir
 ; 32 or 64: the registry view whose browsers CopyIntoBrowserFolders serves.
 Var BrowserView
@@ -121,6 +126,8 @@ Function ${un}RefuseWhileInUse
     ${EndIf}
     StrCpy $R0 "$INSTDIR\${RENDERER_EXE}"
     Call ${un}RefuseIfLoaded
+    StrCpy $R0 "$INSTDIR\${PLAYER_EXE}"
+    Call ${un}RefuseIfLoaded
     StrCpy $R2 0
     ${Do}
         ClearErrors
@@ -140,10 +147,6 @@ FunctionEnd
 Function .onInit
     SetRegView 32
     Call RequireAdmin
-    StrCpy $Plugin64Dir ""
-    ${If} ${RunningX64}
-        StrCpy $Plugin64Dir "$PROGRAMFILES64\Orbolanth"
-    ${EndIf}
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/RENDERER=" $RendererChoice
@@ -260,6 +263,19 @@ Function RefuseOtherFolder
     ${EndIf}
 FunctionEnd
 
+; A folder of its own under the 64-bit Program Files, wherever the i686 plug-in goes: a browser
+; loads every plug-in in the folder that Path names, and would meet the i686 one there too.
+; When the user chose that very folder for the installation, the two libraries, which share a
+; name, would overwrite each other; the x86-64 one then goes into a folder inside it, which no
+; browser scans for the i686 one.
+Function ChoosePlugin64Dir
+    StrCpy $Plugin64Dir ""
+    ${If} ${RunningX64}
+        StrCpy $Plugin64Dir "$PROGRAMFILES64\Orbolanth"
+        ${IfThen} $Plugin64Dir == $INSTDIR ${|} StrCpy $Plugin64Dir "$INSTDIR\x64" ${|}
+    ${EndIf}
+FunctionEnd
+
 ; $R0: a plug-in folder as a browser of $BrowserView records it. The copy of the plug-in of
 ; that width goes in when the folder exists and holds no file of that name that this installer
 ; did not put there. The list of copies stays in the 32-bit view whatever their width.
@@ -321,13 +337,35 @@ Function CopyIntoBrowserFolders
     ${Loop}
 FunctionEnd
 
+; $R0: an extension (".obvm"). Our ProgID goes into its OpenWithProgids; it becomes the
+; extension's default only when no program, for the machine or this user, has made it its own.
+Function AssociateExtension
+    WriteRegStr HKLM "${CLASSES}\$R0\OpenWithProgids" "${PROGID}" ""
+    ReadRegStr $R1 HKCR "$R0" ""
+    ${If} $R1 == ""
+    ${OrIf} $R1 == "${PROGID}"
+        WriteRegStr HKLM "${CLASSES}\$R0" "" "${PROGID}"
+    ${EndIf}
+FunctionEnd
+
+; Only our own entries go: the default while it still names our ProgID, which goes too.
+Function un.DissociateExtension
+    DeleteRegValue HKLM "${CLASSES}\$R0\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty HKLM "${CLASSES}\$R0\OpenWithProgids"
+    ReadRegStr $R1 HKLM "${CLASSES}\$R0" ""
+    ${IfThen} $R1 == "${PROGID}" ${|} DeleteRegValue HKLM "${CLASSES}\$R0" "" ${|}
+    DeleteRegKey /ifempty HKLM "${CLASSES}\$R0"
+FunctionEnd
+
 Section
     Call RefuseOtherFolder
+    Call ChoosePlugin64Dir
     Call RefuseWhileInUse
 
     SetOutPath "$INSTDIR"
     File "${STAGE}/${PLUGIN_DLL}"
     File "${STAGE}/${RENDERER_EXE}"
+    File "${STAGE}/${PLAYER_EXE}"
     !insertmacro INSTALL_SAMPLES
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -348,6 +386,18 @@ Section
         StrCpy $BrowserView 64
         Call CopyIntoBrowserFolders
     ${EndIf}
+
+    SetShellVarContext all
+    CreateShortcut "${PLAYER_SHORTCUT}" "$INSTDIR\${PLAYER_EXE}"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}" "" "Orbolanth 3-D Applet"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\${PLAYER_EXE},0"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open" "" "Open with Orbolanth Player"
+    WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\${PLAYER_EXE}" "%1"'
+    StrCpy $R0 ".obvm"
+    Call AssociateExtension
+    StrCpy $R0 ".obv"
+    Call AssociateExtension
+    System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -401,11 +451,7 @@ Section Uninstall
     ${Loop}
     DeleteRegKey /ifempty HKLM "${COPIES_KEY}"
 
-    !insertmacro REMOVE_SAMPLES
-    Delete "$INSTDIR\${PLUGIN_DLL}"
-    Delete "$INSTDIR\${RENDERER_EXE}"
-    Delete "$INSTDIR\${UNINSTALLER}"
-    RMDir "$INSTDIR"
+    ; The x86-64 plug-in's folder first: it may lie inside the installation's.
     ${If} $Plugin64Dir != ""
         Delete "$Plugin64Dir\${PLUGIN_DLL}"
         RMDir "$Plugin64Dir"
@@ -413,6 +459,21 @@ Section Uninstall
         !insertmacro REMOVE_PLUGIN_REGISTRATION
         SetRegView 32
     ${EndIf}
+    SetShellVarContext all
+    Delete "${PLAYER_SHORTCUT}"
+    StrCpy $R0 ".obvm"
+    Call un.DissociateExtension
+    StrCpy $R0 ".obv"
+    Call un.DissociateExtension
+    DeleteRegKey HKLM "${CLASSES}\${PROGID}"
+    System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
+
+    !insertmacro REMOVE_SAMPLES
+    Delete "$INSTDIR\${PLUGIN_DLL}"
+    Delete "$INSTDIR\${PLAYER_EXE}"
+    Delete "$INSTDIR\${RENDERER_EXE}"
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
 
     Call un.RestoreRendererPath
     DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"

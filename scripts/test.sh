@@ -10,9 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 build64=${BUILD64_DIR:-$root/build64}
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$build64" x86_64 -DORB_CHANNEL_PEER="$build/tests/channel/channel_peer.exe" \
-    -DORB_I686_TREE="$build"
-bash "$root/scripts/build.sh" "$build" i686 -DORB_PLUGIN64="$build64/src/npOrbolanth.dll"
+bash "$root/scripts/build-trees.sh" "$build" "$build64"
 cd "$build"
 "$root/scripts/with-display.sh" "$build" ctest --output-on-failure
 cd "$build64"

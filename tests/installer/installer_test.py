@@ -4,7 +4,8 @@ for each run: a silent install with every file and registry value checked, the p
 the way browsers find it, an upgrade in a folder whose path holds spaces, refusals while a
 process has the plug-in loaded, another player's renderer kept or replaced and given back, and
 uninstalls that leave only what they did not make; then on 64-bit Windows (a 64-bit prefix)
-both plug-ins, each in its own folder and registry view, and both removed again.
+both plug-ins, each in its own folder and registry view, also when the user chooses the
+folder, and both removed again.
 
 Wine facts this relies on: an NSIS uninstaller copies itself to the temporary folder and
 returns at once unless given `_?=<folder>` as its last, unquoted argument, and Wine quotes an
@@ -12,6 +13,7 @@ argument holding a space, so such a path goes in as separate words; `wineserver 
 for every process of the prefix; exit codes reach us cut to 8 bits.
 """
 import argparse
+import functools
 import hashlib
 import os
 import re
@@ -27,11 +29,17 @@ PLUGIN_ID = "@orbolanth.org/Orbolanth"
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Orbolanth"
 CONFIG_KEY = r"HKLM\SOFTWARE\Orbolanth\ActiveXOrbolanth"
 PLUGIN_KEY = rf"HKLM\SOFTWARE\MozillaPlugins\{PLUGIN_ID}"
+# The player's ProgID and the applet files it opens.
+PROGID = "Orbolanth.Applet"
+PROGID_KEY = rf"HKLM\SOFTWARE\Classes\{PROGID}"
+EXTENSION_KEYS = (r"HKLM\SOFTWARE\Classes\.obvm", r"HKLM\SOFTWARE\Classes\.obv")
+# Where Wine keeps the Start menu of all users.
+PLAYER_SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Orbolanth Player.lnk"
 # What the installer leaves behind it, and what must be as it was before once it is removed.
-OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY)
+OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY, PROGID_KEY,
+            *EXTENSION_KEYS)
 # Everything the installer may write, and the fake browsers' keys it must leave as they are.
-WATCHED_KEYS = [r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY,
-                r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
+WATCHED_KEYS = [*OWN_KEYS, r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
 EXIT_IN_USE = 3
 EXIT_OTHER_FOLDER = 5
 EXIT_BAD_OPTION = 6
@@ -73,7 +81,8 @@ def reg_file(keys):
     lines = ["REGEDIT4", ""]
     for key, values in keys.items():
         lines.append("[{}]".format(key.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)))
-        lines += ['"{}"="{}"'.format(name, value.replace("\\", "\\\\")) for name, value in values.items()]
+        lines += ['{}="{}"'.format(f'"{name}"' if name else "@", value.replace("\\", "\\\\"))
+                  for name, value in values.items()]
         lines.append("")
     return "\r\n".join(lines)
 
@@ -197,6 +206,29 @@ def file_state(root):
     return state
 
 
+def on_64bit_windows(scenario):
+    """The scenario with the same installer in a 64-bit prefix, with the 32-bit browsers of
+    `prepare` and a 64-bit one: made for the first scenario that asks, kept for the next."""
+    @functools.wraps(scenario)
+    def in_64bit_prefix(self):
+        wine32, session32 = self.wine, self.session
+        try:
+            if self.wine64 is None:
+                self.wine64 = Wine(self.args.wine_run, self.args.prefix + "64", self.args.probe, win64=True)
+                self.session64 = Holder(self.wine64, r"C:\windows\system32\kernel32.dll", "session")
+                self.wine, self.session = self.wine64, self.session64
+                self.prepare()
+                self.wine.unix(BROWSER64_PLUGINS).mkdir(parents=True)
+                self.import_registry(FAKE_BROWSERS64, view64=True)
+                self.prepared64 = True
+            self.require(self.prepared64, "the 64-bit prefix was not prepared")
+            self.wine, self.session = self.wine64, self.session64
+            scenario(self)
+        finally:
+            self.wine, self.session = wine32, session32
+    return in_64bit_prefix
+
+
 class InstallerTest:
     def __init__(self, args):
         self.args = args
@@ -208,6 +240,9 @@ class InstallerTest:
         self.stage = Path(args.stage)
         # OWN_KEYS as they were before anything was installed.
         self.before_install = {}
+        # 64-bit Windows, for the scenarios that need it (@on_64bit_windows).
+        self.wine64 = self.session64 = None
+        self.prepared64 = False
 
     # Checks record a failure and go on; `require` stops the scenario.
     def expect(self, condition, message):
@@ -289,6 +324,7 @@ class InstallerTest:
             self.expect_registration(plugin64 + r"\npOrbolanth.dll", version, view64=True)
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
+        self.expect_player(folder)
         self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
         samples = Path(self.args.samples)
         for sample in sorted(p for p in samples.rglob("*") if p.is_file()):
@@ -318,8 +354,27 @@ class InstallerTest:
             if values.get("DisplayName", (None, ""))[1].startswith("Orbolanth")]
         self.expect_equal(entries, [UNINSTALL_KEY.lower()], "Add/Remove Programs entries")
 
+    def expect_player(self, folder):
+        """The player beside the plug-in, its shortcut, and the applet files opened by it: the
+        default of an extension only where no other program had made it its own."""
+        self.expect_equal(digest(self.wine.unix(folder) / "OrbolanthPlayer.exe"),
+                          digest(self.stage / "OrbolanthPlayer.exe"), "installed player")
+        self.expect(self.wine.unix(PLAYER_SHORTCUT).is_file(), "the player's Start-menu shortcut is missing")
+        classes = self.wine.registry(PROGID_KEY, *EXTENSION_KEYS)
+        self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open"),
+                          {"": ("REG_SZ", "Open with Orbolanth Player")}, "the player's verb")
+        self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open\command"),
+                          {"": ("REG_SZ", f'"{folder}\\OrbolanthPlayer.exe" "%1"')}, "the player's command")
+        for key in (key.lower() for key in EXTENSION_KEYS):
+            before = self.before_install.get(key, {})
+            self.expect_equal(classes.get(key), {"": before.get("", ("REG_SZ", PROGID))} | before, f"{key} default")
+            progids = key + r"\openwithprogids"
+            self.expect_equal(classes.get(progids), self.before_install.get(progids, {}) | {PROGID: ("REG_SZ", "")},
+                              f"{key} OpenWithProgids")
+
     def expect_no_installation(self, folder):
         self.expect_equal(self.wine.registry(*OWN_KEYS), self.before_install, "registry after uninstalling")
+        self.expect(not self.wine.unix(PLAYER_SHORTCUT).exists(), "the player's shortcut is left")
         for plugins in (NETSCAPE_PLUGINS, MOZILLA_PLUGINS):
             self.expect_equal(file_state(self.wine.unix(plugins)), {}, f"{plugins} after uninstalling")
         self.expect_equal(digest(self.wine.unix(FOREIGN_PLUGINS + r"\npOrbolanth.dll")), self.foreign_digest,
@@ -483,53 +538,62 @@ class InstallerTest:
         self.expect_equal(self.uninstall_quietly(), 0, "uninstall after replacing a missing renderer")
         self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), gone, "the missing renderer's RendererPath")
 
+    def expect_uninstalled_on_64bit_windows(self, folder, plugin64):
+        self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall on 64-bit Windows")
+        for gone in (folder, plugin64):
+            self.expect(not self.wine.unix(gone).exists(), f"{gone} is left")
+        self.expect_no_installation(folder)
+        self.expect_equal(file_state(self.wine.unix(BROWSER64_PLUGINS)), {}, "the 64-bit browser's folder")
+        self.expect_equal(self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins", view64=True), {},
+                          "the 64-bit view after uninstalling")
+
+    @on_64bit_windows
     def both_plugins_on_64bit_windows(self):
-        """The same installer in a 64-bit prefix, with the 32-bit browsers of `prepare` and a
-        64-bit one."""
-        wine32, session32 = self.wine, self.session
-        self.wine = Wine(self.args.wine_run, self.args.prefix + "64", self.args.probe, win64=True)
-        self.session = Holder(self.wine, r"C:\windows\system32\kernel32.dll", "session")
-        try:
-            self.prepare()
-            self.wine.unix(BROWSER64_PLUGINS).mkdir(parents=True)
-            self.import_registry(FAKE_BROWSERS64, view64=True)
-            folder, plugin64 = r"C:\Program Files (x86)\Orbolanth", r"C:\Program Files\Orbolanth"
-            self.require(self.install(self.args.setup) == 0, "silent install on 64-bit Windows failed")
+        folder, plugin64 = r"C:\Program Files (x86)\Orbolanth", r"C:\Program Files\Orbolanth"
+        self.require(self.install(self.args.setup) == 0, "silent install on 64-bit Windows failed")
+        self.expect_installation(folder, self.args.version, plugin64=plugin64)
+        copies = {NETSCAPE_PLUGINS: "npOrbolanth.dll", MOZILLA_PLUGINS: "npOrbolanth.dll",
+                  BROWSER64_PLUGINS: "x64/npOrbolanth.dll"}
+        for plugins, staged in copies.items():
+            self.expect_equal(digest(self.wine.unix(plugins + r"\npOrbolanth.dll")), digest(self.stage / staged),
+                              f"copy in {plugins}")
+        recorded = self.wine.registry(r"HKLM\SOFTWARE\Orbolanth\PluginCopies")
+        self.expect_equal(sorted(next(iter(recorded.values()), {})),
+                          sorted(plugins + r"\npOrbolanth.dll" for plugins in copies), "recorded copies")
+
+        # A 64-bit browser has the x86-64 plug-in loaded.
+        watched = [folder, plugin64, NETSCAPE_PLUGINS, MOZILLA_PLUGINS, BROWSER64_PLUGINS]
+        before = self.snapshot(watched)
+        with Holder(self.wine, plugin64 + r"\npOrbolanth.dll", "browser64"):
+            self.expect_equal(self.install(self.args.setup), EXIT_IN_USE,
+                              "upgrade while the x86-64 plug-in is loaded")
+            self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE,
+                              "uninstall while the x86-64 plug-in is loaded")
+            self.expect(self.snapshot(watched) == before, "a refusal for the x86-64 plug-in changed something")
+        self.expect_uninstalled_on_64bit_windows(folder, plugin64)
+
+    @on_64bit_windows
+    def install_folder_chosen_on_64bit_windows(self):
+        """A folder the user chooses leaves the x86-64 plug-in in its own; choosing that very
+        folder, where the two libraries of one name would meet, moves it into a folder inside."""
+        for folder, plugin64 in ((r"C:\Program Files\Orbolanth", r"C:\Program Files\Orbolanth\x64"),
+                                 (r"C:\Orb Test\3-D Plug-in", r"C:\Program Files\Orbolanth")):
+            self.require(self.install(self.args.setup, folder) == 0, f"install into {folder} failed")
             self.expect_installation(folder, self.args.version, plugin64=plugin64)
-            copies = {NETSCAPE_PLUGINS: "npOrbolanth.dll", MOZILLA_PLUGINS: "npOrbolanth.dll",
-                      BROWSER64_PLUGINS: "x64/npOrbolanth.dll"}
-            for plugins, staged in copies.items():
-                self.expect_equal(digest(self.wine.unix(plugins + r"\npOrbolanth.dll")), digest(self.stage / staged),
-                                  f"copy in {plugins}")
-            recorded = self.wine.registry(r"HKLM\SOFTWARE\Orbolanth\PluginCopies")
-            self.expect_equal(sorted(next(iter(recorded.values()), {})),
-                              sorted(plugins + r"\npOrbolanth.dll" for plugins in copies), "recorded copies")
+            self.expect_uninstalled_on_64bit_windows(folder, plugin64)
 
-            # A 64-bit browser has the x86-64 plug-in loaded.
-            watched = [folder, plugin64, NETSCAPE_PLUGINS, MOZILLA_PLUGINS, BROWSER64_PLUGINS]
-            before = self.snapshot(watched)
-            with Holder(self.wine, plugin64 + r"\npOrbolanth.dll", "browser64"):
-                self.expect_equal(self.install(self.args.setup), EXIT_IN_USE,
-                                  "upgrade while the x86-64 plug-in is loaded")
-                self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE,
-                                  "uninstall while the x86-64 plug-in is loaded")
-                self.expect(self.snapshot(watched) == before, "a refusal for the x86-64 plug-in changed something")
-
-            self.expect_equal(self.uninstall_quietly(), 0, "silent uninstall on 64-bit Windows")
-            for gone in (folder, plugin64):
-                self.expect(not self.wine.unix(gone).exists(), f"{gone} is left")
-            self.expect_no_installation(folder)
-            self.expect_equal(file_state(self.wine.unix(BROWSER64_PLUGINS)), {}, "the 64-bit browser's folder")
-            self.expect_equal(self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins", view64=True), {},
-                              "the 64-bit view after uninstalling")
-        finally:
-            self.session.end()
-            self.wine.server("-k")
-            self.wine.server("-w")
-            if not self.failures:
-                shutil.rmtree(self.wine.prefix, ignore_errors=True)
-                Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
-            self.wine, self.session = wine32, session32
+    def another_programs_extension_stays(self):
+        """An extension that another program opens stays its: the player is only offered for it,
+        and the uninstaller takes away no more than that offer."""
+        other = r"HKLM\SOFTWARE\Classes\.obv"
+        self.import_registry({other: {"": "OtherViewer.File"}, other + r"\OpenWithProgids": {"OtherViewer.File": ""}})
+        self.before_install = self.wine.registry(*OWN_KEYS)
+        folder = r"C:\Program Files\Orbolanth"
+        self.require(self.install(self.args.setup, options=["/RENDERER=bundled"]) == 0,
+                     "install beside another program's extension failed")
+        self.expect_installation(folder, self.args.version)
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall beside another program's extension")
+        self.expect_no_installation(folder)
 
     def import_registry(self, keys, view64=False):
         with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.wine.prefix, delete=False) as reg:
@@ -540,7 +604,8 @@ class InstallerTest:
 
     def run(self):
         scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall,
-                     self.both_plugins_on_64bit_windows, self.another_players_renderer_stays]
+                     self.both_plugins_on_64bit_windows, self.install_folder_chosen_on_64bit_windows,
+                     self.another_players_renderer_stays, self.another_programs_extension_stays]
         try:
             for scenario in scenarios:
                 print(f"[ RUN ] {scenario.__name__}", flush=True)
@@ -556,14 +621,18 @@ class InstallerTest:
                 if scenario == self.prepare and verdict != "OK":
                     break
         finally:
-            self.session.end()
-            self.wine.server("-k")
-            self.wine.server("-w")
+            for wine, session in ((self.wine, self.session), (self.wine64, self.session64)):
+                if wine:
+                    session.end()
+                    wine.server("-k")
+                    wine.server("-w")
         if self.failures:
             print(f"{len(self.failures)} check(s) failed", flush=True)
             return 1
-        shutil.rmtree(self.wine.prefix, ignore_errors=True)
-        Path(str(self.wine.prefix) + ".lock").unlink(missing_ok=True)
+        for wine in (self.wine, self.wine64):
+            if wine:
+                shutil.rmtree(wine.prefix, ignore_errors=True)
+                Path(str(wine.prefix) + ".lock").unlink(missing_ok=True)
         return 0
 
 
