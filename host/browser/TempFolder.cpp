@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
 
 namespace {
@@ -23,9 +24,9 @@ std::wstring LongPath(const std::string& path)
 
 TempFolder::TempFolder()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    root_ = std::string(temp) + "orbhost-" + std::to_string(GetCurrentProcessId());
+    // The stream files are handed to the plug-in by ANSI name.
+    const std::string temp = AnsiTempFolder();
+    if (!temp.empty()) root_ = temp + "orbhost-" + std::to_string(GetCurrentProcessId());
 }
 
 TempFolder::~TempFolder()

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "AnsiPath.h"
+#include "base/AnsiPath.h"
 #include "OrbolanthVersion.h"
 #include "PlayerPage.h"
 #include "PlayerResources.h"

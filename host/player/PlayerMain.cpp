@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "AnsiPath.h"
 #include "Player.h"
 #include "PlayerCommandLine.h"
 #include "PlayerPage.h"
+#include "base/AnsiPath.h"
 
 namespace {
 
@@ -23,14 +23,14 @@ bool AnsiArguments(std::vector<std::string>& arguments, std::string& error)
     for (int i = 1; i < count && ok; ++i) {
         const std::wstring argument = wide[i];
         std::string ansi;
-        if (AnsiText(argument, ansi)) {
+        if (ToCodePage(argument, GetACP(), ansi)) {
             arguments.push_back(ansi);
             continue;
         }
         const bool site = !arguments.empty() && arguments.back() == "--site";
         const size_t equals = site ? argument.find(L'=') : std::wstring::npos;
         std::string url;
-        if (equals != std::wstring::npos && AnsiText(argument.substr(0, equals), url)) {
+        if (equals != std::wstring::npos && ToCodePage(argument.substr(0, equals), GetACP(), url)) {
             const std::string folder = AnsiPath(argument.substr(equals + 1));
             ansi = folder.empty() ? "" : url + "=" + folder;
         } else {

@@ -39,14 +39,18 @@ bool ToCodePage(const std::wstring& wide, unsigned codePage, std::string& text)
     return true;
 }
 
-std::string AnsiTempFolder()
+std::string AnsiPath(const std::wstring& path)
 {
-    const std::wstring folder = WideText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     std::string ansi;
     // CP_ACP itself would hide a UTF-8 code page from the choice of flags above.
-    if (folder.empty() || ToCodePage(folder, GetACP(), ansi)) return ansi;
-    const std::wstring shortForm = WideText(
-        [&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(folder.c_str(), buffer, size); });
+    if (path.empty() || ToCodePage(path, GetACP(), ansi)) return ansi;
+    const std::wstring shortForm =
+        WideText([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
     if (shortForm.empty() || !ToCodePage(shortForm, GetACP(), ansi)) return std::string();
     return ansi;
+}
+
+std::string AnsiTempFolder()
+{
+    return AnsiPath(WideText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }));
 }
