@@ -9,7 +9,8 @@
 #
 # The two suites run at the same time, each under a display and in Wine prefixes of its own
 # (so neither's windows, foreground or Wine server meet the other's), each sequential inside.
-# The 64-bit one's output goes to a file and is shown once both have ended.
+# The shorter 64-bit one is followed by the i686 tree's native tests and fuzz targets, which
+# need neither Wine nor a display. Its output goes to a file, shown once both have ended.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -20,10 +21,16 @@ bash "$root/scripts/build.sh" "$build64" x86_64 -DORB_CHANNEL_PEER="$build/tests
 bash "$root/scripts/build.sh" "$build" i686 -DORB_PLUGIN64="$build64/src/npOrbolanth.dll"
 
 log64="$build64/ctest.log"
-(cd "$build64" && "$root/scripts/with-display.sh" "$build64" ctest --output-on-failure) >"$log64" 2>&1 &
+(
+    cd "$build64"
+    status64=0
+    "$root/scripts/with-display.sh" "$build64" ctest --output-on-failure || status64=$?
+    echo "== native tests and fuzz targets ($build/native)"
+    cd "$build/native" && ctest --output-on-failure && exit "$status64"
+) >"$log64" 2>&1 &
 tests64=$!
 status=0
-(cd "$build" && "$root/scripts/with-display.sh" "$build" ctest --output-on-failure) || status=$?
+(cd "$build" && "$root/scripts/with-display.sh" "$build" ctest --output-on-failure -E '^(native|fuzz)_') || status=$?
 status64=0
 wait "$tests64" || status64=$?
 echo "== x86-64 tree ($build64)"
