@@ -103,6 +103,10 @@ void GroupRegistry::EndGroup(Entry* entry, bool rendererDied)
         if (ActivityController* controller = GetActivityController()) {
             controller->Track(group->channel, true);
         }
+        // A launcher that gives its renderer up at once (a name it cannot reserve or register)
+        // leaves it running: once the renderer has opened the block, only this request ends
+        // it, else it draws on over the logo for nobody. A closing page has asked already.
+        if (!rendererDied) group->channel->RequestQuit();
         group->channel->Close();
         group->channel->Release();
     }

@@ -37,8 +37,9 @@ public:
 
     // Names compare ignoring case. None when asLauncher meets a group that has a launcher.
     RendererGroup* JoinGroup(const std::string& name, bool asLauncher, GroupMember* member = nullptr);
-    // The last member to leave destroys the group and its channel; so does a launcher that
-    // leaves a group with a channel, telling the other members (rendererDied passed on).
+    // The last member to leave destroys the group and its channel, asking a renderer that
+    // did not die to quit; so does a launcher that leaves a group with a channel, telling
+    // the other members (rendererDied passed on).
     void LeaveGroup(RendererGroup* group, bool wasLauncher, GroupMember* member = nullptr,
                     bool rendererDied = false);
 

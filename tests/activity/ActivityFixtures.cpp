@@ -35,16 +35,16 @@ std::string ControllerBlockName(const char* hostClass, DWORD processId)
     return name;
 }
 
-DWORD ReadControllerBlock(const std::string& name, bool* found)
+UINT_PTR ReadControllerBlock(const std::string& name, bool* found)
 {
     *found = false;
     const KernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()));
     if (!block) return 0;
-    DWORD address = 0;
+    UINT_PTR address = 0;
     const MappedView view(MapViewOfFile(block.Get(), FILE_MAP_READ, 0, 0, sizeof address));
     if (view) {
         *found = true;
-        address = *static_cast<const DWORD*>(view.Get());
+        address = *static_cast<const UINT_PTR*>(view.Get());
     }
     return address;
 }

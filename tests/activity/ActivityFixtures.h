@@ -25,9 +25,10 @@ private:
 // The block name that a process with this id and host class looks its controller up by.
 std::string ControllerBlockName(const char* hostClass, DWORD processId);
 
-// The address stored at offset 0 of the named controller block, or 0 when there is none;
+// The address at offset 0 of the named controller block (a word of the process's width:
+// only modules of this process read it), or 0 when there is none;
 // *found tells whether the block could be opened at all.
-DWORD ReadControllerBlock(const std::string& name, bool* found);
+UINT_PTR ReadControllerBlock(const std::string& name, bool* found);
 
 // A window of this process: top-level (hidden unless asked, since destroying a shown one
 // costs seconds under the display driver), or a shown child of `parent`. A hidden

@@ -24,9 +24,9 @@ ActivityController* ProcessController()
     return GetActivityController();
 }
 
-DWORD AddressOf(ActivityController* controller)
+UINT_PTR AddressOf(ActivityController* controller)
 {
-    return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(controller));
+    return reinterpret_cast<UINT_PTR>(controller);
 }
 
 TEST(ControllerBlock, FirstLookupCreatesTheBlockForClassAndProcessAndLaterOnesReuseIt)
@@ -53,8 +53,8 @@ TEST(ControllerBlock, FirstLookupCreatesTheBlockForClassAndProcessAndLaterOnesRe
     MEMORY_BASIC_INFORMATION region = {};
     VirtualQuery(view, &region, sizeof region);
     EXPECT_EQ(region.RegionSize, system.dwAllocationGranularity);
-    std::vector<unsigned char> zeros(system.dwAllocationGranularity - 4, 0);
-    EXPECT_EQ(std::memcmp(view + 4, zeros.data(), zeros.size()), 0);
+    std::vector<unsigned char> zeros(system.dwAllocationGranularity - sizeof(UINT_PTR), 0);
+    EXPECT_EQ(std::memcmp(view + sizeof(UINT_PTR), zeros.data(), zeros.size()), 0);
 }
 
 TEST(ControllerBlock, AnotherProcessHasABlockAndControllerOfItsOwn)
@@ -239,7 +239,7 @@ TEST(ControllerAcrossModules, ControllerOutlivesThePluginCopyThatCreatedIt)
     ReadControllerBlock(name, &found);
     ASSERT_FALSE(found);
     ASSERT_TRUE(creator->ShowInstanceIn(first.Handle()));
-    const DWORD address = ReadControllerBlock(name, &found);
+    const UINT_PTR address = ReadControllerBlock(name, &found);
     ASSERT_TRUE(found);
     ASSERT_NE(address, 0u);
     ASSERT_TRUE(finder.ShowInstanceIn(second.Handle()));

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "ConfigurationKey.h"
+#include "TestPage.h"
+#include "channel/LaunchSettings.h"
 #include "channel/RendererChannel.h"
 #include "channel/RendererGroup.h"
 #include "session/RestartBudget.h"
@@ -124,6 +127,37 @@ TEST(GroupRegistry, ALauncherWithAChannelTakesTheGroupAlongAndTellsTheJoiners)
         EXPECT_EQ(stays.ends.size(), 1u);
         EXPECT_EQ(registry.Live(), 0);
     }
+}
+
+// A launcher that gives up the renderer it has just started (a name it cannot reserve) ends
+// the group while the renderer runs: the renderer, here the channel tests' peer, which has
+// opened the block and waits for the quit request, is asked to go.
+TEST(GroupRegistry, AGroupEndedUnderARunningRendererAsksItToQuit)
+{
+    ConfigurationKey key;
+    key.SetString("RendererPath", CHANNEL_PEER_PATH);
+    SetEnvironmentVariableA("ORB_PEER_EXIT", nullptr);
+    SetEnvironmentVariableA("ORB_PEER_HANG", nullptr);
+    GroupRegistry registry;
+    Member launcher;
+    RendererGroup* group = registry.JoinGroup("scene", true, &launcher);
+    ASSERT_NE(group, nullptr);
+    const BrowserWindow window(80, 60);
+    LaunchSettings launch;
+    launch.window = window.Child();
+    launch.rendererArgs = "-width 80 -height 60";
+    ASSERT_TRUE(StartRenderer(group, launch));
+    RendererChannel* channel = group->channel;
+    std::string status;
+    ASSERT_TRUE(PumpUntil([&] { return channel->GetStatusText(status) && status == "peer ready"; }, 10000));
+    const KernelHandle process = DuplicateOf(channel->Process());
+
+    registry.LeaveGroup(group, true, &launcher);
+    EXPECT_EQ(registry.Live(), 0);
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0) << "the renderer runs on";
+    DWORD code = 1;
+    GetExitCodeProcess(process.Get(), &code);
+    EXPECT_EQ(code, 0u) << "the peer left without the quit request";
 }
 
 // Without a channel there is no renderer to lose: a launcher whose launch failed leaves

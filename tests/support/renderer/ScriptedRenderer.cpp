@@ -24,7 +24,8 @@
 // file's first line, its size and its whole content), "done" with the longest wait for the
 // block's mutex (mutex-ms=). Quoted values escape quotes,
 // backslashes and line breaks. Afterwards the program waits for the plug-in's quit request
-// or for its window to go.
+// or for its window to go; either also ends a "wait" or a "pause", and with it the script
+// (no "done"), as a renderer leaves at its next turn.
 #include <windows.h>
 
 #include <algorithm>
@@ -116,7 +117,7 @@ public:
     void Run(std::istream& lines)
     {
         std::string line;
-        while (std::getline(lines, line)) {
+        while (!quit_ && std::getline(lines, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const size_t space = line.find(' ');
             const std::string word = line.substr(0, space);
@@ -128,7 +129,7 @@ public:
             } else if (word == "wait") {
                 WaitFor(true);
             } else if (word == "pause") {
-                Sleep(static_cast<DWORD>(std::atoi(rest.c_str())));
+                Pause(static_cast<DWORD>(std::atoi(rest.c_str())));
             } else if (word == "latency") {
                 Latency(std::atoi(rest.c_str()));
             } else if (word == "chain") {
@@ -144,6 +145,7 @@ public:
                 ExitProcess(9);
             }
         }
+        if (quit_) return;
         char done[48];
         std::snprintf(done, sizeof done, "done mutex-ms=%.0f", longestWaitMs_);
         Report(done);
@@ -152,11 +154,26 @@ public:
     bool QuitRequested()
     {
         MutexGuard guard(client_.Mutex());
-        const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(fields_.pluginWindow));
-        return Lock(guard) && (client_.QuitRequested() || !IsWindow(window));
+        return Lock(guard) && Leaving();
     }
 
 private:
+    // Under the block's mutex.
+    bool Leaving() const
+    {
+        const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(fields_.pluginWindow));
+        return client_.QuitRequested() || !IsWindow(window);
+    }
+
+    void Pause(DWORD ms)
+    {
+        const DWORD start = GetTickCount();
+        for (DWORD passed = 0; !quit_ && passed < ms; passed = GetTickCount() - start) {
+            Sleep(std::min<DWORD>(10, ms - passed));
+            quit_ = QuitRequested();
+        }
+    }
+
     // Takes the block's mutex, keeping the longest wait for the report.
     bool Lock(MutexGuard& guard)
     {
@@ -201,6 +218,7 @@ private:
         std::vector<Outcome> outcomes;
         MutexGuard guard(client_.Mutex());
         if (!Lock(guard)) return outcomes;
+        if (Leaving()) quit_ = true;
         const double now = NowMs();
         for (auto& [id, request] : outstanding_) {
             int32_t status = client_.Status(id);
@@ -277,7 +295,7 @@ private:
     void WaitFor(bool report, std::vector<double>* samples = nullptr)
     {
         const DWORD start = GetTickCount();
-        while (!outstanding_.empty()) {
+        while (!outstanding_.empty() && !quit_) {
             if (GetTickCount() - start > kWaitLimitMs) {
                 Report("timeout outstanding=" + std::to_string(outstanding_.size()));
                 return;
@@ -359,6 +377,7 @@ private:
     RendererClient& client_;
     LaunchFields fields_;
     double longestWaitMs_ = 0;
+    bool quit_ = false;
     std::map<int32_t, Outstanding> outstanding_;
     std::vector<std::string> deliveredPaths_;
     int32_t nextId_ = 1;
