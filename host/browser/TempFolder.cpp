@@ -20,13 +20,25 @@ std::wstring LongPath(const std::string& path)
     return L"\\\\?\\" + wide;
 }
 
+// The running program's name without its folder and extension: a folder left behind by a
+// program that was ended from outside then says whose it is.
+std::string ProgramName()
+{
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path, length < MAX_PATH ? length : 0);
+    name = name.substr(name.find_last_of("\\/") + 1);
+    name = name.substr(0, name.rfind('.'));
+    return name.empty() ? "browser" : name;
+}
+
 }  // namespace
 
 TempFolder::TempFolder()
 {
     // The stream files are handed to the plug-in by ANSI name.
     const std::string temp = AnsiTempFolder();
-    if (!temp.empty()) root_ = temp + "orbhost-" + std::to_string(GetCurrentProcessId());
+    if (!temp.empty()) root_ = temp + ProgramName() + "-" + std::to_string(GetCurrentProcessId());
 }
 
 TempFolder::~TempFolder()

@@ -1,6 +1,6 @@
-// The host's own folder under %TEMP% for the files it hands to NPP_StreamAsFile. The files
-// stay until the host exits, as a browser cache would keep them, unless deleted earlier;
-// then the folder goes.
+// The browser's own folder under %TEMP% (<program>-<process id>) for the files it hands to
+// NPP_StreamAsFile. The files stay until the program exits, as a browser cache would keep
+// them, unless deleted earlier; then the folder goes.
 #pragma once
 
 #include <string>
