@@ -1,8 +1,9 @@
 #include "HostOptions.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "WindowSize.h"
 
 // What --help prints. Each switch named here has a row in docs/TEST-HOOKS.md and the other
 // way round; host_tests compares the two.
@@ -127,8 +128,7 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
             ok = ParseInt(value, 0, 600000, number);
             options.settleMs = static_cast<int>(number);
         } else if (name == "--window") {
-            ok = std::sscanf(value, "%dx%d", &options.windowWidth, &options.windowHeight) == 2 &&
-                 options.windowWidth > 0 && options.windowHeight > 0;
+            ok = ParseWindowSize(value, options.windowWidth, options.windowHeight);
         } else if (name == "--chunk") {
             ok = ParseInt(value, 1, 1 << 24, number);
             options.browser.delivery.chunkBytes = static_cast<int>(number);

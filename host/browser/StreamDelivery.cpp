@@ -9,6 +9,11 @@
 struct StreamDelivery::Job {
     enum class Stage { Start, Write, Finish };
 
+    Job(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
+        : instance(&instance), url(url), notify(notify), notifyData(notifyData)
+    {
+    }
+
     int id = 0;
     PageInstance* instance = nullptr;
     std::string url;
@@ -48,50 +53,34 @@ StreamDelivery::~StreamDelivery() = default;
 
 void StreamDelivery::DeliverUrl(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
 {
-    auto job = std::make_unique<Job>();
-    job->instance = &instance;
-    job->url = url;
+    auto job = std::make_unique<Job>(instance, url, notify, notifyData);
     job->fetch = true;
-    job->notify = notify;
-    job->notifyData = notifyData;
     Add(std::move(job));
 }
 
 void StreamDelivery::DeliverText(PageInstance& instance, const std::string& url, const std::string& mimeType,
                                  const Text& answer, bool notify, void* notifyData)
 {
-    auto job = std::make_unique<Job>();
-    job->instance = &instance;
-    job->url = url;
+    auto job = std::make_unique<Job>(instance, url, notify, notifyData);
     job->body = answer.text;
     job->endReason = answer.endReason;
     job->chunkBytes = answer.chunkBytes;
     job->mimeType = mimeType;
     job->logData = true;
-    job->notify = notify;
-    job->notifyData = notifyData;
     Add(std::move(job));
 }
 
 void StreamDelivery::DeliverNotification(PageInstance& instance, const std::string& url, void* notifyData)
 {
-    auto job = std::make_unique<Job>();
-    job->instance = &instance;
-    job->url = url;
+    auto job = std::make_unique<Job>(instance, url, true, notifyData);
     job->notifyOnly = true;
-    job->notify = true;
-    job->notifyData = notifyData;
     Add(std::move(job));
 }
 
 void StreamDelivery::Withhold(PageInstance& instance, const std::string& url, bool notify, void* notifyData)
 {
-    auto job = std::make_unique<Job>();
-    job->instance = &instance;
-    job->url = url;
+    auto job = std::make_unique<Job>(instance, url, notify, notifyData);
     job->withheld = true;
-    job->notify = notify;
-    job->notifyData = notifyData;
     job->id = nextId_++;
     jobs_.push_back(std::move(job));
 }

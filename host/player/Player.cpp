@@ -73,6 +73,14 @@ HACCEL MakeAccelerators()
     return CreateAcceleratorTableA(keys, sizeof keys / sizeof keys[0]);
 }
 
+// A local file's full path; empty when it names none.
+std::string FullPath(const std::string& file)
+{
+    char full[MAX_PATH] = "";
+    const DWORD length = GetFullPathNameA(file.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(full, length) : std::string();
+}
+
 BrowserOptions OptionsFor(const PlayerCommand& command)
 {
     BrowserOptions options;
@@ -150,10 +158,8 @@ void Player::OpenApplet(const std::string& target)
 {
     std::string url = target;
     if (!IsPlayerUrl(target)) {
-        char full[MAX_PATH] = "";
-        const DWORD attributes = GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) != 0
-                                     ? GetFileAttributesA(full)
-                                     : INVALID_FILE_ATTRIBUTES;
+        const std::string full = FullPath(target);
+        const DWORD attributes = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(full.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             ShowError("Cannot open " + target + ": there is no such file");
             return;
@@ -355,12 +361,8 @@ void Player::ShowRecent()
 
 void Player::Remember(const std::string& target)
 {
-    std::string entry = target;
-    if (!IsPlayerUrl(target)) {
-        char full[MAX_PATH] = "";
-        if (GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) != 0) entry = full;
-    }
-    AddRecent(recent_, entry);
+    const std::string full = IsPlayerUrl(target) ? std::string() : FullPath(target);
+    AddRecent(recent_, full.empty() ? target : full);
     SaveRecent();
     ShowRecent();
 }

@@ -1,16 +1,10 @@
 #include "PlayerCommandLine.h"
 
-#include <cstdio>
+#include "WindowSize.h"
 
 const char kPlayerUsage[] =
     "OrbolanthPlayer [FILE|URL] [--param NAME=VALUE ...] [--page-url URL] [--site URL=FOLDER ...] "
     "[--size WxH] [--fullscreen]";
-
-namespace {
-
-constexpr int kLargestSide = 16384;
-
-}  // namespace
 
 bool ParsePlayerCommand(const std::vector<std::string>& arguments, PlayerCommand& command, std::string& error)
 {
@@ -46,14 +40,7 @@ bool ParsePlayerCommand(const std::vector<std::string>& arguments, PlayerCommand
         } else if (name == "--site") {
             if (!command.sites.Add(value, error)) return false;
         } else if (name == "--size") {
-            int width = 0, height = 0;
-            char rest = 0;
-            ok = std::sscanf(value.c_str(), "%dx%d%c", &width, &height, &rest) == 2 && width > 0 && height > 0 &&
-                 width <= kLargestSide && height <= kLargestSide;
-            if (ok) {
-                command.width = width;
-                command.height = height;
-            }
+            ok = ParseWindowSize(value, command.width, command.height);
         } else {
             error = "unknown option " + name;
             return false;
