@@ -5,158 +5,15 @@
 
 #include <windows.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
-#include "Capture.h"
 #include "ChildProcesses.h"
-#include "HostProcess.h"
+#include "PlayerProcess.h"
 #include "PlayerResources.h"
 #include "ProgramCopy.h"
-#include "base/UniqueHandle.h"
 
 namespace {
-
-constexpr DWORD kRunMs = 30000;
-const std::string kApplets = ORB_SOURCE_DIR "/samples/applets/";
-
-std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<size_t>(
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
-    return wide;
-}
-
-class PlayerProcess {
-public:
-    explicit PlayerProcess(const std::vector<std::string>& arguments, const std::string& program = PLAYER_EXE)
-        : PlayerProcess(Wide(ProgramCommandLine(program, arguments)))
-    {
-    }
-    // A command line in UTF-16, as Explorer starts a program for a file it was given.
-    explicit PlayerProcess(std::wstring command)
-    {
-        installation_.SetString("RendererPath", RendererExePath());
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-            KernelHandle thread(info.hThread);
-            process_.Reset(info.hProcess);
-        }
-    }
-    ~PlayerProcess()
-    {
-        if (process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
-            EndChildProcesses(process_.Get(), 99);
-            TerminateProcess(process_.Get(), 99);
-            WaitForSingleObject(process_.Get(), 5000);
-        }
-    }
-    PlayerProcess(const PlayerProcess&) = delete;
-    PlayerProcess& operator=(const PlayerProcess&) = delete;
-
-    HANDLE Process() const { return process_.Get(); }
-
-    // The player's frame once it is shown.
-    HWND Frame(DWORD timeoutMs = kRunMs)
-    {
-        const DWORD start = GetTickCount();
-        while (!frame_ && GetTickCount() - start < timeoutMs && process_) {
-            EnumWindows(&FindFrame, reinterpret_cast<LPARAM>(this));
-            if (!frame_) Sleep(50);
-        }
-        return frame_;
-    }
-
-    std::string Status()
-    {
-        HWND bar = FindWindowExA(Frame(), nullptr, "msctls_statusbar32", nullptr);
-        char text[512] = "";
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                            &ignored);
-        return text;
-    }
-
-    bool WaitForStatus(const std::string& text, DWORD timeoutMs = kRunMs)
-    {
-        const DWORD start = GetTickCount();
-        do {
-            if (Status().find(text) != std::string::npos) return true;
-            Sleep(50);
-        } while (GetTickCount() - start < timeoutMs);
-        return false;
-    }
-
-    std::vector<HWND> Areas()
-    {
-        std::vector<HWND> areas;
-        for (HWND area = FindWindowExA(Frame(), nullptr, "OrbhostPluginArea", nullptr); area;
-             area = FindWindowExA(Frame(), area, "OrbhostPluginArea", nullptr)) {
-            areas.push_back(area);
-        }
-        return areas;
-    }
-
-    bool Answers()
-    {
-        DWORD_PTR ignored = 0;
-        return SendMessageTimeoutA(Frame(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
-    }
-
-    // Closes the window as a user would; the exit code, or STILL_ACTIVE.
-    DWORD Close()
-    {
-        PostMessageA(Frame(), WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process_.Get(), kRunMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_.Get(), &code);
-        return code;
-    }
-
-private:
-    ConfigurationKey installation_{KEY_WOW64_32KEY};
-    KernelHandle process_;
-    HWND frame_ = nullptr;
-
-    static BOOL CALLBACK FindFrame(HWND window, LPARAM self)
-    {
-        auto* player = reinterpret_cast<PlayerProcess*>(self);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char name[64] = "";
-        GetClassNameA(window, name, sizeof name);
-        if (owner != GetProcessId(player->process_.Get()) || std::string(name) != "OrbolanthPlayerFrame" ||
-            !IsWindowVisible(window)) {
-            return TRUE;
-        }
-        player->frame_ = window;
-        return FALSE;
-    }
-};
-
-// How many colours the part [left, right) x [top, bottom) of a window shows on screen: an
-// empty area or a logo shows a handful, a drawn scene (gradients, lit faces) hundreds.
-size_t Colours(HWND window, int left, int top, int right, int bottom)
-{
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    const WindowDc screen(GetDC(nullptr));
-    const std::vector<DWORD> pixels = Capture(screen.Get(), origin.x + left, origin.y + top, right - left, bottom - top);
-    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
-}
-
-constexpr size_t kDrawn = 40;
-
-SIZE ClientSize(HWND window)
-{
-    RECT rect = {};
-    GetClientRect(window, &rect);
-    return {rect.right, rect.bottom};
-}
 
 TEST(Player, DrawsAnAppletFromTheCommandLineAndRedrawsItAtTheWindowsSize)
 {
