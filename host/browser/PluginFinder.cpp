@@ -9,6 +9,8 @@
 namespace {
 
 constexpr char kMozillaPlugins[] = "SOFTWARE\\MozillaPlugins";
+// Opened without naming a view, the keys are those of the program's own width.
+constexpr int kOwnRegistryView = sizeof(void*) == 8 ? 64 : 32;
 
 bool IsFile(const std::string& path)
 {
@@ -26,6 +28,7 @@ void AddRegistered(HKEY root, const char* rootName, std::vector<PluginCandidate>
         if (candidate.path.empty() || !IsFile(candidate.path)) continue;
         candidate.origin = std::string(rootName) + "\\" + kMozillaPlugins + "\\" + id;
         candidate.mimeTypes = RegistryReader(plugin.Handle(), "MimeTypes").SubkeyNames();
+        candidate.registryView = kOwnRegistryView;
         candidates.push_back(candidate);
     }
 }
