@@ -119,21 +119,10 @@ BOOL CALLBACK FindDiagnostics(HWND window, LPARAM found)
     return FALSE;
 }
 
-// Help > Diagnostics, as the menu sends it; the window it opens, once it is there.
-HWND OpenDiagnostics(PlayerProcess& player)
-{
-    PostMessageA(player.Frame(), WM_COMMAND, kDiagnostics, 0);
-    FoundDialog found = {GetProcessId(player.Process()), nullptr};
-    for (int waited = 0; !found.dialog && waited < 10000; waited += 50) {
-        EnumWindows(&FindDiagnostics, reinterpret_cast<LPARAM>(&found));
-        if (!found.dialog) Sleep(50);
-    }
-    return found.dialog;
-}
-
 std::string ReportText(HWND dialog)
 {
     HWND edit = GetDlgItem(dialog, kDiagnosticsText);
+    if (!edit) return "";
     DWORD_PTR length = 0;
     SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
     std::wstring text(length + 1, L'\0');
@@ -142,6 +131,20 @@ std::string ReportText(HWND dialog)
                         &copied);
     text.resize(copied);
     return Utf8(text);
+}
+
+// Help > Diagnostics, as the menu sends it; the window it opens, once it shows its text (the
+// dialog is there a moment before its controls are).
+HWND OpenDiagnostics(PlayerProcess& player)
+{
+    PostMessageA(player.Frame(), WM_COMMAND, kDiagnostics, 0);
+    FoundDialog found = {GetProcessId(player.Process()), nullptr};
+    for (int waited = 0; waited < 10000; waited += 50) {
+        EnumWindows(&FindDiagnostics, reinterpret_cast<LPARAM>(&found));
+        if (found.dialog && !ReportText(found.dialog).empty()) return found.dialog;
+        Sleep(50);
+    }
+    return nullptr;
 }
 
 std::string ClipboardText()
