@@ -9,8 +9,6 @@
 namespace {
 
 constexpr char kMozillaPlugins[] = "SOFTWARE\\MozillaPlugins";
-// Opened without naming a view, the keys are those of the program's own width.
-constexpr int kOwnRegistryView = sizeof(void*) == 8 ? 64 : 32;
 
 bool IsFile(const std::string& path)
 {

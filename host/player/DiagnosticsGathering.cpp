@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "OrbolanthVersion.h"
+#include "PluginFinder.h"
 #include "TempFolder.h"
 #include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
@@ -15,9 +16,6 @@ namespace {
 
 // What is read of each trace file: enough for kTraceLines lines of any sane length.
 constexpr LONGLONG kTailBytes = 64 * 1024;
-// Opened without naming a view, the key is the one of the player's own width, as the
-// plug-in of that width reads it.
-constexpr int kOwnRegistryView = sizeof(void*) == 8 ? 64 : 32;
 
 std::string Utf8(const std::wstring& wide)
 {
@@ -105,6 +103,7 @@ std::string ProgramPath()
 void GatherSettings(DiagnosticFacts& facts)
 {
     facts.settingsKey = std::string("HKLM\\") + kConfigurationKey;
+    // The player's width is the plug-in's it loads, which reads its key in this view.
     facts.settingsView = kOwnRegistryView;
     RegistryKey key;
     facts.settingsKeyExists = key.Open();
