@@ -388,7 +388,7 @@ Section
     ${EndIf}
 
     SetShellVarContext all
-    CreateShortcut "${PLAYER_SHORTCUT}" "$INSTDIR\${PLAYER_EXE}"
+    CreateShortcut "${PLAYER_SHORTCUT}" "$INSTDIR\${PLAYER_EXE}" "" "$INSTDIR\${PLAYER_EXE}" 0
     WriteRegStr HKLM "${CLASSES}\${PROGID}" "" "Orbolanth 3-D Applet"
     WriteRegStr HKLM "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\${PLAYER_EXE},0"
     WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open" "" "Open with Orbolanth Player"

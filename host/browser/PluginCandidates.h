@@ -9,6 +9,9 @@ struct PluginCandidate {
     std::string path;
     std::string origin;  // where the browser learned of it: a registry key or a folder
     std::vector<std::string> mimeTypes;
+    // The registry view the key was read in, 32 or 64 (a program reads its own width's);
+    // 0 for a library found in a folder.
+    int registryView = 0;
 };
 
 // The first candidate that declares `mimeType` (MIME types compare without regard to

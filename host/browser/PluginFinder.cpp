@@ -26,6 +26,7 @@ void AddRegistered(HKEY root, const char* rootName, std::vector<PluginCandidate>
         if (candidate.path.empty() || !IsFile(candidate.path)) continue;
         candidate.origin = std::string(rootName) + "\\" + kMozillaPlugins + "\\" + id;
         candidate.mimeTypes = RegistryReader(plugin.Handle(), "MimeTypes").SubkeyNames();
+        candidate.registryView = kOwnRegistryView;
         candidates.push_back(candidate);
     }
 }

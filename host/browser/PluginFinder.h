@@ -13,6 +13,9 @@
 
 std::vector<PluginCandidate> KnownPlugins(const std::string& pluginsFolder);
 
+// The registry view of a key opened without naming one: the program's own width's.
+constexpr int kOwnRegistryView = sizeof(void*) == 8 ? 64 : 32;
+
 // The folder of this program's executable.
 std::string ProgramFolder();
 

@@ -34,11 +34,15 @@ std::string ProgramName()
 
 }  // namespace
 
-TempFolder::TempFolder()
+TempFolder::TempFolder() : root_(ProcessFolder())
+{
+}
+
+std::string TempFolder::ProcessFolder()
 {
     // The stream files are handed to the plug-in by ANSI name.
     const std::string temp = AnsiTempFolder();
-    if (!temp.empty()) root_ = temp + ProgramName() + "-" + std::to_string(GetCurrentProcessId());
+    return temp.empty() ? std::string() : temp + ProgramName() + "-" + std::to_string(GetCurrentProcessId());
 }
 
 TempFolder::~TempFolder()

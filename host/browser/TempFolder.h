@@ -13,6 +13,10 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
+    // The folder this process's files go to (it is made with the first of them); empty when
+    // the temporary folder has no ANSI name.
+    static std::string ProcessFolder();
+
     // Writes `bytes` as <folder>\<streamId>\<fileName>, or with `deep` one folder further
     // down whose name takes the path past 260 characters; the path, or empty on failure.
     std::string Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep);

@@ -6,7 +6,10 @@
 #include <utility>
 
 #include "base/AnsiPath.h"
+#include "DiagnosticsGathering.h"
+#include "DiagnosticsWindow.h"
 #include "OrbolanthVersion.h"
+#include "PlayerIcon.h"
 #include "PlayerPage.h"
 #include "PlayerResources.h"
 #include "PluginFinder.h"
@@ -19,12 +22,13 @@ constexpr char kFrameClass[] = "OrbolanthPlayerFrame";
 constexpr char kRecentKey[] = "Software\\Orbolanth\\Player\\Recent Files";
 constexpr int kUrlLength = 2048;
 
-// A browser's pick: the MozillaPlugins keys, then the libraries beside the program.
-std::string FindPlugin()
+// A browser's pick: the MozillaPlugins keys, then the libraries beside the program. An
+// empty path when there is none.
+PluginCandidate FindPlugin()
 {
     const std::vector<PluginCandidate> known = KnownPlugins(ProgramFolder());
     const PluginCandidate* found = FirstHandling(known, kAppletType);
-    return found ? found->path : "";
+    return found ? *found : PluginCandidate();
 }
 
 // The frame's outer size for a page area of width x height under the menu, above the status bar.
@@ -47,6 +51,7 @@ INT_PTR CALLBACK UrlDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        ShowPlayerIcon(dialog);
         SendDlgItemMessageA(dialog, kUrlEdit, EM_LIMITTEXT, kUrlLength - 1, 0);
         return TRUE;
     }
@@ -103,6 +108,7 @@ int Player::Run()
     browser_.MakeWindow(kFrameClass, "Orbolanth Player", frame.cx, frame.cy, menu_);
     HWND window = browser_.Window().Handle();
     if (!window) return 1;
+    ShowPlayerIconForClass(window);
     DragAcceptFiles(window, TRUE);
     LoadRecent();
     ShowRecent();
@@ -128,7 +134,8 @@ int Player::Run()
 
 void Player::StartPlugin()
 {
-    const std::string path = FindPlugin();
+    plugin_ = FindPlugin();
+    const std::string& path = plugin_.path;
     if (path.empty()) {
         pluginError_ = "No Orbolanth plug-in is installed (none registered, none beside the player)";
         return;
@@ -294,9 +301,15 @@ void Player::Dropped(HDROP drop)
 
 void Player::About()
 {
-    MessageBoxA(browser_.Window().Handle(),
-                "Orbolanth Player " ORB_VERSION_SHORT "\n\nPlays Orbolanth 3-D applets and pages without a browser.",
-                "About Orbolanth Player", MB_OK | MB_ICONINFORMATION);
+    MSGBOXPARAMSA box = {};
+    box.cbSize = sizeof box;
+    box.hwndOwner = browser_.Window().Handle();
+    box.hInstance = GetModuleHandleA(nullptr);
+    box.lpszText = "Orbolanth Player " ORB_VERSION_SHORT "\n\nPlays Orbolanth 3-D applets and pages without a browser.";
+    box.lpszCaption = "About Orbolanth Player";
+    box.dwStyle = MB_OK | MB_USERICON;
+    box.lpszIcon = MAKEINTRESOURCEA(kPlayerIcon);
+    MessageBoxIndirectA(&box);
 }
 
 HMENU Player::MakeMenu()
@@ -316,6 +329,7 @@ HMENU Player::MakeMenu()
     AppendMenuA(view, MF_STRING, kActualSize, "&Actual size");
     CheckMenuRadioItem(view, kFitToWindow, kActualSize, kFitToWindow, MF_BYCOMMAND);
     HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, kDiagnostics, "&Diagnostics...");
     AppendMenuA(help, MF_STRING, kAbout, "&About Orbolanth Player");
     HMENU bar = CreateMenu();
     AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
@@ -421,6 +435,9 @@ bool Player::OnCommand(WORD id)
     case kFitToWindow: SetFit(true); return true;
     case kActualSize: SetFit(false); return true;
     case kAbout: About(); return true;
+    case kDiagnostics:
+        DiagnosticsWindow(DiagnosticsText(GatherDiagnostics(plugin_))).Show(browser_.Window().Handle());
+        return true;
     default: return false;
     }
 }

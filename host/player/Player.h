@@ -13,6 +13,7 @@
 #include "Browser.h"
 #include "CallLog.h"
 #include "PlayerCommandLine.h"
+#include "PluginCandidates.h"
 #include "base/UniqueHandle.h"
 
 class Player : private BrowserEvents {
@@ -29,6 +30,7 @@ private:
     BrowserOptions options_;
     CallLog log_;
     Browser browser_;
+    PluginCandidate plugin_;   // the library found, for Help > Diagnostics
     bool pluginReady_ = false;
     std::string pluginError_;
     std::string opened_;       // the file or URL shown, for Reload

@@ -150,6 +150,14 @@ struct AcceleratorTraits {
 };
 using AcceleratorTable = UniqueHandle<AcceleratorTraits>;
 
+// Movable memory for the clipboard, given back unless SetClipboardData took it over (Release).
+struct GlobalMemoryTraits {
+    using Type = HGLOBAL;
+    static Type Empty() { return nullptr; }
+    static void Close(Type memory) { GlobalFree(memory); }
+};
+using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+
 // WinInet is loaded at run time, so its closing call comes with the handle.
 struct InternetHandleTraits {
     using Type = HINTERNET;

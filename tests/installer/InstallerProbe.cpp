@@ -8,9 +8,13 @@
 //       empty keys included (which "reg query" leaves out): "key PATH" lines, each followed
 //       by its "value NAME<tab>TYPE<tab>DATA" lines.
 //   installer_probe registry64 KEY...         the same in the 64-bit view of a 64-bit Windows.
+//   installer_probe icon FILE,INDEX             prints how many icons the shell finds in FILE
+//       ("icons=4"); fails unless INDEX is one of them. The form of a DefaultIcon value.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -123,6 +127,17 @@ int PrintRegistry(int count, char** keys, REGSAM view)
     return 0;
 }
 
+int CheckIcon(const std::string& location)
+{
+    const size_t comma = location.rfind(',');
+    const std::string file = location.substr(0, comma);
+    const int index = comma == std::string::npos ? 0 : std::atoi(location.c_str() + comma + 1);
+    // Index -1 counts the file's icons without extracting any.
+    const UINT count = ExtractIconExA(file.c_str(), -1, nullptr, nullptr, 0);
+    std::printf("icons=%u\n", count);
+    return index >= 0 && static_cast<UINT>(index) < count ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -131,6 +146,8 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "version") == 0) return PrintVersion(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "registry") == 0) return PrintRegistry(argc - 2, argv + 2, 0);
     if (argc >= 3 && std::strcmp(argv[1], "registry64") == 0) return PrintRegistry(argc - 2, argv + 2, KEY_WOW64_64KEY);
-    std::fprintf(stderr, "usage: installer_probe hold LIBRARY READY STOP | version FILE | registry[64] KEY...\n");
+    if (argc == 3 && std::strcmp(argv[1], "icon") == 0) return CheckIcon(argv[2]);
+    std::fprintf(stderr, "usage: installer_probe hold LIBRARY READY STOP | version FILE | registry[64] KEY... | "
+                         "icon FILE,INDEX\n");
     return 2;
 }

@@ -363,6 +363,11 @@ class InstallerTest:
         classes = self.wine.registry(PROGID_KEY, *EXTENSION_KEYS)
         self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open"),
                           {"": ("REG_SZ", "Open with Orbolanth Player")}, "the player's verb")
+        icon = classes.get(PROGID_KEY.lower() + r"\defaulticon", {}).get("", (None, None))[1]
+        self.expect_equal(icon, f"{folder}\\OrbolanthPlayer.exe,0", "the applet files' icon")
+        if icon:
+            code, out = self.wine.run(self.args.probe, "icon", icon)
+            self.expect(code == 0, f"DefaultIcon {icon!r} names no icon ({out.strip()})")
         self.expect_equal(classes.get(PROGID_KEY.lower() + r"\shell\open\command"),
                           {"": ("REG_SZ", f'"{folder}\\OrbolanthPlayer.exe" "%1"')}, "the player's command")
         for key in (key.lower() for key in EXTENSION_KEYS):
