@@ -3,8 +3,8 @@
 # the i686 and x86-64 mingw-w64 cross toolchains (posix threads), 32-bit and 64-bit Wine,
 # Xvfb, CMake, GoogleTest's sources, Python, ImageMagick, NSIS (the Windows installer
 # compiler), clang with its sanitizer and libFuzzer runtimes for the native tests and fuzz
-# targets, and the locale sources that a test under a UTF-8 ANSI code page builds its
-# locale from.
+# targets, and the locale sources that the tests under a UTF-8 and a Japanese (Shift-JIS)
+# ANSI code page build their locales from.
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686

@@ -24,8 +24,8 @@ rm -f "$displayfile"
 "$@"
 status=$?
 
-# The build tree's prefixes: the main one and the one under a UTF-8 ANSI code page.
-for prefix in "$build/wineprefix" "$build/wineprefix-utf8"; do
+# The build tree's prefixes: the main one and those under a UTF-8 and a Japanese ANSI code page.
+for prefix in "$build/wineprefix" "$build/wineprefix-utf8" "$build/wineprefix-cp932"; do
     [ -d "$prefix" ] || continue
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
     WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1

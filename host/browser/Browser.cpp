@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "UrlResolution.h"
+#include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
 
 namespace {
@@ -158,7 +159,7 @@ bool Browser::ReadPage(const std::string& pathOrUrl, const std::string& pageUrl,
             log_.Line("* error bad page path " + CallLog::Quote(source));
             return false;
         }
-        source = PathToFileUrl(full);
+        source = PathToFileUrl(full, AnsiLeadBytes());
     }
     FetchResult page = fetcher_.Fetch(source);
     if (!page.ok) {
@@ -247,7 +248,7 @@ void Browser::OpenInstance(PageInstance& instance)
     }
     const int16_t argc = static_cast<int16_t>(instance.argn.size());
     const std::string* src = instance.embed.Find("src");
-    const std::string srcUrl = src && !src->empty() ? ResolveUrl(pageUrl_, *src) : "";
+    const std::string srcUrl = src && !src->empty() ? ResolveUrl(pageUrl_, *src, AnsiLeadBytes()) : "";
     // Known before NPP_New, in which the location request may already be answered.
     if (options_.lateSrcMs >= 0) instance.lateSrc = srcUrl;
     NPError rc = pluginFuncs_.newp ? pluginFuncs_.newp(const_cast<char*>(instance.mimeType.c_str()), &instance.npp,
@@ -443,7 +444,7 @@ NPError Browser::Route(PageInstance* instance, const char* url, const char* targ
         if (text != kLocationScript || target) return NPERR_INVALID_URL;
         return AnswerLocation(*instance, notify, notifyData);
     }
-    std::string absolute = ResolveUrl(pageUrl_, text);
+    std::string absolute = ResolveUrl(pageUrl_, text, AnsiLeadBytes());
     if (target) {
         log_.Line("* navigate inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(absolute) +
                   " target=" + CallLog::Quote(target));

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "base/AnsiPath.h"
+
 namespace {
 
 constexpr char kAreaClass[] = "OrbhostPluginArea";
@@ -19,13 +21,15 @@ void HostWindow::RegisterClasses(const char* frameClass)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
-    WNDCLASSA frame = {};
-    frame.lpszClassName = frameClass;
+    // A Unicode frame keeps a title in any script; an ANSI one would get it through the code page.
+    const std::wstring frameClassName = AnsiToWide(frameClass);
+    WNDCLASSW frame = {};
+    frame.lpszClassName = frameClassName.c_str();
     frame.lpfnWndProc = &FrameProc;
     frame.hInstance = GetModuleHandleA(nullptr);
     frame.hCursor = LoadCursor(nullptr, IDC_ARROW);
     frame.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));  // the page
-    RegisterClassA(&frame);
+    RegisterClassW(&frame);
 
     // Dark, so that whatever is white in an area was painted by the plug-in.
     WNDCLASSA area = {};
@@ -43,8 +47,9 @@ HostWindow::HostWindow(HostWindowEvents& events, const char* frameClass, const s
     : events_(events)
 {
     RegisterClasses(frameClass);
-    frame_.Reset(CreateWindowExA(0, frameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                 0, 0, width, height, nullptr, menu, GetModuleHandleA(nullptr), nullptr));
+    frame_.Reset(CreateWindowExW(0, AnsiToWide(frameClass).c_str(), AnsiToWide(title).c_str(),
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, width, height, nullptr, menu,
+                                 GetModuleHandleA(nullptr), nullptr));
     if (!frame_) return;
     SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
@@ -98,7 +103,12 @@ RECT HostWindow::PageRect() const
 
 void HostWindow::SetStatus(const std::string& text)
 {
-    if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SetStatus(AnsiToWide(text));
+}
+
+void HostWindow::SetStatus(const std::wstring& text)
+{
+    if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void HostWindow::ShowStatusBar(bool show)
@@ -108,7 +118,12 @@ void HostWindow::ShowStatusBar(bool show)
 
 void HostWindow::SetTitle(const std::string& title)
 {
-    if (frame_) SetWindowTextA(frame_.Get(), title.c_str());
+    SetTitle(AnsiToWide(title));
+}
+
+void HostWindow::SetTitle(const std::wstring& title)
+{
+    if (frame_) SetWindowTextW(frame_.Get(), title.c_str());
 }
 
 void HostWindow::PostWork()
@@ -169,7 +184,7 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hwnd, UINT message, WPARAM wParam, L
     default:
         break;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK HostWindow::AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

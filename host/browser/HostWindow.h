@@ -42,9 +42,12 @@ public:
     // The frame's client area above the status bar.
     RECT PageRect() const;
 
+    // ANSI text (the plug-in's status goes through the ANSI code page), or text in any script.
     void SetStatus(const std::string& text);
+    void SetStatus(const std::wstring& text);
     void ShowStatusBar(bool show);
     void SetTitle(const std::string& title);
+    void SetTitle(const std::wstring& title);
     void PostWork();
     void PostClose();
     void StartTimer(UINT_PTR id, UINT ms);

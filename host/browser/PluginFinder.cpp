@@ -4,6 +4,7 @@
 
 #include "PluginLibrary.h"
 #include "RegistryReader.h"
+#include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
 
 namespace {
@@ -62,7 +63,7 @@ std::string ProgramFolder()
     char exe[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     const std::string path(exe);
-    return path.substr(0, path.find_last_of("\\/"));
+    return path.substr(0, AnsiLeadBytes().LastSeparator(path));
 }
 
 std::string OwnPluginsFolder()

@@ -2,11 +2,13 @@
 
 #include <vector>
 
+#include "base/AnsiPath.h"
+
 PluginLibrary::PluginLibrary(const std::string& path)
 {
     char previous[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, previous);
-    const size_t slash = path.find_last_of("\\/");
+    const size_t slash = AnsiLeadBytes().LastSeparator(path);
     if (slash != std::string::npos) SetCurrentDirectoryA(path.substr(0, slash).c_str());
     module_.Reset(LoadLibraryA(path.c_str()));
     loadError_ = module_ ? 0 : GetLastError();

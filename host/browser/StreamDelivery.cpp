@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "UrlResolution.h"
+#include "base/AnsiPath.h"
 
 struct StreamDelivery::Job {
     enum class Stage { Start, Write, Finish };
@@ -161,7 +162,7 @@ bool StreamDelivery::Advance(Job& job)
         return false;
     case Job::Stage::Finish:
         if ((job.stype == NP_ASFILE || job.stype == NP_ASFILEONLY) && job.endReason == NPRES_DONE) {
-            job.file = files_.Store(job.id, UrlFileName(job.url), job.body, options_.longPaths);
+            job.file = files_.Store(job.id, UrlFileName(job.url, AnsiLeadBytes()), job.body, options_.longPaths);
             if (job.file.empty()) log_.Line("* error stream=" + std::to_string(job.id) + " temporary file not written");
             const char* fname = job.file.empty() ? nullptr : job.file.c_str();
             if (plugin_.asfile) plugin_.asfile(&job.instance->npp, &job.stream, fname);

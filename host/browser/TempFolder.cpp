@@ -13,11 +13,7 @@ constexpr size_t kDeepFolderLength = 240;
 // Paths may pass MAX_PATH (deep files): the wide calls with the "\\?\" prefix take them.
 std::wstring LongPath(const std::string& path)
 {
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
-    wide.resize(wide.size() - 1);
-    return L"\\\\?\\" + wide;
+    return L"\\\\?\\" + AnsiToWide(path);
 }
 
 // The running program's name without its folder and extension: a folder left behind by a
@@ -27,7 +23,7 @@ std::string ProgramName()
     char path[MAX_PATH] = "";
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string name(path, length < MAX_PATH ? length : 0);
-    name = name.substr(name.find_last_of("\\/") + 1);
+    name = name.substr(AnsiLeadBytes().LastSeparator(name) + 1);
     name = name.substr(0, name.rfind('.'));
     return name.empty() ? "browser" : name;
 }
@@ -71,9 +67,12 @@ std::string TempFolder::Store(int streamId, const std::string& fileName, const s
     }
 
     std::string name = fileName.empty() ? "stream" : fileName;
-    for (char& c : name) {
+    // By character: the second byte of a double-byte character may be a backslash.
+    const LeadBytes lead = AnsiLeadBytes();
+    for (size_t i = 0; i < name.size(); i = lead.CharEnd(name, i)) {
+        const char c = name[i];
         if (std::string("\\/:*?\"<>|").find(c) != std::string::npos || static_cast<unsigned char>(c) < 0x20) {
-            c = '_';
+            name[i] = '_';
         }
     }
     std::string path = folder + "\\" + name;

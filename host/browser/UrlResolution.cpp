@@ -153,17 +153,12 @@ std::string UrlScheme(const std::string& url)
     return Split(url).scheme;
 }
 
-std::string ResolveUrl(const std::string& base, const std::string& reference)
+std::string ResolveUrl(const std::string& base, const std::string& reference, const LeadBytes& lead)
 {
-    if (IsDrivePath(reference)) return PathToFileUrl(reference);
+    if (IsDrivePath(reference)) return PathToFileUrl(reference, lead);
     UrlParts b = Split(base);
-    std::string ref = reference;
     bool hierarchical = IsHierarchical(b.scheme);
-    if (hierarchical && SchemeLength(ref) == 0) {
-        for (char& c : ref) {
-            if (c == '\\') c = '/';
-        }
-    }
+    const std::string ref = hierarchical && SchemeLength(reference) == 0 ? lead.Replace(reference, '\\', '/') : reference;
     UrlParts r = Split(ref);
     if (r.scheme == b.scheme && hierarchical && !r.hasAuthority) r.scheme.clear();  // "http:x"
 
@@ -227,30 +222,34 @@ std::string FileUrlToPath(const std::string& url)
     return path;
 }
 
-std::string PathToFileUrl(const std::string& path)
+std::string PathToFileUrl(const std::string& path, const LeadBytes& lead)
 {
     bool unc = path.compare(0, 2, "\\\\") == 0 || path.compare(0, 2, "//") == 0;
     std::string url = unc ? "file://" : "file:///";
     std::string rest = unc ? path.substr(2) : path;
-    for (char c : rest) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            url += '/';
-        } else if (byte <= 0x20 || byte >= 0x7F || c == '%' || c == '#' || c == '?') {
+    for (size_t i = 0; i < rest.size();) {
+        const size_t end = lead.CharEnd(rest, i);
+        const char c = rest[i];
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const bool escaped = end - i > 1 || byte <= 0x20 || byte >= 0x7F || c == '%' || c == '#' || c == '?';
+        if (!escaped) {
+            url += c == '\\' ? '/' : c;
+            i = end;
+            continue;
+        }
+        for (; i < end; ++i) {
             char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", byte);
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(rest[i]));
             url += escape;
-        } else {
-            url += c;
         }
     }
     return url;
 }
 
-std::string UrlFileName(const std::string& url)
+std::string UrlFileName(const std::string& url, const LeadBytes& lead)
 {
     std::string path = Split(url).path;
-    size_t slash = path.find_last_of("/\\");
+    size_t slash = lead.LastSeparator(path);
     return DecodePercent(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 

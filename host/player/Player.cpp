@@ -86,6 +86,21 @@ std::string FullPath(const std::string& file)
     return length > 0 && length < MAX_PATH ? std::string(full, length) : std::string();
 }
 
+// A file or URL as the user knows it: a local file by its own long names, in any script, where
+// the ANSI path it is opened by holds short ones.
+std::wstring ShownName(const std::string& target)
+{
+    return IsPlayerUrl(target) ? AnsiToWide(target) : WidePath(target);
+}
+
+// The file name a title shows.
+std::wstring ShownFileName(const std::string& target)
+{
+    if (IsPlayerUrl(target)) return AnsiToWide(UrlFileName(target, AnsiLeadBytes()));
+    const std::wstring path = WidePath(target);
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
 BrowserOptions OptionsFor(const PlayerCommand& command)
 {
     BrowserOptions options;
@@ -168,16 +183,16 @@ void Player::OpenApplet(const std::string& target)
         const std::string full = FullPath(target);
         const DWORD attributes = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(full.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ShowError("Cannot open " + target + ": there is no such file");
+            ShowError(L"Cannot open " + ShownName(target) + L": there is no such file");
             return;
         }
-        url = PathToFileUrl(full);
+        url = PathToFileUrl(full, AnsiLeadBytes());
     }
     // The applet's own location is its page: the names it asks for resolve against its folder.
     browser_.SetPageUrl(command_.pageUrl.empty() ? url : command_.pageUrl);
     Embed embed = AppletEmbed(url, command_.width, command_.height);
     ApplyParams(embed, command_.params);
-    browser_.Window().SetTitle(PlayerTitle(url));
+    browser_.Window().SetTitle(PlayerTitle(ShownFileName(target)));
     browser_.OpenPage({embed});
     Remember(target);
     if (fit_) LayoutApplet();
@@ -188,17 +203,22 @@ void Player::OpenPage(const std::string& target)
     std::vector<Embed> embeds;
     std::string error;
     if (!browser_.ReadPage(target, command_.pageUrl, embeds, error)) {
-        ShowError("Cannot open " + target + ": " + error);
+        ShowError(L"Cannot open " + ShownName(target) + L": " + AnsiToWide(error));
         return;
     }
     for (Embed& embed : embeds) ApplyParams(embed, command_.params);
-    browser_.Window().SetTitle(PlayerTitle(browser_.PageUrl()));
+    browser_.Window().SetTitle(PlayerTitle(ShownFileName(command_.pageUrl.empty() ? target : command_.pageUrl)));
     const int shown = browser_.OpenPage(embeds);
     Remember(target);
-    if (shown == 0) ShowError(target + " holds no Orbolanth applet");
+    if (shown == 0) ShowError(ShownName(target) + L" holds no Orbolanth applet");
 }
 
 void Player::ShowError(const std::string& text)
+{
+    ShowError(AnsiToWide(text));
+}
+
+void Player::ShowError(const std::wstring& text)
 {
     browser_.Window().SetStatus(text);
 }
@@ -269,7 +289,7 @@ void Player::OpenWide(const std::wstring& path)
 {
     const std::string ansi = AnsiPath(path);
     if (ansi.empty()) {
-        ShowError("Cannot open this file: its name does not fit this system's code page and it has no short name");
+        ShowError(L"Cannot open " + path + L": its name does not fit this system's code page and it has no short name");
         return;
     }
     Open(ansi);

@@ -50,6 +50,7 @@ private:
     void OpenApplet(const std::string& target);
     void OpenPage(const std::string& target);
     void ShowError(const std::string& text);
+    void ShowError(const std::wstring& text);
     void LayoutApplet();
     void SetFit(bool fit);
     void SetFullscreen(bool fullscreen);

@@ -13,8 +13,9 @@ bool IsPlayerUrl(const std::string& target)
 
 bool IsAppletName(const std::string& urlOrPath)
 {
-    std::string name = IsPlayerUrl(urlOrPath) ? UrlFileName(urlOrPath) : urlOrPath;
-    name = AsciiLowerCase(name.substr(name.find_last_of("\\/") + 1));
+    // No separator is looked for: '.' is never the second byte of a double-byte character,
+    // and an extension with a separator in it names no applet.
+    const std::string name = AsciiLowerCase(IsPlayerUrl(urlOrPath) ? UrlFileName(urlOrPath) : urlOrPath);
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return false;
     const std::string extension = name.substr(dot + 1);
@@ -57,10 +58,9 @@ bool OpensOutside(const std::string& url)
     return true;
 }
 
-std::string PlayerTitle(const std::string& url)
+std::wstring PlayerTitle(const std::wstring& fileName)
 {
-    const std::string name = UrlFileName(url);
-    return name.empty() ? "Orbolanth Player" : name + " - Orbolanth Player";
+    return fileName.empty() ? L"Orbolanth Player" : fileName + L" - Orbolanth Player";
 }
 
 void AddRecent(std::vector<std::string>& recent, const std::string& entry)

@@ -29,7 +29,7 @@ void ApplyParams(Embed& embed, const std::vector<std::pair<std::string, std::str
 bool OpensOutside(const std::string& url);
 
 // The window's title: the applet's or page's file name, then the program's.
-std::string PlayerTitle(const std::string& url);
+std::wstring PlayerTitle(const std::wstring& fileName);
 
 // The recent files, newest first, each once (letter case ignored), at most kRecentFiles.
 constexpr size_t kRecentFiles = 8;

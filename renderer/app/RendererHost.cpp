@@ -1,6 +1,7 @@
 #include "RendererHost.h"
 
 #include "PresentFrame.h"
+#include "base/AnsiPath.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,7 +25,7 @@ double NowSeconds()
 }  // namespace
 
 RendererHost::RendererHost(HWND window, const std::string& rendererArgs, SessionOutput& output)
-    : argsSize_(ParseWindowSize(rendererArgs)), session_(output), lastStep_(NowSeconds())
+    : argsSize_(ParseWindowSize(rendererArgs)), session_(output, AnsiLeadBytes()), lastStep_(NowSeconds())
 {
     windows_.emplace_back();
     windows_[0].window = window;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/AnsiPath.h"
 #include "base/MessagePump.h"
 
 namespace orb {
@@ -175,7 +176,7 @@ std::string StandaloneDriver::LocalPath(const std::string& name) const
     bool absolute = path[0] == '\\' || (path.size() > 1 && path[1] == ':');
     if (absolute)
         return path;
-    size_t slash = applet_.find_last_of("/\\");
+    size_t slash = AnsiLeadBytes().LastSeparator(applet_);
     return slash == std::string::npos ? path : applet_.substr(0, slash + 1) + path;
 }
 

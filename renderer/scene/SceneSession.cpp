@@ -28,10 +28,10 @@ bool ReadWholeFile(const std::string& path, size_t limit, std::string& out)
 }
 
 // The last part of a name or URL, for messages.
-std::string DisplayName(const std::string& name)
+std::string DisplayName(const std::string& name, const LeadBytes& lead)
 {
     std::string s = name.substr(0, name.find_first_of("?#"));
-    size_t slash = s.find_last_of("/\\");
+    size_t slash = lead.LastSeparator(s);
     s = slash == std::string::npos ? s : s.substr(slash + 1);
     return s.empty() ? name : s;
 }
@@ -43,7 +43,7 @@ std::string Plural(int n, const char* word)
 
 }  // namespace
 
-SceneSession::SceneSession(SessionOutput& output) : output_(output) {}
+SceneSession::SceneSession(SessionOutput& output, const LeadBytes& lead) : output_(output), lead_(lead) {}
 
 void SceneSession::Start(const std::string& appletName)
 {
@@ -58,7 +58,7 @@ void SceneSession::Request(const std::string& name, Kind kind, int depth)
     if (requested_.count(key))
         return;
     if (kind == Kind::Include && depth > kMaxIncludeDepth) {
-        NoteLimit("includes nest deeper than " + std::to_string(kMaxIncludeDepth) + " at " + DisplayName(name));
+        NoteLimit("includes nest deeper than " + std::to_string(kMaxIncludeDepth) + " at " + DisplayName(name, lead_));
         ++missing_;
         return;
     }
@@ -92,7 +92,7 @@ void SceneSession::NoteLimit(const std::string& text)
 void SceneSession::NoteErrors(const std::string& name, const std::vector<ParseError>& errors)
 {
     for (const ParseError& error : errors) {
-        std::string text = DisplayName(name) + " line " + std::to_string(error.line) + ": " + error.message;
+        std::string text = DisplayName(name, lead_) + " line " + std::to_string(error.line) + ": " + error.message;
         if (error.limit) {
             NoteLimit(text);
             continue;
@@ -256,7 +256,7 @@ void SceneSession::PointerLeft()
 
 void SceneSession::UpdateStatus()
 {
-    std::string name = DisplayName(appletName_);
+    std::string name = DisplayName(appletName_, lead_);
     std::string text;
     if (!hoverUrl_.empty()) {
         text = hoverUrl_;

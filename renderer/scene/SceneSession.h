@@ -3,6 +3,7 @@
 #include "Scene.h"
 #include "SceneView.h"
 #include "SessionOutput.h"
+#include "base/LeadBytes.h"
 
 #include <deque>
 #include <map>
@@ -24,7 +25,8 @@ public:
     static constexpr size_t kMaxFileBytes = 4u << 20;   // larger resources count as failed
     static_assert(kMaxResources + 1 <= kMaxRequestId, "every request needs an id of its own");
 
-    explicit SceneSession(SessionOutput& output);
+    // Names are walked by the characters of `lead`'s code page (the renderer's ANSI one).
+    explicit SceneSession(SessionOutput& output, const LeadBytes& lead = LeadBytes());
 
     // Asks for the applet itself; everything else follows from its contents.
     void Start(const std::string& appletName);
@@ -83,6 +85,7 @@ private:
     void ShowHover(const ObjectDef* link);
 
     SessionOutput& output_;
+    const LeadBytes lead_;
     Scene scene_;
     double time_ = 0;
 

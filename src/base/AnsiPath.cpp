@@ -39,15 +39,70 @@ bool ToCodePage(const std::wstring& wide, unsigned codePage, std::string& text)
     return true;
 }
 
+std::wstring AnsiToWide(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::wstring WidePath(const std::string& path)
+{
+    // A file that is not there (yet) still lies in folders the user knows by their long names.
+    const std::wstring wide = AnsiToWide(path);
+    for (size_t end = wide.size(); end != std::wstring::npos && end > 0; end = wide.find_last_of(L"\\/", end - 1)) {
+        const std::wstring prefix = wide.substr(0, end);
+        const std::wstring longForm =
+            WideText([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(prefix.c_str(), buffer, size); });
+        if (!longForm.empty()) return longForm + wide.substr(end);
+    }
+    return wide;
+}
+
 std::string AnsiPath(const std::wstring& path)
 {
-    std::string ansi;
     // CP_ACP itself would hide a UTF-8 code page from the choice of flags above.
-    if (path.empty() || ToCodePage(path, GetACP(), ansi)) return ansi;
-    const std::wstring shortForm =
-        WideText([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
-    if (shortForm.empty() || !ToCodePage(shortForm, GetACP(), ansi)) return std::string();
+    const unsigned codePage = GetACP();
+    std::string ansi;
+    if (path.empty() || ToCodePage(path, codePage, ansi)) return ansi;
+    // Only the folders and the file the code page cannot spell go by their short names: a
+    // file keeps its own name (and its own extension, which a short name may cut) wherever
+    // it lies.
+    ansi.clear();
+    for (size_t begin = 0; begin <= path.size();) {
+        size_t end = path.find_first_of(L"\\/", begin);
+        if (end == std::wstring::npos) end = path.size();
+        std::string part;
+        if (!ToCodePage(path.substr(begin, end - begin), codePage, part)) {
+            const std::wstring prefix = path.substr(0, end);
+            const std::wstring shortForm =
+                WideText([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(prefix.c_str(), buffer, size); });
+            const size_t cut = shortForm.find_last_of(L"\\/");
+            if (shortForm.empty() || !ToCodePage(shortForm.substr(cut + 1), codePage, part)) return std::string();
+        }
+        ansi += part;
+        if (end < path.size()) ansi += static_cast<char>(path[end]);
+        begin = end + 1;
+    }
     return ansi;
+}
+
+const LeadBytes& AnsiLeadBytes()
+{
+    // A process keeps its ANSI code page for its whole life.
+    static const LeadBytes lead = [] {
+        LeadBytes read;
+        CPINFO info = {};
+        if (!GetCPInfo(CP_ACP, &info)) return read;
+        for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+            read.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
+        }
+        return read;
+    }();
+    return lead;
 }
 
 std::string AnsiTempFolder()

@@ -2,7 +2,6 @@
 
 #include "base/AsciiCase.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -26,10 +25,9 @@ bool IsAcceptedStatus(const char* statusText)
     return std::strcmp(statusText, "200") == 0;
 }
 
-std::string LocalPathFromUrl(const std::string& url)
+std::string LocalPathFromUrl(const std::string& url, const LeadBytes& lead)
 {
-    std::string path = url;
-    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string path = lead.Replace(url, '\\', '/');
     size_t start = path.find_first_not_of('/', kSchemeLength);
     if (start == std::string::npos) return std::string();
     return path.substr(start);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "OrbolanthVersion.h"
+#include "base/AnsiPath.h"
 #include "base/DownloadListener.h"
 #include "download/DownloadUrl.h"
 #include "download/TempFile.h"
@@ -209,7 +210,7 @@ bool DownloadWorker::Fetch(Job& job, const std::string& url, std::string& path)
     if (!IsLocalUrl(url)) return FetchFromNetwork(job, url, path);
     // The file is the user's own: it is handed over as it is, and never deleted.
     std::string decoded;
-    path = LocalPathFromUrl(Canonicalize(url, kDecodeFlags, decoded) ? decoded : url);
+    path = LocalPathFromUrl(Canonicalize(url, kDecodeFlags, decoded) ? decoded : url, AnsiLeadBytes());
     return true;
 }
 

@@ -18,7 +18,7 @@ constexpr unsigned kFolderAttempts = 1000;
 
 std::string FileNameOf(const std::string& path)
 {
-    const size_t separator = path.find_last_of("\\/");
+    const size_t separator = AnsiLeadBytes().LastSeparator(path);
     std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
     return name.empty() ? "stream" : name;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/AnsiPath.h"
 #include "base/DownloadListener.h"
 #include "browser/BrowserServices.h"
 #include "download/DownloadWorker.h"
@@ -435,12 +436,8 @@ void StreamManager::SweepPendingRequests(uint32_t nowMs)
 // The last path segment of a URL: after the last '/' (and, for stream URLs, '\\').
 static const char* LastSegment(const char* url, bool backslashToo)
 {
-    const char* slash = std::strrchr(url, '/');
-    if (backslashToo) {
-        const char* backslash = std::strrchr(url, '\\');
-        if (backslash && (!slash || backslash > slash)) slash = backslash;
-    }
-    return slash ? slash + 1 : url;
+    const size_t cut = AnsiLeadBytes().FindLastOf(url, backslashToo ? "/\\" : "/");
+    return cut == std::string_view::npos ? url : url + cut + 1;
 }
 
 StreamRequest* StreamManager::FindStreamRequest(NPStream* stream, bool unlink)

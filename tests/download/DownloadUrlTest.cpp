@@ -16,6 +16,11 @@ TEST(DownloadUrl, LocalPathDropsTheSchemeAndEverySlashAfterIt)
     EXPECT_EQ(LocalPathFromUrl("file://C:\\Applets\\My World.obvm"), "C:/Applets/My World.obvm");
     EXPECT_EQ(LocalPathFromUrl("file://\\\\server\\share\\a.obvm"), "server/share/a.obvm");
     EXPECT_EQ(LocalPathFromUrl("file://\\"), "");
+    // Code page 932: the second byte of U+8868 is a backslash, and stays one.
+    LeadBytes lead;
+    lead.AddRange(0x81, 0x9F);
+    lead.AddRange(0xE0, 0xFC);
+    EXPECT_EQ(LocalPathFromUrl("file://C:\\Applets\\\x95\x5C.obvm", lead), "C:/Applets/\x95\x5C.obvm");
 }
 
 TEST(DownloadUrl, SchemesCompareWithoutCase)

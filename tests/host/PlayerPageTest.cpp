@@ -70,7 +70,8 @@ TEST(PlayerPage, TellsAppletsFromPagesAndSetsParameters)
     EXPECT_EQ(*applet.Find("GroupName"), "h");
     EXPECT_EQ(applet.attributes.size(), 6u);
 
-    EXPECT_EQ(PlayerTitle("file:///C:/d/a%20b.obvm"), "a b.obvm - Orbolanth Player");
+    EXPECT_EQ(PlayerTitle(L"\x043a\x0443\x0431.obvm"), L"\x043a\x0443\x0431.obvm - Orbolanth Player");
+    EXPECT_EQ(PlayerTitle(L""), L"Orbolanth Player");
 }
 
 TEST(PlayerPage, HandsOnlyWebAndMailLinksToTheUsersPrograms)

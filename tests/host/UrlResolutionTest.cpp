@@ -1,6 +1,9 @@
 // Resolving what plug-ins and pages name against the page's URL, as a browser does.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "SiteMap.h"
 #include "UrlResolution.h"
 
@@ -63,6 +66,56 @@ TEST(FileUrls, MapToLocalPathsBothWays)
 
 // Saved sites: URLs under a mapped prefix are answered from its folder, and no URL an applet
 // makes up reaches a file outside it.
+// In each double-byte ANSI code page, a character whose second byte is a backslash (932: U+8868,
+// 936: U+4E57, 950: U+8A31) or an ASCII letter (949: U+AC02).
+struct DoubleByteCase {
+    unsigned codePage;
+    std::vector<std::pair<unsigned char, unsigned char>> leadRanges;
+    const char* character;
+    const char* escaped;
+};
+const DoubleByteCase kDoubleByte[] = {
+    {932, {{0x81, 0x9F}, {0xE0, 0xFC}}, "\x95\x5C", "%95%5C"},
+    {936, {{0x81, 0xFE}}, "\x81\x5C", "%81%5C"},
+    {949, {{0x81, 0xFE}}, "\x81\x41", "%81%41"},
+    {950, {{0x81, 0xFE}}, "\xB3\x5C", "%B3%5C"},
+};
+
+LeadBytes LeadBytesOf(const DoubleByteCase& c)
+{
+    LeadBytes lead;
+    for (const auto& range : c.leadRanges) lead.AddRange(range.first, range.second);
+    return lead;
+}
+
+TEST(FileUrls, WalkDoubleByteNamesByCharacter)
+{
+    for (const DoubleByteCase& c : kDoubleByte) {
+        const LeadBytes lead = LeadBytesOf(c);
+        const std::string name = std::string(c.character) + ".obvm";
+        const std::string path = "C:\\Applets\\" + name;
+        const std::string url = PathToFileUrl(path, lead);
+        EXPECT_EQ(url, "file:///C:/Applets/" + std::string(c.escaped) + ".obvm") << c.codePage;
+        EXPECT_EQ(FileUrlToPath(url), path) << c.codePage;
+        EXPECT_EQ(UrlFileName(url, lead), name) << c.codePage;
+        EXPECT_EQ(ResolveUrl(url, "models/ring.obv", lead), "file:///C:/Applets/models/ring.obv") << c.codePage;
+
+        // Names as a page or a renderer writes them, unescaped.
+        const std::string page = "file:///C:/Applets/page.html";
+        EXPECT_EQ(ResolveUrl(page, name + "\\..\\" + name, lead), "file:///C:/Applets/" + name) << c.codePage;
+        EXPECT_EQ(ResolveUrl(page, std::string(c.character) + "\\ring.obv", lead),
+                  "file:///C:/Applets/" + std::string(c.character) + "/ring.obv")
+            << c.codePage;
+        EXPECT_EQ(FileUrlToPath(ResolveUrl(page, name, lead)), path) << c.codePage;
+        EXPECT_EQ(UrlFileName("file:///C:/Applets/" + name, lead), name) << c.codePage;
+        EXPECT_EQ(lead.LastSeparator(path), 10u) << c.codePage;
+        EXPECT_EQ(lead.Replace(path, '\\', '/'), "C:/Applets/" + name) << c.codePage;
+    }
+    // A lead byte at the very end stands alone.
+    const LeadBytes lead = LeadBytesOf(kDoubleByte[0]);
+    EXPECT_EQ(PathToFileUrl("C:\\a\x95", lead), "file:///C:/a%95");
+}
+
 TEST(SiteMap, AnswersUrlsUnderAPrefixFromItsFolder)
 {
     SiteMap sites;

@@ -131,6 +131,10 @@ TEST(Player, OpensAFileWhoseNameTheAnsiCodePageCannotSpell)
     {
         PlayerProcess player(L"\"" + Wide(PLAYER_EXE) + L"\" \"" + applet + L"\"");
         EXPECT_TRUE(player.WaitForStatus(" - 6 objects")) << player.Status();
+        // The title names the file by its own name, not by the short one it is opened by.
+        wchar_t title[128] = L"";
+        GetWindowTextW(player.Frame(), title, 128);
+        EXPECT_STREQ(title, L"\x043a\x0443\x0431\x0438\x043a\x0438.obvm - Orbolanth Player");
         EXPECT_EQ(player.Close(), 0u);
     }
     DeleteFileW(applet.c_str());

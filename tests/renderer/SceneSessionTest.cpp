@@ -153,6 +153,19 @@ TEST_F(SceneSessionTest, AnAppletThatCannotBeLoadedSaysSo)
     EXPECT_EQ(view.frame.IdAt(20, 15), -1);
 }
 
+TEST(SceneSessionNames, AreCutAtTheirLastSeparatorByCharacter)
+{
+    // Code page 932: the second byte of U+8868 is a backslash.
+    LeadBytes lead;
+    lead.AddRange(0x81, 0x9F);
+    lead.AddRange(0xE0, 0xFC);
+    RecordingOutput out;
+    SceneSession session(out, lead);
+    session.Start("dir\\\x95\x5C.obvm");
+    session.ResourceFailed(1);
+    EXPECT_EQ(out.statuses.back(), "Orbolanth: could not load \x95\x5C.obvm");
+}
+
 TEST_F(SceneSessionTest, RequestIdsStayWithinRangeAndAreNotReusedWhileWaiting)
 {
     std::string applet = "orbolanth-scene 1\n";
