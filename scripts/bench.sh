@@ -71,6 +71,13 @@ widths "chained request to delivery (ms)" streams_benchmark.txt "chained, right 
 widths "SetWindow to first frame (ms)" session_benchmark.txt "SetWindow to first frame shown:"
 widths "ServiceTick, 256 full request slots (ms)" channel_benchmark.txt "ServiceTick, 256 full request slots:"
 widths "page close to renderer exit (ms)" session_benchmark.txt "page close to renderer exit:"
+echo "== the plug-in's trace on beside off, medians (target: on/off within 10%)"
+printf "%-40s %10s %10s %8s\n" "" off on on/off
+for tree in "$build" "$build64"; do
+    side_by_side "chained request to delivery, $(basename "$tree") (ms)" \
+        "$(median "$tree/bench/streams_benchmark.txt" "chained, right after a delivery:")" \
+        "$(median "$tree/bench/streams_benchmark.txt" "chained, trace on:")" 1.1
+done
 echo "== the player beside orbhost, medians (target: player/orbhost within 1.5 times)"
 printf "%-40s %10s %10s %8s\n" "" orbhost player player/orbhost
 side_by_side "program start to first frame (ms)" "$(median "$build/bench/player_benchmark.txt" "orbhost.exe")" \

@@ -9,6 +9,8 @@ public:
     virtual void SetState(int state) = 0;
     virtual void SetLocalFile(const char* path) = 0;
     virtual const char* GetUrl() = 0;  // never null
+    // The name the renderer asked for, for the trace; never null.
+    virtual const char* GetName() { return ""; }
     virtual void AddRef() = 0;
     virtual void Release() = 0;
 

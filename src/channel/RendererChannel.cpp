@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/Held.h"
+#include "base/Trace.h"
 #include "block/MutexGuard.h"
 #include "block/WindowWord.h"
 #include "settings/RegistryKey.h"
@@ -42,9 +43,17 @@ bool RendererChannel::CreateBlock(const LaunchSettings& settings)
     resources.SetAppletUrl(settings.appletUrl.substr(0, kUrlLimit - 1));  // as the block holds it
     alwaysActive = settings.alwaysActive;
     std::string name;
-    if (!DrawNamePart(&name)) return false;
-    if (!Create(name)) return false;
-    if (!CreateBlockMutex()) return false;
+    if (!DrawNamePart(&name)) {
+        TraceEvent("group", "block not created: no GUID for its name");
+        return false;
+    }
+    if (!Create(name) || !CreateBlockMutex()) {
+        const DWORD error = GetLastError();
+        TraceEvent(TraceSubject(), "block " + name + " not created: error " + std::to_string(error));
+        return false;
+    }
+    resources.SetTraceSubject(TraceSubject());
+    TraceEvent(TraceSubject(), "block " + name + " created for " + settings.appletUrl);
 
     // Nobody else knows the block's name yet, so the launch fields go in without the mutex.
     ChannelBlock* block = Block();
@@ -78,10 +87,19 @@ bool RendererChannel::StartProcess()
 {
     RegistryKey key;
     std::string path;
-    if (!key.Open() || !key.QueryString(kRendererPathValue, path)) return false;
+    if (!key.Open() || !key.QueryString(kRendererPathValue, path)) {
+        TraceEvent(TraceSubject(), std::string("renderer not started: no ") + kRendererPathValue +
+                                       " value under HKLM\\" + kConfigurationKey);
+        return false;
+    }
     char shortPath[MAX_PATH];
     DWORD length = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
+    if (length == 0 || length >= MAX_PATH) {
+        const DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+        TraceEvent(TraceSubject(), "renderer " + path + " not started: its path does not open, error " +
+                                       std::to_string(error));
+        return false;
+    }
 
     // Made whole, never cut: CreateProcessA may write into it, so it is a buffer of its own.
     std::string commandLine = std::string("\"") + shortPath + kCommandLineTail + namePart;
@@ -91,11 +109,30 @@ bool RendererChannel::StartProcess()
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &started)) {
+        const DWORD error = GetLastError();
+        TraceEvent(TraceSubject(), "renderer " + path + " not started: CreateProcess error " + std::to_string(error));
         return false;
     }
     KernelHandle thread(started.hThread);
     process.Reset(started.hProcess);
+    TraceEvent(TraceSubject(), "renderer " + path + " started, process " + std::to_string(started.dwProcessId));
     return true;
+}
+
+void RendererChannel::TraceExit(const char* how) const
+{
+    if (!TraceOn() || !process) return;
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    TraceEvent(TraceSubject(), code == STILL_ACTIVE ? std::string(how) + ": the renderer still runs"
+                                                    : std::string(how) + ": the renderer exited with code " +
+                                                          std::to_string(code));
+}
+
+std::string RendererChannel::TraceSubject() const
+{
+    // "{1A2B3C4D-..." gives "group 1A2B3C4D": enough to tell a process's groups apart.
+    return "group " + (namePart.size() > 9 ? namePart.substr(1, 8) : std::string("(unnamed)"));
 }
 
 bool RendererChannel::IsRendererRunning() const
@@ -109,8 +146,13 @@ bool RendererChannel::IsRendererRunning() const
 bool RendererChannel::RequestQuit()
 {
     MutexGuard guard(Mutex());
-    if (!guard.Acquire()) return false;
+    if (!guard.Acquire()) {
+        TraceEvent(TraceSubject(), "quit not requested: the block's mutex was not free");
+        return false;
+    }
     Block()->quitRequest = 1;
+    guard.Release();
+    TraceEvent(TraceSubject(), "quit requested");
     return true;
 }
 

@@ -40,6 +40,10 @@ public:
     // namePart, creates and fills the block and its mutex.
     bool CreateBlock(const LaunchSettings& settings);
     bool IsRendererRunning() const;
+    // Traces how the renderer's process ended (its exit code), or that it still runs.
+    void TraceExit(const char* how) const;
+    // Whom the trace's lines of this group are about: the start of the block's name.
+    std::string TraceSubject() const;
 
     bool RequestQuit();
     void SetActive(bool on) override;

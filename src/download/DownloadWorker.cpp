@@ -9,6 +9,7 @@
 #include "OrbolanthVersion.h"
 #include "base/AnsiPath.h"
 #include "base/DownloadListener.h"
+#include "base/Trace.h"
 #include "download/DownloadUrl.h"
 #include "download/TempFile.h"
 
@@ -31,8 +32,9 @@ void Fail(DownloadListener* listener)
 
 }  // namespace
 
-DownloadWorker::DownloadWorker()
-    : lock(CreateMutexA(nullptr, FALSE, nullptr)),
+DownloadWorker::DownloadWorker(std::string subject)
+    : traceSubject(std::move(subject)),
+      lock(CreateMutexA(nullptr, FALSE, nullptr)),
       workReady(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       stopRequested(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
@@ -124,8 +126,11 @@ void DownloadWorker::Serve(Job& job)
         if (!TakeRequest(job, url)) continue;
 
         std::string path;
+        const DWORD startedMs = GetTickCount();
+        job.failure.clear();
         bool fetched = Fetch(job, url, path);
         DownloadListener* listener = Settle(job, fetched);
+        if (TraceOn()) TraceOutcome(listener, url, job, fetched, startedMs);
         if (fetched) {
             listener->SetLocalFile(path.c_str());
             listener->SetState(StateReady);
@@ -214,21 +219,38 @@ bool DownloadWorker::Fetch(Job& job, const std::string& url, std::string& path)
     return true;
 }
 
+bool DownloadWorker::Failed(Job& job, std::string why)
+{
+    job.failure = std::move(why);
+    return false;
+}
+
+void DownloadWorker::TraceOutcome(DownloadListener* listener, const std::string& url, const Job& job, bool fetched,
+                                  DWORD startedMs) const
+{
+    std::string event = std::string("request ") + listener->GetName() + " " + url + " by the download worker: " +
+                        (fetched ? "done" : "failed");
+    if (!fetched && !job.failure.empty()) event += " (" + job.failure + ")";
+    TraceEvent(traceSubject, event + " in " + std::to_string(GetTickCount() - startedMs) + " ms");
+}
+
 bool DownloadWorker::FetchFromNetwork(Job& job, const std::string& url, std::string& path)
 {
     std::string canonical;
-    if (!Canonicalize(url, 0, canonical)) return false;
+    if (!Canonicalize(url, 0, canonical)) return Failed(job, "a URL WinInet does not take");
     InternetHandle request =
         wininet.Own(wininet.InternetOpenUrlA(session.Get(), canonical.c_str(), nullptr, 0, kOpenFlags, 0));
-    if (!request) return false;
-    if (NeedsStatusCheck(canonical) && !StatusAccepted(request.Get())) return false;
+    if (!request) return Failed(job, "WinInet error " + std::to_string(GetLastError()));
+    if (NeedsStatusCheck(canonical) && !StatusAccepted(request.Get(), job)) return false;
 
     std::string file = MakeTempFile();
-    if (file.empty()) return false;
+    if (file.empty()) return Failed(job, "no temporary file, error " + std::to_string(GetLastError()));
     TakeLock(INFINITE);
     job.tempFile = file;
     ReleaseMutex(lock.Get());
-    if (!CopyToFile(request.Get(), job)) return false;
+    if (!CopyToFile(request.Get(), job)) {
+        return Failed(job, "the body was not read and written whole, error " + std::to_string(GetLastError()));
+    }
     path = file;
     return true;
 }
@@ -249,13 +271,15 @@ bool DownloadWorker::Canonicalize(const std::string& url, DWORD flags, std::stri
     return true;
 }
 
-bool DownloadWorker::StatusAccepted(HINTERNET request)
+bool DownloadWorker::StatusAccepted(HINTERNET request, Job& job)
 {
     char status[kStatusBufferSize] = {};
     DWORD length = sizeof status;
-    if (!wininet.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) return false;
+    if (!wininet.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
+        return Failed(job, "no HTTP status, WinInet error " + std::to_string(GetLastError()));
+    }
     status[std::min<DWORD>(length, sizeof status - 1)] = '\0';
-    return IsAcceptedStatus(status);
+    return IsAcceptedStatus(status) || Failed(job, std::string("HTTP status ") + status);
 }
 
 // Reads only what has arrived, so no read waits on a slow server and the stop is seen after

@@ -28,7 +28,8 @@ public:
     // back by termination, not by a time-out.
     static constexpr DWORD kStopWaitMs = 5000;
 
-    DownloadWorker();
+    // The trace names the worker's requests after the subject (the instance it serves).
+    explicit DownloadWorker(std::string subject = "download worker");
     // Stops, fails every request still queued and deletes every temporary file made.
     virtual ~DownloadWorker();
     DownloadWorker(const DownloadWorker&) = delete;
@@ -56,6 +57,7 @@ private:
         ReadBuffer buffer;
         DownloadListener* listener = nullptr;
         std::string tempFile;
+        std::string failure;  // why the last fetch failed, for the trace
     };
 
     static unsigned __stdcall WorkerMain(void* job);
@@ -64,13 +66,17 @@ private:
     bool Fetch(Job& job, const std::string& url, std::string& path);
     bool FetchFromNetwork(Job& job, const std::string& url, std::string& path);
     bool Canonicalize(const std::string& url, DWORD flags, std::string& canonical);
-    bool StatusAccepted(HINTERNET request);
+    bool StatusAccepted(HINTERNET request, Job& job);
+    static bool Failed(Job& job, std::string why);
+    void TraceOutcome(DownloadListener* listener, const std::string& url, const Job& job, bool fetched,
+                      DWORD startedMs) const;
     bool CopyToFile(HINTERNET request, Job& job);
     DownloadListener* Settle(Job& job, bool fetched);
     void AnswerForTerminated(Job& job);
     bool StopRequested() const;
     bool TakeLock(DWORD timeoutMs);
 
+    const std::string traceSubject;
     KernelHandle lock;
     KernelHandle workReady;
     KernelHandle stopRequested;  // wakes the waiting threads

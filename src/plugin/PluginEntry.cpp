@@ -2,8 +2,10 @@
 
 #include "activity/ActivityController.h"
 #include "base/ModuleHold.h"
+#include "base/Trace.h"
 #include "browser/BrowserServices.h"
 #include "plugin/PluginInstance.h"
+#include "settings/TraceSetting.h"
 
 extern "C" NPError __stdcall NP_GetEntryPoints(NPPluginFuncs* pFuncs)
 {
@@ -36,12 +38,23 @@ extern "C" NPError __stdcall NP_Initialize(NPNetscapeFuncs* pFuncs)
         table->urlnotify = NPP_URLNotify;
         table->javaClass = NPP_GetJavaClass();
     }
-    return NPP_Initialize();
+    const NPError result = NPP_Initialize();
+    std::wstring traceFile;
+    if (result == NPERR_NO_ERROR && ConfiguredTraceFile(traceFile) && StartTrace(traceFile)) {
+        TraceEvent("plug-in", std::string("initialised, ") + (sizeof(void*) == 8 ? "x86-64" : "i686") +
+                                  ", browser's NPAPI " + std::to_string(pFuncs->version >> 8) + "." +
+                                  std::to_string(pFuncs->version & 0xFF));
+    }
+    return result;
 }
 
 extern "C" NPError __stdcall NP_Shutdown(void)
 {
     NPP_Shutdown();
+    TraceEvent("plug-in", "shut down");
+    // Here, not at DLL_PROCESS_DETACH: waiting for the writer's thread is safe only outside
+    // the loader lock.
+    StopTrace();
     SetBrowserFuncs(nullptr);
     ModuleHold::LibraryShutDown();
     return NPERR_NO_ERROR;

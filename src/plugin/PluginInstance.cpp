@@ -194,10 +194,10 @@ void NPP_Print(NPP instance, NPPrint* printInfo)
 
 // A destroyed instance has failed and freed all its requests: a late notification for
 // one of them is ignored.
-void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData)
+void NPP_URLNotify(NPP instance, const char*, NPReason reason, void* notifyData)
 {
     PluginInstance* plugin = InstanceOf(instance);
     if (!plugin) return;
     PluginInstance::Hold hold(plugin);
-    plugin->Streams().UrlNotify(notifyData);
+    plugin->Streams().UrlNotify(notifyData, reason);
 }

@@ -33,6 +33,7 @@ public:
     void SetState(int state) override;
     void SetLocalFile(const char* path) override;
     const char* GetUrl() override { return url.empty() ? name.c_str() : url.c_str(); }
+    const char* GetName() override { return name.c_str(); }
     void AddRef() override;
     void Release() override;
 

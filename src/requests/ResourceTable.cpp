@@ -7,6 +7,7 @@
 
 #include "base/AsciiCase.h"
 #include "base/ResourceFetcher.h"
+#include "base/Trace.h"
 #include "block/BlockView.h"
 #include "requests/ResourceEntry.h"
 #include "requests/UrlScheme.h"
@@ -78,6 +79,15 @@ void ResourceTable::StartFetches(PendingFetches& fetches)
     fetches.clear();
     // After the fetches, which the renderer waits for.
     DiscardUnneeded();
+    std::vector<std::string> events;
+    events.swap(tracedEvents);
+    for (const std::string& event : events) TraceEvent(traceSubject, event);
+}
+
+void ResourceTable::NoteForTrace(std::string event)
+{
+    // A renderer that floods the table with refused names is held to the trace's own bound.
+    if (tracedEvents.size() < static_cast<size_t>(kRequestSlots)) tracedEvents.push_back(std::move(event));
 }
 
 void ResourceTable::NoteUnneeded(ResourceEntry* entry, int state)
@@ -136,6 +146,10 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     const bool navigation = id == kNavigationId;
     if (!navigation && entries.size() >= kEntryLimit + heldIds) {
         if (id > 0) SetStatus(view, id, StateFailed);
+        if (TraceOn()) {
+            NoteForTrace("request refused (the table holds its limit of " + std::to_string(kEntryLimit) +
+                         " entries): " + requestName + " " + requestUrl);
+        }
         return;
     }
 
@@ -160,15 +174,32 @@ void ResourceTable::Request(BlockView& view, int32_t id, const char* name, const
     const char* fetched = entry->GetUrl();
     while (std::isspace(static_cast<unsigned char>(*fetched))) ++fetched;
     if (StartsWithIgnoringCase(fetched, kFilePrefix)) {
+        if (TraceOn()) {
+            NoteForTrace(navigation ? "navigation refused (a local file): " + target + " " + fetched
+                                    : "request left to the renderer (a file it opens itself): " + entry->name + " " +
+                                          fetched);
+        }
         // Never fetched: the creation reference has nobody to go to.
         entry->Release();
         return;
     }
     // Applet content must not reach script in the page, nor have the browser fetch from
     // schemes that hand back something other than a server's file.
-    const bool allowed = navigation ? MayNavigate(fetched) && navigations.Allow(target, nowMs)
-                                    : MayFetch(fetched);
-    if (!allowed) {
+    const char* refusal = nullptr;
+    if (navigation) {
+        if (!MayNavigate(fetched)) {
+            refusal = "its scheme may not be navigated to";
+        } else if (!navigations.Allow(target, nowMs)) {
+            refusal = "too many navigations to that target or to new windows lately";
+        }
+    } else if (!MayFetch(fetched)) {
+        refusal = "its scheme may not be fetched";
+    }
+    if (refusal) {
+        if (TraceOn()) {
+            NoteForTrace(std::string(navigation ? "navigation" : "request") + " refused (" + refusal + "): " +
+                         (navigation ? target : entry->name) + " " + fetched);
+        }
         entry->SetState(StateFailed);
         if (id > 0) SetStatus(view, id, StateFailed);
         entry->Release();

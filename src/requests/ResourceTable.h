@@ -53,6 +53,8 @@ public:
     // The URL the launch named as the applet: a request for it is fetched as the applet. The
     // table keeps its own copy, so nothing the renderer writes into the block changes it.
     void SetAppletUrl(std::string url) { appletUrl = std::move(url); }
+    // Whom the trace's lines about this table's requests name.
+    void SetTraceSubject(std::string subject) { traceSubject = std::move(subject); }
     // Lets the fetcher discard every file the table still holds, then stops the fetcher and
     // lets go of it; later fetches fail.
     void Close();
@@ -97,12 +99,16 @@ private:
     void NoteUnneeded(ResourceEntry* entry, int state);
     // Without the block's mutex: hands the queued files to the fetcher.
     void DiscardUnneeded();
+    // Under the block's mutex an event is only noted; it goes to the trace with the fetches.
+    void NoteForTrace(std::string event);
 
     std::map<std::string, std::string> mappings;
     std::deque<ResourceEntry*> entries;
     std::vector<uint32_t> nameHashes;  // entries[i]->nameHash, kept beside it
     ResourceFetcher* fetcher = nullptr;
     std::string appletUrl;
+    std::string traceSubject = "group";
+    std::vector<std::string> tracedEvents;
     // By request id: the id waits on an entry of the table. An id waits on one entry at most.
     std::vector<bool> waiting;
     // By request id: the entry whose delivered file the id holds.

@@ -229,6 +229,7 @@ bool SessionDriver::OnRendererTimer(HWND window, UINT_PTR timerId)
             const TickReport tick = channel->ServiceTick();
             if (ChannelOf(rendererGroup) == channel) PaceService(window, tick);
         } else {
+            channel->TraceExit("renderer gone while its page was open");
             rendererStopped = true;
             GiveUpRenderer(window, true, true);
             StopService(window);
@@ -297,15 +298,18 @@ LRESULT SessionDriver::ShutDownRenderer(HWND window)
                 // not hold the closing page for ever: after the bound it is ended.
                 const DWORD start = GetTickCount();
                 bool pumping = true;
+                const char* ending = "page closed";
                 while (pumping && channel->IsRendererRunning()) {
                     if (GetTickCount() - start >= kQuitWaitMs) {
                         TerminateProcess(channel->Process(), 1);
                         WaitForSingleObject(channel->Process(), 1000);
+                        ending = "no exit within the quit wait, process ended";
                         break;
                     }
                     Sleep(10);
                     pumping = PumpMessages();
                 }
+                channel->TraceExit(ending);
             }
         }
         GiveUpRenderer(window, false);

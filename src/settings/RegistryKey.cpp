@@ -44,3 +44,18 @@ bool RegistryKey::QueryString(const char* name, std::string& value) const
     value.assign(buffer, static_cast<size_t>(end - buffer));
     return true;
 }
+
+bool RegistryKey::QueryWideString(const wchar_t* name, std::wstring& value) const
+{
+    wchar_t buffer[kStringValueBytes];
+    DWORD size = sizeof buffer;
+    DWORD type = 0;
+    LONG rc = RegQueryValueExW(key_.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    if (rc != ERROR_SUCCESS || type != REG_SZ) return false;
+    const size_t count = size / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < count && buffer[length] != L'\0') ++length;
+    if (length == count && count >= kStringValueBytes) return false;
+    value.assign(buffer, length);
+    return true;
+}

@@ -26,6 +26,8 @@ public:
     bool Open();
     // A REG_SZ value that fits in kStringValueBytes with its terminator; anything else is absent.
     bool QueryString(const char* name, std::string& value) const;
+    // The same for a value read as wide text, for paths the ANSI code page cannot spell.
+    bool QueryWideString(const wchar_t* name, std::wstring& value) const;
 
 private:
     RegistryKeyHandle key_;

@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "base/AnsiPath.h"
 #include "base/DownloadListener.h"
+#include "base/Trace.h"
 #include "browser/BrowserServices.h"
 #include "download/DownloadWorker.h"
 #include "streams/StreamOwner.h"
@@ -17,6 +19,19 @@ namespace {
 
 constexpr uint32_t kSweepEveryMs = 5000;
 constexpr time_t kStartTimeoutSeconds = 30;
+constexpr char kAppletStreamRoute[] = "the browser's stream of the applet";
+
+std::string InstanceSubject(NPP npp)
+{
+    char subject[32];
+    std::snprintf(subject, sizeof subject, "instance %p", static_cast<void*>(npp));
+    return subject;
+}
+
+std::string ReasonText(NPReason reason)
+{
+    return "NPAPI reason " + std::to_string(reason);
+}
 
 // The reference a request arrives with: given back when the request is done with it,
 // unless it is passed on.
@@ -43,7 +58,8 @@ private:
 
 }  // namespace
 
-StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owner), lastSweepMs(GetTickCount())
+StreamManager::StreamManager(NPP npp, StreamOwner* owner)
+    : npp(npp), owner(owner), traceSubject(InstanceSubject(npp)), lastSweepMs(GetTickCount())
 {
     if (IsExplorerAgent(NPN_UserAgent(npp))) {
         Quirks().browserResolvesUrls = false;
@@ -54,7 +70,7 @@ StreamManager::StreamManager(NPP npp, StreamOwner* owner) : npp(npp), owner(owne
 
 void StreamManager::StartWorker()
 {
-    worker = new DownloadWorker();
+    worker = new DownloadWorker(traceSubject);
     if (!worker->Start()) {
         delete worker;
         worker = nullptr;
@@ -84,7 +100,7 @@ void StreamManager::DropRequests()
         std::deque<StreamRequest*> dropped;
         dropped.swap(*list);
         for (StreamRequest* request : dropped) {
-            request->ReportFailed();
+            request->ReportFailed("the instance went first");
             delete request;
         }
     }
@@ -199,7 +215,7 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
             listener->SetLocalFile(appletFilePath.c_str());
             appletStream = nullptr;
             if (first) {
-                StreamRequest* request = new StreamRequest(listener);
+                StreamRequest* request = NewRequest(listener, kAppletStreamRoute);
                 // Its stream is already arriving, so the start time-out must not fail it.
                 request->started = true;
                 TrackRequest(request);
@@ -211,7 +227,7 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
             appletFileState = StateNone;
             return true;
         } else if (first) {
-            TrackRequest(new StreamRequest(listener));
+            TrackRequest(NewRequest(listener, kAppletStreamRoute));
             return true;
         }
     }
@@ -228,7 +244,11 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
 
     if (target) {
         RaiseNullWindowAllowance();
-        NPN_GetURL(npp, url.c_str(), target);
+        const NPError rc = NPN_GetURL(npp, url.c_str(), target);
+        if (TraceOn()) {
+            TraceEvent(traceSubject, std::string("navigation ") + target + " " + url +
+                                         " handed to the browser, NPN_GetURL returned " + std::to_string(rc));
+        }
         return true;
     }
     if (useWorker) {
@@ -237,6 +257,8 @@ bool StreamManager::Request(DownloadListener* listener, const char* target, bool
             StartWorker();
         }
         if (worker) return worker->Enqueue(handed.PassOn(), url.c_str());
+        TraceEvent(traceSubject, std::string("request ") + listener->GetName() + " " + url +
+                                     " failed: no download worker (WinInet did not start)");
         listener->SetState(StateFailed);
         return false;
     }
@@ -252,7 +274,9 @@ bool StreamManager::FetchThroughBrowser(DownloadListener* listener, const std::s
         listener->SetState(StateFailed);
         return false;
     }
-    StreamRequest* request = new StreamRequest(listener);
+    constexpr char kWithoutNotification[] = "a browser stream without notification";
+    StreamRequest* request =
+        NewRequest(listener, Quirks().urlNotifyUsable ? "a browser stream with notification" : kWithoutNotification);
     const uint32_t serial = request->serial;
     RaiseNullWindowAllowance();
 
@@ -263,18 +287,20 @@ bool StreamManager::FetchThroughBrowser(DownloadListener* listener, const std::s
         if (rc == NPERR_NO_ERROR) return true;
         if (!Unlink(request, serial)) return false;
         if (rc != NPERR_INCOMPATIBLE_VERSION_ERROR) {
-            request->ReportFailed();
+            request->ReportFailed("NPN_GetURLNotify error " + std::to_string(rc));
             delete request;
             return false;
         }
         Quirks().urlNotifyUsable = false;
         request->started = false;
+        request->TraceAs(traceSubject, kWithoutNotification);
     }
 
     TrackRequest(request);
-    if (NPN_GetURL(npp, url.c_str(), nullptr) == NPERR_NO_ERROR) return true;
+    const NPError rc = NPN_GetURL(npp, url.c_str(), nullptr);
+    if (rc == NPERR_NO_ERROR) return true;
     if (!Unlink(request, serial)) return false;
-    request->ReportFailed();
+    request->ReportFailed("NPN_GetURL error " + std::to_string(rc));
     delete request;
     return false;
 }
@@ -295,6 +321,13 @@ bool StreamManager::Unlink(const StreamRequest* request, uint32_t serial)
 void StreamManager::TrackRequest(StreamRequest* request)
 {
     pendingRequests.push_back(request);
+}
+
+StreamRequest* StreamManager::NewRequest(DownloadListener* listener, const char* route)
+{
+    StreamRequest* request = new StreamRequest(listener);
+    if (TraceOn()) request->TraceAs(traceSubject, route);
+    return request;
 }
 
 void StreamManager::NewStream(NPStream* stream, uint16_t* stype)
@@ -325,7 +358,7 @@ void StreamManager::EndRequest(StreamRequest* request, NPReason reason)
         request->ReportDone();
     } else {
         if (request->listener && !request->localFile.empty()) kept.Drop(request->localFile);
-        request->ReportFailed();
+        request->ReportFailed(reason == NPRES_DONE ? "the stream ended without a file" : ReasonText(reason));
     }
 }
 
@@ -356,7 +389,7 @@ void StreamManager::StreamAsFile(NPStream* stream, const char* fname)
         if (!path.empty()) {
             request->SetLocalFile(path.c_str());
         } else {
-            request->ReportFailed();
+            request->ReportFailed("the stream's file could not be kept");
             if (owner) owner->FetchEnded();
         }
     } else if (stream && stream == appletStream) {
@@ -374,7 +407,7 @@ void StreamManager::Write(NPStream* stream, int32_t len, const void* buffer)
     locationText.append(bytes, strnlen(bytes, static_cast<size_t>(len)));
 }
 
-void StreamManager::UrlNotify(void* notifyData)
+void StreamManager::UrlNotify(void* notifyData, NPReason reason)
 {
     StreamRequest* request = FindNotifyRequest(notifyData);
     if (!request) return;
@@ -382,7 +415,7 @@ void StreamManager::UrlNotify(void* notifyData)
     if (!request->localFile.empty()) {
         request->ReportDone();
     } else {
-        request->ReportFailed();
+        request->ReportFailed("notified without a stream, " + ReasonText(reason));
     }
     delete request;
     if (owner) owner->FetchEnded();
@@ -424,7 +457,8 @@ void StreamManager::SweepPendingRequests(uint32_t nowMs)
         bool expired = !request->started && request->listener &&
                        now - request->created > kStartTimeoutSeconds;
         if (expired) {
-            request->ReportFailed();
+            request->ReportFailed("the browser did not start its stream within " +
+                                  std::to_string(kStartTimeoutSeconds) + " s");
             delete request;
             it = pendingRequests.erase(it);
         } else {

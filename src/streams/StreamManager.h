@@ -63,7 +63,7 @@ public:
     void Write(NPStream* stream, int32_t len, const void* buffer);
     // The notification for a request that travelled as notifyData. Anything that names no
     // outstanding request (late, repeated, or made up) is ignored.
-    void UrlNotify(void* notifyData);
+    void UrlNotify(void* notifyData, NPReason reason);
 
     // Called on every timer tick, however often that comes: stops waiting for a page location
     // whose stream has not begun to write in time (the src stream's base is then taken
@@ -77,6 +77,8 @@ public:
     void RaiseNullWindowAllowance();
     // A request that waits for its stream by file name, the browser being unable to notify.
     void TrackRequest(StreamRequest* request);
+    // A request of this instance, its route named for the trace.
+    StreamRequest* NewRequest(DownloadListener* listener, const char* route);
     StreamRequest* FindStreamRequest(NPStream* stream, bool unlink);
 
     // The instance is going away: no browser call may be made for it any more, later
@@ -123,6 +125,7 @@ private:
 
     NPP npp;
     StreamOwner* owner;
+    const std::string traceSubject;
     bool useWorker = false;
     bool appletClaimed = false;
     bool ready = false;

@@ -1,10 +1,11 @@
-// The renderer's resource names resolved against a page location, then escaped: the input
-// is the page location, a newline, and the name.
+// The renderer's resource names resolved against a page location, then escaped and as the
+// trace writes them: the input is the page location, a newline, and the name.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
 #include "FuzzInput.h"
+#include "base/TraceText.h"
 #include "requests/UrlScheme.h"
 #include "streams/UrlResolution.h"
 
@@ -41,5 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string escaped = EscapeSpaces(resolved);
     size_t spaces = static_cast<size_t>(std::count(resolved.begin(), resolved.end(), ' '));
     Require(escaped.find(' ') == std::string::npos && escaped.size() == resolved.size() + 2 * spaces);
+
+    // What the trace writes of a URL keeps no user information in any authority.
+    const std::string traced = WithoutCredentials(resolved);
+    for (size_t mark = traced.find("://"); mark != std::string::npos; mark = traced.find("://", mark + 1)) {
+        const size_t end = traced.find_first_of("/?#\\", mark + 3);
+        const std::string authority = traced.substr(mark + 3, end == std::string::npos ? end : end - mark - 3);
+        Require(authority.find('@') == std::string::npos);
+    }
     return 0;
 }

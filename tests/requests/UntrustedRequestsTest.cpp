@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "ChannelFixture.h"
+#include "TestFiles.h"
+#include "base/Trace.h"
 #include "block/MutexGuard.h"
 #include "requests/ResourceEntry.h"
 
@@ -56,6 +58,39 @@ TEST_F(Hostile, NavigationsGoOnlyToPagesAndNeverFlood)
     EXPECT_EQ(shown, (std::vector<std::string>{"_self mailto:someone@example.com", "frame2 page.html",
                                                "w0 http://h/popup", "w1 http://h/popup"}));
     EXPECT_EQ(Entries(), 0u);
+}
+
+// What the table refuses reaches the trace with its reason, and a password in a URL never
+// does, whichever way the request goes.
+TEST_F(Hostile, RefusalsAreTracedWithTheirReasonsAndWithoutCredentials)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string path = std::string(temp) + "refusals-" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(path.c_str());
+    ASSERT_TRUE(StartTrace(std::wstring(path.begin(), path.end())));
+    Post(1, "javascript:document.cookie");
+    Post(2, "file:///c:/local.obv");
+    Post(kNavigationId, "_top:vbscript:x");
+    for (int i = 0; i < 3; ++i) Post(kNavigationId, "_self:http://user:secret@h/flood?token=abc");
+    c.channel.ServiceTick();
+    StopTrace();
+    const std::string trace = ReadFile(path);
+    DeleteFileA(path.c_str());
+
+    const std::string group = c.channel.TraceSubject() + ": ";
+    for (const char* event :
+         {"request refused (its scheme may not be fetched): javascript:document.cookie javascript:document.cookie",
+          "request left to the renderer (a file it opens itself): file:///c:/local.obv file:///c:/local.obv",
+          "navigation refused (its scheme may not be navigated to): _top vbscript:x",
+          "navigation refused (too many navigations to that target or to new windows lately): _self "
+          "http://h/flood?token=***"}) {
+        EXPECT_NE(trace.find(group + event + "\r\n"), std::string::npos) << event << "\n" << trace;
+    }
+    EXPECT_EQ(trace.find("secret"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("abc"), std::string::npos) << trace;
+    ASSERT_EQ(c.fetcher.calls.size(), 1u);
+    EXPECT_EQ(c.fetcher.calls[0].url, "http://user:secret@h/flood?token=abc");
 }
 
 TEST_F(Hostile, TheTableStopsGrowingWhateverTheRendererAsks)

@@ -13,7 +13,9 @@
 #include "ConfigurationKey.h"
 #include "PluginModule.h"
 #include "ProgramCopy.h"
+#include "TestFiles.h"
 #include "TestPage.h"
+#include "base/Trace.h"
 #include "streams/StreamManager.h"
 #include "channel/RendererChannel.h"
 #include "block/RendererClient.h"
@@ -191,6 +193,84 @@ TEST_P(LaunchFailure, OneBoxThenTheLogoAndNoGroup)
 
 INSTANTIATE_TEST_SUITE_P(Registry, LaunchFailure,
                          ::testing::Values(Broken::NoKey, Broken::ExpandString, Broken::MissingFile));
+
+// --- the trace ------------------------------------------------------------------------------
+
+class Traced : public Session {
+protected:
+    void SetUp() override
+    {
+        Session::SetUp();
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        tracePath = std::string(temp) + "session-trace-" + std::to_string(GetCurrentProcessId()) + ".log";
+        DeleteFileA(tracePath.c_str());
+    }
+    void TearDown() override
+    {
+        Session::TearDown();
+        DeleteFileA(tracePath.c_str());
+    }
+
+    // The page's library is initialised again, reading the key as it is now, and an applet
+    // whose renderer path names no file fails to launch; the page goes (NP_Shutdown).
+    void FailOneLaunch()
+    {
+        key.SetString("RendererPath", "Z:\\no\\such\\folder\\orbrenderer.exe");
+        page = std::make_unique<TestPage>();
+        traceWasOn = TraceOn();
+        BoxWatcher watcher;
+        TestPage::Embed* embed = Launcher({{"WindowName", "main"}});
+        ASSERT_NE(embed, nullptr);
+        page->Attach(embed);
+        PumpFor(200);
+        watcher.Stop();
+        EXPECT_EQ(watcher.Boxes(), 1);
+        page.reset();
+    }
+
+    std::string tracePath;
+    bool traceWasOn = false;
+};
+
+TEST_F(Traced, ALaunchFailureIsTracedWithTheRendererPathAndTheError)
+{
+    page.reset();
+    key.SetString("TraceFile", tracePath);
+    FailOneLaunch();
+    EXPECT_TRUE(traceWasOn);
+    const std::vector<std::string> lines = ReadLines(tracePath);
+    const std::string trace = ReadFile(tracePath);
+    ASSERT_GE(lines.size(), 4u) << trace;
+    const std::string process = " [" + std::to_string(GetCurrentProcessId()) + "] ";
+    for (const std::string& line : lines) {
+        // "YYYY-MM-DD hh:mm:ss.mmm [pid] subject: event"
+        ASSERT_GT(line.size(), 24u) << line;
+        EXPECT_EQ(line[4], '-') << line;
+        EXPECT_EQ(line[19], '.') << line;
+        EXPECT_EQ(line.compare(23, process.size(), process), 0) << line;
+    }
+    EXPECT_NE(trace.find(": block {"), std::string::npos) << trace;
+    EXPECT_NE(trace.find(" created for " + std::string(kAppletName) + "\r\n"), std::string::npos) << trace;
+    // Wine says the folder is not there (3); Windows may say the file is not (2).
+    const size_t failure = trace.find(": renderer Z:\\no\\such\\folder\\orbrenderer.exe not started: its path "
+                                      "does not open, error ");
+    ASSERT_NE(failure, std::string::npos) << trace;
+    EXPECT_TRUE(trace.find("error 3\r\n", failure) != std::string::npos ||
+                trace.find("error 2\r\n", failure) != std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("plug-in: shut down\r\n"), std::string::npos) << trace;
+}
+
+// Off unless the value is a string: nothing is written, not even an empty file.
+TEST_F(Traced, WithoutAStringValueNothingIsWritten)
+{
+    page.reset();
+    key.SetString("TraceFile", tracePath, REG_EXPAND_SZ);
+    FailOneLaunch();
+    EXPECT_FALSE(traceWasOn);
+    EXPECT_EQ(GetFileAttributesA(tracePath.c_str()), INVALID_FILE_ATTRIBUTES);
+}
 
 // The box runs its own message loop, which goes on delivering the launch timer.
 TEST_F(Session, AFailedLaunchFromTheTimerShowsOneBoxWhileTheTimerKeepsFiring)

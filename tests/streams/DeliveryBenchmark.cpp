@@ -2,8 +2,9 @@
 // in this process, a browser that answers from its loop with small local files, and the
 // scripted renderer, which writes requests in a chain (each right after the previous
 // delivery), 1,000 at random moments, then 256 at once. Each figure is measured with the
-// busy service pace and again with the fixed 100 ms tick (ORB_SERVICE_PACE=fixed). Beside
-// them, what keeping a stream's file costs (a hard link, or a copy where no link can be
+// busy service pace and again with the fixed 100 ms tick (ORB_SERVICE_PACE=fixed), and once
+// more at the busy pace with the plug-in's trace on (a line per request). Beside them, what
+// keeping a stream's file costs (a hard link, or a copy where no link can be
 // made) for a small and a large file.
 #include <windows.h>
 
@@ -99,13 +100,15 @@ void PrintSpread(const char* what, std::vector<double> samples)
                 Percentile(samples, 0.9), Percentile(samples, 0.99), samples.back(), samples.size());
 }
 
-bool Measure(const char* pace, int chain, int latency)
+// With a trace file, the trace is on and the figures' labels say so.
+bool Measure(const char* pace, int chain, int latency, const std::string& traceFile = "")
 {
     SetEnvironmentVariableA("ORB_SERVICE_PACE", pace[0] ? pace : nullptr);
     const std::string script = "ask $applet\nwait\nchain " + std::to_string(chain) + "\nlatency " +
                                std::to_string(latency) + "\nburst 256\n";
     const SmallFiles files(chain, latency, 256);
-    InProcessPage page(0x000B, script, "benchmark", [&files](const std::string& url) { return files.For(url); });
+    InProcessPage page(0x000B, script, "benchmark", [&files](const std::string& url) { return files.For(url); },
+                       traceFile);
     const bool ran = page.Open() && page.RunScript();
     page.Close();
     SetEnvironmentVariableA("ORB_SERVICE_PACE", nullptr);
@@ -121,9 +124,11 @@ bool Measure(const char* pace, int chain, int latency)
         if (line.rfind("sample ms=", 0) == 0) random.push_back(std::stod(line.substr(10)));
         if (line.rfind("burst ", 0) == 0) burst = line;
     }
-    std::printf("service pace %s, request slot to delivery (ms):\n", pace[0] ? pace : "busy/idle");
-    PrintSpread("chained, right after a delivery:", chained);
-    PrintSpread("written at random moments:", random);
+    const bool traced = !traceFile.empty();
+    std::printf("service pace %s%s, request slot to delivery (ms):\n", pace[0] ? pace : "busy/idle",
+                traced ? ", trace on" : "");
+    PrintSpread(traced ? "chained, trace on:" : "chained, right after a delivery:", chained);
+    PrintSpread(traced ? "at random moments, trace on:" : "written at random moments:", random);
     std::printf("  256 requests written at once:      %s\n", burst.c_str());
     return !chained.empty() && !random.empty();
 }
@@ -135,6 +140,11 @@ int main()
     if (!Measure("", 300, 1000)) return 1;
     // The old design's figures, fewer of them: each chained step there waits out a tick.
     if (!Measure("fixed", 100, 300)) return 1;
+    const std::string trace = LogFolder("streams") + "benchmark-trace.log";
+    DeleteFileA(trace.c_str());
+    DeleteFileA((trace + ".1").c_str());
+    if (!Measure("", 300, 300, trace)) return 1;
+    std::printf("  trace written: %zu lines, %zu bytes\n", ReadLines(trace).size(), ReadFile(trace).size());
     PrintKeepCosts();
     return 0;
 }

@@ -28,12 +28,14 @@ std::string PageFile(const std::string& url)
 }
 
 InProcessPage::InProcessPage(uint16_t version, const std::string& script, const std::string& name,
-                             std::function<std::string(const std::string&)> localFile)
+                             std::function<std::string(const std::string&)> localFile,
+                             const std::string& traceFile)
     : script_(LogFolder("streams"), name, script),
       browser_(version, "file:///" + kPages + "resources.html", std::move(localFile)),
       window_(200, 150)
 {
     installation_.SetString("RendererPath", SCRIPTED_RENDERER);
+    if (!traceFile.empty()) installation_.SetString("TraceFile", traceFile);
     browser_.withhold = "never";
     Quirks() = BrowserQuirks{};
     NP_GetEntryPoints(&table_);

@@ -20,9 +20,11 @@ std::string PageFile(const std::string& url);
 
 class InProcessPage {
 public:
-    // `name` names the script and report files under tests/streams/logs in the build.
+    // `name` names the script and report files under tests/streams/logs in the build; a
+    // `traceFile` turns the plug-in's trace on, into that file.
     InProcessPage(uint16_t version, const std::string& script, const std::string& name,
-                  std::function<std::string(const std::string&)> localFile = &PageFile);
+                  std::function<std::string(const std::string&)> localFile = &PageFile,
+                  const std::string& traceFile = "");
     ~InProcessPage();  // closes the page if it is still open, then NP_Shutdown
     InProcessPage(const InProcessPage&) = delete;
     InProcessPage& operator=(const InProcessPage&) = delete;

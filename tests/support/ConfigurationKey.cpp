@@ -37,6 +37,17 @@ void ConfigurationKey::SetString(const char* name, const std::string& value, DWO
     SetBytes(name, value.c_str(), static_cast<DWORD>(value.size() + 1), type);
 }
 
+void ConfigurationKey::SetWideString(const wchar_t* name, const std::wstring& value)
+{
+    RegistryKeyHandle key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kConfigurationKey, 0, nullptr, 0, KEY_WRITE | view_, nullptr,
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
 void ConfigurationKey::SetDword(const char* name, DWORD value)
 {
     SetBytes(name, &value, sizeof value, REG_DWORD);

@@ -18,6 +18,8 @@ public:
     void SetString(const char* name, const std::string& value, DWORD type = REG_SZ);
     void SetBytes(const char* name, const void* data, DWORD size, DWORD type);
     void SetDword(const char* name, DWORD value);
+    // A REG_SZ written through the wide call, for text the ANSI code page cannot spell.
+    void SetWideString(const wchar_t* name, const std::wstring& value);
     static void Remove();
 
 private:
