@@ -98,7 +98,16 @@ RECT HostWindow::PageRect() const
 
 void HostWindow::SetStatus(const std::string& text)
 {
+    status_ = text;
     if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::SetProgress(const std::string& text)
+{
+    if (text.empty() && !progressShown_) return;
+    progressShown_ = !text.empty();
+    const std::string& shown = progressShown_ ? text : status_;
+    if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 void HostWindow::ShowStatusBar(bool show)
@@ -114,6 +123,11 @@ void HostWindow::SetTitle(const std::string& title)
 void HostWindow::PostWork()
 {
     if (frame_) PostMessageA(frame_.Get(), kWorkMessage, 0, 0);
+}
+
+std::function<void()> HostWindow::WorkPoster() const
+{
+    return [frame = frame_.Get()] { PostMessageA(frame, kWorkMessage, 0, 0); };
 }
 
 void HostWindow::PostClose()

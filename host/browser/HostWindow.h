@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "base/UniqueHandle.h"
@@ -43,9 +44,15 @@ public:
     RECT PageRect() const;
 
     void SetStatus(const std::string& text);
+    // Progress shown in the status bar in place of its text, which comes back when the
+    // progress is empty; a status set meanwhile shows until the next progress.
+    void SetProgress(const std::string& text);
     void ShowStatusBar(bool show);
     void SetTitle(const std::string& title);
     void PostWork();
+    // PostWork for another thread: it holds only the window's handle, so it may run after
+    // the window (and this object) have gone.
+    std::function<void()> WorkPoster() const;
     void PostClose();
     void StartTimer(UINT_PTR id, UINT ms);
     void StopTimer(UINT_PTR id);
@@ -56,6 +63,8 @@ private:
     HostWindowEvents& events_;
     OwnedWindow frame_;
     HWND statusBar_ = nullptr;
+    std::string status_;
+    bool progressShown_ = false;
     int nextX_ = kMargin;
     int nextY_ = kMargin;
     int rowHeight_ = 0;
