@@ -38,7 +38,7 @@ public:
     virtual void OnInstanceClosing(PageInstance&) {}   // after NPP_SetWindow(null)
     virtual void OnStreamWork() {}                     // streams moved on
     // The page ReadPage asked for has been read: its embeds, or `error` when it was not.
-    virtual void OnPageRead(std::vector<Embed>&, const std::string& error) { (void)error; }
+    virtual void OnPageRead(std::vector<Embed>&, const std::string& /*error*/) {}
     virtual void OnFetching() {}                       // a fetch has begun: Fetches() has news
     // A stream's body passed the stream's limit, and the stream ended with a network error.
     virtual void OnStreamOverLimit(const std::string&) {}
