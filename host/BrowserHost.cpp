@@ -35,7 +35,7 @@ int BrowserHost::ShowPage()
     std::vector<Embed> embeds;
     const std::string pluginPath = PluginPath();
     if (!browser_.ReadRegistration(pluginPath, error)) return 2;
-    if (!browser_.ReadPage(options_.page, options_.pageUrl, embeds, error)) return 1;
+    if (!browser_.ReadPageNow(options_.page, options_.pageUrl, embeds, error)) return 1;
     if (!browser_.StartPlugin(pluginPath, error)) return 2;
 
     browser_.MakeWindow("OrbhostFrame", "orbhost - " + browser_.PageUrl(), options_.windowWidth,

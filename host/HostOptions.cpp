@@ -27,6 +27,8 @@ const char kHostUsage[] =
     "  --window WxH         size of the browser window (default 800x600)\n"
     "  --chunk BYTES        largest NPP_Write (default 8192)\n"
     "  --trickle MS         pause between two NPP_Write calls of a stream (default 0)\n"
+    "  --stream-limit BYTES largest body of one stream (1 to 2^30; default 64 MiB); a\n"
+    "                       larger one ends its stream with a network error\n"
     "  --withhold TEXT      accept requests for URLs containing TEXT but never answer them\n"
     "  --late-src MS        start each src stream only MS after the page-location request\n"
     "                       has had its answer (its stream ended, refused, or, with\n"
@@ -132,6 +134,9 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (name == "--chunk") {
             ok = ParseInt(value, 1, 1 << 24, number);
             options.browser.delivery.chunkBytes = static_cast<int>(number);
+        } else if (name == "--stream-limit") {
+            ok = ParseInt(value, 1, 1L << 30, number);
+            options.browser.delivery.streamLimitBytes = static_cast<uint64_t>(number);
         } else if (name == "--trickle") {
             ok = ParseInt(value, 0, 60000, number);
             options.browser.delivery.trickleMs = static_cast<int>(number);

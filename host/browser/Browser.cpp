@@ -56,6 +56,17 @@ void PlaceRecord(NPWindow& window, int x, int y, int width, int height)
                        static_cast<uint16_t>(x + width)};
 }
 
+bool ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    FileHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    char piece[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), piece, sizeof piece, &got, nullptr) && got > 0) bytes.append(piece, got);
+    return true;
+}
+
 bool IsFetchableUrl(const std::string& page)
 {
     std::string scheme = UrlScheme(page);
@@ -70,7 +81,7 @@ Browser::Browser(const BrowserOptions& options, CallLog& log, BrowserEvents& eve
     : options_(options),
       log_(log),
       events_(events),
-      fetcher_(options.userAgent, options.systemProxy, options.sites)
+      fetchSettings_{options.userAgent, options.systemProxy, options.sites}
 {
     current_ = this;
 }
@@ -144,12 +155,15 @@ void Browser::MakeWindow(const char* frameClass, const std::string& title, int w
     hooks.ended = [this](PageInstance& instance, const std::string& url) {
         if (url == kLocationScript) LocationAnswered(instance);
     };
-    streams_ = std::make_unique<StreamDelivery>(log_, fetcher_, registration_, pluginFuncs_, options_.delivery, hooks);
+    hooks.wakeFromThread = window_->WorkPoster();
+    hooks.fetching = [this] { events_.OnFetching(); };
+    hooks.overLimit = [this](const std::string& error) { events_.OnStreamOverLimit(error); };
+    streams_ = std::make_unique<StreamDelivery>(log_, fetchSettings_, files_, registration_, pluginFuncs_,
+                                                options_.delivery, hooks);
     log_.Line("* window frame=" + CallLog::Pointer(window_->Handle()));
 }
 
-bool Browser::ReadPage(const std::string& pathOrUrl, const std::string& pageUrl, std::vector<Embed>& embeds,
-                       std::string& error)
+std::unique_ptr<BackgroundFetch> Browser::FetchPage(const std::string& pathOrUrl, bool inCall, std::string& error)
 {
     std::string source = pathOrUrl;
     if (!IsFetchableUrl(source)) {
@@ -157,21 +171,85 @@ bool Browser::ReadPage(const std::string& pathOrUrl, const std::string& pageUrl,
         if (GetFullPathNameA(source.c_str(), MAX_PATH, full, nullptr) == 0) {
             error = "bad page path " + source;
             log_.Line("* error bad page path " + CallLog::Quote(source));
-            return false;
+            return nullptr;
         }
         source = PathToFileUrl(full, AnsiLeadBytes());
     }
-    FetchResult page = fetcher_.Fetch(source);
-    if (!page.ok) {
-        error = page.error;
-        log_.Line("* error page " + CallLog::Quote(source) + " not read: " + CallLog::Quote(page.error));
+    BackgroundFetch::Request request;
+    request.url = source;
+    request.file = files_.Reserve("page" + std::to_string(++pageFetches_), "page.html", false);
+    request.limit = options_.pageLimitBytes;
+    std::function<void()> wake;
+    if (!inCall) {
+        wake = window_->WorkPoster();
+        events_.OnFetching();
+    }
+    return std::make_unique<BackgroundFetch>(fetchSettings_, request, wake, inCall);
+}
+
+bool Browser::TakePage(const BackgroundFetch& fetch, const std::string& pageUrl, std::vector<Embed>& embeds,
+                       std::string& error)
+{
+    const FetchResult& page = fetch.Result();
+    const std::string& source = fetch.Progress().url;
+    std::string body;
+    if (page.ok && !ReadWholeFile(fetch.File(), body)) error = "cannot read the temporary file " + fetch.File();
+    if (!page.ok) error = page.error;
+    files_.Delete(fetch.File());
+    if (!error.empty()) {
+        log_.Line("* error page " + CallLog::Quote(source) + " not read: " + CallLog::Quote(error));
         return false;
     }
-    pageUrl_ = pageUrl.empty() ? source : pageUrl;
-    embeds = ParseEmbeds(page.body);
+    pageUrl_ = pageUrl.empty() ? page.finalUrl : pageUrl;
+    embeds = ParseEmbeds(body);
     log_.Line("* page url=" + CallLog::Quote(pageUrl_) + " source=" + CallLog::Quote(source) +
               " embeds=" + std::to_string(embeds.size()));
     return true;
+}
+
+bool Browser::ReadPage(const std::string& pathOrUrl, const std::string& pageUrl, std::string& error)
+{
+    pageFetch_.reset();
+    pageUrlGiven_ = pageUrl;
+    pageFetch_ = FetchPage(pathOrUrl, false, error);
+    return pageFetch_ != nullptr;
+}
+
+bool Browser::ReadPageNow(const std::string& pathOrUrl, const std::string& pageUrl, std::vector<Embed>& embeds,
+                          std::string& error)
+{
+    std::unique_ptr<BackgroundFetch> fetch = FetchPage(pathOrUrl, true, error);
+    return fetch && TakePage(*fetch, pageUrl, embeds, error);
+}
+
+void Browser::PageArrived()
+{
+    if (!pageFetch_ || !pageFetch_->Done()) return;
+    // Off the member first: the program may ask for another page from its callback.
+    std::unique_ptr<BackgroundFetch> fetch = std::move(pageFetch_);
+    std::vector<Embed> embeds;
+    std::string error;
+    TakePage(*fetch, pageUrlGiven_, embeds, error);
+    events_.OnPageRead(embeds, error);
+}
+
+void Browser::StopFetches()
+{
+    if (pageFetch_) {
+        std::unique_ptr<BackgroundFetch> fetch = std::move(pageFetch_);
+        fetch->Cancel();
+        log_.Line("* stopped page " + CallLog::Quote(fetch->Progress().url));
+        std::vector<Embed> none;
+        events_.OnPageRead(none, "stopped");
+    }
+    if (streams_) streams_->StopFetches();
+}
+
+std::vector<FetchProgress> Browser::Fetches() const
+{
+    std::vector<FetchProgress> under = streams_ ? streams_->Fetches() : std::vector<FetchProgress>();
+    if (pageFetch_ && !pageFetch_->Done()) under.insert(under.begin(), pageFetch_->Progress());
+    return under;
 }
 
 void Browser::FillBrowserFuncs()
@@ -299,6 +377,7 @@ PageInstance* Browser::InstanceOfArea(HWND area)
 void Browser::ClosePage()
 {
     pageClosed_ = true;
+    pageFetch_.reset();
     CloseInstances();
     if (!library_) return;
     NPError rc = library_->shutdown();
@@ -377,6 +456,7 @@ bool Browser::Idle() const
 void Browser::OnWork()
 {
     if (pageClosed_) return;
+    PageArrived();
     streams_->Step();
     events_.OnStreamWork();
 }

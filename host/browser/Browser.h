@@ -17,6 +17,7 @@
 #include "PluginLibrary.h"
 #include "PluginRegistration.h"
 #include "StreamDelivery.h"
+#include "TempFolder.h"
 #include "UrlFetcher.h"
 #include "browser/NpapiAbi.h"
 
@@ -36,6 +37,11 @@ public:
     virtual void OnWindowGiven(PageInstance&) {}       // after NPP_SetWindow with the area
     virtual void OnInstanceClosing(PageInstance&) {}   // after NPP_SetWindow(null)
     virtual void OnStreamWork() {}                     // streams moved on
+    // The page ReadPage asked for has been read: its embeds, or `error` when it was not.
+    virtual void OnPageRead(std::vector<Embed>&, const std::string& /*error*/) {}
+    virtual void OnFetching() {}                       // a fetch has begun: Fetches() has news
+    // A stream's body passed the stream's limit, and the stream ended with a network error.
+    virtual void OnStreamOverLimit(const std::string&) {}
 
 protected:
     ~BrowserEvents() = default;
@@ -59,10 +65,19 @@ public:
     void MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu = nullptr);
     HostWindow& Window() { return *window_; }
 
-    // A page from a path or a file:/http(s): URL (fetched, site mappings honoured); `pageUrl`
-    // replaces the location it claims when not empty. False with `error` set.
-    bool ReadPage(const std::string& pathOrUrl, const std::string& pageUrl, std::vector<Embed>& embeds,
-                  std::string& error);
+    // A page from a path or a file:/http(s): URL (site mappings honoured), fetched off the
+    // window's thread; OnPageRead follows from the message loop. Its location is where it
+    // came from after redirects, unless `pageUrl` replaces it. A page asked for meanwhile
+    // replaces it. False with `error` set when the fetch cannot begin; needs the window.
+    bool ReadPage(const std::string& pathOrUrl, const std::string& pageUrl, std::string& error);
+    // The same inside this call, for a program that has no window yet.
+    bool ReadPageNow(const std::string& pathOrUrl, const std::string& pageUrl, std::vector<Embed>& embeds,
+                     std::string& error);
+    // The page under way is given up without a word (another comes).
+    void CancelPageRead() { pageFetch_.reset(); }
+    // Every fetch under way (the page's and the streams') is given up at once.
+    void StopFetches();
+    std::vector<FetchProgress> Fetches() const;
     // The location relative names resolve against (a page, or an applet file of its own).
     void SetPageUrl(const std::string& url) { pageUrl_ = url; }
     const std::string& PageUrl() const { return pageUrl_; }
@@ -90,7 +105,8 @@ private:
     const BrowserOptions& options_;
     CallLog& log_;
     BrowserEvents& events_;
-    UrlFetcher fetcher_;
+    const FetchSettings fetchSettings_;
+    TempFolder files_;  // outlives the streams, whose files are in it
     PluginRegistration registration_{"", ""};
     std::unique_ptr<PluginLibrary> library_;
     NPPluginFuncs pluginFuncs_{};
@@ -106,10 +122,19 @@ private:
     std::vector<std::unique_ptr<PageInstance>> instances_;
     std::string pageUrl_;
     bool pageClosed_ = false;
+    // The page under way, and the location that replaces its own.
+    std::unique_ptr<BackgroundFetch> pageFetch_;
+    std::string pageUrlGiven_;
+    int pageFetches_ = 0;
 
     static Browser* current_;
 
     void FillBrowserFuncs();
+    std::unique_ptr<BackgroundFetch> FetchPage(const std::string& pathOrUrl, bool inCall, std::string& error);
+    // The fetched page's embeds; false with `error` set.
+    bool TakePage(const BackgroundFetch& fetch, const std::string& pageUrl, std::vector<Embed>& embeds,
+                  std::string& error);
+    void PageArrived();
     void OpenInstance(PageInstance& instance);
     void TellWindow(PageInstance& instance);
     // The page location's request has had its answer; with lateSrcMs the src stream follows.

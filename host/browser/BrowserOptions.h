@@ -18,6 +18,9 @@ struct DeliveryOptions {
     bool atOnce = false;      // a stream runs to its end inside the call that adds it
     bool deleteFiles = false; // a stream's file goes once NPP_DestroyStream returns
     bool longPaths = false;   // files lie deeper than 260 characters
+    // The largest body of one stream: far above any applet's file, low enough that a server
+    // sending without end cannot fill the disk.
+    uint64_t streamLimitBytes = 64ull << 20;
 };
 
 struct BrowserOptions {
@@ -36,4 +39,6 @@ struct BrowserOptions {
     bool destroyAreasFirst = false;  // closing destroys the areas before NPP_SetWindow(null)
     bool systemProxy = true;    // network fetches take the system's proxy settings
     SiteMap sites;              // URL prefixes answered from local folders
+    // The largest page: it is parsed in memory, and pages of embeds are a few kilobytes.
+    uint64_t pageLimitBytes = 4ull << 20;
 };

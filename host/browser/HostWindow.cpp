@@ -108,7 +108,16 @@ void HostWindow::SetStatus(const std::string& text)
 
 void HostWindow::SetStatus(const std::wstring& text)
 {
+    status_ = text;
     if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::SetProgress(const std::string& text)
+{
+    if (text.empty() && !progressShown_) return;
+    progressShown_ = !text.empty();
+    const std::wstring shown = progressShown_ ? AnsiToWide(text) : status_;
+    if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 void HostWindow::ShowStatusBar(bool show)
@@ -129,6 +138,11 @@ void HostWindow::SetTitle(const std::wstring& title)
 void HostWindow::PostWork()
 {
     if (frame_) PostMessageA(frame_.Get(), kWorkMessage, 0, 0);
+}
+
+std::function<void()> HostWindow::WorkPoster() const
+{
+    return [frame = frame_.Get()] { PostMessageA(frame, kWorkMessage, 0, 0); };
 }
 
 void HostWindow::PostClose()

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "base/UniqueHandle.h"
@@ -45,10 +46,16 @@ public:
     // ANSI text (the plug-in's status goes through the ANSI code page), or text in any script.
     void SetStatus(const std::string& text);
     void SetStatus(const std::wstring& text);
+    // Progress shown in the status bar in place of its text, which comes back when the
+    // progress is empty; a status set meanwhile shows until the next progress.
+    void SetProgress(const std::string& text);
     void ShowStatusBar(bool show);
     void SetTitle(const std::string& title);
     void SetTitle(const std::wstring& title);
     void PostWork();
+    // PostWork for another thread: it holds only the window's handle, so it may run after
+    // the window (and this object) have gone.
+    std::function<void()> WorkPoster() const;
     void PostClose();
     void StartTimer(UINT_PTR id, UINT ms);
     void StopTimer(UINT_PTR id);
@@ -59,6 +66,8 @@ private:
     HostWindowEvents& events_;
     OwnedWindow frame_;
     HWND statusBar_ = nullptr;
+    std::wstring status_;
+    bool progressShown_ = false;
     int nextX_ = kMargin;
     int nextY_ = kMargin;
     int rowHeight_ = 0;

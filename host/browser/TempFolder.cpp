@@ -10,12 +10,6 @@ namespace {
 // A folder name long enough to take any path under %TEMP% past MAX_PATH.
 constexpr size_t kDeepFolderLength = 240;
 
-// Paths may pass MAX_PATH (deep files): the wide calls with the "\\?\" prefix take them.
-std::wstring LongPath(const std::string& path)
-{
-    return L"\\\\?\\" + AnsiToWide(path);
-}
-
 // The running program's name without its folder and extension: a folder left behind by a
 // program that was ended from outside then says whose it is.
 std::string ProgramName()
@@ -29,6 +23,12 @@ std::string ProgramName()
 }
 
 }  // namespace
+
+// Paths may pass MAX_PATH (deep files): the wide calls with the "\\?\" prefix take them.
+std::wstring LongPath(const std::string& path)
+{
+    return L"\\\\?\\" + AnsiToWide(path);
+}
 
 TempFolder::TempFolder() : root_(ProcessFolder())
 {
@@ -56,10 +56,10 @@ bool TempFolder::MakeFolder(const std::string& folder)
     return true;
 }
 
-std::string TempFolder::Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep)
+std::string TempFolder::Reserve(const std::string& subfolder, const std::string& fileName, bool deep)
 {
     if (folders_.empty() && !MakeFolder(root_)) return "";
-    std::string folder = root_ + "\\" + std::to_string(streamId);
+    std::string folder = root_ + "\\" + subfolder;
     if (!MakeFolder(folder)) return "";
     if (deep) {
         folder += "\\" + std::string(kDeepFolderLength, 'd');
@@ -76,10 +76,17 @@ std::string TempFolder::Store(int streamId, const std::string& fileName, const s
         }
     }
     std::string path = folder + "\\" + name;
+    files_.push_back(path);
+    return path;
+}
+
+std::string TempFolder::Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep)
+{
+    const std::string path = Reserve(std::to_string(streamId), fileName, deep);
+    if (path.empty()) return "";
     FileHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return "";
-    files_.push_back(path);
     DWORD written = 0;
     const bool ok = bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                                                 nullptr) &&

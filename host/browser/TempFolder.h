@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// A path the wide calls take whatever its length ("\\?\" prefixed).
+std::wstring LongPath(const std::string& path);
+
 class TempFolder {
 public:
     TempFolder();
@@ -17,8 +20,11 @@ public:
     // the temporary folder has no ANSI name.
     static std::string ProcessFolder();
 
-    // Writes `bytes` as <folder>\<streamId>\<fileName>, or with `deep` one folder further
-    // down whose name takes the path past 260 characters; the path, or empty on failure.
+    // The path of <folder>\<subfolder>\<fileName>, or with `deep` one folder further down
+    // whose name takes the path past 260 characters, its folders made; empty on failure.
+    // The file is the caller's to write, and goes with the folder.
+    std::string Reserve(const std::string& subfolder, const std::string& fileName, bool deep);
+    // Writes `bytes` into the file reserved as <streamId>\<fileName>; the path, or empty on failure.
     std::string Store(int streamId, const std::string& fileName, const std::string& bytes, bool deep);
     // Deletes a stored file now, as browsers of later years do once its stream is over.
     bool Delete(const std::string& path);

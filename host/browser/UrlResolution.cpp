@@ -257,3 +257,11 @@ std::string WithoutFragment(const std::string& url)
 {
     return url.substr(0, url.find('#'));
 }
+
+std::string RedirectedUrl(const std::string& asked, const std::string& location)
+{
+    if (location.empty()) return asked;
+    const size_t fragment = asked.find('#');
+    if (location.find('#') != std::string::npos || fragment == std::string::npos) return location;
+    return location + asked.substr(fragment);
+}

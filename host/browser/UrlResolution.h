@@ -32,6 +32,9 @@ std::string UrlFileName(const std::string& url, const LeadBytes& lead = LeadByte
 
 // The URL without its fragment, as it is put on the wire.
 std::string WithoutFragment(const std::string& url);
+// Where a redirect led, keeping the asked URL's fragment when the new location has none, as
+// browsers do (the fragment never goes on the wire, so the server cannot keep it).
+std::string RedirectedUrl(const std::string& asked, const std::string& location);
 
 // %XX escapes decoded; a '%' without two hex digits stays as it is.
 std::string DecodePercent(const std::string& text);

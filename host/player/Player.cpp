@@ -21,6 +21,9 @@ namespace {
 constexpr char kFrameClass[] = "OrbolanthPlayerFrame";
 constexpr char kRecentKey[] = "Software\\Orbolanth\\Player\\Recent Files";
 constexpr int kUrlLength = 2048;
+// The status bar follows a fetch a few times a second.
+constexpr UINT_PTR kProgressTimer = BrowserEvents::kFirstOwnerTimer + 8;
+constexpr UINT kProgressMs = 250;
 
 // A browser's pick: the MozillaPlugins keys, then the libraries beside the program. An
 // empty path when there is none.
@@ -166,6 +169,7 @@ void Player::Open(const std::string& target)
         ShowError(pluginError_);
         return;
     }
+    browser_.CancelPageRead();
     browser_.CloseInstances();
     opened_ = target;
     applet_ = IsAppletName(target);
@@ -200,14 +204,25 @@ void Player::OpenApplet(const std::string& target)
 
 void Player::OpenPage(const std::string& target)
 {
-    std::vector<Embed> embeds;
     std::string error;
-    if (!browser_.ReadPage(target, command_.pageUrl, embeds, error)) {
+    reading_ = target;
+    if (!browser_.ReadPage(target, command_.pageUrl, error)) {
+        ShowError(L"Cannot open " + ShownName(target) + L": " + AnsiToWide(error));
+    }
+}
+
+// The window answered meanwhile; the page is here, or what stopped it.
+void Player::OnPageRead(std::vector<Embed>& embeds, const std::string& error)
+{
+    const std::string target = reading_;
+    if (!error.empty()) {
         ShowError(L"Cannot open " + ShownName(target) + L": " + AnsiToWide(error));
         return;
     }
     for (Embed& embed : embeds) ApplyParams(embed, command_.params);
-    browser_.Window().SetTitle(PlayerTitle(ShownFileName(command_.pageUrl.empty() ? target : command_.pageUrl)));
+    // After redirects a page fetched from the network is named by where it came from.
+    const bool byUrl = IsPlayerUrl(target) || !command_.pageUrl.empty();
+    browser_.Window().SetTitle(PlayerTitle(ShownFileName(byUrl ? browser_.PageUrl() : target)));
     const int shown = browser_.OpenPage(embeds);
     Remember(target);
     if (shown == 0) ShowError(ShownName(target) + L" holds no Orbolanth applet");
@@ -221,6 +236,34 @@ void Player::ShowError(const std::string& text)
 void Player::ShowError(const std::wstring& text)
 {
     browser_.Window().SetStatus(text);
+}
+
+void Player::OnFetching()
+{
+    browser_.Window().StartTimer(kProgressTimer, kProgressMs);
+}
+
+void Player::OnTimer(UINT_PTR id)
+{
+    if (id == kProgressTimer) ShowProgress();
+}
+
+void Player::ShowProgress()
+{
+    const std::vector<FetchProgress> fetches = browser_.Fetches();
+    if (fetches.empty()) {
+        browser_.Window().StopTimer(kProgressTimer);
+        browser_.Window().SetProgress("");
+        return;
+    }
+    std::string text = ProgressText(fetches.front());
+    if (fetches.size() > 1) text += " (and " + std::to_string(fetches.size() - 1) + " more)";
+    browser_.Window().SetProgress(text);
+}
+
+void Player::OnStreamOverLimit(const std::string& error)
+{
+    ShowError("Not loaded: " + error);
 }
 
 void Player::LayoutApplet()
@@ -451,7 +494,10 @@ bool Player::OnCommand(WORD id)
         return true;
     case kExit: OnCloseRequested(); return true;
     case kFullscreen: SetFullscreen(!fullscreen_); return true;
-    case kLeaveFullscreen: SetFullscreen(false); return true;
+    case kLeaveFullscreen:  // Esc: as a browser's Stop, and out of full screen
+        SetFullscreen(false);
+        browser_.StopFetches();
+        return true;
     case kFitToWindow: SetFit(true); return true;
     case kActualSize: SetFit(false); return true;
     case kAbout: About(); return true;

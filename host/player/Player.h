@@ -34,6 +34,7 @@ private:
     bool pluginReady_ = false;
     std::string pluginError_;
     std::string opened_;       // the file or URL shown, for Reload
+    std::string reading_;      // the page being fetched
     bool applet_ = false;      // an applet file fills the window
     bool fit_ = true;
     bool fullscreen_ = false;
@@ -64,7 +65,13 @@ private:
     void ShowRecent();
     void Remember(const std::string& target);
 
+    void ShowProgress();
+
     void OnNavigate(PageInstance& instance, const std::string& url, const char* target) override;
+    void OnPageRead(std::vector<Embed>& embeds, const std::string& error) override;
+    void OnFetching() override;
+    void OnStreamOverLimit(const std::string& error) override;
+    void OnTimer(UINT_PTR id) override;
     void OnCloseRequested() override;
     bool OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnCommand(WORD id);

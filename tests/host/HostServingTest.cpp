@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -115,9 +116,13 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
 
     std::vector<std::string> lines = RunProbe(
         "serve-http", {"--page", server.Url("/site/sub/page.html"), "--until-idle", "--settle", "300"});
+    // The page first; its files are fetched side by side, so in any order.
     std::vector<std::string> requests = server.Paths();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front(), "/site/sub/page.html");
+    std::sort(requests.begin() + 1, requests.end());
     EXPECT_EQ(requests, (std::vector<std::string>{"/site/sub/page.html", "/site/data/notes.txt",
-                                                  "/site/sub/nothere.txt", "/site/sub/movie.probe?v=1"}));
+                                                  "/site/sub/movie.probe?v=1", "/site/sub/nothere.txt"}));
 
     const std::string notes = server.Url("/site/data/notes.txt");
     const std::string id = StreamFor(lines, notes);
@@ -135,6 +140,66 @@ TEST(Serving, HttpPageAndItsFilesComeFromTheServer)
     const std::string movie = server.Url("/site/sub/movie.probe?v=1#start");
     ASSERT_NE(StreamFor(lines, movie), "");
     ExpectDeliveredFile(lines, movie, "the applet bytes");
+}
+
+TEST(Serving, RedirectsGiveThePageAndEachStreamTheLocationTheyCameFrom)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    HttpResponse toFolder;
+    toFolder.status = 301;
+    toFolder.location = server.Url("/site/sub/");
+    server.Serve("/site/sub", toFolder);
+    server.Serve("/site/sub/", {200, "<embed type=\"application/x-orbhost-probe\" fetch=\"notes.txt\">", "text/html"});
+    HttpResponse moved;
+    moved.status = 302;
+    moved.location = "/site/new/notes.txt";
+    server.Serve("/site/sub/notes.txt", moved);
+    server.Serve("/site/new/notes.txt", {200, "notes that moved", "text/plain"});
+
+    std::vector<std::string> lines =
+        RunProbe("serve-redirect", {"--page", server.Url("/site/sub"), "--until-idle", "--settle", "300"});
+    // The page's location is its final URL, and relative names resolve against it.
+    EXPECT_EQ(Field(OnlyLine(lines, "* page url="), "url"), server.Url("/site/sub/"));
+    const std::string asked = server.Url("/site/sub/notes.txt");
+    const std::string final = server.Url("/site/new/notes.txt");
+    // The stream names where its body came from; the notification, what was asked for.
+    const std::string id = StreamFor(lines, final);
+    ASSERT_NE(id, "") << "no stream under " << final;
+    ExpectDeliveredFile(lines, final, "notes that moved");
+    OnlyLine(lines, "> NPP_URLNotify inst=1 url=\"" + asked + "\" reason=0 ");
+}
+
+TEST(Serving, ABodyPastTheStreamLimitEndsItsStreamWithANetworkError)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    const std::string page = "<embed type=\"application/x-orbhost-probe\" fetch=\"big.txt\" get=\"endless.txt\" "
+                             "fetch=\"small.txt\">";
+    server.Serve("/site/page.html", {200, page, "text/html"});
+    // One says its length before the body, one does not and is counted as it comes.
+    server.Serve("/site/big.txt", {200, std::string(1001, 'b'), "text/plain"});
+    HttpResponse endless{200, std::string(300000, 'e'), "text/plain"};
+    endless.sendLength = false;
+    server.Serve("/site/endless.txt", endless);
+    server.Serve("/site/small.txt", {200, std::string(1000, 's'), "text/plain"});
+
+    std::vector<std::string> lines = RunProbe(
+        "serve-limit", {"--page", server.Url("/site/page.html"), "--stream-limit", "1000", "--until-idle"});
+    const std::string big = server.Url("/site/big.txt");
+    const std::string endlessUrl = server.Url("/site/endless.txt");
+    const std::string fetched = OnlyLine(lines, "* fetch stream=" + StreamFor(lines, endlessUrl) + " ");
+    EXPECT_EQ(Field(fetched, "error"), "endless.txt is larger than the limit of 1000 bytes") << fetched;
+    // A notify request: only the notification, with a network error.
+    EXPECT_EQ(StreamFor(lines, big), "");
+    OnlyLine(lines, "> NPP_URLNotify inst=1 url=\"" + big + "\" reason=1 ");
+    // Without notifications: announced with no data, destroyed with a network error.
+    const std::string id = StreamFor(lines, endlessUrl);
+    ASSERT_NE(id, "");
+    EXPECT_EQ(Field(OnlyLine(lines, "> NPP_NewStream inst=1 stream=" + id + " "), "end"), "0");
+    OnlyLine(lines, "> NPP_DestroyStream inst=1 stream=" + id + " reason=1 ");
+    // A body at the limit still arrives whole.
+    ExpectDeliveredFile(lines, server.Url("/site/small.txt"), std::string(1000, 's'));
 }
 
 TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreamsFromWhereThePageClaimsToBe)
@@ -162,8 +227,9 @@ TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreamsFromWhereThePageClai
 TEST(Serving, ClosingThePageBreaksOpenAndWaitingRequests)
 {
     // The probe never takes data, so the first stream stays open; close once it is announced.
-    std::vector<std::string> lines =
-        RunProbe("serve-close", {"--page", TestPagePath("stall.html"), "--until", " stype=3 "});
+    // Files are fetched side by side: the second is held back so that it is still waiting then.
+    std::vector<std::string> lines = RunProbe(
+        "serve-close", {"--page", TestPagePath("stall.html"), "--withhold", "other.txt", "--until", " stype=3 "});
     const std::string notes = PageUrl("data/notes.txt");
     const std::string other = PageUrl("data/other.txt");
     const std::string id = StreamFor(lines, notes);

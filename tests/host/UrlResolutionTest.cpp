@@ -45,6 +45,15 @@ TEST(ResolveUrl, KnowsWindowsPathsAndDrivesInFileUrls)
     EXPECT_EQ(ResolveUrl(page, "javascript:window.location.href"), "javascript:window.location.href");
 }
 
+TEST(ResolveUrl, ARedirectKeepsTheFragmentUnlessItGivesItsOwn)
+{
+    EXPECT_EQ(RedirectedUrl("http://h/a#s", "http://h/a/"), "http://h/a/#s");
+    EXPECT_EQ(RedirectedUrl("http://h/a?v=1#s", "http://h/a?v=1"), "http://h/a?v=1#s");
+    EXPECT_EQ(RedirectedUrl("http://h/a#s", "http://h/b#t"), "http://h/b#t");
+    EXPECT_EQ(RedirectedUrl("http://h/a", "http://h/b"), "http://h/b");
+    EXPECT_EQ(RedirectedUrl("http://h/a#s", ""), "http://h/a#s");  // nowhere said: as asked
+}
+
 TEST(FileUrls, MapToLocalPathsBothWays)
 {
     EXPECT_EQ(FileUrlToPath("file:///Z:/a%20b/c.html?q#f"), "Z:\\a b\\c.html");

@@ -16,6 +16,8 @@ const char* ReasonPhrase(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
     default: return "Status";
@@ -197,10 +199,11 @@ void LoopbackHttpServer::Answer(SOCKET client)
         std::unique_lock<std::mutex> guard(mutex_);
         changed_.wait_for(guard, std::chrono::milliseconds(response->answerDelayMs), [&] { return stopping_.load(); });
     }
-    const std::string headers = "HTTP/1.1 " + std::to_string(response->status) + " " +
-                                ReasonPhrase(response->status) + "\r\nContent-Type: " + response->contentType +
-                                "\r\nContent-Length: " + std::to_string(response->body.size()) +
-                                "\r\nConnection: close\r\n\r\n";
+    std::string headers = "HTTP/1.1 " + std::to_string(response->status) + " " + ReasonPhrase(response->status) +
+                          "\r\nContent-Type: " + response->contentType + "\r\n";
+    if (response->sendLength) headers += "Content-Length: " + std::to_string(response->body.size()) + "\r\n";
+    if (!response->location.empty()) headers += "Location: " + response->location + "\r\n";
+    headers += "Connection: close\r\n\r\n";
     bool sending = SendAll(client, headers.data(), headers.size());
 
     if (sending && response->held) {

@@ -26,6 +26,10 @@ struct HttpResponse {
     bool held = false;
     // A slow server: nothing at all is sent for this long after the request has come.
     DWORD answerDelayMs = 0;
+    // A redirect's target (with a 3xx status).
+    std::string location = "";
+    // Without a Content-Length the body ends where the connection does.
+    bool sendLength = true;
 };
 
 class LoopbackHttpServer {

@@ -1,0 +1,41 @@
+// One fetch into a file on a thread of its own, so that the window answers while a server
+// trickles. The window's thread starts it, reads its progress, and learns of its end from
+// `wake` (posted to the window, never run on the fetch's thread). Cancelling, or dropping
+// the object, gives the fetch up at once: the thread owns whatever it still touches and
+// ends alone.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "FetchProgress.h"
+#include "UrlFetcher.h"
+
+class BackgroundFetch {
+public:
+    struct Request {
+        std::string url;
+        std::string file;    // where the body goes
+        uint64_t limit = 0;  // largest body; 0: none
+    };
+
+    // With `inCall` the fetch runs inside this constructor, as a browser answering before the
+    // call returns would; `wake` then never runs.
+    BackgroundFetch(const FetchSettings& settings, Request request, std::function<void()> wake, bool inCall);
+    ~BackgroundFetch();
+    BackgroundFetch(const BackgroundFetch&) = delete;
+    BackgroundFetch& operator=(const BackgroundFetch&) = delete;
+
+    bool Done() const;
+    // Once Done.
+    const FetchResult& Result() const;
+    FetchProgress Progress() const;
+    const std::string& File() const;
+    void Cancel();
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+};
