@@ -12,8 +12,11 @@
 
 #include "Browser.h"
 #include "CallLog.h"
+#include "FullscreenHint.h"
+#include "PendingCommand.h"
 #include "PlayerCommandLine.h"
 #include "base/UniqueHandle.h"
+#include "requests/WindowBudget.h"
 
 class Player : private BrowserEvents {
 public:
@@ -31,7 +34,13 @@ private:
     Browser browser_;
     bool pluginReady_ = false;
     std::string pluginError_;
-    std::string opened_;       // the file or URL shown, for Reload
+    PlayerTarget opened_;      // what is shown, for Reload
+    int busy_ = 0;             // a page opening or closing, maybe pumping messages
+    bool draining_ = false;    // the commands that waited are being carried out
+    PendingCommand pending_;
+    bool errorShown_ = false;  // since the last open began
+    WindowBudget links_;       // of the links handed to the user's programs
+    FullscreenHint hint_;
     bool applet_ = false;      // an applet file fills the window
     bool fit_ = true;
     bool fullscreen_ = false;
@@ -42,11 +51,15 @@ private:
     std::vector<std::string> recent_;
 
     void StartPlugin();
-    void Open(const std::string& target);
+    void Open(const PlayerTarget& target);
+    // Carries out the commands that waited for a page to open or close.
+    void DoPending();
     // A file the user chose or dropped, named in UTF-16.
     void OpenWide(const std::wstring& path);
-    void OpenApplet(const std::string& target);
-    void OpenPage(const std::string& target);
+    void OpenApplet(const PlayerTarget& target);
+    void OpenPage(const PlayerTarget& target);
+    // Fit to window and Actual size do something only for an applet shown.
+    void ShowViewItems();
     void ShowError(const std::string& text);
     void LayoutApplet();
     void SetFit(bool fit);
@@ -63,6 +76,7 @@ private:
 
     void OnNavigate(PageInstance& instance, const std::string& url, const char* target) override;
     void OnCloseRequested() override;
+    void OnTimer(UINT_PTR id) override;
     bool OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnCommand(WORD id);
 };
