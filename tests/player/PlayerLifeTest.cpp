@@ -6,12 +6,12 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ChildProcesses.h"
+#include "HostProcess.h"
 #include "FullscreenHint.h"
 #include "PlayerProcess.h"
 #include "PlayerResources.h"
@@ -61,40 +61,64 @@ public:
     RecentFiles& operator=(const RecentFiles&) = delete;
 };
 
-// The user's program for mailto: links, registered for this user: each call appends the link
-// to a file, so that what the player handed out is counted where it arrives.
+// The user's program for mailto: links: each call records the link as a value of a key of its
+// own (reg.exe: calls at the same moment all count), so that what the player handed out is
+// counted where it arrives. Registered for the machine (this Wine reads no per-user
+// classes), and the program registered before comes back afterwards.
 class MailHandler {
 public:
-    static constexpr char kKey[] = "Software\\Classes\\mailto";
-    explicit MailHandler(const std::string& record) : record_(record)
+    static constexpr char kCommandKey[] = "Software\\Classes\\mailto\\shell\\open\\command";
+    static constexpr char kRecordKey[] = "Software\\Orbolanth\\Test Links";
+    MailHandler()
     {
-        for (char& c : record_) c = c == '/' ? '\\' : c;  // as cmd.exe reads a path
-        DeleteFileA(record_.c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        const std::string command = "cmd.exe /c echo %1>>\"" + record_ + "\"";
-        Set("", "URL:MailTo Protocol");
-        Set("", "", "URL Protocol");
-        Set("\\shell\\open\\command", command);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kRecordKey);
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCommandKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS) {
+            return;
+        }
+        key_.Reset(key);
+        char before[1024] = "";
+        DWORD size = sizeof before - 1;
+        hadCommand_ = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(before), &size) ==
+                      ERROR_SUCCESS;
+        before_ = before;
+        Set(std::string("reg.exe add \"HKCU\\") + kRecordKey + "\" /v \"%1\" /f");
     }
-    ~MailHandler() { RegDeleteTreeA(HKEY_CURRENT_USER, kKey); }
+    ~MailHandler()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, kRecordKey);
+        if (hadCommand_) {
+            Set(before_);
+        } else if (key_) {
+            RegDeleteValueA(key_.Get(), nullptr);
+        }
+    }
     MailHandler(const MailHandler&) = delete;
     MailHandler& operator=(const MailHandler&) = delete;
 
-    size_t Calls() const { return ReadLines(record_).size(); }
-
-private:
-    std::string record_;
-
-    static void Set(const std::string& subkey, const std::string& value, const char* name = nullptr)
+    size_t Calls() const
     {
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kKey) + subkey).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS) {
-            return;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+        const RegistryKeyHandle owner(key);
+        DWORD values = 0;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+        return values;
+    }
+
+private:
+    RegistryKeyHandle key_;
+    bool hadCommand_ = false;
+    std::string before_;
+
+    void Set(const std::string& command) const
+    {
+        if (key_) {
+            RegSetValueExA(key_.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                           static_cast<DWORD>(command.size() + 1));
         }
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
     }
 };
 
@@ -105,22 +129,46 @@ bool IsFullscreen(HWND frame)
     return rect.right - rect.left == GetSystemMetrics(SM_CXSCREEN) && GetMenu(frame) == nullptr;
 }
 
-TEST(PlayerLife, TwoReloadsWhileTheRendererIsSlowToQuitEndWithOneInstance)
+// The applet of the last renderer launched.
+std::string LastLaunched(const RendererScript& script)
 {
+    std::string applet;
+    for (const std::string& line : script.Report()) {
+        if (line.rfind("launch ", 0) == 0) applet = Field(line, "applet");
+    }
+    return applet;
+}
+
+TEST(PlayerLife, ReloadsAndARecentFileWhileTheRendererIsSlowToQuitEndWithTheLastOneShown)
+{
+    const RecentFiles recent(kApplets + "cubes.obvm");
     RendererScript script(LogFolder("player"), "two-reloads", kSlowToQuit);
     PlayerProcess player({kApplets + "orbit.obvm"}, PLAYER_EXE, SCRIPTED_RENDERER);
     ASSERT_NE(player.Frame(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return script.Reported("launch"); }));
 
-    // The second comes while the first closes the page; it waits, then reloads again.
+    // The first Reload closes the page for as long as the renderer lingers; the second and the
+    // recent file come meanwhile, and the last of them is what opens next.
     PostMessageA(player.Frame(), WM_COMMAND, kReload, 0);
     PostMessageA(player.Frame(), WM_COMMAND, kReload, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ReportCount(script, "quit") >= 2 && ReportCount(script, "launch") >= 2; }));
-    Sleep(3000);  // whatever else the reloads would do
+    PostMessageA(player.Frame(), WM_COMMAND, kFirstRecent + 1, 0);
+    ASSERT_TRUE(WaitUntil([&] { return LastLaunched(script) == "cubes.obvm"; })) << LastLaunched(script);
+    Sleep(3000);  // whatever else the commands would do
+    EXPECT_EQ(LastLaunched(script), "cubes.obvm");
     EXPECT_EQ(WaitForSingleObject(player.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(player.Areas().size(), 1u);
     EXPECT_EQ(CountRunningChildProcesses(player.Process()), 1);
     // Every renderer but the one shown was asked to quit by its instance.
+    EXPECT_EQ(ReportCount(script, "quit") + 1, ReportCount(script, "launch"));
+
+    // Two Reloads at once: the same again, and the player still shows one applet.
+    PostMessageA(player.Frame(), WM_COMMAND, kReload, 0);
+    PostMessageA(player.Frame(), WM_COMMAND, kReload, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount(script, "quit") + 1 >= ReportCount(script, "launch") &&
+                                       ReportCount(script, "quit") >= 2; }));
+    Sleep(3000);
+    EXPECT_EQ(player.Areas().size(), 1u);
+    EXPECT_EQ(CountRunningChildProcesses(player.Process()), 1);
     EXPECT_EQ(ReportCount(script, "quit") + 1, ReportCount(script, "launch"));
 
     EXPECT_EQ(player.Close(), 0u);
@@ -159,7 +207,7 @@ TEST(PlayerLife, CommandLineParametersStayWithTheCommandLinesFile)
 
 TEST(PlayerLife, ABurstOfLinksReachesTheUsersProgramsOnlyUpToTheBudget)
 {
-    const MailHandler handler(LogFolder("player") + "links.txt");
+    const MailHandler handler;
     // Targets of the applet's own window pass the plug-in's throttle three a second; each link
     // opens a window of the mail program all the same.
     std::string links;
@@ -184,7 +232,7 @@ TEST(PlayerLife, FullScreenSaysHowToLeaveItForAFewSeconds)
 {
     PlayerProcess player({kApplets + "cubes.obvm", "--fullscreen"});
     ASSERT_NE(player.Frame(), nullptr);
-    EXPECT_TRUE(IsFullscreen(player.Frame()));
+    EXPECT_TRUE(WaitUntil([&] { return IsFullscreen(player.Frame()); }, 5000));
     HWND hint = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (hint = FindWindowA("Static", FullscreenHint::kText)) != nullptr; }, 5000));
     EXPECT_TRUE(IsWindowVisible(hint));
