@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "StreamRule.h"
 #include "UrlResolution.h"
 #include "base/AnsiPath.h"
 #include "base/UniqueHandle.h"
@@ -286,6 +287,13 @@ void Browser::FillBrowserFuncs()
 
 int Browser::OpenPage(const std::vector<Embed>& embeds)
 {
+    // Inside another page's opening or closing the plug-in is still in one of the instances
+    // this would free, and the outer loop would go on over the new ones.
+    if (pageWork_ > 0 || !library_) {
+        log_.Line(library_ ? "* open refused: a page is opening or closing" : "* open refused: the plug-in is shut down");
+        return 0;
+    }
+    const PageWork work(*this);
     // The instances of a page closed before stay until the next page: streams that ended
     // late still name them.
     instances_.clear();
@@ -326,7 +334,7 @@ void Browser::OpenInstance(PageInstance& instance)
     }
     const int16_t argc = static_cast<int16_t>(instance.argn.size());
     const std::string* src = instance.embed.Find("src");
-    const std::string srcUrl = src && !src->empty() ? ResolveUrl(pageUrl_, *src, AnsiLeadBytes()) : "";
+    const std::string srcUrl = src && !src->empty() ? StreamableUrl(instance, *src) : "";
     // Known before NPP_New, in which the location request may already be answered.
     if (options_.lateSrcMs >= 0) instance.lateSrc = srcUrl;
     NPError rc = pluginFuncs_.newp ? pluginFuncs_.newp(const_cast<char*>(instance.mimeType.c_str()), &instance.npp,
@@ -378,7 +386,14 @@ void Browser::ClosePage()
 {
     pageClosed_ = true;
     pageFetch_.reset();
+    // The library is shut down once the page work under way has left it.
+    if (pageWork_ > 0) {
+        shutdownDue_ = true;
+        log_.Line("* close deferred: a page is opening or closing");
+        return;
+    }
     CloseInstances();
+    // A close asked for inside the instances' closing may have shut the library down.
     if (!library_) return;
     NPError rc = library_->shutdown();
     log_.Line("> NP_Shutdown -> " + std::to_string(rc));
@@ -388,6 +403,13 @@ void Browser::ClosePage()
 
 void Browser::CloseInstances()
 {
+    // An instance may be inside NPP_New or NPP_SetWindow(null) further up: the outer work
+    // closes the page when it is done with it.
+    if (pageWork_ > 0) {
+        closeDue_ = true;
+        return;
+    }
+    const PageWork work(*this);
     for (auto& instance : instances_) {
         if (instance->closing) continue;
         instance->closing = true;
@@ -413,6 +435,24 @@ void Browser::CloseInstances()
         // Like a browser that tidies up after the instance: its streams still end, but
         // nobody is notified.
         if (options_.lateEnds) streams_->Cancel(*instance, false);
+    }
+}
+
+Browser::PageWork::PageWork(Browser& browser) : browser_(browser)
+{
+    ++browser_.pageWork_;
+}
+
+Browser::PageWork::~PageWork()
+{
+    if (--browser_.pageWork_ > 0) return;
+    if (browser_.closeDue_ || browser_.shutdownDue_) {
+        browser_.closeDue_ = false;
+        browser_.CloseInstances();
+    }
+    if (browser_.shutdownDue_) {
+        browser_.shutdownDue_ = false;
+        browser_.ClosePage();
     }
 }
 
@@ -524,20 +564,28 @@ NPError Browser::Route(PageInstance* instance, const char* url, const char* targ
         if (text != kLocationScript || target) return NPERR_INVALID_URL;
         return AnswerLocation(*instance, notify, notifyData);
     }
-    std::string absolute = ResolveUrl(pageUrl_, text, AnsiLeadBytes());
     if (target) {
+        const std::string absolute = ResolveUrl(pageUrl_, text, AnsiLeadBytes());
         log_.Line("* navigate inst=" + std::to_string(instance->id) + " url=" + CallLog::Quote(absolute) +
                   " target=" + CallLog::Quote(target));
         events_.OnNavigate(*instance, absolute, target);
         if (notify) streams_->DeliverNotification(*instance, absolute, notifyData);
         return NPERR_NO_ERROR;
     }
-    std::string scheme = UrlScheme(absolute);
-    if (scheme != "file" && scheme != "http" && scheme != "https") return NPERR_INVALID_URL;
-    // A page from the network never reads the user's disk.
-    if (scheme == "file" && UrlScheme(pageUrl_) != "file") return NPERR_INVALID_URL;
+    const std::string absolute = StreamableUrl(*instance, text);
+    if (absolute.empty()) return NPERR_INVALID_URL;
     Stream(*instance, absolute, notify, notifyData);
     return NPERR_NO_ERROR;
+}
+
+std::string Browser::StreamableUrl(PageInstance& instance, const std::string& reference)
+{
+    const std::string absolute = ResolveUrl(pageUrl_, reference, AnsiLeadBytes());
+    const std::string refusal = StreamRefusal(pageUrl_, reference, absolute);
+    if (refusal.empty()) return absolute;
+    log_.Line("* refused inst=" + std::to_string(instance.id) + " url=" + CallLog::Quote(reference) +
+              " reason=" + CallLog::Quote(refusal));
+    return "";
 }
 
 void Browser::Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData)

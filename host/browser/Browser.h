@@ -82,11 +82,15 @@ public:
     void SetPageUrl(const std::string& url) { pageUrl_ = url; }
     const std::string& PageUrl() const { return pageUrl_; }
 
+    // The plug-in may pump messages inside the calls these make (a renderer that is slow to
+    // quit), and whatever is dispatched there may ask for a page operation again: an open
+    // asked for meanwhile is refused, a close is done once the outer operation has finished.
+    //
     // One instance per embed the plug-in takes; how many.
     int OpenPage(const std::vector<Embed>& embeds);
     // As a browser leaving the page: every instance loses its window and is destroyed.
     void CloseInstances();
-    // The instances go, then NP_Shutdown and the library.
+    // The instances go, then NP_Shutdown and the library; nothing reaches the library after.
     void ClosePage();
     bool PageClosed() const { return pageClosed_; }
 
@@ -126,6 +130,21 @@ private:
     std::unique_ptr<BackgroundFetch> pageFetch_;
     std::string pageUrlGiven_;
     int pageFetches_ = 0;
+    int pageWork_ = 0;          // page operations under way, nested in one another's calls
+    bool closeDue_ = false;     // a close of the instances was asked for inside one
+    bool shutdownDue_ = false;  // the page's close was asked for inside one
+
+    // Counts a page operation; the outermost one does the closing asked for meanwhile.
+    class PageWork {
+    public:
+        explicit PageWork(Browser& browser);
+        ~PageWork();
+        PageWork(const PageWork&) = delete;
+        PageWork& operator=(const PageWork&) = delete;
+
+    private:
+        Browser& browser_;
+    };
 
     static Browser* current_;
 
@@ -152,6 +171,9 @@ private:
     static PageInstance* InstanceFor(NPP npp);
     static std::string Tag(NPP npp);
     NPError Route(PageInstance* instance, const char* url, const char* target, bool notify, void* notifyData);
+    // `reference` resolved against the page, or empty (the refusal logged) when the stream
+    // rule refuses it.
+    std::string StreamableUrl(PageInstance& instance, const std::string& reference);
     NPError AnswerLocation(PageInstance& instance, bool notify, void* notifyData);
     // A URL's stream, unless `withhold` says it never comes.
     void Stream(PageInstance& instance, const std::string& url, bool notify, void* notifyData);

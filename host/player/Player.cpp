@@ -24,6 +24,25 @@ constexpr int kUrlLength = 2048;
 // The status bar follows a fetch a few times a second.
 constexpr UINT_PTR kProgressTimer = BrowserEvents::kFirstOwnerTimer + 8;
 constexpr UINT kProgressMs = 250;
+constexpr UINT_PTR kHintTimer = BrowserEvents::kFirstOwnerTimer;
+
+// Counts the page operation under way for as long as it lives.
+class BusyScope {
+public:
+    explicit BusyScope(int& depth) : depth_(depth) { ++depth_; }
+    ~BusyScope() { --depth_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    int& depth_;
+};
+
+// Commands that open something, or ask what to open: they wait while a page opens or closes.
+bool OpensSomething(WORD id)
+{
+    return id == kOpenFile || id == kOpenUrl || id == kReload || (id >= kFirstRecent && id < kFirstRecent + kRecentFiles);
+}
 
 // A browser's pick: the MozillaPlugins keys, then the libraries beside the program. An
 // empty path when there is none.
@@ -130,11 +149,12 @@ int Player::Run()
     DragAcceptFiles(window, TRUE);
     LoadRecent();
     ShowRecent();
+    ShowViewItems();
     if (command_.fullscreen) SetFullscreen(true);
     if (!pluginReady_) {
         ShowError(pluginError_);
     } else if (!command_.target.empty()) {
-        Open(command_.target);
+        Open({command_.target, command_.params, command_.pageUrl});
     } else {
         browser_.Window().SetStatus("Open an applet or a page: File > Open, or drop a file here");
     }
@@ -163,25 +183,57 @@ void Player::StartPlugin()
     if (!pluginReady_) pluginError_ = "The Orbolanth plug-in " + path + " cannot be used: " + error;
 }
 
-void Player::Open(const std::string& target)
+void Player::Open(const PlayerTarget& target)
 {
+    if (pending_.Closing()) return;
+    if (busy_ > 0) {
+        pending_.Open(target.target);
+        return;
+    }
     if (!pluginReady_) {
         ShowError(pluginError_);
         return;
     }
-    browser_.CancelPageRead();
-    browser_.CloseInstances();
-    opened_ = target;
-    applet_ = IsAppletName(target);
-    if (applet_) {
-        OpenApplet(target);
-    } else {
-        OpenPage(target);
+    {
+        const BusyScope busy(busy_);
+        errorShown_ = false;
+        browser_.CancelPageRead();
+        browser_.CloseInstances();
+        // A close that came while the page closed is final: nothing opens after it.
+        if (!pending_.Closing()) {
+            opened_ = target;
+            applet_ = IsAppletName(target.target);
+            if (applet_) {
+                OpenApplet(target);
+            } else {
+                OpenPage(target);
+            }
+            ShowViewItems();
+        }
     }
+    DoPending();
 }
 
-void Player::OpenApplet(const std::string& target)
+void Player::DoPending()
 {
+    if (busy_ > 0 || draining_) return;
+    draining_ = true;
+    for (PendingCommand::Request next = pending_.Take(); next.kind != PendingCommand::Kind::kNone;
+         next = pending_.Take()) {
+        if (next.kind == PendingCommand::Kind::kClose) {
+            OnCloseRequested();
+        } else if (next.kind == PendingCommand::Kind::kOpen) {
+            Open({next.target, {}, ""});
+        } else {
+            OnCommand(static_cast<WORD>(next.menuId));
+        }
+    }
+    draining_ = false;
+}
+
+void Player::OpenApplet(const PlayerTarget& opened)
+{
+    const std::string& target = opened.target;
     std::string url = target;
     if (!IsPlayerUrl(target)) {
         const std::string full = FullPath(target);
@@ -193,35 +245,44 @@ void Player::OpenApplet(const std::string& target)
         url = PathToFileUrl(full, AnsiLeadBytes());
     }
     // The applet's own location is its page: the names it asks for resolve against its folder.
-    browser_.SetPageUrl(command_.pageUrl.empty() ? url : command_.pageUrl);
+    browser_.SetPageUrl(opened.pageUrl.empty() ? url : opened.pageUrl);
     Embed embed = AppletEmbed(url, command_.width, command_.height);
-    ApplyParams(embed, command_.params);
+    ApplyParams(embed, opened.params);
     browser_.Window().SetTitle(PlayerTitle(ShownFileName(target)));
     browser_.OpenPage({embed});
     Remember(target);
     if (fit_) LayoutApplet();
 }
 
-void Player::OpenPage(const std::string& target)
+void Player::OpenPage(const PlayerTarget& opened)
 {
+    reading_ = opened;
     std::string error;
-    reading_ = target;
-    if (!browser_.ReadPage(target, command_.pageUrl, error)) {
-        ShowError(L"Cannot open " + ShownName(target) + L": " + AnsiToWide(error));
+    if (!browser_.ReadPage(opened.target, opened.pageUrl, error)) {
+        ShowError(L"Cannot open " + ShownName(opened.target) + L": " + AnsiToWide(error));
     }
 }
 
 // The window answered meanwhile; the page is here, or what stopped it.
 void Player::OnPageRead(std::vector<Embed>& embeds, const std::string& error)
 {
-    const std::string target = reading_;
+    {
+        const BusyScope busy(busy_);
+        ShowPage(embeds, error);
+    }
+    DoPending();
+}
+
+void Player::ShowPage(std::vector<Embed>& embeds, const std::string& error)
+{
+    const std::string& target = reading_.target;
     if (!error.empty()) {
         ShowError(L"Cannot open " + ShownName(target) + L": " + AnsiToWide(error));
         return;
     }
-    for (Embed& embed : embeds) ApplyParams(embed, command_.params);
+    for (Embed& embed : embeds) ApplyParams(embed, reading_.params);
     // After redirects a page fetched from the network is named by where it came from.
-    const bool byUrl = IsPlayerUrl(target) || !command_.pageUrl.empty();
+    const bool byUrl = IsPlayerUrl(target) || !reading_.pageUrl.empty();
     browser_.Window().SetTitle(PlayerTitle(ShownFileName(byUrl ? browser_.PageUrl() : target)));
     const int shown = browser_.OpenPage(embeds);
     Remember(target);
@@ -235,17 +296,22 @@ void Player::ShowError(const std::string& text)
 
 void Player::ShowError(const std::wstring& text)
 {
+    errorShown_ = true;
+    // Full screen hides the status bar: an error there would go unseen.
+    SetFullscreen(false);
     browser_.Window().SetStatus(text);
+}
+
+void Player::ShowViewItems()
+{
+    const UINT state = applet_ && browser_.Instances().size() == 1 ? MF_ENABLED : MF_GRAYED;
+    EnableMenuItem(menu_, kFitToWindow, MF_BYCOMMAND | state);
+    EnableMenuItem(menu_, kActualSize, MF_BYCOMMAND | state);
 }
 
 void Player::OnFetching()
 {
     browser_.Window().StartTimer(kProgressTimer, kProgressMs);
-}
-
-void Player::OnTimer(UINT_PTR id)
-{
-    if (id == kProgressTimer) ShowProgress();
 }
 
 void Player::ShowProgress()
@@ -303,7 +369,10 @@ void Player::SetFullscreen(bool fullscreen)
         const RECT& r = monitor.rcMonitor;
         SetWindowPos(window, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+        hint_.Show(window, r);
+        browser_.Window().StartTimer(kHintTimer, FullscreenHint::kShownMs);
     } else {
+        hint_.Hide();
         SetWindowLongPtrA(window, GWL_STYLE, windowedStyle_);
         SetMenu(window, menu_);
         browser_.Window().ShowStatusBar(true);
@@ -335,7 +404,7 @@ void Player::OpenWide(const std::wstring& path)
         ShowError(L"Cannot open " + path + L": its name does not fit this system's code page and it has no short name");
         return;
     }
-    Open(ansi);
+    Open({ansi, {}, ""});
 }
 
 void Player::AskForUrl()
@@ -350,16 +419,21 @@ void Player::AskForUrl()
         ShowError("Not an http, https or file URL: " + url);
         return;
     }
-    Open(url);
+    Open({url, {}, ""});
 }
 
 void Player::Dropped(HDROP drop)
 {
-    const UINT size = DragQueryFileW(drop, 0, nullptr, 0);
-    std::wstring file(size, L'\0');
-    if (size > 0) DragQueryFileW(drop, 0, &file[0], size + 1);
+    std::vector<std::wstring> files(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+    for (UINT i = 0; i < files.size(); ++i) {
+        const UINT size = DragQueryFileW(drop, i, nullptr, 0);
+        files[i].assign(size, L'\0');
+        if (size > 0) DragQueryFileW(drop, i, &files[i][0], size + 1);
+    }
     DragFinish(drop);
-    if (!file.empty()) OpenWide(file);
+    if (files.empty()) return;
+    OpenWide(files[FirstPlayable(files)]);
+    if (files.size() > 1 && !errorShown_) browser_.Window().SetStatus(IgnoredDropNote(files.size() - 1));
 }
 
 void Player::About()
@@ -451,6 +525,11 @@ void Player::OnNavigate(PageInstance&, const std::string& url, const char*)
         browser_.Window().SetStatus("Not opened (only http, https and mailto links are): " + url);
         return;
     }
+    // Each link opens a window of another program: an applet must not flood the desktop.
+    if (!links_.Take(GetTickCount())) {
+        browser_.Window().SetStatus("Not opened (too many links in a short time): " + url);
+        return;
+    }
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteA(browser_.Window().Handle(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     browser_.Window().SetStatus((result > 32 ? "Opened " : "Could not open ") + url);
@@ -458,8 +537,27 @@ void Player::OnNavigate(PageInstance&, const std::string& url, const char*)
 
 void Player::OnCloseRequested()
 {
-    browser_.ClosePage();
+    if (busy_ > 0) {
+        pending_.Close();
+        return;
+    }
+    pending_.CloseNow();
+    {
+        const BusyScope busy(busy_);
+        browser_.ClosePage();
+    }
+    hint_.Hide();
     browser_.Window().Destroy();
+}
+
+void Player::OnTimer(UINT_PTR id)
+{
+    if (id == kProgressTimer) {
+        ShowProgress();
+    } else if (id == kHintTimer) {
+        browser_.Window().StopTimer(kHintTimer);
+        hint_.Hide();
+    }
 }
 
 bool Player::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -481,16 +579,25 @@ bool Player::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 
 bool Player::OnCommand(WORD id)
 {
+    if (busy_ > 0 && OpensSomething(id)) {
+        // A recent entry is taken now: the list changes as pages open.
+        if (id < kFirstRecent) {
+            pending_.Menu(id);
+        } else if (static_cast<size_t>(id - kFirstRecent) < recent_.size()) {
+            pending_.Open(recent_[id - kFirstRecent]);
+        }
+        return true;
+    }
     if (id >= kFirstRecent && id < kFirstRecent + kRecentFiles) {
         const size_t index = id - kFirstRecent;
-        if (index < recent_.size()) Open(std::string(recent_[index]));
+        if (index < recent_.size()) Open({recent_[index], {}, ""});
         return true;
     }
     switch (id) {
     case kOpenFile: AskForFile(); return true;
     case kOpenUrl: AskForUrl(); return true;
     case kReload:
-        if (!opened_.empty()) Open(std::string(opened_));
+        if (!opened_.target.empty()) Open(PlayerTarget(opened_));
         return true;
     case kExit: OnCloseRequested(); return true;
     case kFullscreen: SetFullscreen(!fullscreen_); return true;

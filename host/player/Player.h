@@ -12,9 +12,12 @@
 
 #include "Browser.h"
 #include "CallLog.h"
+#include "FullscreenHint.h"
+#include "PendingCommand.h"
 #include "PlayerCommandLine.h"
 #include "PluginCandidates.h"
 #include "base/UniqueHandle.h"
+#include "requests/WindowBudget.h"
 
 class Player : private BrowserEvents {
 public:
@@ -33,8 +36,14 @@ private:
     PluginCandidate plugin_;   // the library found, for Help > Diagnostics
     bool pluginReady_ = false;
     std::string pluginError_;
-    std::string opened_;       // the file or URL shown, for Reload
-    std::string reading_;      // the page being fetched
+    PlayerTarget opened_;      // what is shown, for Reload
+    PlayerTarget reading_;     // the page being fetched
+    int busy_ = 0;             // a page opening or closing, maybe pumping messages
+    bool draining_ = false;    // the commands that waited are being carried out
+    PendingCommand pending_;
+    bool errorShown_ = false;  // since the last open began
+    WindowBudget links_;       // of the links handed to the user's programs
+    FullscreenHint hint_;
     bool applet_ = false;      // an applet file fills the window
     bool fit_ = true;
     bool fullscreen_ = false;
@@ -45,11 +54,17 @@ private:
     std::vector<std::string> recent_;
 
     void StartPlugin();
-    void Open(const std::string& target);
+    void Open(const PlayerTarget& target);
+    // Carries out the commands that waited for a page to open or close.
+    void DoPending();
     // A file the user chose or dropped, named in UTF-16.
     void OpenWide(const std::wstring& path);
-    void OpenApplet(const std::string& target);
-    void OpenPage(const std::string& target);
+    void OpenApplet(const PlayerTarget& target);
+    void OpenPage(const PlayerTarget& target);
+    // The page read, or what stopped it.
+    void ShowPage(std::vector<Embed>& embeds, const std::string& error);
+    // Fit to window and Actual size do something only for an applet shown.
+    void ShowViewItems();
     void ShowError(const std::string& text);
     void ShowError(const std::wstring& text);
     void LayoutApplet();

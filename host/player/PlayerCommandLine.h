@@ -19,6 +19,15 @@ struct PlayerCommand {
     bool fullscreen = false;
 };
 
+// A file or URL to open and what it is played with. The command line's --param and
+// --page-url belong to the command line's own target (and its Reload): whatever is opened
+// later from the menu, a recent entry or a drop plays as it is.
+struct PlayerTarget {
+    std::string target;
+    std::vector<std::pair<std::string, std::string>> params;
+    std::string pageUrl;
+};
+
 // `arguments` without the program's name. False with `error` set on a malformed option.
 bool ParsePlayerCommand(const std::vector<std::string>& arguments, PlayerCommand& command, std::string& error);
 

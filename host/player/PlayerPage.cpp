@@ -63,6 +63,26 @@ std::wstring PlayerTitle(const std::wstring& fileName)
     return fileName.empty() ? L"Orbolanth Player" : fileName + L" - Orbolanth Player";
 }
 
+size_t FirstPlayable(const std::vector<std::wstring>& files)
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::wstring& path = files[i];
+        const size_t dot = path.rfind(L'.');
+        if (dot == std::wstring::npos || path.find_first_of(L"\\/", dot) != std::wstring::npos) continue;
+        std::string extension;
+        for (wchar_t c : path.substr(dot + 1)) extension += c < 0x80 ? static_cast<char>(c) : '?';
+        extension = AsciiLowerCase(extension);
+        if (extension == "obvm" || extension == "obv" || extension == "html" || extension == "htm") return i;
+    }
+    return 0;
+}
+
+std::string IgnoredDropNote(size_t ignored)
+{
+    return ignored == 1 ? "One file at a time: 1 other dropped file was ignored"
+                        : "One file at a time: " + std::to_string(ignored) + " other dropped files were ignored";
+}
+
 void AddRecent(std::vector<std::string>& recent, const std::string& entry)
 {
     if (entry.empty()) return;

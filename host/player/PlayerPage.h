@@ -31,6 +31,12 @@ bool OpensOutside(const std::string& url);
 // The window's title: the applet's or page's file name, then the program's.
 std::wstring PlayerTitle(const std::wstring& fileName);
 
+// Of the files dropped at once (UTF-16 paths), the one that opens: the first applet or HTML
+// page, else the first (which then says what is wrong with it).
+size_t FirstPlayable(const std::vector<std::wstring>& files);
+// What the status bar says of the other files of a drop.
+std::string IgnoredDropNote(size_t ignored);
+
 // The recent files, newest first, each once (letter case ignored), at most kRecentFiles.
 constexpr size_t kRecentFiles = 8;
 void AddRecent(std::vector<std::string>& recent, const std::string& entry);

@@ -32,16 +32,7 @@ bool NavigationThrottle::Allow(const std::string& target, uint32_t nowMs)
     if (lastByTarget.count(target) || lastByTarget.size() >= kTargetsPerInterval) return false;
     auto known = std::find(openedNames.begin(), openedNames.end(), target);
     const bool opensWindow = AlwaysOpensWindow(target) || (!NamesOwnWindow(target) && known == openedNames.end());
-    if (opensWindow) {
-        if (newWindows < kNewWindowBurst) {
-            const uint32_t earned = (nowMs - refillFromMs) / kNewWindowEveryMs;
-            newWindows = std::min(kNewWindowBurst, newWindows + earned);
-            refillFromMs += earned * kNewWindowEveryMs;
-        }
-        if (newWindows == 0) return false;
-        if (newWindows == kNewWindowBurst) refillFromMs = nowMs;
-        --newWindows;
-    }
+    if (opensWindow && !newWindows.Take(nowMs)) return false;
     lastByTarget[target] = nowMs;
 
     // The names kept are those most recently used.

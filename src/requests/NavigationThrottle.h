@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "requests/WindowBudget.h"
+
 class NavigationThrottle {
 public:
     static constexpr uint32_t kIntervalMs = 1000;
     static constexpr size_t kTargetsPerInterval = 4;
-    static constexpr uint32_t kNewWindowBurst = 4;
-    static constexpr uint32_t kNewWindowEveryMs = 10000;
+    static constexpr uint32_t kNewWindowBurst = WindowBudget::kBurst;
+    static constexpr uint32_t kNewWindowEveryMs = WindowBudget::kEveryMs;
     // Names of windows already opened; past this many the least recently used is forgotten
     // and opens a window again as far as the budget is concerned. Longer names are never kept.
     static constexpr size_t kRememberedNames = 32;
@@ -26,6 +28,5 @@ public:
 private:
     std::map<std::string, uint32_t> lastByTarget;
     std::vector<std::string> openedNames;  // least recently used first
-    uint32_t newWindows = kNewWindowBurst;
-    uint32_t refillFromMs = 0;  // when the budget last stood full or earned a window
+    WindowBudget newWindows;
 };

@@ -202,6 +202,34 @@ TEST(Serving, ABodyPastTheStreamLimitEndsItsStreamWithANetworkError)
     ExpectDeliveredFile(lines, server.Url("/site/small.txt"), std::string(1000, 's'));
 }
 
+TEST(Serving, APageFromTheNetworkGetsNoStreamOfALocalFileOrShareWhateverNamesIt)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Listening());
+    std::string drive = TestPagePath("data/notes.txt");
+    for (char& c : drive) c = c == '/' ? '\\' : c;
+    // The share's server name does not resolve: a stream of it could only fail, and must not
+    // even be tried.
+    const std::vector<std::string> sources = {PageUrl("data/notes.txt"), drive, "\\\\orb-share.invalid\\s\\x.probe"};
+    std::string page;
+    for (const std::string& src : sources) page += "<embed type=\"application/x-orbhost-probe\" src=\"" + src + "\">";
+    page += "<embed type=\"application/x-orbhost-probe\" src=\"movie.probe\">";
+    server.Serve("/site/page.html", {200, page, "text/html"});
+    server.Serve("/site/movie.probe", {200, "the applet bytes", "application/x-orbhost-probe"});
+
+    const std::vector<std::string> lines =
+        RunProbe("serve-refused", {"--page", server.Url("/site/page.html"), "--until-idle", "--settle", "300"});
+    EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/site/page.html", "/site/movie.probe"}));
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string instance = "inst=" + std::to_string(i + 1);
+        OnlyLine(lines, "> NPP_New " + instance + " ");
+        const std::string refused = OnlyLine(lines, "* refused " + instance + " ");
+        EXPECT_EQ(Field(refused, "url"), sources[i]) << refused;
+        EXPECT_TRUE(LinesStarting(lines, "> NPP_NewStream " + instance + " ").empty()) << sources[i];
+    }
+    ExpectDeliveredFile(lines, server.Url("/site/movie.probe"), "the applet bytes");
+}
+
 TEST(Serving, OldBrowserOffersNoNotificationsAndStillStreamsFromWhereThePageClaimsToBe)
 {
     // The page is read from disk but claims an http: URL: its relative URLs go to the server.

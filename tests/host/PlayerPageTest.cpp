@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "PendingCommand.h"
 #include "PlayerCommandLine.h"
 #include "PlayerPage.h"
 
@@ -94,6 +95,50 @@ TEST(PlayerPage, KeepsEightRecentFilesNewestFirst)
     EXPECT_EQ(recent[0], "c:\\F5.OBVM");
     EXPECT_EQ(recent[1], "C:\\f10.obvm");
     EXPECT_EQ(recent.back(), "C:\\f3.obvm");  // f1 and f2 fell off; f5 moved up
+}
+
+TEST(PlayerPage, OpensTheFirstAppletOrPageOfADrop)
+{
+    EXPECT_EQ(FirstPlayable({L"C:\\notes.txt", L"C:\\a.b\\readme", L"C:\\d\\\x043a.OBVM", L"C:\\x.html"}), 2u);
+    EXPECT_EQ(FirstPlayable({L"C:\\a.htm", L"C:\\b.obv"}), 0u);
+    EXPECT_EQ(FirstPlayable({L"C:\\notes.txt", L"C:\\b.obvm.txt"}), 0u);  // none: the first says what is wrong
+    EXPECT_EQ(IgnoredDropNote(1), "One file at a time: 1 other dropped file was ignored");
+    EXPECT_EQ(IgnoredDropNote(3), "One file at a time: 3 other dropped files were ignored");
+}
+
+TEST(PendingCommand, TheLastRequestWinsAndACloseIsFinal)
+{
+    using Kind = PendingCommand::Kind;
+    PendingCommand pending;
+    EXPECT_EQ(pending.Take().kind, Kind::kNone);
+    pending.Menu(7);
+    pending.Open("C:\\b.obvm");
+    PendingCommand::Request next = pending.Take();
+    EXPECT_EQ(next.kind, Kind::kOpen);
+    EXPECT_EQ(next.target, "C:\\b.obvm");
+    EXPECT_EQ(pending.Take().kind, Kind::kNone);  // taken once
+
+    pending.Open("C:\\c.obvm");
+    pending.Menu(7);
+    next = pending.Take();
+    EXPECT_EQ(next.kind, Kind::kMenu);
+    EXPECT_EQ(next.menuId, 7);
+
+    pending.Open("C:\\d.obvm");
+    pending.Close();
+    pending.Open("C:\\e.obvm");
+    pending.Menu(7);
+    EXPECT_TRUE(pending.Closing());
+    EXPECT_EQ(pending.Take().kind, Kind::kClose);
+    pending.Menu(7);
+    EXPECT_EQ(pending.Take().kind, Kind::kNone);
+
+    PendingCommand closing;
+    closing.Open("C:\\d.obvm");
+    closing.CloseNow();  // a close under way leaves nothing to do after it
+    closing.Open("C:\\e.obvm");
+    EXPECT_TRUE(closing.Closing());
+    EXPECT_EQ(closing.Take().kind, Kind::kNone);
 }
 
 }  // namespace

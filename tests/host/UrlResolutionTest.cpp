@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "SiteMap.h"
+#include "StreamRule.h"
 #include "UrlResolution.h"
 
 namespace {
@@ -69,6 +70,35 @@ TEST(FileUrls, MapToLocalPathsBothWays)
     EXPECT_EQ(UrlFileName("http://h/d/a%20b.obv?x=1/2#f"), "a b.obv");
     EXPECT_EQ(UrlScheme("HTTP://h/"), "http");
     EXPECT_EQ(UrlScheme("C:\\x"), "");
+}
+
+TEST(StreamRule, KeepsPagesFromTheNetworkOffTheUsersDiskAndShares)
+{
+    const struct {
+        const char* page;
+        const char* reference;
+        bool streamed;
+    } cases[] = {
+        {"http://h/d/p.html", "a.obvm", true},
+        {"https://h/d/p.html", "//other/a.obvm", true},  // another server, by the page's scheme
+        {"http://h/d/p.html", "file:///C:/x.obvm", false},
+        {"http://h/d/p.html", "FILE://server/share/x.obvm", false},
+        {"http://h/d/p.html", "C:\\x.obvm", false},
+        {"http://h/d/p.html", "c:/x.obvm", false},
+        {"http://h/d/p.html", "\\\\server\\share\\x.obvm", false},
+        {"http://h/d/p.html", " \\/server/share/x.obvm", false},
+        {"http://h/d/p.html", "/\\server\\share\\x.obvm", false},
+        {"http://h/d/p.html", "ftp://h/x.obvm", false},
+        {"http://h/d/p.html", "javascript:alert(1)", false},
+        {"", "file:///C:/x.obvm", false},  // no page yet: nothing local either
+        {"file:///C:/d/p.html", "C:\\x.obvm", true},
+        {"file:///C:/d/p.html", "\\\\server\\share\\x.obvm", true},
+        {"file:///C:/d/p.html", "http://h/x.obvm", true},
+    };
+    for (const auto& c : cases) {
+        const std::string refusal = StreamRefusal(c.page, c.reference, ResolveUrl(c.page, c.reference));
+        EXPECT_EQ(refusal.empty(), c.streamed) << c.page << " " << c.reference << ": " << refusal;
+    }
 }
 
 }  // namespace

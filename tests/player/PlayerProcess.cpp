@@ -15,14 +15,15 @@ std::wstring Wide(const std::string& text)
     return wide;
 }
 
-PlayerProcess::PlayerProcess(const std::vector<std::string>& arguments, const std::string& program)
-    : PlayerProcess(Wide(ProgramCommandLine(program, arguments)))
+PlayerProcess::PlayerProcess(const std::vector<std::string>& arguments, const std::string& program,
+                             const std::string& renderer)
+    : PlayerProcess(Wide(ProgramCommandLine(program, arguments)), renderer)
 {
 }
 
-PlayerProcess::PlayerProcess(std::wstring command)
+PlayerProcess::PlayerProcess(std::wstring command, const std::string& renderer)
 {
-    installation_.SetString("RendererPath", RendererExePath());
+    installation_.SetString("RendererPath", renderer);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};

@@ -19,9 +19,11 @@ std::wstring Wide(const std::string& text);
 
 class PlayerProcess {
 public:
-    explicit PlayerProcess(const std::vector<std::string>& arguments, const std::string& program = PLAYER_EXE);
+    // `renderer` is installed as the user's (the reference renderer unless the test brings its own).
+    explicit PlayerProcess(const std::vector<std::string>& arguments, const std::string& program = PLAYER_EXE,
+                           const std::string& renderer = RendererExePath());
     // A command line in UTF-16, as Explorer starts a program for a file it was given.
-    explicit PlayerProcess(std::wstring command);
+    explicit PlayerProcess(std::wstring command, const std::string& renderer = RendererExePath());
     ~PlayerProcess();  // ends a player that is still running, and its renderers
     PlayerProcess(const PlayerProcess&) = delete;
     PlayerProcess& operator=(const PlayerProcess&) = delete;

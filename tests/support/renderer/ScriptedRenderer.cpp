@@ -19,6 +19,8 @@
 //                        free slot, never taking a delivery; one "flood asked=" line
 //   crash                reports "crash" and ends the process at once, as a renderer that
 //                        fails does
+//   linger MS            once asked to quit, reports "quit" and stays MS more, as a renderer
+//                        slow to exit does (the plug-in pumps messages while it waits)
 // Report lines: "launch", "asked", "delivered"/"failed" (with the status words seen in
 // order, the milliseconds since the slot was written and, for a delivery, the path, the
 // file's first line, its size and its whole content), "done" with the longest wait for the
@@ -140,6 +142,8 @@ public:
                 Flood(std::atoi(rest.c_str()));
             } else if (word == "gone") {
                 ReportGone();
+            } else if (word == "linger") {
+                lingerMs_ = static_cast<DWORD>(std::atoi(rest.c_str()));
             } else if (word == "crash") {
                 Report("crash");
                 ExitProcess(9);
@@ -150,6 +154,8 @@ public:
         std::snprintf(done, sizeof done, "done mutex-ms=%.0f", longestWaitMs_);
         Report(done);
     }
+
+    DWORD LingerMs() const { return lingerMs_; }
 
     bool QuitRequested()
     {
@@ -378,6 +384,7 @@ private:
     LaunchFields fields_;
     double longestWaitMs_ = 0;
     bool quit_ = false;
+    DWORD lingerMs_ = 0;
     std::map<int32_t, Outstanding> outstanding_;
     std::vector<std::string> deliveredPaths_;
     int32_t nextId_ = 1;
@@ -401,5 +408,9 @@ int main(int argc, char** argv)
     std::ifstream lines(script);
     run.Run(lines);
     while (!run.QuitRequested()) Sleep(10);
+    if (run.LingerMs() > 0) {
+        Report("quit");
+        Sleep(run.LingerMs());
+    }
     return 0;
 }
