@@ -66,7 +66,10 @@ TEST(EntryPoints, GetEntryPointsFillsTheTableAndKeepsItsSize)
     ASSERT_TRUE(plugin.Loaded());
     EXPECT_EQ(plugin.getEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
 
-    NPPluginFuncs table{};
+    // The library keeps the table for the NP_Initialize that follows, and may stay loaded after
+    // this test (an earlier test's subclassed window pins it): the table must outlive the test.
+    static NPPluginFuncs table;
+    table = NPPluginFuncs{};
     table.size = 1234;
     ASSERT_EQ(plugin.getEntryPoints(&table), NPERR_NO_ERROR);
     EXPECT_EQ(table.size, 1234);
