@@ -2,7 +2,9 @@
 # Runs a Windows program under Wine in the private prefix of the build tree that contains
 # the current directory (or WINEPREFIX when it is set): a 32-bit prefix, or with --win64
 # first a 64-bit one run by wine64 (the x86-64 tree's programs). The prefix is created on
-# first use; concurrent first uses wait for each other.
+# first use; concurrent first uses wait for each other. A program that crashes in it gets
+# its backtrace printed on stderr and ends, rather than waiting in Wine's crash dialog for a
+# click that never comes.
 set -e
 arch=win32
 loader=wine
@@ -30,6 +32,8 @@ if [ ! -f "$WINEPREFIX/.orb-ready" ]; then
         flock 9
         if [ ! -f "$WINEPREFIX/.orb-ready" ]; then
             "$loader" wineboot --init >/dev/null 2>&1 || true
+            "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+                >/dev/null 2>&1 || true
             wineserver -w
             touch "$WINEPREFIX/.orb-ready"
         fi
