@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <atomic>
-#include <thread>
 #include <utility>
+
+#include "base/UniqueHandle.h"
 
 struct BackgroundFetch::Shared {
     Shared(const FetchSettings& settings, Request request, std::function<void()> wake)
@@ -35,10 +36,26 @@ BackgroundFetch::BackgroundFetch(const FetchSettings& settings, Request request,
         shared_->Run();
         return;
     }
-    std::thread([shared = shared_] {
-        shared->Run();
-        if (!shared->control.Cancelled()) shared->wake();
-    }).detach();
+    // A Win32 thread, not a detached std::thread: when many short detached threads come and
+    // go, the thread library now and then starts one with a null argument and its start
+    // routine faults (seen in a loaded end-to-end run; a loop of detached threads shows it).
+    auto* owned = new std::shared_ptr<Shared>(shared_);
+    const KernelHandle thread(CreateThread(nullptr, 0, &BackgroundFetch::ThreadMain, owned, 0, nullptr));
+    if (!thread) {
+        delete owned;
+        shared_->result.error = "cannot start a thread for the fetch";
+        shared_->done.store(true, std::memory_order_release);
+        shared_->wake();
+    }
+}
+
+DWORD WINAPI BackgroundFetch::ThreadMain(void* parameter)
+{
+    const std::unique_ptr<std::shared_ptr<Shared>> owned(static_cast<std::shared_ptr<Shared>*>(parameter));
+    Shared& shared = **owned;
+    shared.Run();
+    if (!shared.control.Cancelled()) shared.wake();
+    return 0;
 }
 
 BackgroundFetch::~BackgroundFetch()

@@ -38,4 +38,6 @@ public:
 private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
+
+    static unsigned long __stdcall ThreadMain(void* parameter);
 };
