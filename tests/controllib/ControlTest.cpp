@@ -113,9 +113,14 @@ protected:
 
 TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
 {
-    for (const bool siteFirst : {true, false}) {
-        SCOPED_TRACE(siteFirst ? "client site before Load" : "client site after Load");
-        RendererScript script(LogFolder("controllib"), siteFirst ? "site-first" : "site-after", "ask $applet\nwait\n");
+    enum class Order { SiteFirst, SiteAfterLoad, QuickActivate };
+    for (const Order order : {Order::SiteFirst, Order::SiteAfterLoad, Order::QuickActivate}) {
+        const char* name = order == Order::SiteFirst       ? "site-first"
+                           : order == Order::SiteAfterLoad ? "site-after"
+                                                           : "quick";
+        SCOPED_TRACE(name);
+        RendererScript script(LogFolder("controllib"), name,
+                              "ask $applet\nwait\nnavigate _blank:next.html\npause 300\n");
         TestSite site(PageUrl(), kWidth, kHeight);
         TestBag bag({{L"SRC", L"scene.obvm"}, {L"WindowName", L"main"}});
         IOleObject* control = Create();
@@ -123,11 +128,22 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         DWORD misc = 0;
         EXPECT_EQ(control->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
         EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
-        if (siteFirst) {
+        if (order == Order::SiteFirst) {
             ASSERT_EQ(control->SetClientSite(&site), S_OK);
+        } else if (order == Order::QuickActivate) {
+            IQuickActivate* quick = As<IQuickActivate>(control, IID_IQuickActivate);
+            ASSERT_NE(quick, nullptr);
+            QACONTAINER container{};
+            container.cbSize = sizeof container;
+            container.pClientSite = &site;
+            QACONTROL answer{};
+            answer.cbSize = sizeof answer;
+            EXPECT_EQ(quick->QuickActivate(&container, &answer), S_OK);
+            EXPECT_EQ(answer.dwMiscStatus, kControlMiscStatus);
+            quick->Release();
         }
         ASSERT_EQ(Load(control, bag), S_OK);
-        if (!siteFirst) {
+        if (order == Order::SiteAfterLoad) {
             ASSERT_EQ(control->SetClientSite(&site), S_OK);
         }
         RECT area{0, 0, kWidth, kHeight};
@@ -144,6 +160,12 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         EXPECT_NE(delivered.find(std::string("text=\"") + kAppletBody), std::string::npos) << delivered;
         const std::vector<std::string> paths = server.Paths();
         EXPECT_NE(std::find(paths.begin(), paths.end(), "/demo/scene.obvm"), paths.end());
+        // The navigation reaches the site's hyperlink frame with its target, resolved against the page.
+        ASSERT_TRUE(PumpUntil([&] { return !site.Navigations().empty(); }, 5000));
+        const std::wstring navigation = site.Navigations()[0];
+        EXPECT_EQ(navigation.rfind(L"_blank http://127.0.0.1:", 0), 0u);
+        EXPECT_NE(navigation.find(L"next.html"), std::wstring::npos);
+        EXPECT_EQ(site.Navigations().size(), 1u);
 
         // The container moves and sizes the window; nothing else does.
         IOleInPlaceObject* inPlace = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
