@@ -120,7 +120,8 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
                                                            : "quick";
         SCOPED_TRACE(name);
         RendererScript script(LogFolder("controllib"), name,
-                              "ask $applet\nwait\nnavigate _blank:next.html\npause 300\n");
+                              "status loading\nask $applet\nwait\nnavigate _blank:next.html\npause 300\n"
+                              "status ready\npause 300\nstatus ready\npause 300\n");
         TestSite site(PageUrl(), kWidth, kHeight);
         TestBag bag({{L"SRC", L"scene.obvm"}, {L"WindowName", L"main"}});
         IOleObject* control = Create();
@@ -155,7 +156,7 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         EXPECT_EQ(GetParent(window), site.Window());
         EXPECT_TRUE(IsWindowVisible(window));
 
-        ASSERT_TRUE(PumpUntil([&] { return script.Done(); }, 30000));
+        ASSERT_TRUE(PumpUntil([&] { return !Delivery(script, "scene.obvm").empty(); }, 30000));
         const std::string delivered = Delivery(script, "scene.obvm");
         EXPECT_NE(delivered.find(std::string("text=\"") + kAppletBody), std::string::npos) << delivered;
         const std::vector<std::string> paths = server.Paths();
@@ -166,6 +167,10 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         EXPECT_EQ(navigation.rfind(L"_blank http://127.0.0.1:", 0), 0u);
         EXPECT_NE(navigation.find(L"next.html"), std::wstring::npos);
         EXPECT_EQ(site.Navigations().size(), 1u);
+        // Status text reaches the frame once per change, however many ticks see it.
+        ASSERT_TRUE(PumpUntil([&] { return script.Done(); }, 10000));
+        PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(site.StatusTexts(), (std::vector<std::wstring>{L"loading", L"ready"}));
 
         // The container moves and sizes the window; nothing else does.
         IOleInPlaceObject* inPlace = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
