@@ -122,7 +122,10 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         RendererScript script(LogFolder("controllib"), name,
                               "status loading\nask $applet\nwait\nnavigate _blank:next.html\npause 300\n"
                               "status ready\npause 300\nstatus ready\npause 300\n");
-        TestSite site(PageUrl(), kWidth, kHeight);
+        // IE's site (here with QuickActivate) resolves names itself; without it the
+        // plug-in's rule joins them to the page.
+        const bool bindHost = order == Order::QuickActivate;
+        TestSite site(PageUrl(), kWidth, kHeight, bindHost);
         TestBag bag({{L"SRC", L"scene.obvm"}, {L"WindowName", L"main"}});
         IOleObject* control = Create();
         ASSERT_NE(control, nullptr);
@@ -164,8 +167,10 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         // The navigation reaches the site's hyperlink frame with its target, resolved against the page.
         ASSERT_TRUE(PumpUntil([&] { return !site.Navigations().empty(); }, 5000));
         const std::wstring navigation = site.Navigations()[0];
-        EXPECT_EQ(navigation.rfind(L"_blank http://127.0.0.1:", 0), 0u);
-        EXPECT_NE(navigation.find(L"next.html"), std::wstring::npos);
+        // (The hyperlink collapses the dot segments the plug-in's rule leaves.)
+        const std::string next = server.Url("/demo/next.html");
+        EXPECT_EQ(navigation, L"_blank " + std::wstring(next.begin(), next.end()));
+        EXPECT_EQ(site.MonikersMade(), bindHost ? 2 : 0);
         EXPECT_EQ(site.Navigations().size(), 1u);
         // Status text reaches the frame once per change, however many ticks see it.
         ASSERT_TRUE(PumpUntil([&] { return script.Done(); }, 10000));

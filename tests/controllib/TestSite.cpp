@@ -75,8 +75,8 @@ STDMETHODIMP TestBag::GetPropertyInfo(ULONG index, ULONG count, PROPBAG2* proper
     return *got > 0 ? S_OK : E_INVALIDARG;
 }
 
-TestSite::TestSite(const std::wstring& pageUrl, int width, int height)
-    : pageUrl_(pageUrl), width_(width), height_(height)
+TestSite::TestSite(const std::wstring& pageUrl, int width, int height, bool bindHost)
+    : pageUrl_(pageUrl), bindHost_(bindHost), width_(width), height_(height)
 {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &SiteProcedure;
@@ -111,6 +111,8 @@ STDMETHODIMP TestSite::QueryInterface(REFIID iid, void** object)
         *object = static_cast<IOleInPlaceFrame*>(this);
     } else if (iid == IID_IServiceProvider) {
         *object = static_cast<IServiceProvider*>(this);
+    } else if (iid == IID_IBindHost && bindHost_) {
+        *object = static_cast<IBindHost*>(this);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -194,4 +196,16 @@ STDMETHODIMP TestSite::Navigate(DWORD, LPBC, IBindStatusCallback*, IHlink* link)
     CoTaskMemFree(location);
     CoTaskMemFree(frame);
     return S_OK;
+}
+
+STDMETHODIMP TestSite::CreateMoniker(LPOLESTR name, IBindCtx*, IMoniker** moniker, DWORD)
+{
+    *moniker = nullptr;
+    IMoniker* page = nullptr;
+    HRESULT result = CreateURLMoniker(nullptr, pageUrl_.c_str(), &page);
+    if (FAILED(result)) return result;
+    result = CreateURLMonikerEx(page, name, moniker, URL_MK_UNIFORM);
+    page->Release();
+    if (SUCCEEDED(result)) ++monikersMade_;
+    return result;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <hlink.h>
+#include <urlmon.h>
 #include <ocidl.h>
 #include <oleidl.h>
 
@@ -45,10 +46,12 @@ class TestSite final : public IOleClientSite,
                        public IOleInPlaceSite,
                        public IOleInPlaceFrame,
                        public IServiceProvider,
-                       public IHlinkFrame {
+                       public IHlinkFrame,
+                       public IBindHost {
 public:
-    // A visible top-level window of the given client size; pageUrl empty: no moniker.
-    TestSite(const std::wstring& pageUrl, int width, int height);
+    // A visible top-level window of the given client size; pageUrl empty: no moniker. A
+    // site with a bind host makes the monikers of names against the page's as IE does.
+    TestSite(const std::wstring& pageUrl, int width, int height, bool bindHost = false);
     ~TestSite();
     TestSite(const TestSite&) = delete;
     TestSite& operator=(const TestSite&) = delete;
@@ -113,8 +116,22 @@ public:
     STDMETHODIMP OnNavigate(DWORD, IMoniker*, LPCWSTR, LPCWSTR, DWORD) override { return S_OK; }
     STDMETHODIMP UpdateHlink(ULONG, IMoniker*, LPCWSTR, LPCWSTR) override { return S_OK; }
 
+    // IBindHost
+    STDMETHODIMP CreateMoniker(LPOLESTR name, IBindCtx*, IMoniker** moniker, DWORD) override;
+    STDMETHODIMP MonikerBindToStorage(IMoniker*, IBindCtx*, IBindStatusCallback*, REFIID, void**) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP MonikerBindToObject(IMoniker*, IBindCtx*, IBindStatusCallback*, REFIID, void**) override
+    {
+        return E_NOTIMPL;
+    }
+    int MonikersMade() const { return monikersMade_; }
+
 private:
     std::wstring pageUrl_;
+    bool bindHost_;
+    int monikersMade_ = 0;
     int width_;
     int height_;
     HWND window_ = nullptr;
