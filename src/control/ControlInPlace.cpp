@@ -32,7 +32,7 @@ HRESULT AppletControl::ActivateInPlace()
     if (FAILED(inPlaceSite_->GetWindow(&parent)) || !parent ||
         FAILED(inPlaceSite_->GetWindowContext(frame_.Receive(), document_.Receive(), &position, &clip,
                                               &frameInfo)) ||
-        !window_.Create(parent, position, this)) {
+        !window_.Create(parent, position, clip, this)) {
         InPlaceDeactivate();
         return E_FAIL;
     }
@@ -73,10 +73,10 @@ STDMETHODIMP AppletControl::InPlaceDeactivate()
     return S_OK;
 }
 
-STDMETHODIMP AppletControl::SetObjectRects(LPCRECT position, LPCRECT)
+STDMETHODIMP AppletControl::SetObjectRects(LPCRECT position, LPCRECT clip)
 {
     if (!position) return E_POINTER;
-    window_.Move(*position);
+    window_.Move(*position, clip ? *clip : *position);
     return S_OK;
 }
 

@@ -186,6 +186,14 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         GetClientRect(window, &client);
         EXPECT_EQ(client.right, kWidth / 2);
         EXPECT_EQ(client.bottom, kHeight / 2);
+        EXPECT_EQ(GetWindowRgnBox(window, &client), ERROR) << "the whole window shows";
+        // Scrolled half out of the page's view: only the part within the clip shows.
+        RECT clip{0, 0, kWidth, 20 + kHeight / 4};
+        EXPECT_EQ(inPlace->SetObjectRects(&moved, &clip), S_OK);
+        RECT shown{};
+        EXPECT_EQ(GetWindowRgnBox(window, &shown), SIMPLEREGION);
+        EXPECT_EQ(shown.bottom, kHeight / 4);
+        EXPECT_EQ(shown.right, kWidth / 2);
         EXPECT_FALSE(library.CanUnloadNow());
 
         // IE's close order: InPlaceDeactivate, Close, the site taken back, the last Release.
