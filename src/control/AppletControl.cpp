@@ -323,12 +323,6 @@ STDMETHODIMP AppletControl::GetControlInfo(CONTROLINFO* info)
     return S_OK;
 }
 
-STDMETHODIMP AppletControl::FreezeEvents(BOOL freeze)
-{
-    frozenEvents_ += freeze ? 1 : (frozenEvents_ > 0 ? -1 : 0);
-    return S_OK;
-}
-
 // ---- IDispatch
 
 STDMETHODIMP AppletControl::GetTypeInfoCount(UINT* count)

@@ -116,7 +116,8 @@ public:
     STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
     STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
-    STDMETHODIMP FreezeEvents(BOOL freeze) override;
+    // The control fires no events: nothing to hold back.
+    STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
 
     // IDispatch: readyState alone.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -129,11 +130,6 @@ public:
     STDMETHODIMP QuickActivate(QACONTAINER* container, QACONTROL* control) override;
     STDMETHODIMP SetContentExtent(LPSIZEL size) override;
     STDMETHODIMP GetContentExtent(LPSIZEL size) override;
-
-    // What tests look at.
-    const AppletSettings& Settings() const { return settings_; }
-    SessionDriver& Session() { return session_; }
-    HWND Window() const { return window_.Handle(); }
 
 private:
     AppletControl();
@@ -181,7 +177,6 @@ private:
     bool initialised_ = false;
     bool sessionStarted_ = false;
     LONG readyState_ = 0;
-    int frozenEvents_ = 0;
     DWORD safety_ = 0;
     std::string lastStatus_;
 };
