@@ -34,7 +34,7 @@ AppletControl* AppletControl::Create()
     return new (std::nothrow) AppletControl();
 }
 
-AppletControl::AppletControl() : logo_(ModuleHandle()), session_(settings_, logo_, *this)
+AppletControl::AppletControl() : logo_(ModuleHandle())
 {
     extent_ = {kDefaultWidthHimetric, kDefaultHeightHimetric};
     ApplyInstalledParamFile(settings_);

@@ -10,6 +10,7 @@
 #include <objsafe.h>
 #include <oleidl.h>
 
+#include <memory>
 #include <string>
 
 #include "base/LiveCount.h"
@@ -169,13 +170,24 @@ private:
     ComRef<IOleAdviseHolder> adviseHolder_;
     AppletSettings settings_;
     LogoPainter logo_;
-    SessionDriver session_;
-    SessionWindow sessionWindow_{session_};
+    // One renderer session per in-place activation: a control deactivated and activated
+    // again starts anew in its new window.
+    struct Session {
+        Session(const AppletSettings& settings, LogoPainter& logo, StatusLine& status)
+            : driver(settings, logo, status)
+        {
+        }
+        SessionDriver driver;
+        SessionWindow window{driver};
+    };
+    std::unique_ptr<Session> session_;
+    // Calls under way in the session (its window's messages, its shutdown): it is replaced
+    // only when none is.
+    int sessionCalls_ = 0;
     ControlFetcher* fetcher_ = nullptr;
     ControlWindow window_;
     SIZEL extent_{};  // HIMETRIC
     bool initialised_ = false;
-    bool sessionStarted_ = false;
     LONG readyState_ = 0;
     DWORD safety_ = 0;
     std::string lastStatus_;

@@ -238,6 +238,35 @@ TEST_F(ControlTest, CloseAloneAndAParentWindowThatGoesFirstEndTheSession)
     }
 }
 
+TEST_F(ControlTest, ActivatedAgainAfterDeactivationStartsTheAppletAnew)
+{
+    RendererScript script(LogFolder("controllib"), "again", "ask $applet\nwait\n");
+    TestSite site(PageUrl(), kWidth, kHeight);
+    TestBag bag({{L"src", L"scene.obvm"}, {L"WindowName", L"main"}});
+    IOleObject* control = Create();
+    ASSERT_NE(control, nullptr);
+    ASSERT_EQ(control->SetClientSite(&site), S_OK);
+    ASSERT_EQ(Load(control, bag), S_OK);
+    auto lines = [&](const char* start) {
+        int count = 0;
+        for (const std::string& line : script.Report()) count += line.rfind(start, 0) == 0;
+        return count;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window(), nullptr), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return lines("done") == round; }, 30000)) << "round " << round;
+        IOleInPlaceObject* inPlace = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
+        ASSERT_NE(inPlace, nullptr);
+        EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+        inPlace->Release();
+    }
+    EXPECT_EQ(lines("launch "), 2);
+    control->Close(OLECLOSE_NOSAVE);
+    control->SetClientSite(nullptr);
+    EXPECT_EQ(control->Release(), 0u);
+    EXPECT_TRUE(PumpUntil([&] { return AllGone(); }, 15000));
+}
+
 TEST_F(ControlTest, AnswersReadyStateSafetyAndAStillPicture)
 {
     IOleObject* control = Create();
