@@ -1,9 +1,10 @@
 ; Puts the plug-in where browsers find it (on 64-bit Windows its x86-64 build as well, for
-; 64-bit browsers) and its renderer where the plug-in finds it (unless
+; 64-bit browsers), the control for Internet Explorer beside each, registered in the registry
+; view of its width, and the renderer where both find it (unless
 ; the user keeps another player's renderer there), and the player beside the plug-in, with a
 ; Start-menu shortcut and the applet files opened by it, and takes all of it away again.
 ; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
-; STAGE (the stripped binaries, the x86-64 plug-in in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
+; STAGE (the stripped binaries, the x86-64 plug-in and control in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -17,6 +18,7 @@ RequestExecutionLevel admin
 !define VENDOR "Orbolanth"
 !define PRODUCT "Orbolanth3D Player"
 !define PLUGIN_DLL "npOrbolanth.dll"
+!define CONTROL_DLL "OrbolanthControl.dll"
 !define RENDERER_EXE "orbrenderer.exe"
 !define PLAYER_EXE "OrbolanthPlayer.exe"
 !define PLAYER_SHORTCUT "$SMPROGRAMS\Orbolanth Player.lnk"
@@ -38,7 +40,11 @@ RequestExecutionLevel admin
 ; OpenWithProgids, and the extension's default only where no other program has one.
 !define CLASSES "SOFTWARE\Classes"
 !define PROGID "Orbolanth.Applet"
-; In UNINSTALL_KEY: the folder of the x86-64 plug-in, absent when there is none.
+; The control registers itself (DllRegisterServer, through regsvr32); the installer only reads
+; which class Internet Explorer starts for the applet type, which another program may own.
+!define CONTROL_CLSID "{7B9DBB87-D073-440A-A713-787FD3FD89EF}"
+!define CONTENT_TYPE_KEY "${CLASSES}\MIME\Database\Content Type\${MIME_TYPE}"
+; In UNINSTALL_KEY: the folder of the x86-64 plug-in and control, absent when there is none.
 !define PLUGIN64_LOCATION "Plugin64Location"
 ; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
 !define REPLACED_RENDERER "ReplacedRendererPath"
@@ -60,6 +66,9 @@ Var Plugin64Dir
 ; 32 or 64: the registry view whose browsers CopyIntoBrowserFolders serves.
 Var BrowserView
 Var BundledRadio
+; What the finish page says about the control: a failed registration, or the applet type left
+; to another program's class. Empty: nothing to say, and no such page.
+Var ControlNote
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -84,6 +93,7 @@ PageEx custom
     PageCallbacks RendererPage RendererPageLeave
 PageExEnd
 Page instfiles
+Page custom ControlNotePage
 UninstPage uninstConfirm
 UninstPage instfiles
 
@@ -120,8 +130,12 @@ FunctionEnd
 Function ${un}RefuseWhileInUse
     StrCpy $R0 "$INSTDIR\${PLUGIN_DLL}"
     Call ${un}RefuseIfLoaded
+    StrCpy $R0 "$INSTDIR\${CONTROL_DLL}"
+    Call ${un}RefuseIfLoaded
     ${If} $Plugin64Dir != ""
         StrCpy $R0 "$Plugin64Dir\${PLUGIN_DLL}"
+        Call ${un}RefuseIfLoaded
+        StrCpy $R0 "$Plugin64Dir\${CONTROL_DLL}"
         Call ${un}RefuseIfLoaded
     ${EndIf}
     StrCpy $R0 "$INSTDIR\${RENDERER_EXE}"
@@ -139,6 +153,23 @@ Function ${un}RefuseWhileInUse
         Call ${un}RefuseIfLoaded
         IntOp $R2 $R2 + 1
     ${Loop}
+FunctionEnd
+
+; Runs the regsvr32 of the control's width on it, which registers it (or, with /u, takes
+; away what registering wrote) in the registry view of that width: $R0 the DLL, $R1 its width
+; (32 or 64), $R2 the switches. $R3: regsvr32's exit code, 0 when the DLL's call succeeded.
+; A 32-bit installer's system folder is the 32-bit one; only with the redirection off does it
+; name the 64-bit folder and its regsvr32.
+Function ${un}RunRegsvr32
+    ${If} $R1 == 64
+        ${DisableX64FSRedirection}
+    ${EndIf}
+    ClearErrors
+    ExecWait '"$SYSDIR\regsvr32.exe" $R2 "$R0"' $R3
+    ${IfThen} ${Errors} ${|} StrCpy $R3 "not started" ${|}
+    ${If} $R1 == 64
+        ${EnableX64FSRedirection}
+    ${EndIf}
 FunctionEnd
 !macroend
 !insertmacro CHECKS ""
@@ -357,6 +388,39 @@ Function un.DissociateExtension
     DeleteRegKey /ifempty HKLM "${CLASSES}\$R0"
 FunctionEnd
 
+; $R0: the control just installed, $R1: its width. Registers it and reads, in that view, which
+; class the applet type starts: when another program's control has the type, registering left
+; it alone, and the finish page says so.
+Function RegisterControl
+    StrCpy $R2 "/s"
+    Call RunRegsvr32
+    ${If} $R3 != 0
+        StrCpy $R4 "The $R1-bit control for Internet Explorer was not registered (regsvr32: $R3)."
+        DetailPrint "$R4"
+        StrCpy $ControlNote "$ControlNote$R4$\r$\n$\r$\n"
+        Return
+    ${EndIf}
+    DetailPrint "Registered for Internet Explorer: $R0"
+    ${IfThen} $R1 == 64 ${|} SetRegView 64 ${|}
+    ReadRegStr $R4 HKLM "${CONTENT_TYPE_KEY}" "CLSID"
+    SetRegView 32
+    ${If} $R4 != ""
+    ${AndIf} $R4 != "${CONTROL_CLSID}"
+        StrCpy $R4 "In $R1-bit Internet Explorer tabs, ${MIME_TYPE} stays with another program's control ($R4): embeds of that type start it, not ours. Pages whose <object> names our class id still use ours."
+        DetailPrint "$R4"
+        StrCpy $ControlNote "$ControlNote$R4$\r$\n$\r$\n"
+    ${EndIf}
+FunctionEnd
+
+Function ControlNotePage
+    ${IfThen} $ControlNote == "" ${|} Abort ${|}
+    nsDialogs::Create 1018
+    Pop $R0
+    ${NSD_CreateLabel} 0 0 100% 100% "${PRODUCT} ${VERSION} is installed.$\r$\n$\r$\n$ControlNote"
+    Pop $R0
+    nsDialogs::Show
+FunctionEnd
+
 Section
     Call RefuseOtherFolder
     Call ChoosePlugin64Dir
@@ -364,6 +428,7 @@ Section
 
     SetOutPath "$INSTDIR"
     File "${STAGE}/${PLUGIN_DLL}"
+    File "${STAGE}/${CONTROL_DLL}"
     File "${STAGE}/${RENDERER_EXE}"
     File "${STAGE}/${PLAYER_EXE}"
     !insertmacro INSTALL_SAMPLES
@@ -374,10 +439,17 @@ Section
     !insertmacro PLUGIN_REGISTRATION WRITE_PLUGIN_VALUE "$INSTDIR\${PLUGIN_DLL}"
     StrCpy $BrowserView 32
     Call CopyIntoBrowserFolders
+    StrCpy $R0 "$INSTDIR\${CONTROL_DLL}"
+    StrCpy $R1 32
+    Call RegisterControl
 
     ${If} $Plugin64Dir != ""
         SetOutPath "$Plugin64Dir"
         File "${STAGE}/x64/${PLUGIN_DLL}"
+        File "${STAGE}/x64/${CONTROL_DLL}"
+        StrCpy $R0 "$Plugin64Dir\${CONTROL_DLL}"
+        StrCpy $R1 64
+        Call RegisterControl
         SetOutPath "$INSTDIR"
         WriteRegStr HKLM "${UNINSTALL_KEY}" "${PLUGIN64_LOCATION}" "$Plugin64Dir"
         SetRegView 64
@@ -436,7 +508,28 @@ Function un.RestoreRendererPath
     ${EndIf}
 FunctionEnd
 
+; $R0: an installed control, $R1: its width. The DLL takes away what it registered, which
+; leaves the applet type's class while another program's, and an administrator's kill bit.
+Function un.UnregisterControl
+    ${IfNot} ${FileExists} "$R0"
+        Return
+    ${EndIf}
+    StrCpy $R2 "/u /s"
+    Call un.RunRegsvr32
+    ${IfThen} $R3 != 0 ${|} DetailPrint "$R0 was not unregistered (regsvr32: $R3)" ${|}
+FunctionEnd
+
 Section Uninstall
+    ; While the libraries are still there to say what they registered.
+    StrCpy $R0 "$INSTDIR\${CONTROL_DLL}"
+    StrCpy $R1 32
+    Call un.UnregisterControl
+    ${If} $Plugin64Dir != ""
+        StrCpy $R0 "$Plugin64Dir\${CONTROL_DLL}"
+        StrCpy $R1 64
+        Call un.UnregisterControl
+    ${EndIf}
+
     ${Do}
         ClearErrors
         EnumRegValue $R0 HKLM "${COPIES_KEY}" 0
@@ -454,6 +547,7 @@ Section Uninstall
     ; The x86-64 plug-in's folder first: it may lie inside the installation's.
     ${If} $Plugin64Dir != ""
         Delete "$Plugin64Dir\${PLUGIN_DLL}"
+        Delete "$Plugin64Dir\${CONTROL_DLL}"
         RMDir "$Plugin64Dir"
         SetRegView 64
         !insertmacro REMOVE_PLUGIN_REGISTRATION
@@ -470,6 +564,7 @@ Section Uninstall
 
     !insertmacro REMOVE_SAMPLES
     Delete "$INSTDIR\${PLUGIN_DLL}"
+    Delete "$INSTDIR\${CONTROL_DLL}"
     Delete "$INSTDIR\${PLAYER_EXE}"
     Delete "$INSTDIR\${RENDERER_EXE}"
     Delete "$INSTDIR\${UNINSTALLER}"

@@ -158,6 +158,15 @@ struct GlobalMemoryTraits {
 };
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 
+// Memory the system allocated for us and says to give back with LocalFree (a security
+// descriptor made from text).
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Empty() { return nullptr; }
+    static void Close(Type memory) { LocalFree(memory); }
+};
+using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+
 // WinInet is loaded at run time, so its closing call comes with the handle.
 struct InternetHandleTraits {
     using Type = HINTERNET;

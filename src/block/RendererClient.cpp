@@ -1,5 +1,7 @@
 #include "block/RendererClient.h"
 
+#include "block/ObjectSecurity.h"
+
 namespace {
 
 constexpr uint32_t kStatusTextLimit = 1024;
@@ -8,7 +10,7 @@ constexpr uint32_t kStatusTextLimit = 1024;
 
 bool RendererClient::Attach(const std::string& name)
 {
-    return Open(name) && CreateBlockMutex();
+    return Open(name) && CreateBlockMutex(CreatorLabel());
 }
 
 LaunchFields RendererClient::ReadLaunchFields()

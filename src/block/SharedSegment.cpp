@@ -1,5 +1,7 @@
 #include "block/SharedSegment.h"
 
+#include "block/ObjectSecurity.h"
+
 namespace {
 
 constexpr char kMismatchText[] =
@@ -33,10 +35,11 @@ void SharedSegment::UnmapView()
     view.Reset();
 }
 
-bool SharedSegment::Create(const std::string& name)
+bool SharedSegment::Create(const std::string& name, ObjectLabel label)
 {
     namePart = name;
-    mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, ViewSize(),
+    ObjectSecurity security(label);
+    mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE, 0, ViewSize(),
                                      ObjectName(namePart, kMappingSuffix).c_str()));
     if (!mapping) return false;
     if (!MapView()) return false;
@@ -61,8 +64,9 @@ bool SharedSegment::Open(const std::string& name)
     return true;
 }
 
-bool SharedSegment::CreateBlockMutex()
+bool SharedSegment::CreateBlockMutex(ObjectLabel label)
 {
-    mutex.Reset(CreateMutexA(nullptr, FALSE, ObjectName(namePart, kMutexSuffix).c_str()));
+    ObjectSecurity security(label);
+    mutex.Reset(CreateMutexA(security.Attributes(), FALSE, ObjectName(namePart, kMutexSuffix).c_str()));
     return mutex.Valid();
 }

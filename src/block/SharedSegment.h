@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/IntegrityLevel.h"
 #include "base/UniqueHandle.h"
 #include "block/BlockView.h"
 #include "block/ChannelBlock.h"
@@ -18,13 +19,13 @@ public:
     SharedSegment(const SharedSegment&) = delete;
     SharedSegment& operator=(const SharedSegment&) = delete;
 
-    // The creator's side: a new pagefile-backed mapping, filled as a fresh block.
-    bool Create(const std::string& namePart);
+    // The creator's side: a new pagefile-backed mapping with the label, filled as a fresh block.
+    bool Create(const std::string& namePart, ObjectLabel label);
     // The other side: the existing mapping, checked for this side's revision. A mismatch
     // is shown to the user and fails the open with nothing left mapped.
     bool Open(const std::string& namePart);
-    // Creates the block's mutex, or opens it when the other side already has.
-    bool CreateBlockMutex();
+    // Creates the block's mutex with the label, or opens it when the other side already has.
+    bool CreateBlockMutex(ObjectLabel label);
 
     const std::string& NamePart() const { return namePart; }
     HANDLE Mutex() const { return mutex.Get(); }

@@ -7,6 +7,7 @@
 #include "base/Held.h"
 #include "base/Trace.h"
 #include "block/MutexGuard.h"
+#include "block/ObjectSecurity.h"
 #include "block/WindowWord.h"
 #include "settings/RegistryKey.h"
 
@@ -47,7 +48,9 @@ bool RendererChannel::CreateBlock(const LaunchSettings& settings)
         TraceEvent("group", "block not created: no GUID for its name");
         return false;
     }
-    if (!Create(name) || !CreateBlockMutex()) {
+    // In a Protected Mode tab the renderer runs at low integrity as we do: the objects say so.
+    const ObjectLabel label = CreatorLabel();
+    if (!Create(name, label) || !CreateBlockMutex(label)) {
         const DWORD error = GetLastError();
         TraceEvent(TraceSubject(), "block " + name + " not created: error " + std::to_string(error));
         return false;
@@ -101,6 +104,8 @@ bool RendererChannel::StartProcess()
         return false;
     }
 
+    // With this process's own token, never another's nor an elevated one: in a Protected Mode
+    // tab the renderer then runs at the tab's low integrity, as the block's label expects.
     // Made whole, never cut: CreateProcessA may write into it, so it is a buffer of its own.
     std::string commandLine = std::string("\"") + shortPath + kCommandLineTail + namePart;
     STARTUPINFOA startup{};

@@ -52,6 +52,7 @@ bool DownloadWorker::Start()
 {
     if (!lock || !workReady || !stopRequested) return false;
     if (!wininet.Load()) return false;
+    folder = FetchFolder();
     session = wininet.Own(wininet.InternetOpenA(kDownloadUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                 nullptr, 0));
     if (!session) return false;
@@ -243,7 +244,7 @@ bool DownloadWorker::FetchFromNetwork(Job& job, const std::string& url, std::str
     if (!request) return Failed(job, "WinInet error " + std::to_string(GetLastError()));
     if (NeedsStatusCheck(canonical) && !StatusAccepted(request.Get(), job)) return false;
 
-    std::string file = MakeTempFile();
+    std::string file = MakeTempFile(folder);
     if (file.empty()) return Failed(job, "no temporary file, error " + std::to_string(GetLastError()));
     TakeLock(INFINITE);
     job.tempFile = file;

@@ -1,5 +1,6 @@
 // Under Internet Explorer the browser's streams are not used: four threads per instance
-// fetch URLs with WinInet into temporary files ("orb*" in the temporary folder) and report
+// fetch URLs with WinInet into temporary files ("orb*" in the temporary folder, or in a
+// Protected Mode tab a folder a low-integrity process may write) and report
 // each outcome to its listener. "file:" URLs are answered with their local path.
 #pragma once
 
@@ -86,6 +87,7 @@ private:
     Job jobs[kThreadCount];
     WinInetLibrary wininet;  // before the session, which it closes
     InternetHandle session;
+    std::string folder;                 // where the files go, chosen once by Start
     std::deque<std::string> tempFiles;  // completed downloads, deleted with the worker
     std::deque<std::unique_ptr<DownloadRequest>> queue;
 };

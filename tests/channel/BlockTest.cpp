@@ -66,8 +66,8 @@ TEST(ChannelBlock, NewBlockHasTheWireLayout)
 
     SharedSegment segment;
     DWORD before = GetTickCount();
-    ASSERT_TRUE(segment.Create("{TEST-NEW-BLOCK}"));
-    ASSERT_TRUE(segment.CreateBlockMutex());
+    ASSERT_TRUE(segment.Create("{TEST-NEW-BLOCK}", ObjectLabel::Default));
+    ASSERT_TRUE(segment.CreateBlockMutex(ObjectLabel::Default));
     DWORD after = GetTickCount();
     MEMORY_BASIC_INFORMATION memory;
     ASSERT_NE(VirtualQuery(segment.ViewAddress(), &memory, sizeof memory), 0u);
@@ -142,7 +142,7 @@ TEST(ChannelBlock, LaunchFillNamesTheObjectsAndCutsTheStrings)
 TEST(ChannelBlock, OpeningChecksTheRevisionAndWritesNothing)
 {
     SharedSegment creator;
-    ASSERT_TRUE(creator.Create("{TEST-REVISION}"));
+    ASSERT_TRUE(creator.Create("{TEST-REVISION}", ObjectLabel::Default));
     std::vector<uint8_t> before = Bytes(creator.ViewAddress());
     {
         BoxWatcher boxes("Revision Mismatch!");

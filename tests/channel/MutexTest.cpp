@@ -2,10 +2,35 @@
 // after its wait and leaves the block as it was.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
+#include <optional>
+
 #include "ChannelFixture.h"
 #include "PeerProcess.h"
+#include "base/IntegrityLevel.h"
 
 namespace {
+
+// The integrity level of the object's mandatory label; none when it carries no label.
+std::optional<unsigned long> MandatoryLabel(HANDLE object)
+{
+    PACL labels = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &labels,
+                        &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LocalMemory owned(descriptor);
+    for (DWORD i = 0; labels && i < labels->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(labels, i, &ace)) break;
+        if (static_cast<ACE_HEADER*>(ace)->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) continue;
+        PSID sid = &static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace)->SidStart;
+        return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+    }
+    return std::nullopt;
+}
 
 TEST(RendererChannel, EveryOperationIsSkippedWhileTheRendererHoldsTheMutex)
 {
@@ -75,6 +100,34 @@ TEST(RendererChannel, AnAbandonedMutexSkipsOneOperationAndIsHandedBack)
     EXPECT_EQ(peer.Wait(), 0);
     EXPECT_TRUE(c.channel.RequestQuit());
     EXPECT_EQ(c.Block()->quitRequest, 1);
+}
+
+// A Protected Mode tab makes the block and its mutex labelled low; the renderer it starts
+// (here the peer, at the same level) still opens the block for writing and takes the mutex.
+TEST(SharedSegment, ObjectsLabelledLowAreOpenedByTheRenderersSide)
+{
+    SharedSegment creator;
+    ASSERT_TRUE(creator.Create("{TEST-LOW-LABEL}", ObjectLabel::Low));
+    ASSERT_TRUE(creator.CreateBlockMutex(ObjectLabel::Low));
+    EXPECT_EQ(MandatoryLabel(creator.Mapping()), kLowIntegrity);
+    EXPECT_EQ(MandatoryLabel(creator.Mutex()), kLowIntegrity);
+
+    NamedEvent held("orb_low_label_held");
+    NamedEvent release("orb_low_label_release");
+    PeerProcess peer("hold " + creator.NamePart() + " " + held.Name() + " " + release.Name());
+    ASSERT_TRUE(peer.Started());
+    ASSERT_EQ(WaitForSingleObject(held.Handle(), 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(creator.Mutex(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(release.Handle());
+    EXPECT_EQ(peer.Wait(), 0);
+    ASSERT_EQ(WaitForSingleObject(creator.Mutex(), 5000), WAIT_OBJECT_0);
+    ReleaseMutex(creator.Mutex());
+
+    SharedSegment plain;
+    ASSERT_TRUE(plain.Create("{TEST-DEFAULT-LABEL}", ObjectLabel::Default));
+    ASSERT_TRUE(plain.CreateBlockMutex(ObjectLabel::Default));
+    EXPECT_NE(MandatoryLabel(plain.Mapping()), kLowIntegrity);
+    EXPECT_NE(MandatoryLabel(plain.Mutex()), kLowIntegrity);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The installer and its uninstaller under 32-bit Wine, in a prefix of their own made afresh
 for each run: a silent install with every file and registry value checked, the plug-in found
-the way browsers find it, an upgrade in a folder whose path holds spaces, refusals while a
-process has the plug-in loaded, another player's renderer kept or replaced and given back, and
-uninstalls that leave only what they did not make; then on 64-bit Windows (a 64-bit prefix)
-both plug-ins, each in its own folder and registry view, also when the user chooses the
-folder, and both removed again.
+the way browsers find it and the control registered for Internet Explorer, an upgrade in a
+folder whose path holds spaces, refusals while a process has the plug-in or the control
+loaded, another player's renderer kept or replaced and given back, and uninstalls that leave
+only what they did not make; then on 64-bit Windows (a 64-bit prefix) both plug-ins and both
+controls, each in its own folder and registry view, also when the user chooses the folder,
+beside another program's control for the applet type and an administrator's kill bit, and
+all removed again.
 
 Wine facts this relies on: an NSIS uninstaller copies itself to the temporary folder and
 returns at once unless given `_?=<folder>` as its last, unquoted argument, and Wine quotes an
@@ -35,9 +37,23 @@ PROGID_KEY = rf"HKLM\SOFTWARE\Classes\{PROGID}"
 EXTENSION_KEYS = (r"HKLM\SOFTWARE\Classes\.obvm", r"HKLM\SOFTWARE\Classes\.obv")
 # Where Wine keeps the Start menu of all users.
 PLAYER_SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Orbolanth Player.lnk"
+# The control for Internet Explorer, as it registers itself in the view of its width.
+CONTROL_CLSID = "{7B9DBB87-D073-440A-A713-787FD3FD89EF}"
+CONTROL_CLSID_KEY = rf"HKLM\SOFTWARE\Classes\CLSID\{CONTROL_CLSID}"
+CONTROL_PROGID_KEYS = (r"HKLM\SOFTWARE\Classes\Orbolanth.AppletControl.1",
+                       r"HKLM\SOFTWARE\Classes\Orbolanth.AppletControl")
+PREAPPROVED_KEY = rf"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Ext\PreApproved\{CONTROL_CLSID}"
+CONTENT_TYPE_KEY = rf"HKLM\SOFTWARE\Classes\MIME\Database\Content Type\{MIME_TYPE}"
+CONTROL_KEYS = (CONTROL_CLSID_KEY, *CONTROL_PROGID_KEYS, PREAPPROVED_KEY, CONTENT_TYPE_KEY)
+SAFE_FOR_INITIALIZING = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"
+# The administrator's: IE never creates a class whose kill bit is set, and no installer of
+# ours takes it away.
+KILL_BIT_KEY = rf"HKLM\SOFTWARE\Microsoft\Internet Explorer\ActiveX Compatibility\{CONTROL_CLSID}"
+# A policy here would start the renderer above a protected tab's integrity: we write none.
+ELEVATION_POLICY_KEY = r"HKLM\SOFTWARE\Microsoft\Internet Explorer\Low Rights\ElevationPolicy"
 # What the installer leaves behind it, and what must be as it was before once it is removed.
 OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY, PROGID_KEY,
-            *EXTENSION_KEYS)
+            *EXTENSION_KEYS, *CONTROL_KEYS)
 # Everything the installer may write, and the fake browsers' keys it must leave as they are.
 WATCHED_KEYS = [*OWN_KEYS, r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
 EXIT_IN_USE = 3
@@ -77,11 +93,12 @@ FAKE_BROWSERS64 = {
 
 
 def reg_file(keys):
-    """A file for regedit that writes string values."""
+    """A file for regedit that writes string values, and DWORD values given as numbers."""
     lines = ["REGEDIT4", ""]
     for key, values in keys.items():
         lines.append("[{}]".format(key.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)))
-        lines += ['{}="{}"'.format(f'"{name}"' if name else "@", value.replace("\\", "\\\\"))
+        lines += ['{}={}'.format(f'"{name}"' if name else "@", f"dword:{value:08x}" if isinstance(value, int)
+                                 else '"{}"'.format(value.replace("\\", "\\\\")))
                   for name, value in values.items()]
         lines.append("")
     return "\r\n".join(lines)
@@ -309,6 +326,32 @@ class InstallerTest:
             "Description": ("REG_SZ", "Orbolanth 3D Applet"),
             "Suffixes": ("REG_SZ", "obvm,obv")}, f"MozillaPlugins MIME type values, {view}")
 
+    def expect_control(self, dll, view64=False, content_type_class=CONTROL_CLSID):
+        """The control registered for Internet Explorer in one registry view: its class, both
+        ProgIDs, safe for initialising only, full-page files, pre-approved; the applet type's
+        class as given (ours unless another program had it first)."""
+        view = "64-bit view" if view64 else "32-bit view"
+        self.expect_equal(digest(self.wine.unix(dll)),
+                          digest(self.stage / ("x64" if view64 else "") / "OrbolanthControl.dll"),
+                          f"installed control, {view}")
+        tree = self.wine.registry(*CONTROL_KEYS, view64=view64)
+        clsid = CONTROL_CLSID_KEY.lower()
+        self.expect_equal(tree.get(clsid + r"\inprocserver32"),
+                          {"": ("REG_SZ", dll), "ThreadingModel": ("REG_SZ", "Apartment")},
+                          f"the control's InprocServer32, {view}")
+        for subkey in ("control", r"miscstatus\1", "version", r"enablefullpage\.obvm", r"enablefullpage\.obv"):
+            self.expect(clsid + "\\" + subkey in tree, f"the control's {subkey} key is missing, {view}")
+        self.expect_equal(sorted(key for key in tree if key.startswith(clsid + "\\implemented categories\\")),
+                          [clsid + "\\implemented categories\\" + SAFE_FOR_INITIALIZING.lower()],
+                          f"the control's categories, {view}")
+        for key in CONTROL_PROGID_KEYS:
+            self.expect_equal(tree.get(key.lower() + r"\clsid"), {"": ("REG_SZ", CONTROL_CLSID)}, f"{key}, {view}")
+        self.expect(PREAPPROVED_KEY.lower() in tree, f"the control is not pre-approved, {view}")
+        self.expect_equal(tree.get(CONTENT_TYPE_KEY.lower(), {}).get("CLSID"), ("REG_SZ", content_type_class),
+                          f"the applet type's class, {view}")
+        self.expect_equal(self.wine.registry(ELEVATION_POLICY_KEY, view64=view64), {},
+                          f"an elevation policy, {view}")
+
     def expect_installation(self, folder, version, renderer=None, plugin64=None):
         """Every file and registry value of an installation in `folder`, and of the x86-64
         plug-in in the folder `plugin64` on 64-bit Windows, whose plug-in uses `renderer` (by
@@ -319,9 +362,10 @@ class InstallerTest:
         if plugin64:
             self.expect_equal(digest(self.wine.unix(plugin64) / "npOrbolanth.dll"),
                               digest(self.stage / "x64" / "npOrbolanth.dll"), "installed x86-64 plug-in")
-            self.expect_equal(sorted(file_state(self.wine.unix(plugin64))), ["npOrbolanth.dll"],
-                              "the x86-64 plug-in's folder")
+            self.expect_equal(sorted(file_state(self.wine.unix(plugin64))),
+                              ["OrbolanthControl.dll", "npOrbolanth.dll"], "the x86-64 plug-in's folder")
             self.expect_registration(plugin64 + r"\npOrbolanth.dll", version, view64=True)
+            self.expect_control(plugin64 + r"\OrbolanthControl.dll", view64=True)
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
         self.expect_player(folder)
@@ -334,6 +378,7 @@ class InstallerTest:
         self.expect_equal(self.wine.value(CONFIG_KEY, "RendererPath"), renderer or folder + r"\orbrenderer.exe",
                           "RendererPath")
         self.expect_registration(folder + r"\npOrbolanth.dll", version)
+        self.expect_control(folder + r"\OrbolanthControl.dll")
 
         uninstall = self.wine.registry(UNINSTALL_KEY).get(UNINSTALL_KEY.lower(), {})
         size = sum(p.stat().st_size for p in root.rglob("*") if p.is_file()) // 1024
@@ -405,7 +450,8 @@ class InstallerTest:
 
     def fresh_install_is_found_and_removed(self):
         setup = Path(self.args.setup)
-        self.expect(setup.stat().st_size < 1024 * 1024, f"installer of {setup.stat().st_size} bytes")
+        # Two plug-ins and two controls, each a static build of the same core.
+        self.expect(setup.stat().st_size < 1280 * 1024, f"installer of {setup.stat().st_size} bytes")
         code, out = self.wine.run(self.args.probe, "version", z_path(setup))
         version = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
         self.expect_equal((code, version.get("numbers"), version.get("ProductVersion")),
@@ -484,6 +530,12 @@ class InstallerTest:
             self.expect(self.snapshot(watched) == before, "the refused upgrade changed something")
             self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while the plug-in is loaded")
             self.expect(self.snapshot(watched) == before, "the refused uninstall changed something")
+        # Internet Explorer has the control loaded.
+        with Holder(self.wine, folder + r"\OrbolanthControl.dll", "explorer"):
+            code, _ = self.wine.run(self.args.setup, "/S")
+            self.expect_equal(code, EXIT_IN_USE, "upgrade while the control is loaded")
+            self.expect_equal(self.uninstall_in_place(folder), EXIT_IN_USE, "uninstall while the control is loaded")
+            self.expect(self.snapshot(watched) == before, "a refusal for a loaded control changed something")
         # An older browser has loaded the copy in its own plug-in folder.
         with Holder(self.wine, NETSCAPE_PLUGINS + r"\npOrbolanth.dll", "old-browser"):
             code, _ = self.wine.run(self.args.setup, "/S")
@@ -551,6 +603,8 @@ class InstallerTest:
         self.expect_equal(file_state(self.wine.unix(BROWSER64_PLUGINS)), {}, "the 64-bit browser's folder")
         self.expect_equal(self.wine.registry(r"HKLM\SOFTWARE\MozillaPlugins", view64=True), {},
                           "the 64-bit view after uninstalling")
+        self.expect_equal(self.wine.registry(*CONTROL_KEYS, view64=True), {},
+                          "the control's keys in the 64-bit view after uninstalling")
 
     @on_64bit_windows
     def both_plugins_on_64bit_windows(self):
@@ -587,6 +641,29 @@ class InstallerTest:
             self.expect_installation(folder, self.args.version, plugin64=plugin64)
             self.expect_uninstalled_on_64bit_windows(folder, plugin64)
 
+    @on_64bit_windows
+    def another_control_and_a_kill_bit_stay(self):
+        """Another program's control has the applet type and an administrator has set our kill
+        bit, in both views: both controls register beside them, and unregistering takes away
+        only what they wrote."""
+        other = "{0E1D2C3B-4A59-6877-8695-A4B3C2D1E0F9}"
+        theirs = {CONTENT_TYPE_KEY: {"CLSID": other, "Extension": ".obvm"},
+                  KILL_BIT_KEY: {"Compatibility Flags": 0x400}}
+        for view64 in (False, True):
+            self.import_registry(theirs, view64=view64)
+        before = {view64: self.wine.registry(*CONTROL_KEYS, KILL_BIT_KEY, view64=view64)
+                  for view64 in (False, True)}
+        folder, plugin64 = r"C:\Program Files (x86)\Orbolanth", r"C:\Program Files\Orbolanth"
+        self.require(self.install(self.args.setup) == 0, "install beside another control failed")
+        for view64, dll in ((False, folder), (True, plugin64)):
+            self.expect_control(dll + r"\OrbolanthControl.dll", view64=view64, content_type_class=other)
+            self.expect_equal(self.wine.registry(KILL_BIT_KEY, view64=view64), {
+                KILL_BIT_KEY.lower(): {"Compatibility Flags": ("REG_DWORD", "0x400")}}, "the kill bit after installing")
+        self.expect_equal(self.uninstall_quietly(), 0, "uninstall beside another control")
+        for view64 in (False, True):
+            self.expect_equal(self.wine.registry(*CONTROL_KEYS, KILL_BIT_KEY, view64=view64), before[view64],
+                              f"{'64' if view64 else '32'}-bit view after uninstalling beside another control")
+
     def another_programs_extension_stays(self):
         """An extension that another program opens stays its: the player is only offered for it,
         and the uninstaller takes away no more than that offer."""
@@ -610,6 +687,7 @@ class InstallerTest:
     def run(self):
         scenarios = [self.prepare, self.fresh_install_is_found_and_removed, self.upgrade_in_use_and_uninstall,
                      self.both_plugins_on_64bit_windows, self.install_folder_chosen_on_64bit_windows,
+                     self.another_control_and_a_kill_bit_stay,
                      self.another_players_renderer_stays, self.another_programs_extension_stays]
         try:
             for scenario in scenarios:
