@@ -1,5 +1,5 @@
-// The browser's child window, subclassed while the instance is attached to it: paint and
-// erase go to the logo painter, timers, focus and destruction to the session driver.
+// The browser's child window, subclassed while the instance is attached to it: its session's
+// messages go to the SessionWindow, the rest to the browser's procedure.
 //
 // Others may subclass the same window after us (browser add-ons, accessibility tools).
 // Their procedure then calls ours, so ours cannot leave the chain before they do: it stays
@@ -47,10 +47,7 @@ void PluginInstance::DetachWindow()
         hwnd = nullptr;
         return;
     }
-    if (!stopSent) {
-        stopSent = true;
-        session.ShutDownRenderer(hwnd);
-    }
+    sessionWindow.Stop(hwnd);
     if (IsWindow(hwnd)) {
         RemovePropA(hwnd, kInstanceProperty);
         const WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
@@ -91,50 +88,14 @@ LRESULT CALLBACK PluginInstance::InstanceWndProc(HWND hwnd, UINT message, WPARAM
     if (!self) return CallWindowProcA(previous, hwnd, message, wParam, lParam);
     Hold hold(self);
 
-    switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC hdc = BeginPaint(hwnd, &paint);
-        self->session.PaintWindow(hwnd, hdc);
-        EndPaint(hwnd, &paint);
-        return 0;
-    }
-    case WM_DESTROY:
-        // The browser's procedure sees it too, after us: it may have its own to let go of.
-        if (!self->stopSent) {
-            self->stopSent = true;
-            self->session.ShutDownRenderer(hwnd);
-        }
-        break;
-    case WM_SETFOCUS:
-        return self->session.OnFocus(hwnd);
-    case WM_LBUTTONUP:
-        if (!self->stopSent && self->session.OnClick(hwnd)) return 0;
-        break;
-    case WM_ERASEBKGND:
-        return self->session.OnEraseBackground();
-    case WM_TIMER:
-        self->streams->SweepPendingRequests();
-        // The sweep may have sent waiting requests to the browser, which may have closed the page.
-        if (!self->stopSent && self->session.OnRendererTimer(hwnd, wParam)) return 0;
-        break;
-    default:
-        if (message != ServiceSoonMessage()) break;
-        self->serviceSoonPosted = false;
-        if (!self->stopSent) self->session.ServiceNow(hwnd);
-        return 0;
-    }
+    // The sweep may send waiting requests to the browser, which may close the page in there.
+    if (message == WM_TIMER) self->streams->SweepPendingRequests();
+    LRESULT result = 0;
+    if (self->sessionWindow.Dispatch(hwnd, message, wParam, lParam, result)) return result;
     return CallWindowProcA(previous, hwnd, message, wParam, lParam);
-}
-
-UINT PluginInstance::ServiceSoonMessage()
-{
-    static const UINT message = RegisterWindowMessageA("OrbolanthServiceSoon");
-    return message;
 }
 
 void PluginInstance::ServiceSoon()
 {
-    if (serviceSoonPosted || !hwnd) return;
-    serviceSoonPosted = PostMessageA(hwnd, ServiceSoonMessage(), 0, 0) != FALSE;
+    sessionWindow.ServiceSoon(hwnd);
 }

@@ -8,6 +8,7 @@
 #include "browser/NpapiAbi.h"
 #include "logo/LogoPainter.h"
 #include "session/SessionDriver.h"
+#include "session/SessionWindow.h"
 #include "session/StatusLine.h"
 #include "settings/AppletSettings.h"
 #include "streams/StreamOwner.h"
@@ -52,7 +53,7 @@ public:
     // (serving the block, or the launch) from the message loop right away instead of at
     // the next tick.
     void ServiceSoon();
-    static UINT ServiceSoonMessage();
+    static UINT ServiceSoonMessage() { return SessionWindow::ServiceSoonMessage(); }
 
     void ShowStatus(const char* text) override;
 
@@ -64,7 +65,7 @@ public:
     HWND Window() const { return hwnd; }
     WNDPROC PreviousWndProc() const { return previousWndProc; }
     bool SessionStarted() const { return sessionStarted; }
-    bool StopSent() const { return stopSent; }
+    bool StopSent() const { return sessionWindow.Stopped(); }
 
 private:
     explicit PluginInstance(NPP npp);
@@ -85,15 +86,14 @@ private:
     AppletSettings settings;
     LogoPainter logo;
     SessionDriver session;
+    SessionWindow sessionWindow{session};
     StreamManager* streams = nullptr;
     bool sessionStarted = false;
     NPWindow* browserWindow = nullptr;
     HWND hwnd = nullptr;
     WNDPROC previousWndProc = nullptr;
-    bool stopSent = false;
     int holds = 0;
     bool destroyRequested = false;  // the browser is done with it; the NPP handle is gone
-    bool serviceSoonPosted = false;
 };
 
 // The instance callbacks handed to the browser.
