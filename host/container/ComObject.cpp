@@ -2,6 +2,13 @@
 
 #include <cstdio>
 
+ULONG RefCounted::ReleaseReference()
+{
+    const ULONG left = --references_;
+    if (left == 0) delete this;  // the most derived object, through the virtual destructor
+    return left;
+}
+
 std::string HresultText(HRESULT result)
 {
     char text[16];

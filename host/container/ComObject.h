@@ -10,12 +10,7 @@
 class RefCounted {
 public:
     ULONG AddReference() { return ++references_; }
-    ULONG ReleaseReference()
-    {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG ReleaseReference();
 
 protected:
     RefCounted() = default;

@@ -42,6 +42,14 @@ bool ParseContainerOptions(int argc, const char* const* argv, ContainerOptions& 
         else if (name == "--no-bind-host") options.bindHost = false;
         else if (name == "--fit") options.fit = true;
         else {
+            static const char* const kValued[] = {"--page", "--page-url", "--log", "--until", "--site", "--close",
+                                                  "--navigation", "--window", "--seconds", "--unload-wait"};
+            bool known = false;
+            for (const char* valued : kValued) known = known || name == valued;
+            if (!known) {
+                error = "unknown option " + name;
+                return false;
+            }
             if (i + 1 >= argc) {
                 error = "missing value for " + name;
                 return false;

@@ -193,7 +193,8 @@ bool HostedControl::Open(const CLSID& clsid, const PageControl& element, const R
         IViewObjectEx* viewEx = nullptr;
         if (SUCCEEDED(control_->QueryInterface(IID_IViewObjectEx, reinterpret_cast<void**>(&viewEx)))) {
             DWORD status = 0;
-            Logged("IViewObjectEx::GetViewStatus", viewEx->GetViewStatus(&status), "status=" + std::to_string(status));
+            const HRESULT result = viewEx->GetViewStatus(&status);
+            Logged("IViewObjectEx::GetViewStatus", result, "status=" + std::to_string(status));
             viewEx->Release();
         }
     }
@@ -203,8 +204,8 @@ bool HostedControl::Open(const CLSID& clsid, const PageControl& element, const R
     Logged("IOleObject::SetExtent", object_->SetExtent(DVASPECT_CONTENT, &extent),
            "cx=" + std::to_string(extent.cx) + " cy=" + std::to_string(extent.cy));
     SIZEL given = {};
-    Logged("IOleObject::GetExtent", object_->GetExtent(DVASPECT_CONTENT, &given),
-           "cx=" + std::to_string(given.cx) + " cy=" + std::to_string(given.cy));
+    const HRESULT extentResult = object_->GetExtent(DVASPECT_CONTENT, &given);
+    Logged("IOleObject::GetExtent", extentResult, "cx=" + std::to_string(given.cx) + " cy=" + std::to_string(given.cy));
     RECT position = rect;
     HWND page = nullptr;
     site_->GetWindow(&page);
@@ -217,7 +218,8 @@ bool HostedControl::Open(const CLSID& clsid, const PageControl& element, const R
         inPlace_ = nullptr;
         return true;
     }
-    Logged("IOleInPlaceObject::GetWindow", inPlace_->GetWindow(&window_), "window=" + CallLog::Pointer(window_));
+    const HRESULT windowResult = inPlace_->GetWindow(&window_);
+    Logged("IOleInPlaceObject::GetWindow", windowResult, "window=" + CallLog::Pointer(window_));
     Move(rect);
     return true;
 }

@@ -176,8 +176,12 @@ TEST_P(IeCallOrder, SamplePageDrawsAndClosesWithNothingLeft)
         ASSERT_GE(load, 0);
         ASSERT_GE(site, 0);
         EXPECT_LT(created, site);
-        if (has("after-load")) EXPECT_GT(site, load);
-        if (has("first")) EXPECT_LT(site, load);
+        if (has("after-load")) {
+            EXPECT_GT(site, load);
+        }
+        if (has("first")) {
+            EXPECT_LT(site, load);
+        }
         EXPECT_GT(active, load);  // activation asks the site from inside DoVerb
         EXPECT_LT(active, verb);
         EXPECT_GT(rects, verb);
