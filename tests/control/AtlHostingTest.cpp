@@ -1,7 +1,8 @@
 // A container none of us wrote: Wine's ATL hosts the control in this process. Its site names
-// no page and passes no parameters, so the control either shows its logo (created by ATL
-// from the ProgID) or plays an applet of an absolute src from a bag loaded before ATL
-// attaches it. Either way it draws, follows its host's size, closes, and lets the library go.
+// no page and passes no parameters: created by ATL from the ProgID the control has no applet
+// and its view draws the logo; with a bag of an absolute src loaded before ATL attaches it,
+// the applet plays in its window. Either way it follows its host's size, closes with the
+// host, and lets the library go.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,7 +18,9 @@
 #include "ConfigurationKey.h"
 #include "PageBag.h"
 #include "PluginModule.h"
+#include "SampleServer.h"
 #include "base/UniqueHandle.h"
+#include "logo/LogoPainter.h"
 
 namespace {
 
@@ -81,7 +84,8 @@ protected:
         const auto init = reinterpret_cast<BOOL(WINAPI*)()>(GetProcAddress(atl_, "AtlAxWinInit"));
         ASSERT_NE(init, nullptr);
         // A second call finds the window class of the first and says no.
-        WNDCLASSEXA known = {sizeof known};
+        WNDCLASSEXA known = {};
+        known.cbSize = sizeof known;
         ASSERT_TRUE(init() || GetClassInfoExA(nullptr, GetParam().windowClass, &known));
     }
     void TearDown() override
@@ -95,16 +99,10 @@ protected:
                              400, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
 
-    // The control's window under ATL's host draws, follows a resize, and closes with the
-    // host; afterwards no renderer runs and the library may be unloaded.
-    void DrawResizeClose(HWND host, IUnknown* control, size_t drawnColours)
+    // The control's window under ATL's host follows a resize and closes with the host;
+    // afterwards no renderer runs and the library may be unloaded.
+    void ResizeAndClose(HWND host, HWND area)
     {
-        HWND area = nullptr;
-        ASSERT_TRUE(PumpUntil([&] { return (area = GetWindow(host, GW_CHILD)) != nullptr; }));
-        char className[64] = "";
-        GetClassNameA(area, className, sizeof className);
-        EXPECT_TRUE(PumpUntil([&] { return Colours(area) > drawnColours; })) << Colours(area) << " in " << className;
-
         MoveWindow(host, 20, 20, 520, 380, TRUE);
         const SIZE wanted = ClientSize(host);
         EXPECT_TRUE(PumpUntil([&] {
@@ -112,8 +110,8 @@ protected:
             return shown.cx == wanted.cx && shown.cy == wanted.cy;
         })) << ClientSize(area).cx << "x" << ClientSize(area).cy;
 
-        DestroyWindow(host);
-        if (control) control->Release();
+        DestroyWindow(host);  // ATL closes the control and lets go of it
+        EXPECT_FALSE(IsWindow(area));
         const HMODULE library = GetModuleHandleA(CONTROL_DLL);
         ASSERT_NE(library, nullptr);
         const auto canUnload =
@@ -130,12 +128,36 @@ private:
 };
 
 // ATL creates the class from the ProgID in the window's text and gives it no parameters:
-// with no applet to play, the control's logo fills the host.
-TEST_P(AtlHosting, CreatedByProgIdShowsTheLogo)
+// the control's view draws its logo.
+TEST_P(AtlHosting, CreatedByProgIdDrawsItsLogo)
 {
     const HWND host = MakeHost("Orbolanth.AppletControl");
     ASSERT_NE(host, nullptr);
-    DrawResizeClose(host, nullptr, 1);
+    HWND area = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (area = GetWindow(host, GW_CHILD)) != nullptr; }));
+
+    const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+        GetProcAddress(GetModuleHandleA(GetParam().file), "AtlAxGetControl"));
+    IUnknown* control = nullptr;
+    ASSERT_EQ(getControl(host, &control), S_OK);
+    IViewObject* view = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)), S_OK);
+    control->Release();
+    const RECT box = {0, 0, 200, 150};
+    const WindowDc screen(GetDC(nullptr));
+    const std::vector<DWORD> drawn = Capture(screen.Get(), 0, 0, box.right, box.bottom, [&](HDC memory) {
+        const RECTL bounds = {0, 0, box.right, box.bottom};
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0),
+                  S_OK);
+    });
+    view->Release();
+    LogoPainter painter(GetModuleHandleA(nullptr));
+    const std::vector<DWORD> logo =
+        Capture(screen.Get(), 0, 0, box.right, box.bottom, [&](HDC memory) { painter.Paint(memory, box); });
+    EXPECT_EQ(drawn, logo);
+    EXPECT_GT(std::set<DWORD>(logo.begin(), logo.end()).size(), 1u);
+
+    ResizeAndClose(host, area);
 }
 
 // Parameters loaded before ATL attaches the control: an absolute src plays without a page.
@@ -150,17 +172,27 @@ TEST_P(AtlHosting, AttachedWithItsParametersDrawsTheApplet)
               S_OK);
     IPersistPropertyBag* persist = nullptr;
     ASSERT_EQ(control->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)), S_OK);
+    SampleServer server;
+    ASSERT_TRUE(server.Listening());
     CallLog nowhere;
-    auto* bag = new PageBag({{"src", "file:///" ORB_SOURCE_DIR "/samples/applets/cubes.obvm"}, {"WindowName", "cubes"}},
-                            false, nowhere, 1);
+    // AlwaysActive: this test program's window need not be the foreground one.
+    auto* bag = new PageBag({{"src", server.AppletUrl()}, {"WindowName", "cubes"}, {"AlwaysActive", "yes"}}, false,
+                            nowhere, 1);
     EXPECT_EQ(persist->Load(bag, nullptr), S_OK);
     bag->Release();
     persist->Release();
     const auto attach = reinterpret_cast<HRESULT(WINAPI*)(IUnknown*, HWND, IUnknown**)>(
         GetProcAddress(GetModuleHandleA(GetParam().file), "AtlAxAttachControl"));
     ASSERT_NE(attach, nullptr);
-    ASSERT_EQ(attach(control, host, nullptr), S_OK);
-    DrawResizeClose(host, control, kDrawn);
+    IUnknown* site = nullptr;  // without asking for it, ATL attaches nothing
+    ASSERT_EQ(attach(control, host, &site), S_OK);
+    control->Release();  // the site holds it now
+    HWND area = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (area = GetWindow(host, GW_CHILD)) != nullptr; }));
+    EXPECT_TRUE(PumpUntil([&] { return Colours(area) > kDrawn; })) << Colours(area);
+
+    ResizeAndClose(host, area);
+    site->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, AtlHosting,

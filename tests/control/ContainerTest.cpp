@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "Capture.h"
 #include "HostProcess.h"
 #include "RendererScript.h"
+#include "SampleServer.h"
 #include "TestFiles.h"
 #include "base/UniqueHandle.h"
 #include "logo/LogoPainter.h"
@@ -330,6 +332,34 @@ TEST(ControlRecovery, RendererCrashShowsTheLogo)
     EXPECT_GE(after, 0.8);   // the logo, but for the line that says what happened
     const std::vector<std::string> texts = container.StatusTexts();
     for (size_t i = 1; i < texts.size(); ++i) EXPECT_NE(texts[i], texts[i - 1]) << i;
+    ExpectNothingLeft(container);
+}
+
+// A container that knows no page address and resolves nothing (as Wine's ATL): an absolute
+// src is its own base, and the applet draws.
+TEST(ControlPage, WithoutAPageAddressAnAbsoluteSrcPlays)
+{
+    SampleServer server;
+    ASSERT_TRUE(server.Listening());
+    const std::string page = LogFolder("control") + "absolute-src.html";
+    {
+        std::ofstream html(page, std::ios::binary);
+        html << "<embed type=\"application/x-Orbolanth-3D-Applet\" src=\"" << server.AppletUrl()
+             << "\" width=240 height=180 WindowName=cubes>";
+    }
+    ContainerRun container("absolute-src", {"--page", page, "--no-moniker", "--no-bind-host", "--navigation", "none"});
+    ASSERT_TRUE(container.Started());
+    size_t colours = 0;
+    const DWORD code = container.CloseWhen([&] {
+        const std::vector<HWND> windows = container.ControlWindows();
+        colours = windows.empty() ? 0 : Colours(windows[0]);
+        return colours > kDrawn;
+    });
+    EXPECT_EQ(code, 0u);
+    EXPECT_GT(colours, kDrawn);
+    const std::vector<std::string> log = container.Lines();
+    EXPECT_EQ(LinesStarting(log, "< IBindHost::").size(), 0u);
+    EXPECT_NE(LinesStarting(log, "< IOleClientSite::GetMoniker inst=1 ").at(0).find("-> 0x80004001"), std::string::npos);
     ExpectNothingLeft(container);
 }
 
