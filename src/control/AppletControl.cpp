@@ -34,7 +34,7 @@ AppletControl* AppletControl::Create()
     return new (std::nothrow) AppletControl();
 }
 
-AppletControl::AppletControl() : logo_(ModuleHandle()), session_(settings_, logo_, *this)
+AppletControl::AppletControl() : logo_(ModuleHandle())
 {
     extent_ = {kDefaultWidthHimetric, kDefaultHeightHimetric};
     ApplyInstalledParamFile(settings_);
@@ -320,12 +320,6 @@ STDMETHODIMP AppletControl::GetControlInfo(CONTROLINFO* info)
     info->hAccel = nullptr;
     info->cAccel = 0;
     info->dwFlags = 0;
-    return S_OK;
-}
-
-STDMETHODIMP AppletControl::FreezeEvents(BOOL freeze)
-{
-    frozenEvents_ += freeze ? 1 : (frozenEvents_ > 0 ? -1 : 0);
     return S_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <objsafe.h>
 #include <oleidl.h>
 
+#include <memory>
 #include <string>
 
 #include "base/LiveCount.h"
@@ -116,7 +117,8 @@ public:
     STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
     STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
-    STDMETHODIMP FreezeEvents(BOOL freeze) override;
+    // The control fires no events: nothing to hold back.
+    STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
 
     // IDispatch: readyState alone.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -129,11 +131,6 @@ public:
     STDMETHODIMP QuickActivate(QACONTAINER* container, QACONTROL* control) override;
     STDMETHODIMP SetContentExtent(LPSIZEL size) override;
     STDMETHODIMP GetContentExtent(LPSIZEL size) override;
-
-    // What tests look at.
-    const AppletSettings& Settings() const { return settings_; }
-    SessionDriver& Session() { return session_; }
-    HWND Window() const { return window_.Handle(); }
 
 private:
     AppletControl();
@@ -173,15 +170,25 @@ private:
     ComRef<IOleAdviseHolder> adviseHolder_;
     AppletSettings settings_;
     LogoPainter logo_;
-    SessionDriver session_;
-    SessionWindow sessionWindow_{session_};
+    // One renderer session per in-place activation: a control deactivated and activated
+    // again starts anew in its new window.
+    struct Session {
+        Session(const AppletSettings& settings, LogoPainter& logo, StatusLine& status)
+            : driver(settings, logo, status)
+        {
+        }
+        SessionDriver driver;
+        SessionWindow window{driver};
+    };
+    std::unique_ptr<Session> session_;
+    // Calls under way in the session (its window's messages, its shutdown): it is replaced
+    // only when none is.
+    int sessionCalls_ = 0;
     ControlFetcher* fetcher_ = nullptr;
     ControlWindow window_;
     SIZEL extent_{};  // HIMETRIC
     bool initialised_ = false;
-    bool sessionStarted_ = false;
     LONG readyState_ = 0;
-    int frozenEvents_ = 0;
     DWORD safety_ = 0;
     std::string lastStatus_;
 };

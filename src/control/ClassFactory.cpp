@@ -1,8 +1,29 @@
 #include "control/ClassFactory.h"
 
+#include <string>
+
 #include "activity/ActivityController.h"
+#include "base/Trace.h"
 #include "control/AppletControl.h"
 #include "control/ControlModule.h"
+#include "settings/TraceSetting.h"
+
+namespace {
+
+// The trace the plug-in's key turns on, for the controls too; its writer's thread keeps the
+// library loaded while it runs, so nothing here needs to stop it.
+void StartTraceOnce()
+{
+    static bool asked = false;
+    if (asked) return;
+    asked = true;
+    std::wstring file;
+    if (ConfiguredTraceFile(file) && StartTrace(file)) {
+        TraceEvent("control", std::string("first control created, ") + (sizeof(void*) == 8 ? "x86-64" : "i686"));
+    }
+}
+
+}  // namespace
 
 STDMETHODIMP ClassFactory::QueryInterface(REFIID iid, void** object)
 {
@@ -23,6 +44,7 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ob
     // Controls of this library take turns with each other only, not with a plug-in that
     // the same process may have loaded.
     SetActivityClass("ActiveX");
+    StartTraceOnce();
     AppletControl* control = AppletControl::Create();
     if (!control) return E_OUTOFMEMORY;
     const HRESULT result = control->QueryInterface(iid, object);

@@ -32,20 +32,22 @@ HRESULT AppletControl::ActivateInPlace()
     if (FAILED(inPlaceSite_->GetWindow(&parent)) || !parent ||
         FAILED(inPlaceSite_->GetWindowContext(frame_.Receive(), document_.Receive(), &position, &clip,
                                               &frameInfo)) ||
-        !window_.Create(parent, position, this)) {
+        !window_.Create(parent, position, clip, this)) {
         InPlaceDeactivate();
         return E_FAIL;
     }
     site_->ShowObject();
 
-    if (!sessionStarted_) {
-        sessionStarted_ = true;
+    if (sessionCalls_ == 0) {
+        session_ = std::make_unique<Session>(settings_, logo_, static_cast<StatusLine&>(*this));
         const std::string location = FindPageLocation();
         if (!location.empty()) settings_.SetPageLocation(location);
         fetcher_->AddRef();
-        session_.StartSession(window_.Handle(), fetcher_);
+        session_->driver.StartSession(window_.Handle(), fetcher_);
         // Without a page nor an absolute src nothing can be fetched: the logo says so.
-        if (settings_.HasSrc() && settings_.PageLocation().empty()) session_.ShowLogoWhileWaiting(window_.Handle());
+        if (settings_.HasSrc() && settings_.PageLocation().empty()) {
+            session_->driver.ShowLogoWhileWaiting(window_.Handle());
+        }
     }
     return S_OK;
 }
@@ -56,7 +58,11 @@ void AppletControl::StopSession()
     if (!hwnd) return;
     // The renderer's shutdown pumps messages, in which the container may let go of us.
     SelfHold hold(this);
-    sessionWindow_.Stop(hwnd);
+    if (session_) {
+        ++sessionCalls_;
+        session_->window.Stop(hwnd);
+        --sessionCalls_;
+    }
     window_.Destroy();
 }
 
@@ -73,10 +79,10 @@ STDMETHODIMP AppletControl::InPlaceDeactivate()
     return S_OK;
 }
 
-STDMETHODIMP AppletControl::SetObjectRects(LPCRECT position, LPCRECT)
+STDMETHODIMP AppletControl::SetObjectRects(LPCRECT position, LPCRECT clip)
 {
     if (!position) return E_POINTER;
-    window_.Move(*position);
+    window_.Move(*position, clip ? *clip : *position);
     return S_OK;
 }
 
@@ -84,7 +90,12 @@ LRESULT AppletControl::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPA
 {
     SelfHold hold(this);
     LRESULT result = 0;
-    if (sessionWindow_.Dispatch(hwnd, message, wParam, lParam, result)) return result;
+    if (session_) {
+        ++sessionCalls_;
+        const bool answered = session_->window.Dispatch(hwnd, message, wParam, lParam, result);
+        --sessionCalls_;
+        if (answered) return result;
+    }
     if (message == WM_NCDESTROY) window_.Forget(hwnd);
     if (message == WM_MOUSEACTIVATE) {
         // A click gives the applet the keyboard, as the plug-in's window has it.

@@ -64,18 +64,24 @@ private:
     BSTR text_;
 };
 
-// hlink.dll is loaded only for the rare container that navigates that way.
+// hlink.dll is loaded only for the rare container that navigates that way, and stays: the
+// container may keep the link it was handed, whose code is in there.
 using HlinkCreateFromStringProc = HRESULT(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, IHlinkSite*, DWORD, IUnknown*,
                                                     REFIID, void**);
+
+HlinkCreateFromStringProc HlinkCreator()
+{
+    static const HMODULE hlink = LoadLibraryA("hlink.dll");
+    return hlink ? reinterpret_cast<HlinkCreateFromStringProc>(
+                       reinterpret_cast<void*>(GetProcAddress(hlink, "HlinkCreateFromString")))
+                 : nullptr;
+}
 
 bool NavigateThroughHlinkFrame(IUnknown* site, const std::string& url, const std::string& target)
 {
     ComRef<IHlinkFrame> frame = ServiceOf<IHlinkFrame>(site, IID_IHlinkFrame, IID_IHlinkFrame);
     if (!frame) return false;
-    LoadedModule hlink(LoadLibraryA("hlink.dll"));
-    auto create = hlink ? reinterpret_cast<HlinkCreateFromStringProc>(
-                              reinterpret_cast<void*>(GetProcAddress(hlink.Get(), "HlinkCreateFromString")))
-                        : nullptr;
+    const HlinkCreateFromStringProc create = HlinkCreator();
     ComRef<IHlink> link;
     if (!create || FAILED(create(WideFromAnsi(url).c_str(), nullptr, nullptr, nullptr, 0, nullptr, IID_IHlink,
                                  link.ReceiveVoid()))) {

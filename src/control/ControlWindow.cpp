@@ -21,22 +21,38 @@ bool RegisterWindowClass(WNDPROC procedure)
 
 }  // namespace
 
-bool ControlWindow::Create(HWND parent, const RECT& position, ControlWindowOwner* owner)
+bool ControlWindow::Create(HWND parent, const RECT& position, const RECT& clip, ControlWindowOwner* owner)
 {
     Destroy();
     if (!RegisterWindowClass(&Procedure)) return false;
     hwnd_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                             position.left, position.top, position.right - position.left,
                             position.bottom - position.top, parent, nullptr, ModuleHandle(), owner);
-    return hwnd_ != nullptr;
+    if (!hwnd_) return false;
+    Clip(position, clip);
+    return true;
 }
 
-void ControlWindow::Move(const RECT& position)
+void ControlWindow::Move(const RECT& position, const RECT& clip)
 {
-    if (hwnd_) {
-        MoveWindow(hwnd_, position.left, position.top, position.right - position.left,
-                   position.bottom - position.top, TRUE);
+    if (!hwnd_) return;
+    MoveWindow(hwnd_, position.left, position.top, position.right - position.left, position.bottom - position.top,
+               TRUE);
+    Clip(position, clip);
+}
+
+void ControlWindow::Clip(const RECT& position, const RECT& clip)
+{
+    RECT visible;
+    if (!IntersectRect(&visible, &position, &clip)) SetRectEmpty(&visible);
+    if (EqualRect(&visible, &position)) {
+        SetWindowRgn(hwnd_, nullptr, TRUE);
+        return;
     }
+    OffsetRect(&visible, -position.left, -position.top);
+    // The window owns the region from here on, unless it refused it.
+    HRGN region = CreateRectRgnIndirect(&visible);
+    if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
 }
 
 void ControlWindow::Destroy()

@@ -21,9 +21,10 @@ public:
     ControlWindow(const ControlWindow&) = delete;
     ControlWindow& operator=(const ControlWindow&) = delete;
 
-    // A visible child of parent at position (the parent's client coordinates).
-    bool Create(HWND parent, const RECT& position, ControlWindowOwner* owner);
-    void Move(const RECT& position);
+    // A visible child of parent at position (the parent's client coordinates), showing only
+    // what lies within clip: the part of a page scrolled out of its view.
+    bool Create(HWND parent, const RECT& position, const RECT& clip, ControlWindowOwner* owner);
+    void Move(const RECT& position, const RECT& clip);
     // The owner hears no more of it after this.
     void Destroy();
     HWND Handle() const { return hwnd_; }
@@ -34,6 +35,7 @@ public:
     }
 
 private:
+    void Clip(const RECT& position, const RECT& clip);
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;

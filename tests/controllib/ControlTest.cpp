@@ -113,21 +113,41 @@ protected:
 
 TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
 {
-    for (const bool siteFirst : {true, false}) {
-        SCOPED_TRACE(siteFirst ? "client site before Load" : "client site after Load");
-        RendererScript script(LogFolder("controllib"), siteFirst ? "site-first" : "site-after", "ask $applet\nwait\n");
-        TestSite site(PageUrl(), kWidth, kHeight);
+    enum class Order { SiteFirst, SiteAfterLoad, QuickActivate };
+    for (const Order order : {Order::SiteFirst, Order::SiteAfterLoad, Order::QuickActivate}) {
+        const char* name = order == Order::SiteFirst       ? "site-first"
+                           : order == Order::SiteAfterLoad ? "site-after"
+                                                           : "quick";
+        SCOPED_TRACE(name);
+        RendererScript script(LogFolder("controllib"), name,
+                              "status loading\nask $applet\nwait\nnavigate _blank:next.html\npause 300\n"
+                              "status ready\npause 300\nstatus ready\npause 300\n");
+        // IE's site (here with QuickActivate) resolves names itself; without it the
+        // plug-in's rule joins them to the page.
+        const bool bindHost = order == Order::QuickActivate;
+        TestSite site(PageUrl(), kWidth, kHeight, bindHost);
         TestBag bag({{L"SRC", L"scene.obvm"}, {L"WindowName", L"main"}});
         IOleObject* control = Create();
         ASSERT_NE(control, nullptr);
         DWORD misc = 0;
         EXPECT_EQ(control->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
         EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
-        if (siteFirst) {
+        if (order == Order::SiteFirst) {
             ASSERT_EQ(control->SetClientSite(&site), S_OK);
+        } else if (order == Order::QuickActivate) {
+            IQuickActivate* quick = As<IQuickActivate>(control, IID_IQuickActivate);
+            ASSERT_NE(quick, nullptr);
+            QACONTAINER container{};
+            container.cbSize = sizeof container;
+            container.pClientSite = &site;
+            QACONTROL answer{};
+            answer.cbSize = sizeof answer;
+            EXPECT_EQ(quick->QuickActivate(&container, &answer), S_OK);
+            EXPECT_EQ(answer.dwMiscStatus, kControlMiscStatus);
+            quick->Release();
         }
         ASSERT_EQ(Load(control, bag), S_OK);
-        if (!siteFirst) {
+        if (order == Order::SiteAfterLoad) {
             ASSERT_EQ(control->SetClientSite(&site), S_OK);
         }
         RECT area{0, 0, kWidth, kHeight};
@@ -139,11 +159,23 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         EXPECT_EQ(GetParent(window), site.Window());
         EXPECT_TRUE(IsWindowVisible(window));
 
-        ASSERT_TRUE(PumpUntil([&] { return script.Done(); }, 30000));
+        ASSERT_TRUE(PumpUntil([&] { return !Delivery(script, "scene.obvm").empty(); }, 30000));
         const std::string delivered = Delivery(script, "scene.obvm");
         EXPECT_NE(delivered.find(std::string("text=\"") + kAppletBody), std::string::npos) << delivered;
         const std::vector<std::string> paths = server.Paths();
         EXPECT_NE(std::find(paths.begin(), paths.end(), "/demo/scene.obvm"), paths.end());
+        // The navigation reaches the site's hyperlink frame with its target, resolved against the page.
+        ASSERT_TRUE(PumpUntil([&] { return !site.Navigations().empty(); }, 5000));
+        const std::wstring navigation = site.Navigations()[0];
+        // (The hyperlink collapses the dot segments the plug-in's rule leaves.)
+        const std::string next = server.Url("/demo/next.html");
+        EXPECT_EQ(navigation, L"_blank " + std::wstring(next.begin(), next.end()));
+        EXPECT_EQ(site.MonikersMade(), bindHost ? 2 : 0);
+        EXPECT_EQ(site.Navigations().size(), 1u);
+        // Status text reaches the frame once per change, however many ticks see it.
+        ASSERT_TRUE(PumpUntil([&] { return script.Done(); }, 10000));
+        PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(site.StatusTexts(), (std::vector<std::wstring>{L"loading", L"ready"}));
 
         // The container moves and sizes the window; nothing else does.
         IOleInPlaceObject* inPlace = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
@@ -154,6 +186,14 @@ TEST_F(ControlTest, RunsTheSessionInItsOwnWindowWithFilesFromThePage)
         GetClientRect(window, &client);
         EXPECT_EQ(client.right, kWidth / 2);
         EXPECT_EQ(client.bottom, kHeight / 2);
+        EXPECT_EQ(GetWindowRgnBox(window, &client), ERROR) << "the whole window shows";
+        // Scrolled half out of the page's view: only the part within the clip shows.
+        RECT clip{0, 0, kWidth, 20 + kHeight / 4};
+        EXPECT_EQ(inPlace->SetObjectRects(&moved, &clip), S_OK);
+        RECT shown{};
+        EXPECT_EQ(GetWindowRgnBox(window, &shown), SIMPLEREGION);
+        EXPECT_EQ(shown.bottom, kHeight / 4);
+        EXPECT_EQ(shown.right, kWidth / 2);
         EXPECT_FALSE(library.CanUnloadNow());
 
         // IE's close order: InPlaceDeactivate, Close, the site taken back, the last Release.
@@ -196,6 +236,35 @@ TEST_F(ControlTest, CloseAloneAndAParentWindowThatGoesFirstEndTheSession)
         EXPECT_EQ(control->Release(), 0u);
         EXPECT_TRUE(PumpUntil([&] { return AllGone(); }, 15000));
     }
+}
+
+TEST_F(ControlTest, ActivatedAgainAfterDeactivationStartsTheAppletAnew)
+{
+    RendererScript script(LogFolder("controllib"), "again", "ask $applet\nwait\n");
+    TestSite site(PageUrl(), kWidth, kHeight);
+    TestBag bag({{L"src", L"scene.obvm"}, {L"WindowName", L"main"}});
+    IOleObject* control = Create();
+    ASSERT_NE(control, nullptr);
+    ASSERT_EQ(control->SetClientSite(&site), S_OK);
+    ASSERT_EQ(Load(control, bag), S_OK);
+    auto lines = [&](const char* start) {
+        int count = 0;
+        for (const std::string& line : script.Report()) count += line.rfind(start, 0) == 0;
+        return count;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window(), nullptr), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return lines("done") == round; }, 30000)) << "round " << round;
+        IOleInPlaceObject* inPlace = As<IOleInPlaceObject>(control, IID_IOleInPlaceObject);
+        ASSERT_NE(inPlace, nullptr);
+        EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+        inPlace->Release();
+    }
+    EXPECT_EQ(lines("launch "), 2);
+    control->Close(OLECLOSE_NOSAVE);
+    control->SetClientSite(nullptr);
+    EXPECT_EQ(control->Release(), 0u);
+    EXPECT_TRUE(PumpUntil([&] { return AllGone(); }, 15000));
 }
 
 TEST_F(ControlTest, AnswersReadyStateSafetyAndAStillPicture)

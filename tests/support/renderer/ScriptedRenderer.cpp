@@ -8,6 +8,7 @@
 //   ask NAME             request NAME ("$applet" stands for the page's src value); the
 //                        requests get ids 1, 2, 3... in the order asked
 //   navigate TARGET:URL  a navigation request (id -2)
+//   status TEXT          sets the status text the plug-in relays to the browser
 //   wait                 until every request asked so far has been delivered or failed
 //   pause MS
 //   latency COUNT        COUNT requests for r<n>.obv, each written at a random moment, at
@@ -128,6 +129,8 @@ public:
                 Ask(rest == "$applet" ? fields_.appletUrl : rest);
             } else if (word == "navigate") {
                 Post(kNavigationId, rest);
+            } else if (word == "status") {
+                SetStatus(rest);
             } else if (word == "wait") {
                 WaitFor(true);
             } else if (word == "pause") {
@@ -204,6 +207,12 @@ private:
     }
 
     // Writes the slot, retrying while none is free.
+    void SetStatus(const std::string& text)
+    {
+        MutexGuard guard(client_.Mutex());
+        if (Lock(guard)) client_.SetStatusText(text.c_str());
+    }
+
     void Post(int32_t id, const std::string& name)
     {
         for (;;) {
