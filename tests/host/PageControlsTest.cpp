@@ -1,11 +1,10 @@
 // What a browser of controls makes of a page: which class each element asks for, what its
-// property bag holds and where it goes; and the container, given a class nobody registered.
+// property bag holds and where it goes.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "HostProcess.h"
 #include "PageControls.h"
 
 namespace {
@@ -40,21 +39,6 @@ TEST(PageControls, EmbedsGiveTheirAttributesAndObjectsTheirParams)
 
     EXPECT_EQ(controls[2].classId, "");
     EXPECT_EQ(Bag(controls[2]), "DATA=y.obv;");  // the page's own param wins
-}
-
-TEST(Container, AClassNobodyRegisteredEndsThePageCleanly)
-{
-    const std::string page = TestPagePath("unregistered-control.html");
-    HostProcess container("container-unregistered", {"--page", page, "--seconds", "30"}, RendererExePath(),
-                          ORBCONTAINER_EXE);
-    ASSERT_TRUE(container.Started());
-    EXPECT_EQ(container.Finish(60000), 2u);
-    const std::vector<std::string> log = container.Lines();
-    const std::vector<std::string> created = LinesStarting(log, "> CoCreateInstance inst=2 ");
-    ASSERT_EQ(created.size(), 1u);
-    EXPECT_NE(created[0].find("-> 0x80040154"), std::string::npos) << created[0];  // REGDB_E_CLASSNOTREG
-    EXPECT_EQ(LinesStarting(log, "* class inst=1 from=extension none").size(), 1u);
-    EXPECT_GE(IndexOf(log, "* closed reason=\"no control\""), 0);
 }
 
 }  // namespace
