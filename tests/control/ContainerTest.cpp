@@ -335,6 +335,51 @@ TEST(ControlRecovery, RendererCrashShowsTheLogo)
     ExpectNothingLeft(container);
 }
 
+// The page area resized: the container moves the control with SetObjectRects, and the
+// control's window follows.
+TEST(ControlPage, SetObjectRectsSizesTheControlsWindow)
+{
+    ContainerRun container("fit", {"--page", kStreamPages + "cubes.html", "--page-url", "file:///" + kSamples + "cubes.html",
+                                   "--fit", "--window", "400x300"});
+    ASSERT_TRUE(container.Started());
+    SIZE before = {}, after = {};
+    const DWORD code = container.CloseWhen([&] {
+        const std::vector<HWND> windows = container.ControlWindows();
+        const std::vector<std::string> frames = LinesStarting(container.Lines(), "* window frame=");
+        if (windows.empty() || frames.empty()) return false;
+        Shown(windows[0], before);
+        const HWND frame = reinterpret_cast<HWND>(std::stoul(Field(frames[0], "frame"), nullptr, 16));
+        SetWindowPos(frame, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client = {};
+        GetClientRect(frame, &client);
+        for (int tries = 0; tries < 40; ++tries, Sleep(100)) {
+            Shown(windows[0], after);
+            if (after.cx == client.right && after.cy == client.bottom) break;
+        }
+        return true;
+    });
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(before.cx, 400);
+    EXPECT_EQ(before.cy, 300);
+    EXPECT_GT(after.cx, before.cx);
+    EXPECT_GT(after.cy, before.cy);
+    EXPECT_GE(LinesStarting(container.Lines(), "> IOleInPlaceObject::SetObjectRects inst=1 ").size(), 2u);
+    ExpectNothingLeft(container);
+}
+
+// A container that offers no parameters initialises the control anew; it opens and closes.
+TEST(ControlPage, InitNewWithoutParametersOpensAndCloses)
+{
+    ContainerRun container("init-new", {"--page", kSamples + "demo.html", "--init-new", "--seconds", "3"});
+    ASSERT_TRUE(container.Started());
+    EXPECT_EQ(container.Finish(kRunMs), 0u);
+    const std::vector<std::string> log = container.Lines();
+    EXPECT_EQ(LinesStarting(log, "> IPersistStreamInit::InitNew ").size(), 3u);
+    EXPECT_EQ(LinesStarting(log, "< IPropertyBag").size(), 0u);
+    EXPECT_NE(LinesStarting(log, "* control inst=3 window=").at(0).find(" open"), std::string::npos);
+    ExpectNothingLeft(container);
+}
+
 // A container that knows no page address and resolves nothing (as Wine's ATL): an absolute
 // src is its own base, and the applet draws.
 TEST(ControlPage, WithoutAPageAddressAnAbsoluteSrcPlays)
