@@ -1,6 +1,7 @@
 #include "EmbedParser.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string_view>
 
 #include "base/AsciiCase.h"
@@ -91,30 +92,65 @@ const std::string* Embed::Find(const std::string& name) const
     return nullptr;
 }
 
-std::vector<Embed> ParseEmbeds(const std::string& html)
+namespace {
+
+// Calls `onTag(name, attributes)` for each tag of `names` (lower case, "/object" for an end
+// tag) in page order, comments skipped; stops at a tag that never closes.
+template <typename OnTag>
+void ForEachTag(const std::string& html, std::initializer_list<const char*> names, OnTag onTag)
 {
-    std::vector<Embed> embeds;
     size_t i = 0;
     while ((i = html.find('<', i)) != std::string::npos) {
         if (html.compare(i, 4, "<!--") == 0) {
             size_t end = html.find("-->", i + 4);
-            if (end == std::string::npos) break;
+            if (end == std::string::npos) return;
             i = end + 3;
             continue;
         }
-        size_t afterName = i + 6;
-        bool isEmbed = StartsWithIgnoringCase(std::string_view(html).substr(i + 1), "embed") &&
-                       (afterName >= html.size() || IsSpace(html[afterName]) ||
-                        html[afterName] == '>' || html[afterName] == '/');
-        if (!isEmbed) {
+        const char* found = nullptr;
+        for (const char* name : names) {
+            const size_t afterName = i + 1 + std::char_traits<char>::length(name);
+            if (StartsWithIgnoringCase(std::string_view(html).substr(i + 1), name) &&
+                (afterName >= html.size() || IsSpace(html[afterName]) || html[afterName] == '>' ||
+                 html[afterName] == '/')) {
+                found = name;
+            }
+        }
+        if (!found) {
             ++i;
             continue;
         }
-        Embed embed;
-        size_t next = ParseAttributes(html, afterName, embed);
-        if (next == std::string::npos) break;
-        embeds.push_back(embed);
+        Embed tag;
+        const size_t next = ParseAttributes(html, i + 1 + std::char_traits<char>::length(found), tag);
+        if (next == std::string::npos) return;
+        onTag(std::string(found), tag);
         i = next;
     }
+}
+
+}  // namespace
+
+std::vector<Embed> ParseEmbeds(const std::string& html)
+{
+    std::vector<Embed> embeds;
+    ForEachTag(html, {"embed"}, [&](const std::string&, const Embed& tag) { embeds.push_back(tag); });
     return embeds;
+}
+
+std::vector<ObjectElement> ParseObjects(const std::string& html)
+{
+    std::vector<ObjectElement> objects;
+    bool open = false;
+    ForEachTag(html, {"object", "/object", "param"}, [&](const std::string& name, const Embed& tag) {
+        if (name == "object") {
+            objects.push_back({tag, {}});
+            open = true;
+        } else if (name == "/object") {
+            open = false;
+        } else if (open && tag.Find("name")) {
+            const std::string* value = tag.Find("value");
+            objects.back().params.push_back({*tag.Find("name"), value ? *value : ""});
+        }
+    });
+    return objects;
 }

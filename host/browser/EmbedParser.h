@@ -1,5 +1,6 @@
-// The <embed> tags of a page, as a browser of the plug-in era read them: nothing else of
-// the HTML matters to the host.
+// The <embed> tags of a page, as a browser of the plug-in era read them, and the <object>
+// elements with their <param>s, as a browser of controls reads them: nothing else of the
+// HTML matters to the hosts.
 #pragma once
 
 #include <string>
@@ -20,3 +21,13 @@ struct Embed {
 // Attribute values may be double-quoted, single-quoted or bare; comments are skipped and a
 // tag that never closes is dropped.
 std::vector<Embed> ParseEmbeds(const std::string& html);
+
+// An <object> element: its own attributes and the name/value pairs of the <param> tags
+// between it and its </object> (a <param> without a name is dropped).
+struct ObjectElement {
+    Embed tag;
+    std::vector<EmbedAttribute> params;  // page order
+};
+
+// Objects do not nest here: an <object> inside another ends the first, as does the page's end.
+std::vector<ObjectElement> ParseObjects(const std::string& html);

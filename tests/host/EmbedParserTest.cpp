@@ -41,6 +41,26 @@ TEST(EmbedParser, SkipsCommentsOtherTagsAndUnclosedTags)
     EXPECT_EQ(*embeds[0].Find("width"), "1");
 }
 
+// A control's parameters come from the <param>s of its own <object> only.
+TEST(EmbedParser, ObjectsTakeTheirOwnParamsUntilTheirEndTag)
+{
+    std::vector<ObjectElement> objects = ParseObjects(
+        "<param name=stray value=1><OBJECT classid='clsid:1' data=a.obvm width=10>"
+        "<PARAM NAME=GroupName VALUE=\"g&amp;h\"><!-- <param name=hidden value=x> -->"
+        "<param value=nameless><param name=Res:sky value=sky.obv><embed src=inner.obvm></object>"
+        "<param name=after value=2><object type=application/x-Orbolanth-3D-Applet><param name=Res1>"
+        "<objects><object data='never closed");
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(*objects[0].tag.Find("DATA"), "a.obvm");
+    EXPECT_EQ(*objects[0].tag.Find("classid"), "clsid:1");
+    ASSERT_EQ(objects[0].params.size(), 2u);
+    EXPECT_EQ(objects[0].params[0].name + "=" + objects[0].params[0].value, "GroupName=g&h");
+    EXPECT_EQ(objects[0].params[1].name + "=" + objects[0].params[1].value, "Res:sky=sky.obv");
+    ASSERT_EQ(objects[1].params.size(), 1u);
+    EXPECT_EQ(objects[1].params[0].name + "=" + objects[1].params[0].value, "Res1=");
+    EXPECT_EQ(ParseEmbeds("<object><embed src=inner.obvm></object>").size(), 1u);
+}
+
 TEST(PluginRegistration, TypeDecidesAndOtherwiseTheExtensionOfSrc)
 {
     PluginRegistration registration("application/x-Orbolanth-3D-Applet|application/x-other", "obvm, obv|oth");

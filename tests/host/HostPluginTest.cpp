@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ContainerOptions.h"
 #include "HostOptions.h"
 #include "HostProcess.h"
 #include "TestFiles.h"
@@ -232,23 +233,35 @@ TEST(HostWindow, ShowsThePluginAreaPaintedWhiteInAFrameWithAStatusBar)
     EXPECT_FALSE(IsWindow(area));
 }
 
-// Every switch `orbhost --help` names has a row in the orbhost table of docs/TEST-HOOKS.md
-// and every row there is a switch the help names, so neither can leave the other behind;
-// and the host takes each of them.
-TEST(HostCommandLine, HelpAndTheTestHooksPageNameTheSameSwitches)
+// The switches a program's --help names, and those of its table (the section whose heading
+// starts with `heading`) in docs/TEST-HOOKS.md.
+std::set<std::string> HelpedSwitches(const std::string& help)
 {
     const std::regex switchName("--[a-z][a-z-]*");
-    const std::string help = HostOutput({"--help"});
-    std::set<std::string> helped(std::sregex_token_iterator(help.begin(), help.end(), switchName), {});
+    return std::set<std::string>(std::sregex_token_iterator(help.begin(), help.end(), switchName), {});
+}
 
+std::set<std::string> DocumentedSwitches(const std::string& heading)
+{
     std::set<std::string> documented;
-    bool inOrbhostTable = false;
+    bool inTable = false;
     const std::regex row("^\\| `(--[a-z][a-z-]*)` \\|");
     for (const std::string& line : ReadLines(ORB_SOURCE_DIR "/docs/TEST-HOOKS.md")) {
-        if (line.rfind("## ", 0) == 0) inOrbhostTable = line.rfind("## orbhost ", 0) == 0;
+        if (line.rfind("## ", 0) == 0) inTable = line.rfind("## " + heading + " ", 0) == 0;
         std::smatch match;
-        if (inOrbhostTable && std::regex_search(line, match, row)) documented.insert(match[1]);
+        if (inTable && std::regex_search(line, match, row)) documented.insert(match[1]);
     }
+    return documented;
+}
+
+// Every switch a test program's --help names has a row in its table of docs/TEST-HOOKS.md
+// and every row there is a switch the help names, so neither can leave the other behind;
+// and the program takes each of them.
+TEST(HostCommandLine, HelpAndTheTestHooksPageNameTheSameSwitches)
+{
+    const std::string help = HostOutput({"--help"});
+    const std::set<std::string> helped = HelpedSwitches(help);
+    const std::set<std::string> documented = DocumentedSwitches("orbhost");
 
     ASSERT_GT(helped.size(), 20u) << help;
     for (const std::string& name : helped) EXPECT_EQ(documented.count(name), 1u) << name << " has no row on the page";
@@ -260,6 +273,27 @@ TEST(HostCommandLine, HelpAndTheTestHooksPageNameTheSameSwitches)
         ParseHostOptions(3, argv, options, error);
         EXPECT_EQ(error.find("unknown option"), std::string::npos) << error;
     }
+}
+
+TEST(ContainerCommandLine, HelpAndTheTestHooksPageNameTheSameSwitches)
+{
+    const std::set<std::string> helped = HelpedSwitches(kContainerUsage);
+    const std::set<std::string> documented = DocumentedSwitches("orbcontainer");
+
+    ASSERT_GT(helped.size(), 10u);
+    EXPECT_EQ(helped, documented);
+    for (const std::string& name : helped) {
+        const char* argv[] = {"orbcontainer", name.c_str(), "1"};
+        ContainerOptions options;
+        std::string error;
+        ParseContainerOptions(3, argv, options, error);
+        EXPECT_NE(error, "unknown option " + name);
+    }
+    const char* unknown[] = {"orbcontainer", "--page", "p.html", "--no-such-switch"};
+    ContainerOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseContainerOptions(4, unknown, options, error));
+    EXPECT_EQ(error, "unknown option --no-such-switch");
 }
 
 }  // namespace

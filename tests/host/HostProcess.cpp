@@ -68,13 +68,13 @@ std::string HostOutput(const std::vector<std::string>& arguments)
 }
 
 HostProcess::HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
-                         const std::string& rendererPath)
+                         const std::string& rendererPath, const std::string& program)
 {
     installation_.SetString("RendererPath", rendererPath);
     logPath_ = LogFolder("host") + logName + ".log";
     DeleteFileA(logPath_.c_str());
 
-    std::string command = HostCommandLine(arguments);
+    std::string command = program.empty() ? HostCommandLine(arguments) : ProgramCommandLine(program, arguments);
     command += " --log " + QuoteArgument(logPath_);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -185,4 +185,9 @@ std::string PageUrl(const std::string& name)
 int HostProcess::EndChildren() const
 {
     return process_ ? EndChildProcesses(process_.Get(), 7) : 0;
+}
+
+int HostProcess::RunningChildren() const
+{
+    return process_ ? CountRunningChildProcesses(process_.Get()) : 0;
 }

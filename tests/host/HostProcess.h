@@ -12,11 +12,11 @@
 
 class HostProcess {
 public:
-    // Starts orbhost.exe with `arguments` plus "--log <logs>/<logName>.log", with the
-    // renderer installed as a user's installation has it (the reference renderer unless
-    // the test brings its own).
+    // Starts orbhost.exe (or `program`, which takes the same --log) with `arguments` plus
+    // "--log <logs>/<logName>.log", with the renderer installed as a user's installation has
+    // it (the reference renderer unless the test brings its own).
     HostProcess(const std::string& logName, const std::vector<std::string>& arguments,
-                const std::string& rendererPath = RendererExePath());
+                const std::string& rendererPath = RendererExePath(), const std::string& program = "");
     ~HostProcess();  // ends a host that is still running
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
@@ -30,6 +30,7 @@ public:
     std::vector<std::string> Lines() const;
     // Ends the processes the host started (its renderers) as a crash would; how many.
     int EndChildren() const;
+    int RunningChildren() const;  // how many of them still run
 
 private:
     // In the 32-bit view, where the (32-bit) installer writes it, whatever this program's width.
