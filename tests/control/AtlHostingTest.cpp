@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr size_t kDrawn = 40;
 
 struct AtlLibrary {
     const char* file;
@@ -55,23 +54,6 @@ bool PumpUntil(Done done)
     return done();
 }
 
-size_t Colours(HWND window)
-{
-    RECT client = {};
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    const WindowDc screen(GetDC(nullptr));
-    const std::vector<DWORD> pixels = Capture(screen.Get(), origin.x, origin.y, client.right, client.bottom);
-    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
-}
-
-SIZE ClientSize(HWND window)
-{
-    RECT client = {};
-    GetClientRect(window, &client);
-    return {client.right, client.bottom};
-}
 
 class AtlHosting : public ::testing::TestWithParam<AtlLibrary> {
 protected:

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr DWORD kRunMs = 60000;
-constexpr size_t kDrawn = 40;  // distinct colours that only a drawn scene has
 
 const std::string kSamples = ORB_SOURCE_DIR "/samples/applets/";
 const std::string kStreamPages = ORB_SOURCE_DIR "/tests/streams/pages/";
@@ -81,13 +80,6 @@ std::vector<DWORD> Shown(HWND window, SIZE& size)
     ClientToScreen(window, &origin);
     const WindowDc screen(GetDC(nullptr));
     return Capture(screen.Get(), origin.x, origin.y, size.cx, size.cy);
-}
-
-size_t Colours(HWND window)
-{
-    SIZE size = {};
-    const std::vector<DWORD> pixels = Shown(window, size);
-    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
 }
 
 // The share of the window's pixels that the logo of the same size has too.

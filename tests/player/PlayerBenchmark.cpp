@@ -28,7 +28,6 @@ constexpr int kWidth = 320, kHeight = 240;
 constexpr DWORD kLimitMs = 20000;
 // An empty area or the logo shows a handful of colours, a drawn scene (gradients, lit faces)
 // hundreds.
-constexpr size_t kDrawn = 40;
 
 std::string Backslashed(std::string path)
 {
@@ -74,16 +73,6 @@ BOOL CALLBACK FindArea(HWND top, LPARAM param)
     return found->area == nullptr;
 }
 
-size_t Colours(HWND window)
-{
-    RECT client = {};
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    const WindowDc screen(GetDC(nullptr));
-    const std::vector<DWORD> pixels = Capture(screen.Get(), origin.x, origin.y, client.right, client.bottom);
-    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
-}
 
 // Milliseconds from starting the program to the applet's first frame in its embed's area,
 // looked at every 2 ms; < 0 when none came. The program is closed again as a user closes it.

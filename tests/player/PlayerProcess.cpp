@@ -112,18 +112,4 @@ BOOL CALLBACK PlayerProcess::FindFrame(HWND window, LPARAM self)
     return FALSE;
 }
 
-size_t Colours(HWND window, int left, int top, int right, int bottom)
-{
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    const WindowDc screen(GetDC(nullptr));
-    const std::vector<DWORD> pixels = Capture(screen.Get(), origin.x + left, origin.y + top, right - left, bottom - top);
-    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
-}
 
-SIZE ClientSize(HWND window)
-{
-    RECT rect = {};
-    GetClientRect(window, &rect);
-    return {rect.right, rect.bottom};
-}

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Capture.h"
 #include "ConfigurationKey.h"
 #include "HostProcess.h"
 #include "base/UniqueHandle.h"
@@ -47,9 +48,4 @@ private:
     static BOOL CALLBACK FindFrame(HWND window, LPARAM self);
 };
 
-// How many colours the part [left, right) x [top, bottom) of a window shows on screen: an
-// empty area or a logo shows a handful, a drawn scene (gradients, lit faces) hundreds.
-size_t Colours(HWND window, int left, int top, int right, int bottom);
-constexpr size_t kDrawn = 40;
 
-SIZE ClientSize(HWND window);

@@ -1,5 +1,7 @@
 #include "Capture.h"
 
+#include <set>
+
 #include "base/UniqueHandle.h"
 
 std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, const std::function<void(HDC)>& paint)
@@ -27,4 +29,26 @@ std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, cons
     for (DWORD& word : pixels) word &= 0x00FFFFFF;
     SelectObject(memory.Get(), previous);
     return pixels;
+}
+
+size_t Colours(HWND window, int left, int top, int right, int bottom)
+{
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const WindowDc screen(GetDC(nullptr));
+    const std::vector<DWORD> pixels = Capture(screen.Get(), origin.x + left, origin.y + top, right - left, bottom - top);
+    return std::set<DWORD>(pixels.begin(), pixels.end()).size();
+}
+
+size_t Colours(HWND window)
+{
+    const SIZE size = ClientSize(window);
+    return Colours(window, 0, 0, size.cx, size.cy);
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
 }
