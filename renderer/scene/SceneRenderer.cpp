@@ -3,6 +3,7 @@
 #include "Rasterizer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace orb {
@@ -101,9 +102,21 @@ ScreenVertex Project(const CameraFrame& cam, const ClipVertex& v)
     return s;
 }
 
-// Draws until the pixel work left runs out; false then.
-bool DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam,
-              const Lighting& lighting, FrameBuffer& frame, size_t& workLeft)
+struct ScreenTriangle {
+    ScreenVertex corners[3];
+};
+
+// Milliseconds since `start`, added to `total`; restarts `start`.
+void Lap(std::chrono::steady_clock::time_point& start, double& total)
+{
+    auto now = std::chrono::steady_clock::now();
+    total += std::chrono::duration<double, std::milli>(now - start).count();
+    start = now;
+}
+
+// The node's triangles that face the camera, lit, cut at the near plane and projected.
+void ProjectNode(const SceneNode& node, const Mat34& world, const CameraFrame& cam, const Lighting& lighting,
+                 std::vector<ScreenTriangle>& out)
 {
     const Mesh& mesh = *node.mesh;
     const ObjectDef& def = *node.def;
@@ -143,36 +156,51 @@ bool DrawNode(const SceneNode& node, const Mat34& world, int id, const CameraFra
         ScreenVertex s[4];
         for (int k = 0; k < n; ++k)
             s[k] = Project(cam, polygon[k]);
-        size_t work = FillTriangle(frame, s[0], s[1], s[2], id);
+        out.push_back({{s[0], s[1], s[2]}});
         if (n == 4)
-            work += FillTriangle(frame, s[0], s[2], s[3], id);
-        if (work >= workLeft)
-            return false;
-        workLeft -= work;
+            out.push_back({{s[0], s[2], s[3]}});
     }
-    return true;
 }
 
 }  // namespace
 
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
-                 FrameBuffer& frame)
+                 FrameBuffer& frame, FrameTimes* times)
 {
+    FrameTimes spent;
+    auto lap = std::chrono::steady_clock::now();
     FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
-    if (frame.Width() == 0 || frame.Height() == 0)
-        return true;
-    size_t workLeft = kPixelWorkBase + kPixelWorkPerPixel * static_cast<size_t>(frame.Width()) * frame.Height();
-    CameraFrame cam = MakeCamera(camera, view, frame.Width(), frame.Height());
-    Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
-    for (LightDef& light : lighting.lights)
-        light.towards = Normalize(light.towards);
-    std::vector<Mat34> world = scene.WorldTransforms(seconds);
-    const auto& nodes = scene.Nodes();
-    for (size_t i = 0; i < nodes.size(); ++i)
-        if (nodes[i].placed && nodes[i].mesh &&
-            !DrawNode(nodes[i], world[i], static_cast<int>(i), cam, lighting, frame, workLeft))
-            return false;
-    return true;
+    Lap(lap, spent.clearing);
+    bool whole = true;
+    if (frame.Width() > 0 && frame.Height() > 0) {
+        size_t workLeft = kPixelWorkBase + kPixelWorkPerPixel * static_cast<size_t>(frame.Width()) * frame.Height();
+        CameraFrame cam = MakeCamera(camera, view, frame.Width(), frame.Height());
+        Lighting lighting{scene.Ambient(), scene.Lights(), cam.eye};
+        for (LightDef& light : lighting.lights)
+            light.towards = Normalize(light.towards);
+        std::vector<Mat34> world = scene.WorldTransforms(seconds);
+        const auto& nodes = scene.Nodes();
+        std::vector<ScreenTriangle> triangles;
+        for (size_t i = 0; i < nodes.size() && whole; ++i) {
+            if (!nodes[i].placed || !nodes[i].mesh)
+                continue;
+            triangles.clear();
+            ProjectNode(nodes[i], world[i], cam, lighting, triangles);
+            Lap(lap, spent.geometry);
+            for (const ScreenTriangle& t : triangles) {
+                size_t work = FillTriangle(frame, t.corners[0], t.corners[1], t.corners[2], static_cast<int>(i));
+                if (work >= workLeft) {
+                    whole = false;
+                    break;
+                }
+                workLeft -= work;
+            }
+            Lap(lap, spent.rasterising);
+        }
+    }
+    if (times)
+        *times = spent;
+    return whole;
 }
 
 }  // namespace orb

@@ -5,6 +5,13 @@
 
 namespace orb {
 
+// Where one frame's time went, in milliseconds.
+struct FrameTimes {
+    double clearing = 0;     // background colours, depth and ids
+    double geometry = 0;     // transforming, lighting, clipping and projecting the triangles
+    double rasterising = 0;  // filling the triangles' pixels
+};
+
 // The viewer's turn of the camera around its target, on top of the scene's own camera (radians).
 struct ViewAngles {
     float yaw = 0;
@@ -19,6 +26,6 @@ struct ViewAngles {
 constexpr size_t kPixelWorkPerPixel = 4;
 constexpr size_t kPixelWorkBase = 4u << 20;
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
-                 FrameBuffer& frame);
+                 FrameBuffer& frame, FrameTimes* times = nullptr);
 
 }  // namespace orb

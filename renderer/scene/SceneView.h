@@ -13,6 +13,7 @@ struct SceneView {
     std::string windowName;  // selects the applet's view statement; "" shows the main camera
     ViewAngles angles;
     FrameBuffer frame;
+    FrameTimes times;  // of the last frame drawn
 };
 
 }  // namespace orb
