@@ -3,6 +3,8 @@
 # channel's service tick and heap, request-to-delivery latency beside the cost of keeping a
 # stream's file (hard link, copy), renderer start/idle/close, the renderer's frame times, the
 # player's start to its first frame beside orbhost's, and the download worker against curl.
+# The renderer's frames: each phase per sample and size up to 1920x1080, shown in a window,
+# and the renderer program's frame rate and processor use full screen.
 # The channel, delivery and renderer-session benchmarks run once more from the x86-64 tree,
 # the 64-bit plug-in in a 64-bit Wine prefix driving the i686 tree's renderers. Last, the
 # figures to compare side by side with their ratio (no pass or fail).
@@ -27,8 +29,10 @@ run() {
 rm -rf "$build/bench" "$build64/bench"
 mkdir -p "$build/bench" "$build64/bench"
 # Each x86-64 benchmark runs right after its i686 one, so that both meet much the same load
-# on the machine; the x86-64 tree's Wine server too must end before the display goes.
-"$root/scripts/with-display.sh" "$build" bash -c "
+# on the machine; the x86-64 tree's Wine server too must end before the display goes. The
+# display is larger than the tests': the renderer's frames are shown in windows of 1920x1080
+# inside, frame and caption around them.
+ORB_SCREEN=2048x1280x24 "$root/scripts/with-display.sh" "$build" bash -c "
     $(declare -f run)
     root='$root'; build='$build'; build64='$build64'
     run 'parameter file' \$build tests/settings/settings_benchmark.exe

@@ -3,11 +3,12 @@
 # Wine servers finish before the display goes away: a Wine server that outlives its
 # display breaks window creation in that prefix for later runs.
 #   scripts/with-display.sh BUILD_DIR COMMAND...
+# ORB_SCREEN sets the display's size and depth (default 1280x1024x24).
 set -u
 build=$(cd "$1" && pwd)
 shift
 displayfile=$(mktemp)
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$displayfile" >/dev/null 2>&1 &
+Xvfb -displayfd 4 -screen 0 "${ORB_SCREEN:-1280x1024x24}" -nolisten tcp 4>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
     [ -s "$displayfile" ] && break
