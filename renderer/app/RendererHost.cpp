@@ -1,9 +1,11 @@
 #include "RendererHost.h"
 
+#include "FramePacing.h"
 #include "PresentFrame.h"
 #include "base/AnsiPath.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace orb {
@@ -142,11 +144,13 @@ DWORD RendererHost::Step()
     if (due) {
         ++frames_;
         // Keep a steady cadence, but after a stall start afresh instead of racing to catch up.
-        nextFrame_ += kFrameMs / 1000.0;
+        const double interval = NextFrameInterval(NowSeconds() - now);
+        nextFrame_ += interval;
         if (nextFrame_ < now)
-            nextFrame_ = now + kFrameMs / 1000.0;
+            nextFrame_ = now + interval;
     }
-    double wait = (nextFrame_ - NowSeconds()) * 1000.0;
+    // Rounded up: a turn that wakes a fraction of a millisecond early would only spin.
+    double wait = std::ceil((nextFrame_ - NowSeconds()) * 1000.0);
     return static_cast<DWORD>(std::clamp(wait, 0.0, double(kInputPollMs)));
 }
 

@@ -16,10 +16,10 @@ namespace orb {
 // Runs a SceneSession in its windows: the main window and any others that join it. Each turn it
 // sizes every window's frame to that window's client area, advances the clock and draws every
 // window once per frame while active, keeps the last pictures on screen while paused, and feeds the
-// session the pointer. A driver calls Step in its loop and waits the time Step returns.
+// session the pointer. Frames come at the display's pace while they are cheap, further apart as
+// they grow dear (NextFrameInterval). A driver calls Step in its loop and waits the time Step returns.
 class RendererHost {
 public:
-    static constexpr DWORD kFrameMs = 40;        // 25 frames a second while active
     static constexpr DWORD kInputPollMs = 10;    // pointer polling between frames
     static constexpr DWORD kPausedPollMs = 100;
     static constexpr DWORD kPausedRepaintMs = 250;

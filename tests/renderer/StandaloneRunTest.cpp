@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 namespace {
@@ -68,4 +69,21 @@ TEST(StandaloneRun, RejectsBadOptions)
     EXPECT_EQ(RunRenderer("--standalone x.obvm --window overview=7ff0", folder).exitCode, 2u);
     EXPECT_EQ(RunRenderer("--standalone x.obvm --window =7ff0", folder).exitCode, 2u);
     EXPECT_EQ(RunRenderer("--standalone x.obvm --window overview=", folder).exitCode, 2u);
+}
+
+// Cheap frames come at the display's pace, well above the 25 a second of the old fixed cadence.
+TEST(StandaloneRun, CheapFramesKeepTheDisplaysPace)
+{
+    TempFolder folder;
+    std::string applet = folder.Write("box.obvm", "orbolanth-scene 1\n"
+                                                  "mesh b box 1\n"
+                                                  "object b b\n spin 0 1 0 90\nend\n");
+    RunResult run = RunRenderer("--standalone \"" + applet + "\" --args \" -width 160 -height 120\" --frames 90 --stats",
+                                folder);
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    // "stats: active 90 frames in 1.5 s, 60.0 frames/s, cpu ..."
+    size_t rateEnd = run.output.find(" frames/s");
+    ASSERT_NE(rateEnd, std::string::npos) << run.output;
+    double rate = std::atof(run.output.c_str() + run.output.rfind(", ", rateEnd) + 2);
+    EXPECT_GT(rate, 35) << run.output;
 }
