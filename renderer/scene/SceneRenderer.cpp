@@ -1,6 +1,6 @@
 #include "SceneRenderer.h"
 
-#include "Rasterizer.h"
+#include "RasterBatch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -165,11 +165,18 @@ void ProjectNode(const SceneNode& node, const Mat34& world, const CameraFrame& c
 }  // namespace
 
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
-                 FrameBuffer& frame, FrameTimes* times)
+                 FrameBuffer& frame, FrameTimes* times, RenderWorkers* workers)
 {
+    RasterBatch ownBatch;
+    RasterBatch& batch = workers ? workers->batch : ownBatch;
+    WorkerPool* pool = workers ? &workers->pool : nullptr;
     FrameTimes spent;
     auto lap = std::chrono::steady_clock::now();
-    FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
+    const Background& background = scene.GetBackground();
+    const bool kept = frame.KeepBackground(background.top, background.bottom);
+    ForEachBand(frame.Height(), pool, [&](int firstRow, int endRow) {
+        FillBackgroundRows(frame, background.top, background.bottom, kept, firstRow, endRow);
+    });
     Lap(lap, spent.clearing);
     bool whole = true;
     if (frame.Width() > 0 && frame.Height() > 0) {
@@ -181,6 +188,7 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
         std::vector<Mat34> world = scene.WorldTransforms(seconds);
         const auto& nodes = scene.Nodes();
         std::vector<ScreenTriangle> triangles;
+        batch.Begin(frame);
         for (size_t i = 0; i < nodes.size() && whole; ++i) {
             if (!nodes[i].placed || !nodes[i].mesh)
                 continue;
@@ -188,7 +196,9 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
             ProjectNode(nodes[i], world[i], cam, lighting, triangles);
             Lap(lap, spent.geometry);
             for (const ScreenTriangle& t : triangles) {
-                size_t work = FillTriangle(frame, t.corners[0], t.corners[1], t.corners[2], static_cast<int>(i));
+                size_t work = batch.Add(t.corners[0], t.corners[1], t.corners[2], static_cast<int>(i));
+                if (batch.Full())
+                    batch.Draw(pool);
                 if (work >= workLeft) {
                     whole = false;
                     break;
@@ -197,6 +207,8 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
             }
             Lap(lap, spent.rasterising);
         }
+        batch.Draw(pool);
+        Lap(lap, spent.rasterising);
     }
     if (times)
         *times = spent;
