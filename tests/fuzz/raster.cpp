@@ -1,8 +1,10 @@
 // Raw projected vertices, any float at all, into a small frame: the rasteriser stays inside
-// the frame, finishes, and marks only ids it was given.
+// the frame, finishes, and marks only ids it was given; drawn in bands of rows, the triangles
+// give the very same frame.
 #include <cstdlib>
 
 #include "FuzzInput.h"
+#include "RasterBatch.h"
 #include "Rasterizer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -11,6 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     orb::FrameBuffer frame;
     frame.Resize(in.Byte() % 97, in.Byte() % 97);
     orb::FillBackground(frame, {0, 0, 0}, {1, 1, 1});
+    orb::FrameBuffer banded;
+    banded.Resize(frame.Width(), frame.Height());
+    orb::FillBackground(banded, {0, 0, 0}, {1, 1, 1});
+    orb::RasterBatch batch;
+    batch.Begin(banded);
     for (int id = 0; id < 64 && !in.Empty(); ++id) {
         orb::ScreenVertex v[3];
         for (orb::ScreenVertex& corner : v) {
@@ -19,10 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             corner.w = in.Float();
             corner.colour = {in.Byte() / 255.0f, in.Byte() / 255.0f, in.Byte() / 255.0f};
         }
-        orb::FillTriangle(frame, v[0], v[1], v[2], id);
+        if (orb::FillTriangle(frame, v[0], v[1], v[2], id) != batch.Add(v[0], v[1], v[2], id)) std::abort();
     }
+    batch.Draw(nullptr);
     for (int y = 0; y < frame.Height(); ++y)
         for (int x = 0; x < frame.Width(); ++x)
-            if (frame.IdAt(x, y) < -1 || frame.IdAt(x, y) >= 64) std::abort();
+            if (frame.IdAt(x, y) < -1 || frame.IdAt(x, y) >= 64 || frame.IdAt(x, y) != banded.IdAt(x, y) ||
+                frame.PixelAt(x, y) != banded.PixelAt(x, y) || frame.DepthAt(x, y) != banded.DepthAt(x, y))
+                std::abort();
     return 0;
 }
