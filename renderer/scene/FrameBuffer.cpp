@@ -29,7 +29,10 @@ bool FrameBuffer::KeepBackground(const Vec3& top, const Vec3& bottom)
 uint32_t PackColour(const Vec3& c)
 {
     // Not a number reads as dark: the weights of a sliver with huge coordinates can overflow.
-    auto channel = [](float v) { return static_cast<uint32_t>((v > 0 ? std::min(v, 1.0f) : 0.0f) * 255.0f + 0.5f); };
+    // Through int: 0.5..255.5 fits, and a float converts to int in one instruction.
+    auto channel = [](float v) {
+        return static_cast<uint32_t>(static_cast<int>((v > 0 ? std::min(v, 1.0f) : 0.0f) * 255.0f + 0.5f));
+    };
     return (channel(c.x) << 16) | (channel(c.y) << 8) | channel(c.z);
 }
 

@@ -302,6 +302,7 @@ size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenV
 
     const size_t work = static_cast<size_t>(triangle.right - triangle.left + 1) *
                         static_cast<size_t>(triangle.bottom - triangle.top + 1);
+    triangle.work = work;
     Point corners[3] = {{v0->x, v0->y}, {v1->x, v1->y}, {v2->x, v2->y}};
     const double low = -kGuardBand, highX = width + kGuardBand, highY = height + kGuardBand;
     if (minX >= low && minY >= low && maxX <= highX && maxY <= highY) {
@@ -318,9 +319,11 @@ size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenV
     count = ClipPolygon(cut, count, true, highX, false, polygon);
     count = ClipPolygon(polygon, count, false, low, true, cut);
     count = ClipPolygon(cut, count, false, highY, false, polygon);
+    const size_t first = out.size();
     for (int k = 1; k + 1 < count; ++k) {
         const Point piece[3] = {polygon[0], polygon[k], polygon[k + 1]};
         out.push_back(whole);
+        out.back().work = out.size() == first + 1 ? work : 0;
         if (!SetUpEdges(piece, out.back()))
             out.pop_back();
     }

@@ -40,6 +40,7 @@ struct RasterTriangle {
     bool flat = false;        // one colour: packed below, the planes unused
     uint32_t flatColour = 0;
     int id = 0;
+    size_t work = 0;  // what SetUpTriangle returned, on the first of the triangles it appended
 };
 
 // Puts a vertical gradient across the whole frame behind rows [firstRow, endRow) and clears their

@@ -10,7 +10,7 @@ struct RenderWorkers;
 // Where one frame's time went, in milliseconds.
 struct FrameTimes {
     double clearing = 0;     // background colours, depth and ids
-    double geometry = 0;     // transforming, lighting, clipping and projecting the triangles
+    double geometry = 0;     // transforming, lighting, clipping, projecting and setting up the triangles
     double rasterising = 0;  // filling the triangles' pixels
 };
 

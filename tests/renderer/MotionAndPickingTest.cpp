@@ -216,7 +216,7 @@ TEST(SceneRendering, ThreadsDrawTheSamePictureAsOne)
             FrameBuffer alone, shared;
             alone.Resize(size.first, size.second);
             shared.Resize(size.first, size.second);
-            RenderWorkers workers{WorkerPool(3), RasterBatch()};
+            RenderWorkers workers(3);
             RenderScene(scene, scene.Camera(), seconds, {}, alone);
             // Twice on the same frame: the second puts the background back only where the first drew.
             RenderScene(scene, scene.Camera(), seconds + 0.4, {}, shared, nullptr, &workers);

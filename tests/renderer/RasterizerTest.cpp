@@ -275,6 +275,8 @@ TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
     WorkerPool pool(3);
     RasterBatch batch;
     batch.Begin(banded);
+    std::vector<RasterTriangle> setUp;
+    setUp.reserve(400 * 5);  // the batch keeps pointers into it
     for (int id = 0; id < 400; ++id) {
         float reach = id % 50 == 0 ? 1e7f : 60;
         ScreenVertex corner[3];
@@ -282,11 +284,14 @@ TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
             v = V(random(-reach, width + reach), random(-reach, height + reach), random(0.1f, 1),
                   id % 3 ? Vec3{random(0, 1), random(0, 1), random(0, 1)} : Vec3{0.5f, 0.25f, 1});
         size_t work = FillTriangle(whole, corner[0], corner[1], corner[2], id);
-        EXPECT_EQ(batch.Add(corner[0], corner[1], corner[2], id), work);
+        const size_t first = setUp.size();
+        EXPECT_EQ(SetUpTriangle(width, height, corner[0], corner[1], corner[2], id, setUp), work);
+        for (size_t i = first; i < setUp.size(); ++i)
+            batch.Add(setUp[i]);
         if (id % 150 == 149)
-            batch.Draw(&pool);
+            batch.Draw(pool);
     }
-    batch.Draw(&pool);
+    batch.Draw(pool);
     int differing = 0;
     std::set<int> shown;
     for (int y = 0; y < height; ++y)
