@@ -79,8 +79,11 @@ Bitmap ReadBmp(const std::string& path)
     size_t offset = word(10);
     if (data.size() < offset + size_t(bmp.width) * bmp.height * 4)
         return {};
-    for (int i = 0; i < bmp.width * bmp.height; ++i)
-        bmp.pixels.push_back(word(offset + 4 * i) & 0xFFFFFF);
+    for (int y = 0; y < bmp.height; ++y) {
+        size_t row = offset + size_t(bmp.height - 1 - y) * bmp.width * 4;  // the file's rows run bottom-up
+        for (int x = 0; x < bmp.width; ++x)
+            bmp.pixels.push_back(word(row + 4 * x) & 0xFFFFFF);
+    }
     return bmp;
 }
 

@@ -39,7 +39,7 @@ RunResult RunRenderer(const std::string& arguments, const TempFolder& folder);
 
 struct Bitmap {
     int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows top-down as FrameBuffer keeps them
 };
 
 // A 32-bit BMP as the renderer writes it; empty when unreadable.
