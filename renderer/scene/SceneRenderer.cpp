@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 namespace orb {
 
@@ -173,8 +174,8 @@ void PrepareNode(const SceneNode& node, const Mat34& world, int id, const Camera
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
                  FrameBuffer& frame, FrameTimes* times, RenderWorkers* workers)
 {
-    RenderWorkers alone(1);
-    RenderWorkers& use = workers ? *workers : alone;
+    std::optional<RenderWorkers> alone;
+    RenderWorkers& use = workers ? *workers : alone.emplace(1);
     FrameTimes spent;
     auto lap = std::chrono::steady_clock::now();
     const Background& background = scene.GetBackground();
