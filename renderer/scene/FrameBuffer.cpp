@@ -12,18 +12,27 @@ void FrameBuffer::Resize(int width, int height)
     colour_.resize(n);
     depth_.resize(n);
     ids_.resize(n);
+    drawn_.assign(height_, 0);
+    hasBackground_ = false;
 }
 
-void FrameBuffer::ClearDepthAndIds()
+bool FrameBuffer::KeepBackground(const Vec3& top, const Vec3& bottom)
 {
-    std::fill(depth_.begin(), depth_.end(), 0.0f);
-    std::fill(ids_.begin(), ids_.end(), -1);
+    auto same = [](const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
+    bool kept = hasBackground_ && same(top, top_) && same(bottom, bottom_);
+    hasBackground_ = true;
+    top_ = top;
+    bottom_ = bottom;
+    return kept;
 }
 
 uint32_t PackColour(const Vec3& c)
 {
     // Not a number reads as dark: the weights of a sliver with huge coordinates can overflow.
-    auto channel = [](float v) { return static_cast<uint32_t>((v > 0 ? std::min(v, 1.0f) : 0.0f) * 255.0f + 0.5f); };
+    // Through int: 0.5..255.5 fits, and a float converts to int in one instruction.
+    auto channel = [](float v) {
+        return static_cast<uint32_t>(static_cast<int>((v > 0 ? std::min(v, 1.0f) : 0.0f) * 255.0f + 0.5f));
+    };
     return (channel(c.x) << 16) | (channel(c.y) << 8) | channel(c.z);
 }
 

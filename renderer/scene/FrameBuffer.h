@@ -14,9 +14,20 @@ class FrameBuffer {
 public:
     static constexpr int kMaxSide = 4096;
 
-    // Sizes are clamped to 0..kMaxSide; contents are undefined until the next clear.
+    // Sizes are clamped to 0..kMaxSide; contents are undefined until the background next goes in.
     void Resize(int width, int height);
-    void ClearDepthAndIds();
+
+    // The background goes back only where the last frame drew, in pieces of this many pixels.
+    static constexpr int kPieceWidth = kMaxSide / 64;
+    // Remembers the background about to go in; true when the frame holds it already everywhere
+    // outside the pieces marked drawn, so that only those need it.
+    bool KeepBackground(const Vec3& top, const Vec3& bottom);
+    void MarkDrawn(int y, int left, int right)
+    {
+        drawn_[y] |= (~uint64_t(0) >> (63 - right / kPieceWidth)) & (~uint64_t(0) << (left / kPieceWidth));
+    }
+    // The pieces of row y marked drawn since the last call, one bit each; clears them.
+    uint64_t TakeDrawn(int y) { uint64_t pieces = drawn_[y]; drawn_[y] = 0; return pieces; }
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -40,6 +51,9 @@ private:
     std::vector<uint32_t> colour_;
     std::vector<float> depth_;
     std::vector<int> ids_;
+    std::vector<uint64_t> drawn_;  // per row
+    bool hasBackground_ = false;
+    Vec3 top_, bottom_;
 };
 
 uint32_t PackColour(const Vec3& c);

@@ -3,50 +3,265 @@
 #include <algorithm>
 #include <cmath>
 
+#include <emmintrin.h>
+
 namespace orb {
 
 namespace {
 
-// Twice the signed area of (a, b, p); positive when p lies to the right of a->b with y growing down.
-double Edge(const ScreenVertex& a, const ScreenVertex& b, double px, double py)
-{
-    return (double(b.x) - a.x) * (py - a.y) - (double(b.y) - a.y) * (px - a.x);
-}
+// Vertices are snapped to this fraction of a pixel before their edges are set up.
+constexpr double kSubpixels = 256;
+// How far beyond the frame a triangle may reach before it is cut down to that band: within it,
+// the snapped edges' products fit 64 bits with room to spare.
+constexpr double kGuardBand = 16384;
+// How far an edge's crossing of a row, worked out in double precision, may be from the exact one
+// (in pixels): far more than it can be inside the guard band.
+constexpr double kCrossingError = 1.0 / 1024;
 
-// Pixels exactly on an edge belong to the triangle only on its top and left edges, so that two
-// triangles sharing an edge never both draw it.
-bool IsTopLeft(const ScreenVertex& a, const ScreenVertex& b)
-{
-    double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    return dy < 0 || (dy == 0 && dx > 0);
-}
+struct Point {
+    double x, y;
+};
 
 bool Finite(const ScreenVertex& v)
 {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.w);
 }
 
+// Twice the signed area of (a, b, p); positive when p lies to the right of a->b with y growing down.
+double Edge(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& p)
+{
+    return (double(b.x) - a.x) * (double(p.y) - a.y) - (double(b.y) - a.y) * (double(p.x) - a.x);
+}
+
+// The plane through the three vertices' values; inverseArea is 1 / Edge(v0, v1, v2).
+ScreenPlane PlaneThrough(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
+                         double inverseArea, float f0, float f1, float f2)
+{
+    double x1 = double(v1.x) - v0.x, y1 = double(v1.y) - v0.y;
+    double x2 = double(v2.x) - v0.x, y2 = double(v2.y) - v0.y;
+    double d1 = double(f1) - f0, d2 = double(f2) - f0;
+    ScreenPlane plane;
+    plane.dx = (d1 * y2 - d2 * y1) * inverseArea;
+    plane.dy = (d2 * x1 - d1 * x2) * inverseArea;
+    plane.at = f0 + plane.dx * (0.5 - v0.x) + plane.dy * (0.5 - v0.y);
+    return plane;
+}
+
+// Cuts a convex polygon to the half plane where the coordinate (x when onX) is at least `bound`
+// (at most, when !atLeast). Returns the new corner count; `out` has room for n + 1.
+int ClipPolygon(const Point* in, int n, bool onX, double bound, bool atLeast, Point* out)
+{
+    auto coordinate = [onX](const Point& p) { return onX ? p.x : p.y; };
+    auto inside = [&](const Point& p) { return atLeast ? coordinate(p) >= bound : coordinate(p) <= bound; };
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        const Point& a = in[i];
+        const Point& b = in[(i + 1) % n];
+        if (inside(a))
+            out[count++] = a;
+        if (inside(a) != inside(b)) {
+            double t = (bound - coordinate(a)) / (coordinate(b) - coordinate(a));
+            Point cut = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+            (onX ? cut.x : cut.y) = bound;
+            out[count++] = cut;
+        }
+    }
+    return count;
+}
+
+// Snaps the triangle and sets up its edges; false when snapping leaves it without area.
+bool SetUpEdges(const Point (&corner)[3], RasterTriangle& triangle)
+{
+    // Inside the guard band the snapped coordinates fit 32 bits, which converts without a
+    // library call on a 32-bit processor.
+    auto snap = [](double v) {
+        v *= kSubpixels;
+        return static_cast<int64_t>(static_cast<int32_t>(v + (v < 0 ? -0.5 : 0.5)));
+    };
+    int64_t x[3], y[3];
+    for (int k = 0; k < 3; ++k) {
+        x[k] = snap(corner[k].x);
+        y[k] = snap(corner[k].y);
+    }
+    if ((x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]) <= 0)
+        return false;
+    const int64_t half = static_cast<int64_t>(kSubpixels) / 2;
+    // Edge k runs between the two vertices other than k, so it is positive on k's side.
+    for (int k = 0; k < 3; ++k) {
+        int from = (k + 1) % 3, to = (k + 2) % 3;
+        int64_t dx = x[to] - x[from], dy = y[to] - y[from];
+        RasterTriangle::Edge& edge = triangle.edges[k];
+        edge.x = -dy * static_cast<int64_t>(kSubpixels);
+        edge.y = dx * static_cast<int64_t>(kSubpixels);
+        edge.c = dx * (half - y[from]) - dy * (half - x[from]);
+        // A pixel centre exactly on an edge belongs to the triangle only on its top and left
+        // edges, so that two triangles sharing an edge never both draw it.
+        bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        if (!topLeft)
+            edge.c -= 1;
+        if (edge.x != 0) {
+            const double across = -1 / double(edge.x);
+            edge.crossingY = double(edge.y) * across;
+            edge.crossingAt = double(edge.c) * across;
+        }
+    }
+    return true;
+}
+
+// Narrows [left, right] to the pixels of row y that the edge covers.
+void Narrow(const RasterTriangle::Edge& edge, int y, int& left, int& right)
+{
+    if (edge.x == 0) {
+        if (edge.y * y + edge.c < 0)
+            right = left - 1;
+        return;
+    }
+    // Where the edge crosses the row, within far less than a pixel. Outside the span it decides
+    // nothing more. Inside, the first pixel on the covered side is exact unless the crossing lies
+    // very close to a pixel centre; only then does the exact test settle it.
+    const double crossing = edge.crossingY * y + edge.crossingAt;
+    if (edge.x > 0 ? crossing <= left - 1 : crossing >= right + 1)
+        return;
+    if (edge.x > 0 ? crossing > right + 1 : crossing < left - 1) {
+        right = left - 1;
+        return;
+    }
+    int x = static_cast<int>(crossing);  // towards zero
+    const double past = x - crossing;
+    const bool close = std::abs(past) < kCrossingError || std::abs(past) > 1 - kCrossingError;
+    if (edge.x > 0) {
+        // The first x >= crossing; the edge covers it and everything right of it.
+        if (past < 0)
+            ++x;
+        if (close) {
+            const int64_t row = edge.y * y + edge.c;
+            auto covers = [&](int at) { return edge.x * at + row >= 0; };
+            while (x <= right && !covers(x))
+                ++x;
+            while (x > left && covers(x - 1))
+                --x;
+        }
+        left = std::max(left, x);
+    } else {
+        // The last x <= crossing.
+        if (past > 0)
+            --x;
+        if (close) {
+            const int64_t row = edge.y * y + edge.c;
+            auto covers = [&](int at) { return edge.x * at + row >= 0; };
+            while (x >= left && !covers(x))
+                --x;
+            while (x < right && covers(x + 1))
+                ++x;
+        }
+        right = std::min(right, x);
+    }
+}
+
+// A plane's values along a span: start + step * i at its i-th pixel.
+struct SpanValues {
+    float start, step;
+
+    SpanValues(const ScreenPlane& plane, int x, int y)
+        : start(static_cast<float>(plane.at + plane.dx * x + plane.dy * y)), step(static_cast<float>(plane.dx))
+    {
+    }
+    float At(int i) const { return start + step * static_cast<float>(i); }
+    __m128 At(__m128 i) const { return _mm_add_ps(_mm_set1_ps(start), _mm_mul_ps(_mm_set1_ps(step), i)); }
+};
+
+// The four channels' bytes as PackColour rounds them (not a number reads as 0).
+__m128i ChannelBytes(__m128 v)
+{
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+}
+
+__m128i Select(__m128i mask, __m128i yes, __m128i no)
+{
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Draws count pixels from the row pointers on, four at a time where it can.
+template <bool kFlat>
+void FillSpan(uint32_t* colour, float* depth, int* ids, int count, const RasterTriangle& triangle, int x, int y)
+{
+    const SpanValues w(triangle.w, x, y);
+    const ScreenPlane none;
+    const SpanValues red(kFlat ? none : triangle.red, x, y), green(kFlat ? none : triangle.green, x, y),
+        blue(kFlat ? none : triangle.blue, x, y);
+    const __m128 lanes = _mm_set_ps(3, 2, 1, 0);
+    const __m128i id = _mm_set1_epi32(triangle.id);
+    const __m128i flat = _mm_set1_epi32(static_cast<int>(triangle.flatColour));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 index = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
+        const __m128 value = w.At(index);
+        const __m128 old = _mm_loadu_ps(depth + i);
+        const __m128 wins = _mm_cmpgt_ps(value, old);
+        if (_mm_movemask_ps(wins) == 0)
+            continue;
+        const __m128i mask = _mm_castps_si128(wins);
+        _mm_storeu_ps(depth + i, _mm_or_ps(_mm_and_ps(wins, value), _mm_andnot_ps(wins, old)));
+        __m128i* idAt = reinterpret_cast<__m128i*>(ids + i);
+        _mm_storeu_si128(idAt, Select(mask, id, _mm_loadu_si128(idAt)));
+        __m128i packed = flat;
+        if (!kFlat) {
+            packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(ChannelBytes(red.At(index)), 16),
+                                               _mm_slli_epi32(ChannelBytes(green.At(index)), 8)),
+                                  ChannelBytes(blue.At(index)));
+        }
+        __m128i* colourAt = reinterpret_cast<__m128i*>(colour + i);
+        _mm_storeu_si128(colourAt, Select(mask, packed, _mm_loadu_si128(colourAt)));
+    }
+    for (; i < count; ++i) {
+        const float value = w.At(i);
+        if (value > depth[i]) {
+            depth[i] = value;
+            ids[i] = triangle.id;
+            colour[i] = kFlat ? triangle.flatColour : PackColour({red.At(i), green.At(i), blue.At(i)});
+        }
+    }
+}
+
 }  // namespace
+
+void FillBackgroundRows(FrameBuffer& frame, const Vec3& top, const Vec3& bottom, bool kept, int firstRow,
+                        int endRow)
+{
+    const int h = frame.Height(), w = frame.Width();
+    for (int y = std::max(firstRow, 0); y < std::min(endRow, h); ++y) {
+        const uint32_t c = PackColour(Lerp(top, bottom, h > 1 ? float(y) / (h - 1) : 0.0f));
+        auto fill = [&](int from, int to) {
+            std::fill(frame.ColourRow(y) + from, frame.ColourRow(y) + to, c);
+            std::fill(frame.DepthRow(y) + from, frame.DepthRow(y) + to, 0.0f);
+            std::fill(frame.IdRow(y) + from, frame.IdRow(y) + to, -1);
+        };
+        uint64_t drawn = frame.TakeDrawn(y);
+        if (!kept) {
+            fill(0, w);
+            continue;
+        }
+        for (int piece = 0; drawn; ++piece, drawn >>= 1)
+            if (drawn & 1)
+                fill(piece * FrameBuffer::kPieceWidth, std::min(w, (piece + 1) * FrameBuffer::kPieceWidth));
+    }
+}
 
 void FillBackground(FrameBuffer& frame, const Vec3& top, const Vec3& bottom)
 {
-    int h = frame.Height();
-    for (int y = 0; y < h; ++y) {
-        uint32_t c = PackColour(Lerp(top, bottom, h > 1 ? float(y) / (h - 1) : 0.0f));
-        std::fill(frame.ColourRow(y), frame.ColourRow(y) + frame.Width(), c);
-    }
-    frame.ClearDepthAndIds();
+    FillBackgroundRows(frame, top, bottom, frame.KeepBackground(top, bottom), 0, frame.Height());
 }
 
-size_t FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                  int id)
+size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                     int id, std::vector<RasterTriangle>& out)
 {
-    if (!Finite(a) || !Finite(b) || !Finite(c) || frame.Width() == 0 || frame.Height() == 0)
+    if (!Finite(a) || !Finite(b) || !Finite(c) || width <= 0 || height <= 0)
         return 0;
     const ScreenVertex* v0 = &a;
     const ScreenVertex* v1 = &b;
     const ScreenVertex* v2 = &c;
-    double area = Edge(a, b, c.x, c.y);
+    double area = Edge(a, b, c);
     if (area < 0) {
         std::swap(v1, v2);
         area = -area;
@@ -55,53 +270,93 @@ size_t FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVerte
         return 0;
 
     // The box is cut to the frame while still floating point: a vertex projected far outside it
-    // does not fit an int, and an unclamped side would make the loops below run for ever.
+    // does not fit an int.
     double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
     double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
-    double lastX = frame.Width() - 1, lastY = frame.Height() - 1;
+    double lastX = width - 1, lastY = height - 1;
     if (maxX < 0 || maxY < 0 || minX > lastX || minY > lastY)
         return 0;
-    int x0 = static_cast<int>(std::clamp(std::floor(minX), 0.0, lastX));
-    int x1 = static_cast<int>(std::clamp(std::ceil(maxX), 0.0, lastX));
-    int y0 = static_cast<int>(std::clamp(std::floor(minY), 0.0, lastY));
-    int y1 = static_cast<int>(std::clamp(std::ceil(maxY), 0.0, lastY));
+    RasterTriangle& triangle = out.emplace_back();
+    // Clamped first, the box converts without rounding calls: truncating a value >= 0 floors it.
+    auto ceilWithin = [](double v, double last) {
+        v = std::clamp(v, 0.0, last);
+        int whole = static_cast<int>(v);
+        return whole < v ? whole + 1 : whole;
+    };
+    triangle.left = static_cast<int>(std::clamp(minX, 0.0, lastX));
+    triangle.right = ceilWithin(maxX, lastX);
+    triangle.top = static_cast<int>(std::clamp(minY, 0.0, lastY));
+    triangle.bottom = ceilWithin(maxY, lastY);
+    triangle.id = id;
+    const double inverseArea = 1 / area;
+    triangle.w = PlaneThrough(*v0, *v1, *v2, inverseArea, v0->w, v1->w, v2->w);
+    const Vec3 &c0 = v0->colour, &c1 = v1->colour, &c2 = v2->colour;
+    triangle.flat = c0.x == c1.x && c0.x == c2.x && c0.y == c1.y && c0.y == c2.y && c0.z == c1.z && c0.z == c2.z;
+    if (triangle.flat) {
+        triangle.flatColour = PackColour(c0);
+    } else {
+        triangle.red = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.x, c1.x, c2.x);
+        triangle.green = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.y, c1.y, c2.y);
+        triangle.blue = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.z, c1.z, c2.z);
+    }
 
-    // Edge k is opposite vertex k, so its value over the area is that vertex's weight.
-    const ScreenVertex* from[3] = {v1, v2, v0};
-    const ScreenVertex* to[3] = {v2, v0, v1};
-    bool topLeft[3];
-    double stepX[3];
-    for (int k = 0; k < 3; ++k) {
-        topLeft[k] = IsTopLeft(*from[k], *to[k]);
-        stepX[k] = -(double(to[k]->y) - from[k]->y);
+    const size_t work = static_cast<size_t>(triangle.right - triangle.left + 1) *
+                        static_cast<size_t>(triangle.bottom - triangle.top + 1);
+    triangle.work = work;
+    Point corners[3] = {{v0->x, v0->y}, {v1->x, v1->y}, {v2->x, v2->y}};
+    const double low = -kGuardBand, highX = width + kGuardBand, highY = height + kGuardBand;
+    if (minX >= low && minY >= low && maxX <= highX && maxY <= highY) {
+        if (!SetUpEdges(corners, triangle))
+            out.pop_back();
+        return work;
     }
-    double inv = 1.0 / area;
-    for (int y = y0; y <= y1; ++y) {
-        double py = y + 0.5;
-        double e[3];
-        for (int k = 0; k < 3; ++k)
-            e[k] = Edge(*from[k], *to[k], x0 + 0.5, py);
-        uint32_t* colour = frame.ColourRow(y);
-        float* depth = frame.DepthRow(y);
-        int* ids = frame.IdRow(y);
-        for (int x = x0; x <= x1; ++x) {
-            bool inside = true;
-            for (int k = 0; k < 3; ++k)
-                inside = inside && (e[k] > 0 || (e[k] == 0 && topLeft[k]));
-            if (inside) {
-                float l0 = float(e[0] * inv), l1 = float(e[1] * inv), l2 = 1.0f - l0 - l1;
-                float w = l0 * v0->w + l1 * v1->w + l2 * v2->w;
-                if (w > depth[x]) {
-                    depth[x] = w;
-                    ids[x] = id;
-                    colour[x] = PackColour(v0->colour * l0 + v1->colour * l1 + v2->colour * l2);
-                }
-            }
-            for (int k = 0; k < 3; ++k)
-                e[k] += stepX[k];
-        }
+    // Beyond the guard band the triangle is cut to it, and the pieces share the whole triangle's
+    // planes; the band's edges lie far outside the frame.
+    const RasterTriangle whole = triangle;
+    out.pop_back();
+    Point polygon[7], cut[7];
+    int count = ClipPolygon(corners, 3, true, low, true, cut);
+    count = ClipPolygon(cut, count, true, highX, false, polygon);
+    count = ClipPolygon(polygon, count, false, low, true, cut);
+    count = ClipPolygon(cut, count, false, highY, false, polygon);
+    const size_t first = out.size();
+    for (int k = 1; k + 1 < count; ++k) {
+        const Point piece[3] = {polygon[0], polygon[k], polygon[k + 1]};
+        out.push_back(whole);
+        out.back().work = out.size() == first + 1 ? work : 0;
+        if (!SetUpEdges(piece, out.back()))
+            out.pop_back();
     }
-    return static_cast<size_t>(x1 - x0 + 1) * static_cast<size_t>(y1 - y0 + 1);
+    return work;
+}
+
+void DrawTriangleRows(FrameBuffer& frame, const RasterTriangle& triangle, int firstRow, int endRow)
+{
+    const int last = std::min({endRow - 1, triangle.bottom, frame.Height() - 1});
+    const int right = std::min(triangle.right, frame.Width() - 1);
+    for (int y = std::max({firstRow, triangle.top, 0}); y <= last; ++y) {
+        int x = std::max(triangle.left, 0), end = right;
+        for (const RasterTriangle::Edge& edge : triangle.edges)
+            Narrow(edge, y, x, end);
+        if (x > end)
+            continue;
+        const int count = end - x + 1;
+        frame.MarkDrawn(y, x, end);
+        if (triangle.flat)
+            FillSpan<true>(frame.ColourRow(y) + x, frame.DepthRow(y) + x, frame.IdRow(y) + x, count, triangle, x, y);
+        else
+            FillSpan<false>(frame.ColourRow(y) + x, frame.DepthRow(y) + x, frame.IdRow(y) + x, count, triangle, x, y);
+    }
+}
+
+size_t FillTriangle(FrameBuffer& frame, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                    int id)
+{
+    std::vector<RasterTriangle> triangles;
+    size_t work = SetUpTriangle(frame.Width(), frame.Height(), a, b, c, id, triangles);
+    for (const RasterTriangle& triangle : triangles)
+        DrawTriangleRows(frame, triangle, 0, frame.Height());
+    return work;
 }
 
 }  // namespace orb

@@ -1,16 +1,19 @@
 #include "SceneRenderer.h"
 
-#include "Rasterizer.h"
+#include "RasterBatch.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 namespace orb {
 
 namespace {
 
 constexpr float kNear = 0.05f;
+// About how many triangles of the scene's meshes are prepared before they are drawn.
+constexpr size_t kGroupTriangles = 8192;
 
 struct CameraFrame {
     Vec3 eye, right, up, back;  // back points from the target towards the eye
@@ -102,10 +105,6 @@ ScreenVertex Project(const CameraFrame& cam, const ClipVertex& v)
     return s;
 }
 
-struct ScreenTriangle {
-    ScreenVertex corners[3];
-};
-
 // Milliseconds since `start`, added to `total`; restarts `start`.
 void Lap(std::chrono::steady_clock::time_point& start, double& total)
 {
@@ -114,9 +113,11 @@ void Lap(std::chrono::steady_clock::time_point& start, double& total)
     start = now;
 }
 
-// The node's triangles that face the camera, lit, cut at the near plane and projected.
-void ProjectNode(const SceneNode& node, const Mat34& world, const CameraFrame& cam, const Lighting& lighting,
-                 std::vector<ScreenTriangle>& out)
+// The node's triangles that face the camera, lit, cut at the near plane, projected and set up
+// for drawing into the frame. The work of a triangle that leaves nothing to draw counts with
+// the next one.
+void PrepareNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam, const Lighting& lighting,
+                 const FrameBuffer& frame, std::vector<RasterTriangle>& out)
 {
     const Mesh& mesh = *node.mesh;
     const ObjectDef& def = *node.def;
@@ -134,6 +135,7 @@ void ProjectNode(const SceneNode& node, const Mat34& world, const CameraFrame& c
             vertexColour[i] = lighting.Shade(worldPos[i], n, def);
         }
     }
+    size_t unbooked = 0;
     for (const auto& tri : mesh.triangles) {
         const Vec3 &p0 = camPos[tri[0]], &p1 = camPos[tri[1]], &p2 = camPos[tri[2]];
         // The camera sits at the origin of camera space: a face turned away from it is hidden.
@@ -156,20 +158,31 @@ void ProjectNode(const SceneNode& node, const Mat34& world, const CameraFrame& c
         ScreenVertex s[4];
         for (int k = 0; k < n; ++k)
             s[k] = Project(cam, polygon[k]);
-        out.push_back({{s[0], s[1], s[2]}});
-        if (n == 4)
-            out.push_back({{s[0], s[2], s[3]}});
+        for (int k = 2; k < n; ++k) {
+            const size_t first = out.size();
+            unbooked += SetUpTriangle(frame.Width(), frame.Height(), s[0], s[k - 1], s[k], id, out);
+            if (out.size() > first) {
+                out[first].work = unbooked;
+                unbooked = 0;
+            }
+        }
     }
 }
 
 }  // namespace
 
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
-                 FrameBuffer& frame, FrameTimes* times)
+                 FrameBuffer& frame, FrameTimes* times, RenderWorkers* workers)
 {
+    std::optional<RenderWorkers> alone;
+    RenderWorkers& use = workers ? *workers : alone.emplace(1);
     FrameTimes spent;
     auto lap = std::chrono::steady_clock::now();
-    FillBackground(frame, scene.GetBackground().top, scene.GetBackground().bottom);
+    const Background& background = scene.GetBackground();
+    const bool kept = frame.KeepBackground(background.top, background.bottom);
+    ForEachBand(frame.Height(), use.pool, [&](int firstRow, int endRow) {
+        FillBackgroundRows(frame, background.top, background.bottom, kept, firstRow, endRow);
+    });
     Lap(lap, spent.clearing);
     bool whole = true;
     if (frame.Width() > 0 && frame.Height() > 0) {
@@ -180,21 +193,36 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
             light.towards = Normalize(light.towards);
         std::vector<Mat34> world = scene.WorldTransforms(seconds);
         const auto& nodes = scene.Nodes();
-        std::vector<ScreenTriangle> triangles;
-        for (size_t i = 0; i < nodes.size() && whole; ++i) {
-            if (!nodes[i].placed || !nodes[i].mesh)
-                continue;
-            triangles.clear();
-            ProjectNode(nodes[i], world[i], cam, lighting, triangles);
+        std::vector<int> drawable;
+        for (size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i].placed && nodes[i].mesh)
+                drawable.push_back(static_cast<int>(i));
+        use.batch.Begin(frame);
+        // Nodes are prepared a group at a time, one node per job, and a group is drawn before the
+        // next is prepared: a scene of a million triangles needs no room for them all, and once
+        // the work runs out nothing more is prepared.
+        for (size_t first = 0, end = 0; first < drawable.size() && whole; first = end) {
+            size_t triangles = 0;
+            for (end = first; end < drawable.size() && triangles < kGroupTriangles; ++end)
+                triangles += nodes[drawable[end]].mesh->triangles.size();
+            if (use.prepared.size() < end - first)
+                use.prepared.resize(end - first);
+            use.pool.Run(static_cast<int>(end - first), [&](int k) {
+                const int id = drawable[first + k];
+                use.prepared[k].clear();
+                PrepareNode(nodes[id], world[id], id, cam, lighting, frame, use.prepared[k]);
+            });
             Lap(lap, spent.geometry);
-            for (const ScreenTriangle& t : triangles) {
-                size_t work = FillTriangle(frame, t.corners[0], t.corners[1], t.corners[2], static_cast<int>(i));
-                if (work >= workLeft) {
-                    whole = false;
-                    break;
+            for (size_t k = 0; k < end - first && whole; ++k)
+                for (const RasterTriangle& triangle : use.prepared[k]) {
+                    use.batch.Add(triangle);
+                    if (triangle.work >= workLeft) {
+                        whole = false;
+                        break;
+                    }
+                    workLeft -= triangle.work;
                 }
-                workLeft -= work;
-            }
+            use.batch.Draw(use.pool);
             Lap(lap, spent.rasterising);
         }
     }

@@ -5,10 +5,12 @@
 
 namespace orb {
 
+struct RenderWorkers;
+
 // Where one frame's time went, in milliseconds.
 struct FrameTimes {
     double clearing = 0;     // background colours, depth and ids
-    double geometry = 0;     // transforming, lighting, clipping and projecting the triangles
+    double geometry = 0;     // transforming, lighting, clipping, projecting and setting up the triangles
     double rasterising = 0;  // filling the triangles' pixels
 };
 
@@ -22,10 +24,11 @@ struct ViewAngles {
 // frame: background, then every placed node that has a mesh, lit per vertex (smooth) or per face
 // (flat). Pick ids are node indices. A frame examines at most kPixelWorkPerPixel times its own
 // pixels plus kPixelWorkBase in all, so that no scene makes one frame take long: false when it
-// stopped there and left the rest of the scene out.
+// stopped there and left the rest of the scene out. With workers, the frame is shared out among
+// their threads, and is the same picture as one drawn on this thread alone.
 constexpr size_t kPixelWorkPerPixel = 4;
 constexpr size_t kPixelWorkBase = 4u << 20;
 bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, const ViewAngles& view,
-                 FrameBuffer& frame, FrameTimes* times = nullptr);
+                 FrameBuffer& frame, FrameTimes* times = nullptr, RenderWorkers* workers = nullptr);
 
 }  // namespace orb

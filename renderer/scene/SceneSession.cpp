@@ -194,7 +194,7 @@ void SceneSession::AdvanceTime(double seconds)
 
 void SceneSession::RenderFrame(SceneView& view)
 {
-    if (!RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame, &view.times) && !cutShort_) {
+    if (!RenderScene(scene_, scene_.CameraFor(view.windowName), time_, view.angles, view.frame, &view.times, &workers_) && !cutShort_) {
         cutShort_ = true;
         UpdateStatus();
     }

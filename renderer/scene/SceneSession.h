@@ -3,6 +3,7 @@
 #include "Scene.h"
 #include "SceneView.h"
 #include "SessionOutput.h"
+#include "RasterBatch.h"
 #include "base/LeadBytes.h"
 
 #include <deque>
@@ -43,7 +44,7 @@ public:
     void AdvanceTime(double seconds);
     double Time() const { return time_; }
 
-    // Draws the scene at the view's frame size as it stands now.
+    // Draws the scene at the view's frame size as it stands now, on every core.
     void RenderFrame(SceneView& view);
 
     // Pointer positions are in pixels of the view's last frame. A press and release within a few
@@ -88,6 +89,7 @@ private:
     const LeadBytes lead_;
     Scene scene_;
     double time_ = 0;
+    RenderWorkers workers_;  // draw the frames of every view
 
     std::string appletName_;
     std::map<int, Pending> pending_;  // until read to its end

@@ -1,4 +1,5 @@
 #include "Motion.h"
+#include "RasterBatch.h"
 #include "Scene.h"
 #include "SceneRenderer.h"
 
@@ -198,4 +199,35 @@ TEST(SceneRendering, LightingDependsOnTheSideFacingTheLight)
     EXPECT_GT(litSide.x, 0.5f);
     EXPECT_LT(darkSide.x, 0.05f);
     EXPECT_EQ(frame.IdAt(35, 60), 0);
+}
+
+TEST(SceneRendering, ThreadsDrawTheSamePictureAsOne)
+{
+    // Smooth and flat objects overlapping in depth, one crossing the near plane, and a torus of
+    // more triangles than a batch holds, so that several batches go through the bands.
+    Scene scene = MakeScene("camera 0 1 6 fov 50\nlight 1 1 1 #ffffff\n"
+                            "mesh ring torus 2 0.4 segments 160 40\nmesh ball sphere 1 detail 3\n"
+                            "mesh slab box 1 1 20\n"
+                            "object ring ring\n spin 1 1 0 30\nend\n"
+                            "object ball ball\n shading smooth\n orbit 1.5 3\nend\n"
+                            "object cube slab\n shading flat\n position 0 -1 0\nend\n");
+    for (auto size : {std::make_pair(173, 101), std::make_pair(640, 360)}) {
+        for (double seconds : {0.0, 1.3}) {
+            FrameBuffer alone, shared;
+            alone.Resize(size.first, size.second);
+            shared.Resize(size.first, size.second);
+            RenderWorkers workers(3);
+            RenderScene(scene, scene.Camera(), seconds, {}, alone);
+            // Twice on the same frame: the second puts the background back only where the first drew.
+            RenderScene(scene, scene.Camera(), seconds + 0.4, {}, shared, nullptr, &workers);
+            RenderScene(scene, scene.Camera(), seconds, {}, shared, nullptr, &workers);
+            int differing = 0;
+            for (int y = 0; y < size.second; ++y)
+                for (int x = 0; x < size.first; ++x)
+                    differing += alone.PixelAt(x, y) != shared.PixelAt(x, y) ||
+                                 alone.IdAt(x, y) != shared.IdAt(x, y) || alone.DepthAt(x, y) != shared.DepthAt(x, y);
+            EXPECT_EQ(differing, 0) << size.first << "x" << size.second << " at " << seconds;
+            EXPECT_NE(alone.IdAt(size.first / 2, size.second / 2), -1);
+        }
+    }
 }

@@ -1,3 +1,4 @@
+#include "RasterBatch.h"
 #include "Rasterizer.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <vector>
 
 using namespace orb;
 
@@ -196,4 +198,108 @@ TEST(Rasterizer, BackgroundIsAVerticalGradient)
     EXPECT_EQ(frame.PixelAt(2, 5), 0x808080u);
     EXPECT_EQ(frame.IdAt(2, 5), -1);
     EXPECT_EQ(frame.DepthAt(2, 5), 0);
+}
+
+TEST(Rasterizer, TrianglesSharingEdgesCoverEveryPixelOnce)
+{
+    // Fans of triangles around a centre, on and off pixel centres, small and reaching far beyond
+    // the frame (cut down to the guard band first): no pixel twice, none inside left out.
+    const int size = 64;
+    struct Fan {
+        float cx, cy, radius;
+    };
+    for (const Fan& fan : {Fan{32.5f, 32.5f, 26}, Fan{31.37f, 29.81f, 23.3f}, Fan{20.2f, 40.7f, 3e5f},
+                           Fan{32.5f, 32.5f, 4e9f}}) {
+        const int corners = 29;
+        std::vector<int> times(size * size, 0);
+        for (int k = 0; k < corners; ++k) {
+            auto corner = [&](int i) {
+                float angle = 2 * kPi * i / corners;
+                return V(fan.cx + fan.radius * std::cos(angle), fan.cy + fan.radius * std::sin(angle));
+            };
+            FrameBuffer frame = Blank(size, size);
+            FillTriangle(frame, V(fan.cx, fan.cy), corner(k), corner((k + 1) % corners), 7);
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    times[y * size + x] += frame.IdAt(x, y) == 7;
+        }
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                double distance = std::hypot(x + 0.5 - fan.cx, y + 0.5 - fan.cy);
+                EXPECT_LE(times[y * size + x], 1) << x << "," << y << " radius " << fan.radius;
+                if (distance < fan.radius * 0.99 - 1) {
+                    EXPECT_EQ(times[y * size + x], 1) << x << "," << y << " radius " << fan.radius;
+                }
+            }
+    }
+}
+
+TEST(Rasterizer, TheBackgroundGoesBackWhereverAFrameDrew)
+{
+    // Wider than one piece the frame tracks, and drawn over in several of them.
+    const Vec3 top = {0.1f, 0.2f, 0.3f}, bottom = {0.9f, 0.5f, 0.0f};
+    FrameBuffer fresh;
+    fresh.Resize(300, 40);
+    FillBackground(fresh, top, bottom);
+    FrameBuffer frame;
+    frame.Resize(300, 40);
+    FillBackground(frame, top, bottom);
+    FillTriangle(frame, V(3.5f, 2), V(290, 20), V(140, 39), 4);
+    FillTriangle(frame, V(70, 0), V(300, 0), V(300, 40), 5);
+    FillBackground(frame, top, bottom);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; ++x) {
+            ASSERT_EQ(frame.PixelAt(x, y), fresh.PixelAt(x, y)) << x << "," << y;
+            ASSERT_EQ(frame.IdAt(x, y), -1) << x << "," << y;
+            ASSERT_EQ(frame.DepthAt(x, y), 0) << x << "," << y;
+        }
+    // Another background, or another size, goes in everywhere.
+    FillBackground(frame, bottom, top);
+    EXPECT_EQ(frame.PixelAt(299, 0), PackColour(bottom));
+    frame.Resize(301, 40);
+    FillBackground(frame, bottom, top);
+    EXPECT_EQ(frame.PixelAt(300, 39), PackColour(top));
+}
+
+TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
+{
+    // Random triangles, smooth and flat, some reaching far out, drawn one after the other whole,
+    // and set up in a batch whose bands a pool's threads share out.
+    uint32_t seed = 12345;
+    auto random = [&seed](float low, float high) {
+        seed = seed * 1664525u + 1013904223u;
+        return low + (high - low) * float(seed >> 8) / float(1 << 24);
+    };
+    const int width = 150, height = 97;
+    FrameBuffer whole = Blank(width, height), banded = Blank(width, height);
+    WorkerPool pool(3);
+    RasterBatch batch;
+    batch.Begin(banded);
+    std::vector<RasterTriangle> setUp;
+    setUp.reserve(400 * 5);  // the batch keeps pointers into it
+    for (int id = 0; id < 400; ++id) {
+        float reach = id % 50 == 0 ? 1e7f : 60;
+        ScreenVertex corner[3];
+        for (ScreenVertex& v : corner)
+            v = V(random(-reach, width + reach), random(-reach, height + reach), random(0.1f, 1),
+                  id % 3 ? Vec3{random(0, 1), random(0, 1), random(0, 1)} : Vec3{0.5f, 0.25f, 1});
+        size_t work = FillTriangle(whole, corner[0], corner[1], corner[2], id);
+        const size_t first = setUp.size();
+        EXPECT_EQ(SetUpTriangle(width, height, corner[0], corner[1], corner[2], id, setUp), work);
+        for (size_t i = first; i < setUp.size(); ++i)
+            batch.Add(setUp[i]);
+        if (id % 150 == 149)
+            batch.Draw(pool);
+    }
+    batch.Draw(pool);
+    int differing = 0;
+    std::set<int> shown;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            differing += whole.PixelAt(x, y) != banded.PixelAt(x, y) || whole.IdAt(x, y) != banded.IdAt(x, y) ||
+                         whole.DepthAt(x, y) != banded.DepthAt(x, y);
+            shown.insert(whole.IdAt(x, y));
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(shown.size(), 40u);
 }

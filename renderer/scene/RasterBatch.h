@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Rasterizer.h"
+#include "WorkerPool.h"
+
+#include <functional>
+#include <vector>
+
+namespace orb {
+
+// Triangles set up for a frame, sorted into bands of rows that the threads of a pool share out.
+// Every pixel meets the same triangles in the same order whichever thread draws its band, and
+// its coverage, depth and colour depend on nothing but the triangle and the pixel, so a frame is
+// the same picture on any number of threads.
+class RasterBatch {
+public:
+    static constexpr int kBandRows = 16;
+
+    // Starts on a frame; the room for the bands is kept from frame to frame.
+    void Begin(FrameBuffer& frame);
+    // Sorts in a triangle set up for this frame; it must stay where it is until Draw.
+    void Add(const RasterTriangle& triangle);
+    // Draws what was added since the last Draw, in the order it was added, and lets it go.
+    void Draw(WorkerPool& pool);
+
+private:
+    FrameBuffer* frame_ = nullptr;
+    std::vector<std::vector<const RasterTriangle*>> bands_;
+    bool waiting_ = false;  // anything added since the last Draw
+};
+
+// Threads to draw frames on, and room for their triangles, kept by whoever draws frame after frame.
+struct RenderWorkers {
+    explicit RenderWorkers(int threads = WorkerPool::DefaultThreads()) : pool(threads) {}
+
+    WorkerPool pool;
+    RasterBatch batch;
+    std::vector<std::vector<RasterTriangle>> prepared;  // per scene node being drawn
+};
+
+// Runs job(firstRow, endRow) for every band of rows of a frame this high, on the pool's threads.
+void ForEachBand(int height, WorkerPool& pool, const std::function<void(int, int)>& job);
+
+}  // namespace orb
