@@ -1,6 +1,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace orb {
 
@@ -22,6 +23,19 @@ WorkerPool::~WorkerPool()
         worker.join();
 }
 
+template <typename Condition>
+bool WorkerPool::SpinUntil(const Condition& condition)
+{
+    constexpr auto kSpin = std::chrono::microseconds(200);
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 void WorkerPool::Run(int count, const std::function<void(int)>& job)
 {
     if (threads_ == 1 || count <= 1) {
@@ -29,6 +43,7 @@ void WorkerPool::Run(int count, const std::function<void(int)>& job)
             job(i);
         return;
     }
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         while (static_cast<int>(workers_.size()) < threads_ - 1)
@@ -38,11 +53,17 @@ void WorkerPool::Run(int count, const std::function<void(int)>& job)
         next_ = 0;
         pending_ = count;
         ++run_;
+        wake = sleeping_ > 0;
     }
-    wake_.notify_all();
+    if (wake)
+        wake_.notify_all();
     TakeJobs();
+    auto done = [this] { return pending_ == 0 && busy_ == 0; };
+    SpinUntil(done);
     std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return pending_ == 0 && busy_ == 0; });
+    callerWaiting_ = true;
+    finished_.wait(lock, done);
+    callerWaiting_ = false;
     job_ = nullptr;
 }
 
@@ -52,7 +73,8 @@ void WorkerPool::TakeJobs()
         (*job_)(index);
         if (pending_.fetch_sub(1) == 1) {
             std::lock_guard<std::mutex> lock(mutex_);
-            finished_.notify_all();
+            if (callerWaiting_)
+                finished_.notify_all();
         }
     }
 }
@@ -62,7 +84,12 @@ void WorkerPool::Serve()
     unsigned served = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        lock.unlock();
+        SpinUntil([&] { return run_ != served; });
+        lock.lock();
+        ++sleeping_;
         wake_.wait(lock, [&] { return stopping_ || (run_ != served && job_); });
+        --sleeping_;
         if (stopping_)
             return;
         served = run_;
@@ -70,7 +97,7 @@ void WorkerPool::Serve()
         lock.unlock();
         TakeJobs();
         lock.lock();
-        if (--busy_ == 0)
+        if (--busy_ == 0 && callerWaiting_)
             finished_.notify_all();
     }
 }

@@ -32,6 +32,11 @@ public:
 
 private:
     void Serve();
+    // Spins a little while until the condition holds; false if it still does not. Waking a thread
+    // that sleeps costs far more than a frame's short runs (a trip through the Windows emulation's
+    // server, where there is one), and the runs of a frame follow each other closely.
+    template <typename Condition>
+    static bool SpinUntil(const Condition& condition);
     // Takes jobs of the current run until none is left.
     void TakeJobs();
 
@@ -45,8 +50,10 @@ private:
     int count_ = 0;
     std::atomic<int> next_{0};     // the next job to hand out
     std::atomic<int> pending_{0};  // jobs not yet returned
-    int busy_ = 0;                 // workers inside TakeJobs: a run ends only when none is
-    unsigned run_ = 0;             // moves on with every run, so that a worker joins each at most once
+    std::atomic<int> busy_{0};     // workers inside TakeJobs: a run ends only when none is
+    std::atomic<unsigned> run_{0}; // moves on with every run, so that a worker joins each at most once
+    int sleeping_ = 0;             // workers waiting on wake_: only they need waking
+    bool callerWaiting_ = false;   // the caller of Run waits on finished_
     bool stopping_ = false;
 };
 
