@@ -29,6 +29,7 @@ double NowSeconds()
 RendererHost::RendererHost(HWND window, const std::string& rendererArgs, SessionOutput& output)
     : argsSize_(ParseWindowSize(rendererArgs)), session_(output, AnsiLeadBytes()), lastStep_(NowSeconds())
 {
+    fineTimer_.emplace();  // active from the start
     windows_.emplace_back();
     windows_[0].window = window;
 }
@@ -64,6 +65,10 @@ void RendererHost::SetWindows(const std::vector<WindowEntry>& records)
 void RendererHost::SetActive(bool active)
 {
     active_ = active;
+    if (!active)
+        fineTimer_.reset();
+    else if (!fineTimer_)
+        fineTimer_.emplace();
 }
 
 bool RendererHost::LoadSlice()

@@ -2,9 +2,11 @@
 
 #include "PointerWatcher.h"
 #include "RendererArgs.h"
+#include "TimerResolution.h"
 #include "SceneSession.h"
 #include "ViewWindow.h"
 
+#include <optional>
 #include <vector>
 
 #include <windows.h>
@@ -62,6 +64,7 @@ private:
     std::vector<ViewWindow> windows_;  // the main window first
     PointerWatcher pointer_;
     bool active_ = true;
+    std::optional<TimerResolution> fineTimer_;  // while active
     int frames_ = 0;
     double lastStep_;  // seconds on the performance counter
     double nextFrame_ = 0;
