@@ -170,11 +170,21 @@ struct SpanValues {
     __m128 At(__m128 i) const { return _mm_add_ps(_mm_set1_ps(start), _mm_mul_ps(_mm_set1_ps(step), i)); }
 };
 
-// The four channels' bytes as PackColour rounds them (not a number reads as 0).
+// A channel's plane in bytes, with the half that rounds them, as PackColour does.
+ScreenPlane InBytes(ScreenPlane plane)
+{
+    return {plane.at * 255 + 0.5, plane.dx * 255, plane.dy * 255};
+}
+
+// Four channels' bytes from their planes' values (not a number reads as 0, as in PackColour).
 __m128i ChannelBytes(__m128 v)
 {
-    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_set1_ps(0.5f)), _mm_set1_ps(255.5f)));
+}
+
+uint32_t ChannelByte(float v)
+{
+    return static_cast<uint32_t>(static_cast<int>(v > 0.5f ? (v < 255.5f ? v : 255.5f) : 0.5f));
 }
 
 __m128i Select(__m128i mask, __m128i yes, __m128i no)
@@ -219,9 +229,16 @@ void FillSpan(uint32_t* colour, float* depth, int* ids, int count, const RasterT
         if (value > depth[i]) {
             depth[i] = value;
             ids[i] = triangle.id;
-            colour[i] = kFlat ? triangle.flatColour : PackColour({red.At(i), green.At(i), blue.At(i)});
+            colour[i] = kFlat ? triangle.flatColour
+                              : ChannelByte(red.At(i)) << 16 | ChannelByte(green.At(i)) << 8 | ChannelByte(blue.At(i));
         }
     }
+}
+
+// The number of zero bits below the lowest one; 64 for none.
+int CountTrailingZeros(uint64_t bits)
+{
+    return bits ? __builtin_ctzll(bits) : 64;
 }
 
 }  // namespace
@@ -242,9 +259,16 @@ void FillBackgroundRows(FrameBuffer& frame, const Vec3& top, const Vec3& bottom,
             fill(0, w);
             continue;
         }
-        for (int piece = 0; drawn; ++piece, drawn >>= 1)
-            if (drawn & 1)
-                fill(piece * FrameBuffer::kPieceWidth, std::min(w, (piece + 1) * FrameBuffer::kPieceWidth));
+        // Each run of neighbouring pieces at once.
+        for (int piece = 0; drawn;) {
+            const int skip = CountTrailingZeros(drawn);
+            piece += skip;
+            drawn >>= skip;
+            const int run = CountTrailingZeros(~drawn);
+            fill(piece * FrameBuffer::kPieceWidth, std::min(w, (piece + run) * FrameBuffer::kPieceWidth));
+            piece += run;
+            drawn = run < 64 ? drawn >> run : 0;
+        }
     }
 }
 
@@ -295,9 +319,9 @@ size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenV
     if (triangle.flat) {
         triangle.flatColour = PackColour(c0);
     } else {
-        triangle.red = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.x, c1.x, c2.x);
-        triangle.green = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.y, c1.y, c2.y);
-        triangle.blue = PlaneThrough(*v0, *v1, *v2, inverseArea, c0.z, c1.z, c2.z);
+        triangle.red = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.x, c1.x, c2.x));
+        triangle.green = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.y, c1.y, c2.y));
+        triangle.blue = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.z, c1.z, c2.z));
     }
 
     const size_t work = static_cast<size_t>(triangle.right - triangle.left + 1) *

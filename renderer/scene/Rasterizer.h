@@ -36,7 +36,7 @@ struct RasterTriangle {
     Edge edges[3];
     int left = 0, top = 0, right = 0, bottom = 0;  // the pixels it may touch, inside the frame
     ScreenPlane w;
-    ScreenPlane red, green, blue;
+    ScreenPlane red, green, blue;  // in bytes, plus a half for rounding: 0.5 for 0, 255.5 for 1
     bool flat = false;        // one colour: packed below, the planes unused
     uint32_t flatColour = 0;
     int id = 0;

@@ -135,22 +135,40 @@ void PrepareNode(const SceneNode& node, const Mat34& world, int id, const Camera
             vertexColour[i] = lighting.Shade(worldPos[i], n, def);
         }
     }
+    // Vertices in front of the near plane are projected once, for all the triangles they belong to.
+    std::vector<ScreenVertex> screen(mesh.positions.size());
+    for (size_t i = 0; i < mesh.positions.size(); ++i)
+        if (camPos[i].z <= -kNear)
+            screen[i] = Project(cam, {camPos[i], def.smooth ? vertexColour[i] : Vec3()});
     size_t unbooked = 0;
+    auto setUp = [&](const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+        const size_t first = out.size();
+        unbooked += SetUpTriangle(frame.Width(), frame.Height(), a, b, c, id, out);
+        if (out.size() > first) {
+            out[first].work = unbooked;
+            unbooked = 0;
+        }
+    };
     for (const auto& tri : mesh.triangles) {
         const Vec3 &p0 = camPos[tri[0]], &p1 = camPos[tri[1]], &p2 = camPos[tri[2]];
         // The camera sits at the origin of camera space: a face turned away from it is hidden.
         if (Dot(Cross(p1 - p0, p2 - p0), p0) >= 0)
             continue;
-        ClipVertex corners[3];
-        if (def.smooth) {
-            for (int k = 0; k < 3; ++k)
-                corners[k] = {camPos[tri[k]], vertexColour[tri[k]]};
-        } else {
+        Vec3 faceColour;
+        if (!def.smooth) {
             const Vec3 &w0 = worldPos[tri[0]], &w1 = worldPos[tri[1]], &w2 = worldPos[tri[2]];
-            Vec3 c = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), def);
-            for (int k = 0; k < 3; ++k)
-                corners[k] = {camPos[tri[k]], c};
+            faceColour = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), def);
         }
+        if (p0.z <= -kNear && p1.z <= -kNear && p2.z <= -kNear) {
+            ScreenVertex s[3] = {screen[tri[0]], screen[tri[1]], screen[tri[2]]};
+            if (!def.smooth)
+                s[0].colour = s[1].colour = s[2].colour = faceColour;
+            setUp(s[0], s[1], s[2]);
+            continue;
+        }
+        ClipVertex corners[3];
+        for (int k = 0; k < 3; ++k)
+            corners[k] = {camPos[tri[k]], def.smooth ? vertexColour[tri[k]] : faceColour};
         ClipVertex polygon[4];
         int n = ClipNear(corners, polygon);
         if (n < 3)
@@ -158,14 +176,8 @@ void PrepareNode(const SceneNode& node, const Mat34& world, int id, const Camera
         ScreenVertex s[4];
         for (int k = 0; k < n; ++k)
             s[k] = Project(cam, polygon[k]);
-        for (int k = 2; k < n; ++k) {
-            const size_t first = out.size();
-            unbooked += SetUpTriangle(frame.Width(), frame.Height(), s[0], s[k - 1], s[k], id, out);
-            if (out.size() > first) {
-                out[first].work = unbooked;
-                unbooked = 0;
-            }
-        }
+        for (int k = 2; k < n; ++k)
+            setUp(s[0], s[k - 1], s[k]);
     }
 }
 
