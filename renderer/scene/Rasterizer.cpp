@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -235,6 +236,19 @@ void FillSpan(uint32_t* colour, float* depth, int* ids, int count, const RasterT
     }
 }
 
+// Sets count 32-bit words to these bits, four at a time.
+template <typename Word>
+void FillWords(Word* words, int count, uint32_t bits)
+{
+    static_assert(sizeof(Word) == sizeof(bits), "32-bit words");
+    const __m128i four = _mm_set1_epi32(static_cast<int>(bits));
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(words + i), four);
+    for (; i < count; ++i)
+        std::memcpy(words + i, &bits, sizeof(bits));
+}
+
 // The number of zero bits below the lowest one; 64 for none.
 int CountTrailingZeros(uint64_t bits)
 {
@@ -250,9 +264,9 @@ void FillBackgroundRows(FrameBuffer& frame, const Vec3& top, const Vec3& bottom,
     for (int y = std::max(firstRow, 0); y < std::min(endRow, h); ++y) {
         const uint32_t c = PackColour(Lerp(top, bottom, h > 1 ? float(y) / (h - 1) : 0.0f));
         auto fill = [&](int from, int to) {
-            std::fill(frame.ColourRow(y) + from, frame.ColourRow(y) + to, c);
-            std::fill(frame.DepthRow(y) + from, frame.DepthRow(y) + to, 0.0f);
-            std::fill(frame.IdRow(y) + from, frame.IdRow(y) + to, -1);
+            FillWords(frame.ColourRow(y) + from, to - from, c);
+            FillWords(frame.DepthRow(y) + from, to - from, 0);  // 0.0f
+            FillWords(frame.IdRow(y) + from, to - from, ~0u);   // -1
         };
         uint64_t drawn = frame.TakeDrawn(y);
         if (!kept) {
