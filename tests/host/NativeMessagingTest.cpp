@@ -31,7 +31,9 @@ std::vector<std::string> ReadPieces(NativeMessageReader& reader, const std::vect
         while ((status = reader.Read(piece, message)) == NativeMessageReader::Status::kMessage) {
             messages.push_back(message);
         }
-        if (status == NativeMessageReader::Status::kNeedMore) EXPECT_TRUE(piece.empty());
+        if (status == NativeMessageReader::Status::kNeedMore) {
+            EXPECT_TRUE(piece.empty());
+        }
     }
     clean = reader.Finish();
     return messages;
