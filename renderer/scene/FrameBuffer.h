@@ -22,10 +22,12 @@ public:
     // Remembers the background about to go in; true when the frame holds it already everywhere
     // outside the pieces marked drawn, so that only those need it.
     bool KeepBackground(const Vec3& top, const Vec3& bottom);
-    void MarkDrawn(int y, int left, int right)
+    // The pieces that pixels left..right of a row lie in, one bit each, for MarkDrawn.
+    static uint64_t PiecesOf(int left, int right)
     {
-        drawn_[y] |= (~uint64_t(0) >> (63 - right / kPieceWidth)) & (~uint64_t(0) << (left / kPieceWidth));
+        return (~uint64_t(0) >> (63 - right / kPieceWidth)) & (~uint64_t(0) << (left / kPieceWidth));
     }
+    void MarkDrawn(int y, uint64_t pieces) { drawn_[y] |= pieces; }
     // The pieces of row y marked drawn since the last call, one bit each; clears them.
     uint64_t TakeDrawn(int y) { uint64_t pieces = drawn_[y]; drawn_[y] = 0; return pieces; }
 

@@ -34,18 +34,21 @@ double Edge(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& p)
     return (double(b.x) - a.x) * (double(p.y) - a.y) - (double(b.y) - a.y) * (double(p.x) - a.x);
 }
 
-// The plane through the three vertices' values; inverseArea is 1 / Edge(v0, v1, v2).
-ScreenPlane PlaneThrough(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
-                         double inverseArea, float f0, float f1, float f2)
+// Sets plane k of the triangle through the three vertices' values, times `scale` plus `offset`;
+// inverseArea is 1 / Edge(v0, v1, v2).
+void SetPlane(RasterTriangle& triangle, RasterTriangle::Plane k, const ScreenVertex& v0, const ScreenVertex& v1,
+              const ScreenVertex& v2, double inverseArea, float f0, float f1, float f2, double scale = 1,
+              double offset = 0)
 {
     double x1 = double(v1.x) - v0.x, y1 = double(v1.y) - v0.y;
     double x2 = double(v2.x) - v0.x, y2 = double(v2.y) - v0.y;
     double d1 = double(f1) - f0, d2 = double(f2) - f0;
-    ScreenPlane plane;
-    plane.dx = (d1 * y2 - d2 * y1) * inverseArea;
-    plane.dy = (d2 * x1 - d1 * x2) * inverseArea;
-    plane.at = f0 + plane.dx * (0.5 - v0.x) + plane.dy * (0.5 - v0.y);
-    return plane;
+    const double dx = (d1 * y2 - d2 * y1) * inverseArea;
+    const double dy = (d2 * x1 - d1 * x2) * inverseArea;
+    triangle.at[k] = (f0 + dx * (0.5 - v0.x) + dy * (0.5 - v0.y)) * scale + offset;
+    triangle.dx[k] = dx * scale;
+    triangle.dy[k] = dy * scale;
+    triangle.step[k] = static_cast<float>(triangle.dx[k]);
 }
 
 // Cuts a convex polygon to the half plane where the coordinate (x when onX) is at least `bound`
@@ -159,23 +162,30 @@ void Narrow(const RasterTriangle::Edge& edge, int y, int& left, int& right)
     }
 }
 
-// A plane's values along a span: start + step * i at its i-th pixel.
-struct SpanValues {
-    float start, step;
-
-    SpanValues(const ScreenPlane& plane, int x, int y)
-        : start(static_cast<float>(plane.at + plane.dx * x + plane.dy * y)), step(static_cast<float>(plane.dx))
-    {
-    }
-    float At(int i) const { return start + step * static_cast<float>(i); }
-    __m128 At(__m128 i) const { return _mm_add_ps(_mm_set1_ps(start), _mm_mul_ps(_mm_set1_ps(step), i)); }
-};
-
-// A channel's plane in bytes, with the half that rounds them, as PackColour does.
-ScreenPlane InBytes(ScreenPlane plane)
+// The four planes' values at the start of a span (w, red, green, blue), two at a time in double
+// precision, as at + dx * x + dy * y.
+__m128 SpanStarts(const RasterTriangle& triangle, int x, int y)
 {
-    return {plane.at * 255 + 0.5, plane.dx * 255, plane.dy * 255};
+    const __m128d across = _mm_set1_pd(x), down = _mm_set1_pd(y);
+    auto two = [&](int k) {
+        const __m128d sum = _mm_add_pd(_mm_loadu_pd(triangle.at + k), _mm_mul_pd(_mm_loadu_pd(triangle.dx + k), across));
+        return _mm_cvtpd_ps(_mm_add_pd(sum, _mm_mul_pd(_mm_loadu_pd(triangle.dy + k), down)));
+    };
+    return _mm_movelh_ps(two(RasterTriangle::kW), two(RasterTriangle::kGreen));
 }
+
+// One plane's values along a span: start + step * i at its i-th pixel.
+struct SpanValues {
+    __m128 start, step;
+
+    template <int kPlane>
+    static SpanValues Of(const RasterTriangle& triangle, __m128 starts)
+    {
+        return {_mm_shuffle_ps(starts, starts, _MM_SHUFFLE(kPlane, kPlane, kPlane, kPlane)),
+                _mm_set1_ps(triangle.step[kPlane])};
+    }
+    __m128 At(__m128 i) const { return _mm_add_ps(start, _mm_mul_ps(step, i)); }
+};
 
 // Four channels' bytes from their planes' values (not a number reads as 0, as in PackColour).
 __m128i ChannelBytes(__m128 v)
@@ -183,55 +193,81 @@ __m128i ChannelBytes(__m128 v)
     return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_set1_ps(0.5f)), _mm_set1_ps(255.5f)));
 }
 
-uint32_t ChannelByte(float v)
-{
-    return static_cast<uint32_t>(static_cast<int>(v > 0.5f ? (v < 255.5f ? v : 255.5f) : 0.5f));
-}
-
 __m128i Select(__m128i mask, __m128i yes, __m128i no)
 {
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-// Draws count pixels from the row pointers on, four at a time where it can.
+// Draws the four pixels from `at` on where `lanes` (all ones or zeros each) and the depth test
+// let it. `index` holds their places in the span, as floats.
 template <bool kFlat>
-void FillSpan(uint32_t* colour, float* depth, int* ids, int count, const RasterTriangle& triangle, int x, int y)
+void FillFour(const RasterTriangle& triangle, const SpanValues (&values)[RasterTriangle::kPlanes], __m128 index,
+              __m128 lanes, uint32_t* colour, float* depth, int* ids)
 {
-    const SpanValues w(triangle.w, x, y);
-    const ScreenPlane none;
-    const SpanValues red(kFlat ? none : triangle.red, x, y), green(kFlat ? none : triangle.green, x, y),
-        blue(kFlat ? none : triangle.blue, x, y);
-    const __m128 lanes = _mm_set_ps(3, 2, 1, 0);
-    const __m128i id = _mm_set1_epi32(triangle.id);
-    const __m128i flat = _mm_set1_epi32(static_cast<int>(triangle.flatColour));
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m128 index = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
-        const __m128 value = w.At(index);
-        const __m128 old = _mm_loadu_ps(depth + i);
-        const __m128 wins = _mm_cmpgt_ps(value, old);
-        if (_mm_movemask_ps(wins) == 0)
-            continue;
-        const __m128i mask = _mm_castps_si128(wins);
-        _mm_storeu_ps(depth + i, _mm_or_ps(_mm_and_ps(wins, value), _mm_andnot_ps(wins, old)));
-        __m128i* idAt = reinterpret_cast<__m128i*>(ids + i);
-        _mm_storeu_si128(idAt, Select(mask, id, _mm_loadu_si128(idAt)));
-        __m128i packed = flat;
-        if (!kFlat) {
-            packed = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(ChannelBytes(red.At(index)), 16),
-                                               _mm_slli_epi32(ChannelBytes(green.At(index)), 8)),
-                                  ChannelBytes(blue.At(index)));
-        }
-        __m128i* colourAt = reinterpret_cast<__m128i*>(colour + i);
-        _mm_storeu_si128(colourAt, Select(mask, packed, _mm_loadu_si128(colourAt)));
+    const __m128 value = values[RasterTriangle::kW].At(index);
+    const __m128 old = _mm_loadu_ps(depth);
+    const __m128 wins = _mm_and_ps(lanes, _mm_cmpgt_ps(value, old));
+    if (_mm_movemask_ps(wins) == 0)
+        return;
+    const __m128i mask = _mm_castps_si128(wins);
+    _mm_storeu_ps(depth, _mm_or_ps(_mm_and_ps(wins, value), _mm_andnot_ps(wins, old)));
+    __m128i* idAt = reinterpret_cast<__m128i*>(ids);
+    _mm_storeu_si128(idAt, Select(mask, _mm_set1_epi32(triangle.id), _mm_loadu_si128(idAt)));
+    __m128i packed = _mm_set1_epi32(static_cast<int>(triangle.flatColour));
+    if (!kFlat) {
+        packed = _mm_or_si128(
+            _mm_or_si128(_mm_slli_epi32(ChannelBytes(values[RasterTriangle::kRed].At(index)), 16),
+                         _mm_slli_epi32(ChannelBytes(values[RasterTriangle::kGreen].At(index)), 8)),
+            ChannelBytes(values[RasterTriangle::kBlue].At(index)));
     }
-    for (; i < count; ++i) {
-        const float value = w.At(i);
-        if (value > depth[i]) {
-            depth[i] = value;
-            ids[i] = triangle.id;
-            colour[i] = kFlat ? triangle.flatColour
-                              : ChannelByte(red.At(i)) << 16 | ChannelByte(green.At(i)) << 8 | ChannelByte(blue.At(i));
+    __m128i* colourAt = reinterpret_cast<__m128i*>(colour);
+    _mm_storeu_si128(colourAt, Select(mask, packed, _mm_loadu_si128(colourAt)));
+}
+
+// Draws pixels x..end of row y, four at a time. A pixel's values depend only on its place in the
+// span, and drawing one twice changes nothing (it no longer passes the depth test against
+// itself), so a span's last pixels go as the four that end it, overlapping those before. A span
+// of fewer than four takes four pixels of its own row around it with the others masked out; only
+// in a frame narrower than four does each pixel go alone.
+template <bool kFlat>
+void FillSpan(FrameBuffer& frame, const RasterTriangle& triangle, int x, int end, int y)
+{
+    const __m128 starts = SpanStarts(triangle, x, y);
+    const SpanValues values[RasterTriangle::kPlanes] = {
+        SpanValues::Of<RasterTriangle::kW>(triangle, starts), SpanValues::Of<RasterTriangle::kRed>(triangle, starts),
+        SpanValues::Of<RasterTriangle::kGreen>(triangle, starts),
+        SpanValues::Of<RasterTriangle::kBlue>(triangle, starts)};
+    uint32_t* colour = frame.ColourRow(y);
+    float* depth = frame.DepthRow(y);
+    int* ids = frame.IdRow(y);
+    const __m128 lanes = _mm_set_ps(3, 2, 1, 0);
+    const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    auto fill = [&](int from, __m128 mask) {
+        const __m128 index = _mm_add_ps(_mm_set1_ps(static_cast<float>(from - x)), lanes);
+        FillFour<kFlat>(triangle, values, index, mask, colour + from, depth + from, ids + from);
+    };
+    const int count = end - x + 1;
+    if (count >= 4) {
+        int i = x;
+        for (; i + 3 <= end; i += 4)
+            fill(i, all);
+        if (i <= end)
+            fill(end - 3, all);
+    } else if (frame.Width() >= 4) {
+        const int from = std::min(x, frame.Width() - 4);
+        const __m128 place = _mm_add_ps(_mm_set1_ps(static_cast<float>(from - x)), lanes);
+        fill(from, _mm_and_ps(_mm_cmpge_ps(place, _mm_setzero_ps()),
+                              _mm_cmplt_ps(place, _mm_set1_ps(static_cast<float>(count)))));
+    } else {
+        for (int i = x; i <= end; ++i) {
+            alignas(16) uint32_t c[4] = {colour[i]};
+            alignas(16) float d[4] = {depth[i]};
+            alignas(16) int n[4] = {ids[i]};
+            FillFour<kFlat>(triangle, values, _mm_set1_ps(static_cast<float>(i - x)),
+                            _mm_castsi128_ps(_mm_set_epi32(0, 0, 0, -1)), c, d, n);
+            colour[i] = c[0];
+            depth[i] = d[0];
+            ids[i] = n[0];
         }
     }
 }
@@ -327,15 +363,16 @@ size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenV
     triangle.bottom = ceilWithin(maxY, lastY);
     triangle.id = id;
     const double inverseArea = 1 / area;
-    triangle.w = PlaneThrough(*v0, *v1, *v2, inverseArea, v0->w, v1->w, v2->w);
+    SetPlane(triangle, RasterTriangle::kW, *v0, *v1, *v2, inverseArea, v0->w, v1->w, v2->w);
     const Vec3 &c0 = v0->colour, &c1 = v1->colour, &c2 = v2->colour;
     triangle.flat = c0.x == c1.x && c0.x == c2.x && c0.y == c1.y && c0.y == c2.y && c0.z == c1.z && c0.z == c2.z;
     if (triangle.flat) {
         triangle.flatColour = PackColour(c0);
     } else {
-        triangle.red = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.x, c1.x, c2.x));
-        triangle.green = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.y, c1.y, c2.y));
-        triangle.blue = InBytes(PlaneThrough(*v0, *v1, *v2, inverseArea, c0.z, c1.z, c2.z));
+        // In bytes, with the half that rounds them, as PackColour does.
+        SetPlane(triangle, RasterTriangle::kRed, *v0, *v1, *v2, inverseArea, c0.x, c1.x, c2.x, 255, 0.5);
+        SetPlane(triangle, RasterTriangle::kGreen, *v0, *v1, *v2, inverseArea, c0.y, c1.y, c2.y, 255, 0.5);
+        SetPlane(triangle, RasterTriangle::kBlue, *v0, *v1, *v2, inverseArea, c0.z, c1.z, c2.z, 255, 0.5);
     }
 
     const size_t work = static_cast<size_t>(triangle.right - triangle.left + 1) *
@@ -371,19 +408,24 @@ size_t SetUpTriangle(int width, int height, const ScreenVertex& a, const ScreenV
 void DrawTriangleRows(FrameBuffer& frame, const RasterTriangle& triangle, int firstRow, int endRow)
 {
     const int last = std::min({endRow - 1, triangle.bottom, frame.Height() - 1});
+    const int left = std::max(triangle.left, 0);
     const int right = std::min(triangle.right, frame.Width() - 1);
+    if (left > right)
+        return;
+    // Each row drawn on marks the pieces of the triangle's whole box: a little more background
+    // to put back than was drawn over, for far less work per row.
+    const uint64_t pieces = FrameBuffer::PiecesOf(left, right);
     for (int y = std::max({firstRow, triangle.top, 0}); y <= last; ++y) {
-        int x = std::max(triangle.left, 0), end = right;
+        int x = left, end = right;
         for (const RasterTriangle::Edge& edge : triangle.edges)
             Narrow(edge, y, x, end);
         if (x > end)
             continue;
-        const int count = end - x + 1;
-        frame.MarkDrawn(y, x, end);
+        frame.MarkDrawn(y, pieces);
         if (triangle.flat)
-            FillSpan<true>(frame.ColourRow(y) + x, frame.DepthRow(y) + x, frame.IdRow(y) + x, count, triangle, x, y);
+            FillSpan<true>(frame, triangle, x, end, y);
         else
-            FillSpan<false>(frame.ColourRow(y) + x, frame.DepthRow(y) + x, frame.IdRow(y) + x, count, triangle, x, y);
+            FillSpan<false>(frame, triangle, x, end, y);
     }
 }
 

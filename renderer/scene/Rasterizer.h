@@ -16,12 +16,6 @@ struct ScreenVertex {
     Vec3 colour;
 };
 
-// A value that varies linearly over the screen: value at the centre of pixel (x, y) is
-// at + dx * x + dy * y.
-struct ScreenPlane {
-    double at = 0, dx = 0, dy = 0;
-};
-
 // A triangle made ready for drawing rows of it. Its edges are exact integer functions of the
 // pixel, on vertices snapped to 1/256 of a pixel, so a pixel's coverage never depends on where
 // drawing started, and two triangles sharing an edge never both draw a pixel on it (nor leave
@@ -35,9 +29,14 @@ struct RasterTriangle {
     };
     Edge edges[3];
     int left = 0, top = 0, right = 0, bottom = 0;  // the pixels it may touch, inside the frame
-    ScreenPlane w;
-    ScreenPlane red, green, blue;  // in bytes, plus a half for rounding: 0.5 for 0, 255.5 for 1
-    bool flat = false;        // one colour: packed below, the planes unused
+    // The planes of w and of red, green and blue in bytes, plus a half for rounding (0.5 for 0,
+    // 255.5 for 1), side by side so that a row's starts are worked out two at a time: the value
+    // of plane k at pixel (x, y) is at[k] + dx[k] * x + dy[k] * y, and steps along a row by
+    // step[k] (dx[k] as a float).
+    enum Plane { kW, kRed, kGreen, kBlue, kPlanes };
+    double at[kPlanes] = {}, dx[kPlanes] = {}, dy[kPlanes] = {};
+    float step[kPlanes] = {};
+    bool flat = false;        // one colour: packed below, the colour planes unused
     uint32_t flatColour = 0;
     int id = 0;
     size_t work = 0;  // what SetUpTriangle returned, on the first of the triangles it appended

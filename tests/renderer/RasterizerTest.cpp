@@ -53,24 +53,41 @@ bool StrictlyInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVe
 
 TEST(Rasterizer, CoversThePixelsWhoseCentresLieInside)
 {
-    // Vertices off the pixel grid, so no centre lies on an edge; both windings.
-    ScreenVertex a = V(1.3f, 0.7f), b = V(17.6f, 4.2f), c = V(5.1f, 13.9f);
-    for (bool reversed : {false, true}) {
-        FrameBuffer frame = Blank(20, 16);
-        if (reversed)
-            FillTriangle(frame, a, c, b, 3);
-        else
-            FillTriangle(frame, a, b, c, 3);
-        int inside = 0;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 20; ++x) {
-                bool expected = StrictlyInside(a, b, c, x + 0.5, y + 0.5);
-                inside += expected;
-                EXPECT_EQ(frame.IdAt(x, y) == 3, expected) << x << "," << y << " reversed " << reversed;
-                EXPECT_EQ(frame.PixelAt(x, y) == 0xFFFFFF, expected);
-            }
-        EXPECT_GT(inside, 60);
-    }
+    // Vertices off the pixel grid, so no centre lies on an edge; both windings. Spans of every
+    // length, at both sides of frames as narrow as a pixel, and slivers a pixel or two wide.
+    struct Case {
+        int w, h;
+        ScreenVertex a, b, c;
+        int atLeast;  // pixels inside
+    };
+    const Case cases[] = {
+        {20, 16, V(1.3f, 0.7f), V(17.6f, 4.2f), V(5.1f, 13.9f), 60},
+        {20, 16, V(0.2f, 2.3f), V(19.7f, 3.1f), V(0.4f, 2.9f), 5},
+        {20, 16, V(17.2f, 0.3f), V(19.9f, 15.2f), V(18.1f, 0.93f), 5},
+        {7, 16, V(5.2f, 0.3f), V(8.9f, 15.2f), V(6.1f, 0.93f), 4},
+        {5, 9, V(-1.3f, 0.7f), V(9.6f, 4.2f), V(0.1f, 8.9f), 15},
+        {3, 9, V(1.3f, 0.7f), V(9.6f, 4.2f), V(0.1f, 8.9f), 10},
+        {2, 6, V(0.7f, -0.4f), V(2.6f, 5.2f), V(-0.2f, 3.9f), 4},
+        {1, 5, V(0.3f, 0.2f), V(1.6f, 4.7f), V(-0.2f, 3.9f), 2},
+    };
+    for (const Case& t : cases)
+        for (bool reversed : {false, true}) {
+            FrameBuffer frame = Blank(t.w, t.h);
+            if (reversed)
+                FillTriangle(frame, t.a, t.c, t.b, 3);
+            else
+                FillTriangle(frame, t.a, t.b, t.c, 3);
+            int inside = 0;
+            for (int y = 0; y < t.h; ++y)
+                for (int x = 0; x < t.w; ++x) {
+                    bool expected = StrictlyInside(t.a, t.b, t.c, x + 0.5, y + 0.5);
+                    inside += expected;
+                    EXPECT_EQ(frame.IdAt(x, y) == 3, expected)
+                        << x << "," << y << " in " << t.w << "x" << t.h << " reversed " << reversed;
+                    EXPECT_EQ(frame.PixelAt(x, y) == 0xFFFFFF, expected);
+                }
+            EXPECT_GE(inside, t.atLeast) << t.w << "x" << t.h;
+        }
 }
 
 TEST(Rasterizer, TwoTrianglesOfARectangleLeaveNoGapAndNoOverhang)
