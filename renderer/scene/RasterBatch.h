@@ -33,9 +33,17 @@ private:
 struct RenderWorkers {
     explicit RenderWorkers(int threads = WorkerPool::DefaultThreads()) : pool(threads) {}
 
+    // A scene node's vertices as a frame sees them: in the world and the camera's space, lit
+    // (smooth shading only), and projected where they lie in front of the near plane.
+    struct NodeVertices {
+        std::vector<Vec3> world, camera, colour;
+        std::vector<ScreenVertex> screen;
+    };
+
     WorkerPool pool;
     RasterBatch batch;
-    std::vector<std::vector<RasterTriangle>> prepared;  // per scene node being drawn
+    std::vector<NodeVertices> vertices;                 // per scene node being drawn
+    std::vector<std::vector<RasterTriangle>> prepared;  // per share of their triangles
 };
 
 // Runs job(firstRow, endRow) for every band of rows of a frame this high, on the pool's threads.

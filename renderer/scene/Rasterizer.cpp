@@ -207,12 +207,9 @@ void FillFour(const RasterTriangle& triangle, const SpanValues (&values)[RasterT
     const __m128 value = values[RasterTriangle::kW].At(index);
     const __m128 old = _mm_loadu_ps(depth);
     const __m128 wins = _mm_and_ps(lanes, _mm_cmpgt_ps(value, old));
-    if (_mm_movemask_ps(wins) == 0)
+    const int won = _mm_movemask_ps(wins);
+    if (won == 0)
         return;
-    const __m128i mask = _mm_castps_si128(wins);
-    _mm_storeu_ps(depth, _mm_or_ps(_mm_and_ps(wins, value), _mm_andnot_ps(wins, old)));
-    __m128i* idAt = reinterpret_cast<__m128i*>(ids);
-    _mm_storeu_si128(idAt, Select(mask, _mm_set1_epi32(triangle.id), _mm_loadu_si128(idAt)));
     __m128i packed = _mm_set1_epi32(static_cast<int>(triangle.flatColour));
     if (!kFlat) {
         packed = _mm_or_si128(
@@ -220,7 +217,19 @@ void FillFour(const RasterTriangle& triangle, const SpanValues (&values)[RasterT
                          _mm_slli_epi32(ChannelBytes(values[RasterTriangle::kGreen].At(index)), 8)),
             ChannelBytes(values[RasterTriangle::kBlue].At(index)));
     }
+    const __m128i id = _mm_set1_epi32(triangle.id);
+    __m128i* idAt = reinterpret_cast<__m128i*>(ids);
     __m128i* colourAt = reinterpret_cast<__m128i*>(colour);
+    if (won == 15) {
+        // All four win, as they mostly do: what was there need not be read.
+        _mm_storeu_ps(depth, value);
+        _mm_storeu_si128(idAt, id);
+        _mm_storeu_si128(colourAt, packed);
+        return;
+    }
+    const __m128i mask = _mm_castps_si128(wins);
+    _mm_storeu_ps(depth, _mm_or_ps(_mm_and_ps(wins, value), _mm_andnot_ps(wins, old)));
+    _mm_storeu_si128(idAt, Select(mask, id, _mm_loadu_si128(idAt)));
     _mm_storeu_si128(colourAt, Select(mask, packed, _mm_loadu_si128(colourAt)));
 }
 

@@ -14,6 +14,10 @@ namespace {
 constexpr float kNear = 0.05f;
 // About how many triangles of the scene's meshes are prepared before they are drawn.
 constexpr size_t kGroupTriangles = 8192;
+// How many of a node's vertices, and of its triangles, one job prepares: a few hundred, so that
+// a scene of a few big meshes still keeps every thread busy.
+constexpr size_t kVertexShare = 256;
+constexpr size_t kTriangleShare = 512;
 
 struct CameraFrame {
     Vec3 eye, right, up, back;  // back points from the target towards the eye
@@ -113,54 +117,57 @@ void Lap(std::chrono::steady_clock::time_point& start, double& total)
     start = now;
 }
 
-// The node's triangles that face the camera, lit, cut at the near plane, projected and set up
-// for drawing into the frame. The work of a triangle that leaves nothing to draw counts with
-// the next one.
-void PrepareNode(const SceneNode& node, const Mat34& world, int id, const CameraFrame& cam, const Lighting& lighting,
-                 const FrameBuffer& frame, std::vector<RasterTriangle>& out)
+// Vertices [first, end) of the node, made ready for its triangles.
+void PrepareVertices(const SceneNode& node, const Mat34& world, const Mat34& normalMatrix, const CameraFrame& cam,
+                     const Lighting& lighting, size_t first, size_t end, RenderWorkers::NodeVertices& out)
 {
     const Mesh& mesh = *node.mesh;
     const ObjectDef& def = *node.def;
-    Mat34 normalMatrix = world.NormalMatrix();
-    std::vector<Vec3> worldPos(mesh.positions.size()), camPos(mesh.positions.size());
-    for (size_t i = 0; i < mesh.positions.size(); ++i) {
-        worldPos[i] = world.Apply(mesh.positions[i]);
-        camPos[i] = cam.ToCamera(worldPos[i]);
-    }
-    std::vector<Vec3> vertexColour;
-    if (def.smooth) {
-        vertexColour.resize(mesh.positions.size());
-        for (size_t i = 0; i < mesh.positions.size(); ++i) {
+    for (size_t i = first; i < end; ++i) {
+        out.world[i] = world.Apply(mesh.positions[i]);
+        out.camera[i] = cam.ToCamera(out.world[i]);
+        if (def.smooth) {
             Vec3 n = i < mesh.normals.size() ? Normalize(normalMatrix.ApplyLinear(mesh.normals[i])) : Vec3();
-            vertexColour[i] = lighting.Shade(worldPos[i], n, def);
+            out.colour[i] = lighting.Shade(out.world[i], n, def);
         }
+        // Vertices in front of the near plane are projected once, for all the triangles they belong to.
+        if (out.camera[i].z <= -kNear)
+            out.screen[i] = Project(cam, {out.camera[i], def.smooth ? out.colour[i] : Vec3()});
     }
-    // Vertices in front of the near plane are projected once, for all the triangles they belong to.
-    std::vector<ScreenVertex> screen(mesh.positions.size());
-    for (size_t i = 0; i < mesh.positions.size(); ++i)
-        if (camPos[i].z <= -kNear)
-            screen[i] = Project(cam, {camPos[i], def.smooth ? vertexColour[i] : Vec3()});
+}
+
+// The node's triangles [first, end) that face the camera, lit, cut at the near plane, projected
+// and set up for drawing into the frame. The work of a triangle that leaves nothing to draw
+// counts with the next one.
+void PrepareTriangles(const SceneNode& node, int id, const Lighting& lighting, const CameraFrame& cam,
+                      const RenderWorkers::NodeVertices& vertices, size_t first, size_t end, const FrameBuffer& frame,
+                      std::vector<RasterTriangle>& out)
+{
+    const Mesh& mesh = *node.mesh;
+    const ObjectDef& def = *node.def;
+    const std::vector<Vec3>& camPos = vertices.camera;
     size_t unbooked = 0;
     auto setUp = [&](const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
-        const size_t first = out.size();
+        const size_t before = out.size();
         unbooked += SetUpTriangle(frame.Width(), frame.Height(), a, b, c, id, out);
-        if (out.size() > first) {
-            out[first].work = unbooked;
+        if (out.size() > before) {
+            out[before].work = unbooked;
             unbooked = 0;
         }
     };
-    for (const auto& tri : mesh.triangles) {
+    for (size_t t = first; t < end; ++t) {
+        const auto& tri = mesh.triangles[t];
         const Vec3 &p0 = camPos[tri[0]], &p1 = camPos[tri[1]], &p2 = camPos[tri[2]];
         // The camera sits at the origin of camera space: a face turned away from it is hidden.
         if (Dot(Cross(p1 - p0, p2 - p0), p0) >= 0)
             continue;
         Vec3 faceColour;
         if (!def.smooth) {
-            const Vec3 &w0 = worldPos[tri[0]], &w1 = worldPos[tri[1]], &w2 = worldPos[tri[2]];
+            const Vec3 &w0 = vertices.world[tri[0]], &w1 = vertices.world[tri[1]], &w2 = vertices.world[tri[2]];
             faceColour = lighting.Shade((w0 + w1 + w2) * (1.0f / 3), Normalize(Cross(w1 - w0, w2 - w0)), def);
         }
         if (p0.z <= -kNear && p1.z <= -kNear && p2.z <= -kNear) {
-            ScreenVertex s[3] = {screen[tri[0]], screen[tri[1]], screen[tri[2]]};
+            ScreenVertex s[3] = {vertices.screen[tri[0]], vertices.screen[tri[1]], vertices.screen[tri[2]]};
             if (!def.smooth)
                 s[0].colour = s[1].colour = s[2].colour = faceColour;
             setUp(s[0], s[1], s[2]);
@@ -168,7 +175,7 @@ void PrepareNode(const SceneNode& node, const Mat34& world, int id, const Camera
         }
         ClipVertex corners[3];
         for (int k = 0; k < 3; ++k)
-            corners[k] = {camPos[tri[k]], def.smooth ? vertexColour[tri[k]] : faceColour};
+            corners[k] = {camPos[tri[k]], def.smooth ? vertices.colour[tri[k]] : faceColour};
         ClipVertex polygon[4];
         int n = ClipNear(corners, polygon);
         if (n < 3)
@@ -179,6 +186,23 @@ void PrepareNode(const SceneNode& node, const Mat34& world, int id, const Camera
         for (int k = 2; k < n; ++k)
             setUp(s[0], s[k - 1], s[k]);
     }
+}
+
+// A share of one node's vertices or triangles, for one job.
+struct NodeShare {
+    size_t node;  // among the group's
+    size_t first, end;
+};
+
+// The group's nodes cut into shares of at most `most` of what `count` counts, in scene order.
+template <typename Count>
+std::vector<NodeShare> Shares(size_t nodes, size_t most, Count count)
+{
+    std::vector<NodeShare> shares;
+    for (size_t k = 0; k < nodes; ++k)
+        for (size_t first = 0, all = count(k); first < all; first += most)
+            shares.push_back({k, first, std::min(all, first + most)});
+    return shares;
 }
 
 }  // namespace
@@ -210,23 +234,50 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
             if (nodes[i].placed && nodes[i].mesh)
                 drawable.push_back(static_cast<int>(i));
         use.batch.Begin(frame);
-        // Nodes are prepared a group at a time, one node per job, and a group is drawn before the
-        // next is prepared: a scene of a million triangles needs no room for them all, and once
-        // the work runs out nothing more is prepared.
+        // Nodes are prepared a group at a time, and a group is drawn before the next is prepared:
+        // a scene of a million triangles needs no room for them all, and once the work runs out
+        // nothing more is prepared. Big nodes are shared out among the threads in pieces, their
+        // vertices first, then their triangles.
         for (size_t first = 0, end = 0; first < drawable.size() && whole; first = end) {
             size_t triangles = 0;
             for (end = first; end < drawable.size() && triangles < kGroupTriangles; ++end)
                 triangles += nodes[drawable[end]].mesh->triangles.size();
-            if (use.prepared.size() < end - first)
-                use.prepared.resize(end - first);
-            use.pool.Run(static_cast<int>(end - first), [&](int k) {
-                const int id = drawable[first + k];
-                use.prepared[k].clear();
-                PrepareNode(nodes[id], world[id], id, cam, lighting, frame, use.prepared[k]);
+            const size_t count = end - first;
+            auto mesh = [&](size_t k) -> const Mesh& { return *nodes[drawable[first + k]].mesh; };
+            if (use.vertices.size() < count)
+                use.vertices.resize(count);
+            std::vector<Mat34> normalMatrices(count);
+            for (size_t k = 0; k < count; ++k) {
+                RenderWorkers::NodeVertices& v = use.vertices[k];
+                const size_t n = mesh(k).positions.size();
+                v.world.resize(n);
+                v.camera.resize(n);
+                v.colour.resize(nodes[drawable[first + k]].def->smooth ? n : 0);
+                v.screen.resize(n);
+                normalMatrices[k] = world[drawable[first + k]].NormalMatrix();
+            }
+            const std::vector<NodeShare> vertexShares =
+                Shares(count, kVertexShare, [&](size_t k) { return mesh(k).positions.size(); });
+            use.pool.Run(static_cast<int>(vertexShares.size()), [&](int j) {
+                const NodeShare& share = vertexShares[j];
+                const int id = drawable[first + share.node];
+                PrepareVertices(nodes[id], world[id], normalMatrices[share.node], cam, lighting, share.first,
+                                share.end, use.vertices[share.node]);
+            });
+            const std::vector<NodeShare> triangleShares =
+                Shares(count, kTriangleShare, [&](size_t k) { return mesh(k).triangles.size(); });
+            if (use.prepared.size() < triangleShares.size())
+                use.prepared.resize(triangleShares.size());
+            use.pool.Run(static_cast<int>(triangleShares.size()), [&](int j) {
+                const NodeShare& share = triangleShares[j];
+                const int id = drawable[first + share.node];
+                use.prepared[j].clear();
+                PrepareTriangles(nodes[id], id, lighting, cam, use.vertices[share.node], share.first, share.end,
+                                 frame, use.prepared[j]);
             });
             Lap(lap, spent.geometry);
-            for (size_t k = 0; k < end - first && whole; ++k)
-                for (const RasterTriangle& triangle : use.prepared[k]) {
+            for (size_t j = 0; j < triangleShares.size() && whole; ++j)
+                for (const RasterTriangle& triangle : use.prepared[j]) {
                     use.batch.Add(triangle);
                     if (triangle.work >= workLeft) {
                         whole = false;
