@@ -1,6 +1,7 @@
 #include "RasterBatch.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace orb {
 
@@ -12,12 +13,15 @@ void ForEachBand(int height, WorkerPool& pool, const std::function<void(int, int
     });
 }
 
-void RasterBatch::Begin(FrameBuffer& frame)
+void RasterBatch::Begin(FrameBuffer& frame, std::function<void(int, int)> clear)
 {
     frame_ = &frame;
     bands_.resize((frame.Height() + kBandRows - 1) / kBandRows);
     for (auto& band : bands_)
         band.clear();
+    clear_ = std::move(clear);
+    bandClearing_.assign(bands_.size(), 0);
+    clearingTime_ = 0;
 }
 
 void RasterBatch::Add(const RasterTriangle& triangle)
@@ -29,15 +33,28 @@ void RasterBatch::Add(const RasterTriangle& triangle)
 
 void RasterBatch::Draw(WorkerPool& pool)
 {
-    if (!waiting_)
+    if (!waiting_ && !clear_)
         return;
     waiting_ = false;
     ForEachBand(frame_->Height(), pool, [this](int firstRow, int endRow) {
-        std::vector<const RasterTriangle*>& band = bands_[firstRow / kBandRows];
+        const int index = firstRow / kBandRows;
+        if (clear_) {
+            const auto start = std::chrono::steady_clock::now();
+            clear_(firstRow, endRow);
+            bandClearing_[index] =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        }
+        std::vector<const RasterTriangle*>& band = bands_[index];
         for (const RasterTriangle* triangle : band)
             DrawTriangleRows(*frame_, *triangle, firstRow, endRow);
         band.clear();
     });
+    if (clear_) {
+        clear_ = nullptr;
+        for (double ms : bandClearing_)
+            clearingTime_ += ms;
+        clearingTime_ /= pool.Threads();
+    }
 }
 
 }  // namespace orb

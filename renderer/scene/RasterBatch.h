@@ -16,17 +16,25 @@ class RasterBatch {
 public:
     static constexpr int kBandRows = 16;
 
-    // Starts on a frame; the room for the bands is kept from frame to frame.
-    void Begin(FrameBuffer& frame);
+    // Starts on a frame; the room for the bands is kept from frame to frame. `clear(firstRow,
+    // endRow)` runs for every band before anything is drawn in it, by the thread that then draws
+    // the band, so that its rows are still in that core's cache.
+    void Begin(FrameBuffer& frame, std::function<void(int, int)> clear = nullptr);
     // Sorts in a triangle set up for this frame; it must stay where it is until Draw.
     void Add(const RasterTriangle& triangle);
-    // Draws what was added since the last Draw, in the order it was added, and lets it go.
+    // Draws what was added since the last Draw, in the order it was added, and lets it go; the
+    // first Draw of a frame clears every band, also with nothing to draw.
     void Draw(WorkerPool& pool);
+    // Milliseconds the threads spent clearing this frame's bands, divided by their number.
+    double ClearingTime() const { return clearingTime_; }
 
 private:
     FrameBuffer* frame_ = nullptr;
     std::vector<std::vector<const RasterTriangle*>> bands_;
     bool waiting_ = false;  // anything added since the last Draw
+    std::function<void(int, int)> clear_;  // until the first Draw
+    std::vector<double> bandClearing_;     // milliseconds, per band
+    double clearingTime_ = 0;
 };
 
 // Threads to draw frames on, and room for their triangles, kept by whoever draws frame after frame.

@@ -216,10 +216,10 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
     auto lap = std::chrono::steady_clock::now();
     const Background& background = scene.GetBackground();
     const bool kept = frame.KeepBackground(background.top, background.bottom);
-    ForEachBand(frame.Height(), use.pool, [&](int firstRow, int endRow) {
+    // The background goes in band by band, just before the band's first triangles.
+    use.batch.Begin(frame, [&](int firstRow, int endRow) {
         FillBackgroundRows(frame, background.top, background.bottom, kept, firstRow, endRow);
     });
-    Lap(lap, spent.clearing);
     bool whole = true;
     if (frame.Width() > 0 && frame.Height() > 0) {
         size_t workLeft = kPixelWorkBase + kPixelWorkPerPixel * static_cast<size_t>(frame.Width()) * frame.Height();
@@ -233,7 +233,6 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
         for (size_t i = 0; i < nodes.size(); ++i)
             if (nodes[i].placed && nodes[i].mesh)
                 drawable.push_back(static_cast<int>(i));
-        use.batch.Begin(frame);
         // Nodes are prepared a group at a time, and a group is drawn before the next is prepared:
         // a scene of a million triangles needs no room for them all, and once the work runs out
         // nothing more is prepared. Big nodes are shared out among the threads in pieces, their
@@ -289,6 +288,10 @@ bool RenderScene(const Scene& scene, const CameraDef& camera, double seconds, co
             Lap(lap, spent.rasterising);
         }
     }
+    use.batch.Draw(use.pool);
+    Lap(lap, spent.rasterising);
+    spent.clearing = use.batch.ClearingTime();
+    spent.rasterising -= spent.clearing;
     if (times)
         *times = spent;
     return whole;

@@ -9,7 +9,9 @@ struct RenderWorkers;
 
 // Where one frame's time went, in milliseconds.
 struct FrameTimes {
-    double clearing = 0;     // background colours, depth and ids
+    // Background colours, depth and ids: put back by each thread just before it draws in the same
+    // rows, so this is the threads' time at it divided among them, taken out of rasterising.
+    double clearing = 0;
     double geometry = 0;     // transforming, lighting, clipping, projecting and setting up the triangles
     double rasterising = 0;  // filling the triangles' pixels
 };
