@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -281,7 +282,7 @@ TEST(Rasterizer, TheBackgroundGoesBackWhereverAFrameDrew)
 TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
 {
     // Random triangles, smooth and flat, some reaching far out, drawn one after the other whole,
-    // and set up in a batch whose bands a pool's threads share out.
+    // and set up in a batch whose bands a pool's threads share out, each band cleared first.
     uint32_t seed = 12345;
     auto random = [&seed](float low, float high) {
         seed = seed * 1664525u + 1013904223u;
@@ -289,9 +290,15 @@ TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
     };
     const int width = 150, height = 97;
     FrameBuffer whole = Blank(width, height), banded = Blank(width, height);
+    FillTriangle(banded, V(-10, -10), V(400, -10), V(-10, 400), 999);  // left from a frame before
     WorkerPool pool(3);
     RasterBatch batch;
-    batch.Begin(banded);
+    std::vector<int> clears(height, 0);
+    batch.Begin(banded, [&](int firstRow, int endRow) {
+        FillBackgroundRows(banded, {0, 0, 0}, {0, 0, 0}, true, firstRow, endRow);
+        for (int y = firstRow; y < endRow; ++y)
+            ++clears[y];
+    });
     std::vector<RasterTriangle> setUp;
     setUp.reserve(400 * 5);  // the batch keeps pointers into it
     for (int id = 0; id < 400; ++id) {
@@ -319,4 +326,12 @@ TEST(Rasterizer, BandsOnThreadsDrawWhatWholeTrianglesDraw)
         }
     EXPECT_EQ(differing, 0);
     EXPECT_GT(shown.size(), 40u);
+    EXPECT_EQ(std::count(clears.begin(), clears.end(), 1), height);
+
+    // With nothing to draw, the first Draw still clears.
+    batch.Begin(banded, [&](int firstRow, int endRow) {
+        FillBackgroundRows(banded, {0, 0, 0}, {0, 0, 0}, true, firstRow, endRow);
+    });
+    batch.Draw(pool);
+    EXPECT_EQ(banded.IdAt(width / 2, height / 2), -1);
 }
