@@ -26,7 +26,7 @@ WorkerPool::~WorkerPool()
 template <typename Condition>
 bool WorkerPool::SpinUntil(const Condition& condition)
 {
-    constexpr auto kSpin = std::chrono::microseconds(200);
+    constexpr auto kSpin = std::chrono::microseconds(1000);
     const auto until = std::chrono::steady_clock::now() + kSpin;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > until)
