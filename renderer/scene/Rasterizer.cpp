@@ -80,24 +80,27 @@ bool SetUpEdges(const Point (&corner)[3], RasterTriangle& triangle)
     // library call on a 32-bit processor.
     auto snap = [](double v) {
         v *= kSubpixels;
-        return static_cast<int64_t>(static_cast<int32_t>(v + (v < 0 ? -0.5 : 0.5)));
+        return static_cast<int32_t>(v + (v < 0 ? -0.5 : 0.5));
     };
-    int64_t x[3], y[3];
+    // Differences of snapped coordinates fit 32 bits too, and their products are taken as 32 by
+    // 32 bits, which is one instruction on a 32-bit processor where 64 by 64 is several.
+    auto product = [](int32_t a, int32_t b) { return static_cast<int64_t>(a) * b; };
+    int32_t x[3], y[3];
     for (int k = 0; k < 3; ++k) {
         x[k] = snap(corner[k].x);
         y[k] = snap(corner[k].y);
     }
-    if ((x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]) <= 0)
+    if (product(x[1] - x[0], y[2] - y[0]) - product(y[1] - y[0], x[2] - x[0]) <= 0)
         return false;
-    const int64_t half = static_cast<int64_t>(kSubpixels) / 2;
+    const int32_t half = static_cast<int32_t>(kSubpixels) / 2;
     // Edge k runs between the two vertices other than k, so it is positive on k's side.
     for (int k = 0; k < 3; ++k) {
         int from = (k + 1) % 3, to = (k + 2) % 3;
-        int64_t dx = x[to] - x[from], dy = y[to] - y[from];
+        int32_t dx = x[to] - x[from], dy = y[to] - y[from];
         RasterTriangle::Edge& edge = triangle.edges[k];
-        edge.x = -dy * static_cast<int64_t>(kSubpixels);
-        edge.y = dx * static_cast<int64_t>(kSubpixels);
-        edge.c = dx * (half - y[from]) - dy * (half - x[from]);
+        edge.x = product(-dy, static_cast<int32_t>(kSubpixels));
+        edge.y = product(dx, static_cast<int32_t>(kSubpixels));
+        edge.c = product(dx, half - y[from]) - product(dy, half - x[from]);
         // A pixel centre exactly on an edge belongs to the triangle only on its top and left
         // edges, so that two triangles sharing an edge never both draw it.
         bool topLeft = dy < 0 || (dy == 0 && dx > 0);
