@@ -371,6 +371,21 @@ TEST_F(NativeHostTest, PlaysAnElementItsFilesFetchedAndSendsItsPicturesWhenTheyC
         return Int(frame, "width") == 400 && Int(frame, "height") == 300 && seen.red > 50 && seen.blue > 50;
     }));
 
+    // Input reaches the plug-in's window: with its renderer gone, a click there (the plug-in's
+    // own use of a click) starts another, which fetches the applet again and draws it.
+    ASSERT_EQ(EndChildProcesses(host.Process(), 99), 1);
+    page.Next(message, 1000, false);  // the plug-in's next tick notices
+    const size_t fetches = page.fetched.size();
+    host.Send(R"({"type":"mouse","element":7,"kind":"move","x":200,"y":150})");
+    host.Send(R"({"type":"mouse","element":7,"kind":"down","x":200,"y":150,"button":0})");
+    host.Send(R"({"type":"mouse","element":7,"kind":"up","x":200,"y":150,"button":0})");
+    ASSERT_TRUE(page.Frame(pixels, kRunMs, [&](const JsonValue& frame) {
+        const BoxColours seen = CountBoxColours(Decode(frame));
+        return page.fetched.size() > fetches && seen.red > 50 && seen.blue > 50;
+    })) << Seen(page);
+    EXPECT_EQ(page.fetched[fetches], "http://applets.example/cubes.obvm");
+    EXPECT_EQ(CountRunningChildProcesses(host.Process()), 1);
+
     // The element leaves: the host says so, and its renderer is gone soon after.
     ASSERT_EQ(CountRunningChildProcesses(host.Process()), 1);
     host.Send(R"({"type":"remove","element":7})");
