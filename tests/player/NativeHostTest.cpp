@@ -7,6 +7,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -20,6 +21,8 @@
 #include "NativeMessageFrame.h"
 #include "NativeMessageReader.h"
 #include "PlayerProcess.h"
+#include "RendererScript.h"
+#include "TestFiles.h"
 #include "control/ComRef.h"
 
 namespace {
@@ -29,9 +32,9 @@ constexpr char kSite[] = "http://applets.example/";
 // OrbolanthPlayer.exe started by a browser: its standard input and output are our pipes.
 class HostPipes {
 public:
-    explicit HostPipes(const std::vector<std::string>& arguments)
+    explicit HostPipes(const std::vector<std::string>& arguments, const std::string& renderer = RendererExePath())
     {
-        installation_.SetString("RendererPath", RendererExePath());
+        installation_.SetString("RendererPath", renderer);
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         HANDLE childIn = nullptr, childOut = nullptr;
         if (!CreatePipe(&childIn, toHost_.Receive(), &inherit, 0)) return;
@@ -214,8 +217,8 @@ class Page {
 public:
     explicit Page(HostPipes& host) : host_(host) {}
 
-    // The next message that is not a fetch, a status or a frame (those are answered or kept
-    // here); with `stopAtFrame` a frame is returned too.
+    // The next message that is not a fetch, a status, a cancel or a frame (those are answered
+    // or kept here); with `stopAtFrame` a frame is returned too.
     bool Next(JsonValue& message, DWORD timeoutMs, bool stopAtFrame)
     {
         const DWORD start = GetTickCount();
@@ -224,8 +227,8 @@ public:
             const std::string type = Type(message);
             if (type == "fetch") {
                 Serve(message);
-            } else if (type == "status") {
-                others.push_back(message);  // whenever the plug-in has news
+            } else if (type == "status" || type == "cancel") {
+                others.push_back(message);  // whenever the plug-in has news, or a file is no more wanted
             } else if (type == "frame") {
                 ++frames;
                 host_.Send(R"({"type":"frameAck","element":)" + std::to_string(Int(message, "element")) +
@@ -402,6 +405,55 @@ TEST_F(NativeHostTest, PlaysAnElementItsFilesFetchedAndSendsItsPicturesWhenTheyC
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(host.Process(), &code);
     EXPECT_EQ(code, 0u);
+}
+
+TEST_F(NativeHostTest, PassesOnStatusTextAndTheLinksThatMayLeave)
+{
+    // The plug-in's scheme rule lets ftp: through; the player's links do not. Four links at
+    // once, then the player's budget, as for links to the user's programs.
+    RendererScript script(LogFolder("player"), "host-links",
+                          "status Hello from the renderer\n"
+                          "navigate _self:http://a.example/one\n"
+                          "pause 1100\n"
+                          "navigate _top:ftp://a.example/file\n"
+                          "navigate _parent:mailto:to@example.invalid\n"
+                          "pause 1100\n"
+                          "navigate _self:http://a.example/two\n"
+                          "navigate _top:http://a.example/three\n"
+                          "navigate _parent:http://a.example/four\n"
+                          "pause 1100\n");
+    HostPipes host({kOurExtensionOrigin}, SCRIPTED_RENDERER);
+    ASSERT_NE(host.Process(), nullptr);
+    Page page(host);
+    host.Send(R"({"type":"hello","pageUrl":"http://applets.example/cubes.html","visible":true})");
+    host.Send(kAddCubes);
+    std::vector<std::string> links;
+    JsonValue message;
+    const DWORD start = GetTickCount();
+    while (!script.Done() && GetTickCount() - start < kRunMs) {
+        if (!page.Next(message, 500, false)) continue;
+        if (Type(message) != "navigate") continue;
+        std::string url, target;
+        message.GetString("url", url);
+        message.GetString("target", target);
+        EXPECT_EQ(Int(message, "element"), 7);
+        links.push_back(target + " " + url);
+    }
+    ASSERT_TRUE(script.Done());
+    page.Next(message, 1000, false);
+    const std::vector<std::string> expected = {"_self http://a.example/one", "_parent mailto:to@example.invalid",
+                                               "_self http://a.example/two", "_top http://a.example/three"};
+    EXPECT_EQ(links, expected);
+    std::vector<std::string> statuses;
+    for (const JsonValue& other : page.others) {
+        std::string text;
+        if (Type(other) == "status" && other.GetString("text", text)) statuses.push_back(text);
+    }
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                           [](const std::string& text) { return text.find("Hello from the renderer") != std::string::npos; }),
+              statuses.end());
+    for (size_t i = 1; i < statuses.size(); ++i) EXPECT_NE(statuses[i], statuses[i - 1]) << "sent twice";
 }
 
 TEST_F(NativeHostTest, RefusesAnotherCallerWithOneError)
