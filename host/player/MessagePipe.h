@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>

@@ -350,6 +350,14 @@ TEST_F(NativeHostTest, PlaysAnElementItsFilesFetchedAndSendsItsPicturesWhenTheyC
     page.Next(message, 1500, false);
     EXPECT_LT(page.frames - before, 10) << "a still picture was sent over and over";
 
+    // A hidden tab gets no pictures; shown again, it gets the element's picture at once.
+    host.Send(R"({"type":"visible","visible":false})");
+    host.Send(R"({"type":"resize","element":7,"width":360,"height":270})");
+    const auto resized = [](const JsonValue& frame) { return Int(frame, "width") == 360; };
+    EXPECT_FALSE(page.Frame(pixels, 2000, resized)) << "a picture while hidden";
+    host.Send(R"({"type":"visible","visible":true})");
+    ASSERT_TRUE(page.Frame(pixels, 5000, resized));
+
     // What the page sends wrong is refused, each with an error, and the host plays on.
     host.Send("this is not JSON");
     ASSERT_TRUE(page.Next(message, 5000, false));
