@@ -7,8 +7,7 @@
 #include "JsonWriter.h"
 #include "NativeMessageFrame.h"
 #include "PlayerPage.h"
-#include "PluginFinder.h"
-#include "base/AnsiPath.h"
+#include "PlayerSystem.h"
 
 namespace {
 
@@ -21,20 +20,6 @@ constexpr int kMessagesPerTurn = 64;
 constexpr float kQualities[] = {0.85f, 0.6f, 0.35f};
 // The page's close waits this long at most for the last replies to be written.
 constexpr DWORD kFlushMs = 2000;
-
-// Text of the plug-in (the ANSI code page) as the JSON's UTF-8.
-std::string Utf8(const std::string& ansi)
-{
-    const std::wstring wide = AnsiToWide(ansi);
-    if (wide.empty()) return "";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
-    }
-    return text;
-}
 
 // A reply to the page.
 class Reply {
@@ -116,11 +101,7 @@ NativeHost::NativeHost(HANDLE input, HANDLE output)
 
 int NativeHost::Run()
 {
-    const PluginCandidate plugin = [] {
-        const std::vector<PluginCandidate> known = KnownPlugins(ProgramFolder());
-        const PluginCandidate* found = FirstHandling(known, kAppletType);
-        return found ? *found : PluginCandidate();
-    }();
+    const PluginCandidate plugin = FindPlayerPlugin();
     std::string error;
     const bool ready = !plugin.path.empty() && browser_.ReadRegistration(plugin.path, error) &&
                        browser_.StartPlugin(plugin.path, error);
@@ -434,7 +415,7 @@ bool NativeHost::SendFrame(int id, Element& element, DWORD now)
 void NativeHost::SendError(const std::string& what, int element)
 {
     Reply reply("error");
-    reply.Text("what", Utf8(what));
+    reply.Text("what", Utf8FromAnsi(what));
     if (element > 0) reply.Int("element", element);
     pipe_.Send(reply.Json());
 }
@@ -453,7 +434,7 @@ void NativeHost::OnStatus(PageInstance& instance, const std::string& text)
     auto found = elements_.find(id);
     if (found == elements_.end() || found->second.status == text) return;
     found->second.status = text;
-    pipe_.Send(Reply("status").Int("element", id).Text("text", Utf8(text)).Json());
+    pipe_.Send(Reply("status").Int("element", id).Text("text", Utf8FromAnsi(text)).Json());
 }
 
 void NativeHost::OnNavigate(PageInstance& instance, const std::string& url, const char* target)
@@ -465,7 +446,7 @@ void NativeHost::OnNavigate(PageInstance& instance, const std::string& url, cons
         log_.Line("* navigate not passed on url=" + CallLog::Quote(url));
         return;
     }
-    pipe_.Send(Reply("navigate").Int("element", id).Text("url", Utf8(url)).Text("target", Utf8(target ? target : "")).Json());
+    pipe_.Send(Reply("navigate").Int("element", id).Text("url", Utf8FromAnsi(url)).Text("target", Utf8FromAnsi(target ? target : "")).Json());
 }
 
 void NativeHost::OnCloseRequested()
