@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "OrbolanthVersion.h"
+#include "PlayerSystem.h"
 #include "PluginFinder.h"
 #include "TempFolder.h"
 #include "base/AnsiPath.h"
@@ -16,29 +17,6 @@ namespace {
 
 // What is read of each trace file: enough for kTraceLines lines of any sane length.
 constexpr LONGLONG kTailBytes = 64 * 1024;
-
-std::string Utf8(const std::wstring& wide)
-{
-    if (wide.empty()) return "";
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr,
-                            nullptr);
-    }
-    return text;
-}
-
-// Text of the ANSI code page (registry values, paths, the trace) in UTF-8.
-std::string Utf8FromAnsi(const std::string& ansi)
-{
-    if (ansi.empty()) return "";
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], length);
-    return Utf8(wide);
-}
 
 bool IsFile(const std::string& path)
 {
@@ -97,7 +75,7 @@ std::string ProgramPath()
 {
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
-    return Utf8(path);
+    return Utf8FromWide(path);
 }
 
 void GatherSettings(DiagnosticFacts& facts)

@@ -11,8 +11,8 @@
 #include "OrbolanthVersion.h"
 #include "PlayerIcon.h"
 #include "PlayerPage.h"
+#include "PlayerSystem.h"
 #include "PlayerResources.h"
-#include "PluginFinder.h"
 #include "RegistryReader.h"
 #include "UrlResolution.h"
 
@@ -42,15 +42,6 @@ private:
 bool OpensSomething(WORD id)
 {
     return id == kOpenFile || id == kOpenUrl || id == kReload || (id >= kFirstRecent && id < kFirstRecent + kRecentFiles);
-}
-
-// A browser's pick: the MozillaPlugins keys, then the libraries beside the program. An
-// empty path when there is none.
-PluginCandidate FindPlugin()
-{
-    const std::vector<PluginCandidate> known = KnownPlugins(ProgramFolder());
-    const PluginCandidate* found = FirstHandling(known, kAppletType);
-    return found ? *found : PluginCandidate();
 }
 
 // The frame's outer size for a page area of width x height under the menu, above the status bar.
@@ -172,7 +163,7 @@ int Player::Run()
 
 void Player::StartPlugin()
 {
-    plugin_ = FindPlugin();
+    plugin_ = FindPlayerPlugin();
     const std::string& path = plugin_.path;
     if (path.empty()) {
         pluginError_ = "No Orbolanth plug-in is installed (none registered, none beside the player)";

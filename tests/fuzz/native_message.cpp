@@ -1,11 +1,13 @@
 // What a browser's extension sends the player: the first byte says how the pipe cuts the rest
 // into pieces; every message the reader gives out goes through the parser, and what parses is
-// written back, framed, read again and parsed again to the same value.
+// written back, framed, read again and parsed again to the same value; the host's checks take
+// or refuse each message, a refusal always with its reason.
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "FuzzInput.h"
+#include "HostCommand.h"
 #include "JsonParser.h"
 #include "JsonWriter.h"
 #include "NativeMessageReader.h"
@@ -57,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         while ((status = reader.Read(bytes, message)) == NativeMessageReader::Status::kMessage) {
             Check(!message.empty() && message.size() <= 64 * 1024);
             RoundTrip(message, limits);
+            HostCommand command;
+            std::string refusal;
+            Check(ReadHostCommand(message, command, refusal) == refusal.empty());
         }
         if (status == NativeMessageReader::Status::kFailed) {
             Check(reader.error() != NativeMessageReader::Error::kNone && !reader.Finish());
