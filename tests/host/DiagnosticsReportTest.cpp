@@ -127,8 +127,11 @@ TEST(DiagnosticsReport, KeepsTheNewestTraceLinesWithinItsBound)
     EXPECT_EQ(text.find("\r\nPlug-in found: somewhere"), std::string::npos);
     for (size_t at = 0; at < text.size(); ++at) {
         const auto c = static_cast<unsigned char>(text[at]);
-        if (c == '\r') EXPECT_EQ(text[at + 1], '\n') << at;
-        else if (c != '\n') EXPECT_GE(c, 0x20) << at;
+        if (c == '\r') {
+            EXPECT_EQ(text[at + 1], '\n') << at;
+        } else if (c != '\n') {
+            EXPECT_GE(c, 0x20) << at;
+        }
     }
     // Each line cut to its bound; the last one there, the first ones said to be left out.
     const std::string last = "  event 499" + std::string(kShownLineBytes - 3 - 9, '?') + "...\r\n";
