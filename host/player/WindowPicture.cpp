@@ -1,5 +1,6 @@
 #include "WindowPicture.h"
 
+#include "base/TopDownBitmap.h"
 bool WindowPicture::Size(HDC like, int width, int height)
 {
     if (bitmap_ && width == width_ && height == height_) return true;
@@ -8,12 +9,7 @@ bool WindowPicture::Size(HDC like, int width, int height)
     bits_ = nullptr;
     if (!dc_) dc_.Reset(CreateCompatibleDC(like));
     if (!dc_) return false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     bitmap_.Reset(CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap_) return false;

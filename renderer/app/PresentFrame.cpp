@@ -1,5 +1,6 @@
 #include "PresentFrame.h"
 
+#include "base/TopDownBitmap.h"
 #include "base/UniqueHandle.h"
 
 namespace orb {
@@ -8,13 +9,7 @@ namespace {
 
 int CopyFrame(HDC dc, int x, int y, const FrameBuffer& frame)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = frame.Width();
-    info.bmiHeader.biHeight = -frame.Height();  // top-down rows, as the frame keeps them
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownBitmapInfo(frame.Width(), frame.Height());
     return SetDIBitsToDevice(dc, x, y, frame.Width(), frame.Height(), 0, 0, 0, frame.Height(), frame.Pixels(),
                              &info, DIB_RGB_COLORS);
 }

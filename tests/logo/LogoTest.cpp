@@ -13,6 +13,7 @@
 #include "BrowserWindow.h"
 #include "PluginSession.h"
 #include "VersionResource.h"
+#include "base/TopDownBitmap.h"
 #include "base/UniqueHandle.h"
 #include "logo/LogoLayout.h"
 #include "browser/BrowserServices.h"
@@ -140,12 +141,7 @@ protected:
 // 0x00RRGGBB words.
 std::vector<DWORD> Picture(HWND like, int width, int height, const std::function<void(HDC)>& draw)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     // Bitmaps outlive the device contexts they are selected into.
     const WindowDc screen(GetDC(like), WindowDcTraits{like});

@@ -3,16 +3,12 @@
 #include <set>
 
 #include "base/UniqueHandle.h"
+#include "base/TopDownBitmap.h"
 
 std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height, const std::function<void(HDC)>& paint)
 {
     if (width <= 0 || height <= 0) return {};
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     // The bitmap outlives the device context it is selected into.
     const GdiObject<HBITMAP> section(CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
