@@ -28,6 +28,7 @@ class PageSession {
     this.page = page;
     this.pageOpen = true;
     this.fetches = new Map();  // request -> AbortController
+    this.hostAnswered = false;
     this.native = api.runtime.connectNative(HOST_NAME);
     this.native.onMessage.addListener((message) => this.fromHost(message));
     this.native.onDisconnect.addListener(() => this.hostGone());
@@ -41,6 +42,7 @@ class PageSession {
   }
 
   fromHost(message) {
+    this.hostAnswered = true;
     if (!message || typeof message.type !== 'string') return;
     if (message.type === 'fetch') {
       this.fetch(message.request, message.url);
@@ -128,7 +130,8 @@ class PageSession {
     if (!this.pageOpen) return;
     const error = api.runtime.lastError ?? this.native.error;
     if (error) console.warn('Orbolanth player: ' + (error.message || error));
-    this.page.postMessage({type: 'hostGone'});
+    // A host that never said a word most likely never started: not installed, or not for us.
+    this.page.postMessage({type: 'hostGone', started: this.hostAnswered});
   }
 }
 

@@ -8,6 +8,7 @@
   const CONTROL_CLASSID = 'clsid:7b9dbb87-d073-440a-a713-787fd3fd89ef';
   const MAX_SIDE = 8192;
   const HOST_GONE_TEXT = 'The Orbolanth player stopped. Reload the page to start it again.';
+  const NO_HOST_TEXT = 'The Orbolanth player did not start. Is it installed?';
   const WHEEL_NOTCH = 120;
 
   function endsWithAppletSuffix(reference) {
@@ -270,6 +271,7 @@
       this.nextId = 1;
       this.port = null;
       this.gone = false;
+      this.goneText = HOST_GONE_TEXT;
       this.resizes = new ResizeObserver((entries) => {
         for (const entry of entries) this.byCanvas.get(entry.target)?.resized(entry);
       });
@@ -285,7 +287,7 @@
       this.port = api.runtime.connect({name: 'orbolanth-page'});
       this.port.onMessage.addListener((message) => this.received(message));
       // The extension itself went away (updated, disabled): nothing plays any more.
-      this.port.onDisconnect.addListener(() => this.hostGone());
+      this.port.onDisconnect.addListener(() => this.hostGone(HOST_GONE_TEXT));
       this.port.postMessage({type: 'hello', pageUrl: location.href, format: 'jpeg',
                              visible: document.visibilityState === 'visible'});
       document.addEventListener('visibilitychange', () => {
@@ -296,7 +298,7 @@
     received(message) {
       if (!message || typeof message.type !== 'string') return;
       if (message.type === 'hostGone') {
-        this.hostGone();
+        this.hostGone(message.started === false ? NO_HOST_TEXT : HOST_GONE_TEXT);
         return;
       }
       const applet = this.applets.get(message.element);
@@ -319,11 +321,12 @@
       }
     }
 
-    hostGone() {
+    hostGone(text) {
       if (this.gone) return;
       this.gone = true;
+      this.goneText = text;
       this.port?.disconnect();
-      for (const applet of this.applets.values()) applet.stop(HOST_GONE_TEXT);
+      for (const applet of this.applets.values()) applet.stop(text);
     }
 
     scan(root) {
@@ -342,7 +345,7 @@
       this.applets.set(id, applet);
       this.byCanvas.set(applet.canvas, applet);
       if (this.gone) {
-        applet.stop(HOST_GONE_TEXT);
+        applet.stop(this.goneText);
         return;
       }
       this.resizes.observe(applet.canvas, {box: 'device-pixel-content-box'});

@@ -3,7 +3,7 @@
 native host under Wine, all on the display of with-display.sh: a page of applets served over
 loopback plays in its canvases, a drag turns a camera, the two embeds of one group share one
 renderer, a closed tab leaves no renderer behind, and a killed host leaves its message in the
-canvases.
+canvases, as does one that is not registered.
 
 The browser writes only into a temporary HOME: its profile and the host manifests that name a
 wrapper script, which runs the player in a Wine prefix of this test's own. Pictures are read
@@ -208,6 +208,7 @@ class Browser:
     def __init__(self, kind, args, home, start_url):
         self.kind = kind
         self.home = Path(home)
+        self.manifests = []
         self.env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(self.home / ".config"),
                         XDG_CACHE_HOME=str(self.home / ".cache"))
         host = self.write_host(args)
@@ -249,11 +250,11 @@ class Browser:
         host.chmod(0o755)
         return host
 
-    @staticmethod
-    def write_manifest(folder, host, **allowed):
+    def write_manifest(self, folder, host, **allowed):
         folder.mkdir(parents=True, exist_ok=True)
         manifest = {"name": HOST_NAME, "description": "the player under Wine", "path": str(host), "type": "stdio"}
         (folder / f"{HOST_NAME}.json").write_text(json.dumps(manifest | allowed))
+        self.manifests.append(folder / f"{HOST_NAME}.json")
 
     def end(self):
         if self.process.poll() is None:
@@ -350,12 +351,26 @@ class ExtensionTest:
         for pid in hosts:
             os.kill(pid, signal.SIGKILL)
 
-        def message_shown():
-            pixels = self.canvas(MAIN)
-            line = self.canvas((MAIN[0], MAIN[1] + MAIN[3] - 16, MAIN[2], 16))
-            light = sum(1 for i in range(0, len(line), 3) if min(line[i:i + 3]) > 200)
-            return share_of(pixels, EMPTY_RGB) > 0.8 and light * 3 > 0.02 * len(line)
-        wait_for("the stopped player's message in the canvas", message_shown, 10)
+        wait_for("the stopped player's message in the canvas", self.message_shown, 10)
+
+    def message_shown(self):
+        """The main canvas is empty but for a line of text at its bottom."""
+        pixels = self.canvas(MAIN)
+        line = self.canvas((MAIN[0], MAIN[1] + MAIN[3] - 16, MAIN[2], 16))
+        light = sum(1 for i in range(0, len(line), 3) if min(line[i:i + 3]) > 200)
+        return share_of(pixels, EMPTY_RGB) > 0.8 and light * 3 > 0.02 * len(line)
+
+    def missing_host_says_so(self):
+        # The browser reads the host's manifest at each connection: without it nothing starts,
+        # and the canvases say so rather than stay empty.
+        for manifest in self.browser.manifests:
+            manifest.unlink()
+        self.click(900, 700)
+        xdotool("key", "ctrl+w")
+        wait_for("the start page again", lambda: share_of(self.canvas(MAIN), PAGE_RGB) > 0.9, 10)
+        self.click(700, 600)
+        wait_for("the missing player's message in the canvas", self.message_shown, 20)
+        self.expect(not self.prefix.processes("OrbolanthPlayer.exe"), "a host started without its manifest")
 
     def run(self):
         home = Path(tempfile.mkdtemp(prefix=f"orb-{self.args.browser}-"))
@@ -363,13 +378,13 @@ class ExtensionTest:
         self.prefix = WinePrefix(self.args.wine_run, self.args.prefix, self.args.renderer)
         browser = None
         try:
-            browser = Browser(self.args.browser, self.args, home, site.url("/start.html"))
+            browser = self.browser = Browser(self.args.browser, self.args, home, site.url("/start.html"))
             self.origin = wait_for("the browser's window", lambda: Screen().page_origin(), 60, step=0.5)
             print(f"    page at {self.origin}", flush=True)
             self.open_applets()
             for scenario in (self.page_plays_in_its_canvases, self.group_shares_a_renderer,
                              self.drag_turns_the_camera, self.closed_tab_leaves_no_renderer,
-                             self.killed_host_shows_its_message):
+                             self.killed_host_shows_its_message, self.missing_host_says_so):
                 print(f"[ RUN ] {scenario.__name__}", flush=True)
                 failed = len(self.failures)
                 try:
