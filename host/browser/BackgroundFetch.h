@@ -11,29 +11,24 @@
 #include <string>
 
 #include "FetchProgress.h"
+#include "StreamBody.h"
 #include "UrlFetcher.h"
 
-class BackgroundFetch {
+class BackgroundFetch : public StreamBody {
 public:
-    struct Request {
-        std::string url;
-        std::string file;    // where the body goes
-        uint64_t limit = 0;  // largest body; 0: none
-    };
 
     // With `inCall` the fetch runs inside this constructor, as a browser answering before the
     // call returns would; `wake` then never runs.
     BackgroundFetch(const FetchSettings& settings, Request request, std::function<void()> wake, bool inCall);
-    ~BackgroundFetch();
+    ~BackgroundFetch() override;
     BackgroundFetch(const BackgroundFetch&) = delete;
     BackgroundFetch& operator=(const BackgroundFetch&) = delete;
 
-    bool Done() const;
-    // Once Done.
-    const FetchResult& Result() const;
-    FetchProgress Progress() const;
-    const std::string& File() const;
-    void Cancel();
+    bool Done() const override;
+    const FetchResult& Result() const override;
+    FetchProgress Progress() const override;
+    const std::string& File() const override;
+    void Cancel() override;
 
 private:
     struct Shared;

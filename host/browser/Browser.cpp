@@ -146,10 +146,11 @@ bool Browser::StartPlugin(const std::string& path, std::string& error)
     return true;
 }
 
-void Browser::MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu)
+void Browser::MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu,
+                         const POINT* unseenAt)
 {
     HostWindowEvents& events = *this;
-    window_ = std::make_unique<HostWindow>(events, frameClass, title, width, height, menu);
+    window_ = std::make_unique<HostWindow>(events, frameClass, title, width, height, menu, unseenAt);
     StreamDelivery::Hooks hooks;
     hooks.wake = [this] { window_->PostWork(); };
     hooks.retryIn = [this](int ms) { window_->StartTimer(kRetryTimer, static_cast<UINT>(ms)); };
@@ -159,6 +160,7 @@ void Browser::MakeWindow(const char* frameClass, const std::string& title, int w
     hooks.wakeFromThread = window_->WorkPoster();
     hooks.fetching = [this] { events_.OnFetching(); };
     hooks.overLimit = [this](const std::string& error) { events_.OnStreamOverLimit(error); };
+    hooks.bodies = bodySource_;
     streams_ = std::make_unique<StreamDelivery>(log_, fetchSettings_, files_, registration_, pluginFuncs_,
                                                 options_.delivery, hooks);
     log_.Line("* window frame=" + CallLog::Pointer(window_->Handle()));
@@ -297,33 +299,60 @@ int Browser::OpenPage(const std::vector<Embed>& embeds)
     // The instances of a page closed before stay until the next page: streams that ended
     // late still name them.
     instances_.clear();
+    nextInstanceId_ = 1;
     window_->ResetLayout();
     for (size_t index = 0; index < embeds.size(); ++index) {
-        std::string type = registration_.TypeForEmbed(embeds[index]);
-        if (type.empty()) {
-            log_.Line("* embed index=" + std::to_string(index) + " skipped");
-            continue;
-        }
-        auto instance = std::make_unique<PageInstance>();
-        instance->id = static_cast<int>(instances_.size()) + 1;
-        instance->embed = embeds[index];
-        instance->mimeType = type;
-        instance->npp.ndata = instance.get();
-        instances_.push_back(std::move(instance));
-        log_.Line("* embed index=" + std::to_string(index) + " inst=" + std::to_string(instances_.back()->id) +
-                  " type=" + CallLog::Quote(type));
-        OpenInstance(*instances_.back());
+        if (PageInstance* instance = NewInstance(embeds[index], index)) OpenInstance(*instance);
     }
     window_->SetStatus("Document: Done");
     return static_cast<int>(instances_.size());
 }
 
-void Browser::OpenInstance(PageInstance& instance)
+PageInstance* Browser::AddInstance(const Embed& embed, const RECT& place)
 {
-    const int width = Dimension(instance.embed, "width", kDefaultAreaWidth);
-    const int height = Dimension(instance.embed, "height", kDefaultAreaHeight);
+    if (pageWork_ > 0 || !library_ || pageClosed_) return nullptr;
+    const PageWork work(*this);
+    // Closed instances have no streams left (their close ended them) and are of no more use.
+    instances_.erase(std::remove_if(instances_.begin(), instances_.end(),
+                                    [](const auto& instance) { return instance->closing && !instance->created; }),
+                     instances_.end());
+    PageInstance* instance = NewInstance(embed, static_cast<size_t>(nextInstanceId_ - 1));
+    if (instance) OpenInstance(*instance, &place);
+    return instance;
+}
+
+PageInstance* Browser::NewInstance(const Embed& embed, size_t index)
+{
+    std::string type = registration_.TypeForEmbed(embed);
+    if (type.empty()) {
+        log_.Line("* embed index=" + std::to_string(index) + " skipped");
+        return nullptr;
+    }
+    auto instance = std::make_unique<PageInstance>();
+    instance->id = nextInstanceId_++;
+    instance->embed = embed;
+    instance->mimeType = type;
+    instance->npp.ndata = instance.get();
+    instances_.push_back(std::move(instance));
+    log_.Line("* embed index=" + std::to_string(index) + " inst=" + std::to_string(instances_.back()->id) +
+              " type=" + CallLog::Quote(type));
+    return instances_.back().get();
+}
+
+void Browser::OpenInstance(PageInstance& instance, const RECT* place)
+{
+    int width = Dimension(instance.embed, "width", kDefaultAreaWidth);
+    int height = Dimension(instance.embed, "height", kDefaultAreaHeight);
     int x = 0, y = 0;
-    instance.area = window_->AddPluginArea(width, height, x, y);
+    if (place) {
+        x = place->left;
+        y = place->top;
+        width = place->right - place->left;
+        height = place->bottom - place->top;
+        instance.area = window_->AddPluginAreaAt(x, y, width, height);
+    } else {
+        instance.area = window_->AddPluginArea(width, height, x, y);
+    }
     instance.window.window = instance.area;
     instance.window.type = NPWindowTypeWindow;
     PlaceRecord(instance.window, x, y, width, height);
@@ -410,32 +439,43 @@ void Browser::CloseInstances()
         return;
     }
     const PageWork work(*this);
-    for (auto& instance : instances_) {
-        if (instance->closing) continue;
-        instance->closing = true;
-        const std::string tag = "inst=" + std::to_string(instance->id);
-        if (options_.destroyAreasFirst && instance->area) window_->RemovePluginArea(instance->area);
-        if (instance->created) {
-            if (!options_.lateEnds) streams_->Cancel(*instance, true);
-            instance->window.window = nullptr;
-            NPError rc = pluginFuncs_.setwindow(&instance->npp, &instance->window);
-            log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
-        }
-        events_.OnInstanceClosing(*instance);
-        if (instance->area) window_->RemovePluginArea(instance->area);
-        if (!instance->created) continue;
-        NPSavedData* saved = nullptr;
-        NPError rc = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance->npp, &saved) : NPError{NPERR_GENERIC_ERROR};
-        log_.Line("> NPP_Destroy " + tag + " saved=" + CallLog::Pointer(saved) + " -> " + std::to_string(rc));
-        if (saved) {
-            std::free(saved->buf);
-            std::free(saved);
-        }
-        instance->created = false;
-        // Like a browser that tidies up after the instance: its streams still end, but
-        // nobody is notified.
-        if (options_.lateEnds) streams_->Cancel(*instance, false);
+    for (auto& instance : instances_) CloseOne(*instance);
+}
+
+bool Browser::CloseInstance(PageInstance& instance)
+{
+    if (pageWork_ > 0) return false;
+    const PageWork work(*this);
+    CloseOne(instance);
+    return true;
+}
+
+void Browser::CloseOne(PageInstance& instance)
+{
+    if (instance.closing) return;
+    instance.closing = true;
+    const std::string tag = "inst=" + std::to_string(instance.id);
+    if (options_.destroyAreasFirst && instance.area) window_->RemovePluginArea(instance.area);
+    if (instance.created) {
+        if (!options_.lateEnds) streams_->Cancel(instance, true);
+        instance.window.window = nullptr;
+        NPError rc = pluginFuncs_.setwindow(&instance.npp, &instance.window);
+        log_.Line("> NPP_SetWindow " + tag + " window=(null) -> " + std::to_string(rc));
     }
+    events_.OnInstanceClosing(instance);
+    if (instance.area) window_->RemovePluginArea(instance.area);
+    if (!instance.created) return;
+    NPSavedData* saved = nullptr;
+    NPError rc = pluginFuncs_.destroy ? pluginFuncs_.destroy(&instance.npp, &saved) : NPError{NPERR_GENERIC_ERROR};
+    log_.Line("> NPP_Destroy " + tag + " saved=" + CallLog::Pointer(saved) + " -> " + std::to_string(rc));
+    if (saved) {
+        std::free(saved->buf);
+        std::free(saved);
+    }
+    instance.created = false;
+    // Like a browser that tidies up after the instance: its streams still end, but
+    // nobody is notified.
+    if (options_.lateEnds) streams_->Cancel(instance, false);
 }
 
 Browser::PageWork::PageWork(Browser& browser) : browser_(browser)
@@ -686,6 +726,7 @@ void Browser::Status(NPP npp, const char* message)
     current_->log_.Line("< NPN_Status " + Tag(npp) + " text=" + CallLog::Quote(message));
     current_->events_.OnService("status", nullptr);
     if (current_->window_) current_->window_->SetStatus(message ? message : "");
+    if (PageInstance* instance = InstanceFor(npp)) current_->events_.OnStatus(*instance, message ? message : "");
 }
 
 const char* Browser::UserAgent(NPP npp)

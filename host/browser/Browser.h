@@ -42,6 +42,8 @@ public:
     virtual void OnFetching() {}                       // a fetch has begun: Fetches() has news
     // A stream's body passed the stream's limit, and the stream ended with a network error.
     virtual void OnStreamOverLimit(const std::string&) {}
+    // NPN_Status of an instance, after the browser's own status bar has it.
+    virtual void OnStatus(PageInstance&, const std::string& /*text*/) {}
 
 protected:
     ~BrowserEvents() = default;
@@ -61,8 +63,12 @@ public:
     bool StartPlugin(const std::string& path, std::string& error);
     bool PluginLoaded() const { return library_ != nullptr; }
 
-    // The window the pages show in; once, before the first page.
-    void MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu = nullptr);
+    // The window the pages show in; once, before the first page. With `unseenAt`, a frame
+    // nobody sees at that place (HostWindow).
+    void MakeWindow(const char* frameClass, const std::string& title, int width, int height, HMENU menu = nullptr,
+                    const POINT* unseenAt = nullptr);
+    // Stream bodies come from `source` instead of the browser's own fetches; before MakeWindow.
+    void SetBodySource(StreamBodySource source) { bodySource_ = std::move(source); }
     HostWindow& Window() { return *window_; }
 
     // A page from a path or a file:/http(s): URL (site mappings honoured), fetched off the
@@ -90,6 +96,14 @@ public:
     int OpenPage(const std::vector<Embed>& embeds);
     // As a browser leaving the page: every instance loses its window and is destroyed.
     void CloseInstances();
+    // A page built element by element (the native host's): one instance more, in an area at
+    // `place` of the frame; null when the plug-in does not take the embed's type or a page
+    // operation is under way (Busy). The page location must be set first.
+    PageInstance* AddInstance(const Embed& embed, const RECT& place);
+    // One instance closed as CloseInstances closes each; false (nothing done) while Busy.
+    bool CloseInstance(PageInstance& instance);
+    // A page operation is under way further up: the plug-in may be pumping messages in it.
+    bool Busy() const { return pageWork_ > 0; }
     // The instances go, then NP_Shutdown and the library; nothing reaches the library after.
     void ClosePage();
     bool PageClosed() const { return pageClosed_; }
@@ -125,6 +139,8 @@ private:
     std::unique_ptr<StreamDelivery> streams_;
     std::vector<std::unique_ptr<PageInstance>> instances_;
     std::string pageUrl_;
+    StreamBodySource bodySource_;
+    int nextInstanceId_ = 1;
     bool pageClosed_ = false;
     // The page under way, and the location that replaces its own.
     std::unique_ptr<BackgroundFetch> pageFetch_;
@@ -154,7 +170,11 @@ private:
     bool TakePage(const BackgroundFetch& fetch, const std::string& pageUrl, std::vector<Embed>& embeds,
                   std::string& error);
     void PageArrived();
-    void OpenInstance(PageInstance& instance);
+    // A new instance of the embed, listed; null (logged) when the plug-in does not take its type.
+    PageInstance* NewInstance(const Embed& embed, size_t index);
+    // In an area at `place`, or at the next free place of the page with the embed's size.
+    void OpenInstance(PageInstance& instance, const RECT* place = nullptr);
+    void CloseOne(PageInstance& instance);
     void TellWindow(PageInstance& instance);
     // The page location's request has had its answer; with lateSrcMs the src stream follows.
     void LocationAnswered(PageInstance& instance);

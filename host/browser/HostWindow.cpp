@@ -43,15 +43,21 @@ void HostWindow::RegisterClasses(const char* frameClass)
 }
 
 HostWindow::HostWindow(HostWindowEvents& events, const char* frameClass, const std::string& title, int width,
-                       int height, HMENU menu)
+                       int height, HMENU menu, const POINT* unseenAt)
     : events_(events)
 {
     RegisterClasses(frameClass);
-    frame_.Reset(CreateWindowExW(0, AnsiToWide(frameClass).c_str(), AnsiToWide(title).c_str(),
-                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, width, height, nullptr, menu,
-                                 GetModuleHandleA(nullptr), nullptr));
+    const DWORD style = unseenAt ? WS_POPUP | WS_CLIPCHILDREN : WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    const DWORD exStyle = unseenAt ? WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE : 0;
+    const POINT at = unseenAt ? *unseenAt : POINT{0, 0};
+    frame_.Reset(CreateWindowExW(exStyle, AnsiToWide(frameClass).c_str(), AnsiToWide(title).c_str(), style, at.x, at.y,
+                                 width, height, nullptr, menu, GetModuleHandleA(nullptr), nullptr));
     if (!frame_) return;
     SetWindowLongPtrA(frame_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (unseenAt) {
+        ShowWindow(frame_.Get(), SW_SHOWNOACTIVATE);
+        return;
+    }
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                  frame_.Get(), nullptr, GetModuleHandleA(nullptr), nullptr);
     ShowWindow(frame_.Get(), SW_SHOWNORMAL);
@@ -77,7 +83,11 @@ HWND HostWindow::AddPluginArea(int width, int height, int& x, int& y)
     y = nextY_;
     nextX_ += width + kMargin;
     if (height > rowHeight_) rowHeight_ = height;
+    return AddPluginAreaAt(x, y, width, height);
+}
 
+HWND HostWindow::AddPluginAreaAt(int x, int y, int width, int height)
+{
     return CreateWindowExA(0, kAreaClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y,
                            width, height, frame_.Get(), nullptr, GetModuleHandleA(nullptr), nullptr);
 }

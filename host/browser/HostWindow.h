@@ -25,9 +25,11 @@ protected:
 
 class HostWindow {
 public:
-    // The frame is of class `frameClass`, registered on first use.
+    // The frame is of class `frameClass`, registered on first use. With `unseenAt` it is a
+    // frame nobody sees: no caption, no status bar, no taskbar button, never activated, at
+    // that place of the screen (the native host's, whose pictures go to a page instead).
     HostWindow(HostWindowEvents& events, const char* frameClass, const std::string& title, int width, int height,
-               HMENU menu = nullptr);
+               HMENU menu = nullptr, const POINT* unseenAt = nullptr);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -37,6 +39,8 @@ public:
     // A new plug-in area of the given size at the next free place of the page; its
     // position in the frame's client area is returned through x and y.
     HWND AddPluginArea(int width, int height, int& x, int& y);
+    // An area at a place the program chose, in the frame's client coordinates.
+    HWND AddPluginAreaAt(int x, int y, int width, int height);
     void RemovePluginArea(HWND area);
     // The next area goes to the top left again (a new page).
     void ResetLayout();

@@ -33,7 +33,7 @@ struct StreamDelivery::Job {
     std::string bodyFile;    // the body, whole before the stream is announced
     uint64_t bodyBytes = 0;
     FileHandle reader;
-    std::unique_ptr<BackgroundFetch> download;
+    std::unique_ptr<StreamBody> download;
     bool stopped = false;    // the fetch was given up
     std::string mimeType;
     uint32_t lastModified = 0;
@@ -212,7 +212,11 @@ void StreamDelivery::StartFetch(Job& job)
     request.url = job.url;
     request.file = files_.Reserve(std::to_string(job.id), UrlFileName(job.url, AnsiLeadBytes()), options_.longPaths);
     request.limit = options_.streamLimitBytes;
-    job.download = std::make_unique<BackgroundFetch>(fetch_, request, hooks_.wakeFromThread, options_.atOnce);
+    if (hooks_.bodies) {
+        job.download = hooks_.bodies(request, hooks_.wakeFromThread);
+    } else {
+        job.download = std::make_unique<BackgroundFetch>(fetch_, request, hooks_.wakeFromThread, options_.atOnce);
+    }
     if (hooks_.fetching) hooks_.fetching();
 }
 

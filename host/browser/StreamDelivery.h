@@ -25,6 +25,7 @@
 #include "PluginRegistration.h"
 #include "TempFolder.h"
 #include "BackgroundFetch.h"
+#include "StreamBody.h"
 #include "FetchProgress.h"
 #include "browser/NpapiAbi.h"
 
@@ -38,6 +39,7 @@ public:
         std::function<void(const std::string& error)> overLimit;  // a body passed the limit
         std::function<void(int ms)> retryIn;  // call Resume after this long
         std::function<void(PageInstance&, const std::string& url)> ended;  // a stream was destroyed
+        StreamBodySource bodies;  // where bodies come from; empty: the browser's own fetches
     };
 
     using Options = DeliveryOptions;

@@ -4,7 +4,8 @@
 
 const char kPlayerUsage[] =
     "OrbolanthPlayer [FILE|URL] [--param NAME=VALUE ...] [--page-url URL] [--site URL=FOLDER ...] "
-    "[--size WxH] [--fullscreen]";
+    "[--size WxH] [--fullscreen]\n"
+    "OrbolanthPlayer --native-host ORIGIN (started by a browser for its extension)";
 
 bool ParsePlayerCommand(const std::vector<std::string>& arguments, PlayerCommand& command, std::string& error)
 {

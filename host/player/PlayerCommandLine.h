@@ -1,6 +1,7 @@
 // The player's command line and what it asks to open:
 //   OrbolanthPlayer.exe [FILE|URL] [--param NAME=VALUE ...] [--page-url URL]
 //                       [--site URL=FOLDER ...] [--size WxH] [--fullscreen]
+// (OrbolanthPlayer.exe --native-host ORIGIN is the browsers' native-messaging host: NativeHostLaunch.)
 #pragma once
 
 #include <string>

@@ -1,10 +1,13 @@
 // OrbolanthPlayer.exe: plays Orbolanth applets and pages without a browser.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
 #include <vector>
 
+#include "NativeHost.h"
+#include "NativeHostLaunch.h"
 #include "Player.h"
 #include "PlayerCommandLine.h"
 #include "PlayerPage.h"
@@ -50,8 +53,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::vector<std::string> arguments;
     std::string error;
+    const bool readable = AnsiArguments(arguments, error);
+    // A browser's host shows nothing: what goes wrong goes down the pipe.
+    const NativeHostLaunch launch = ReadNativeHostLaunch(arguments);
+    if (launch.host) {
+        const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (!launch.allowed) {
+            RefuseCaller(output);
+            return 1;
+        }
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        int code = 0;
+        {
+            NativeHost host(GetStdHandle(STD_INPUT_HANDLE), output);
+            code = host.Run();
+        }
+        CoUninitialize();
+        return code;
+    }
     PlayerCommand command;
-    if (!AnsiArguments(arguments, error) || !ParsePlayerCommand(arguments, command, error)) {
+    if (!readable || !ParsePlayerCommand(arguments, command, error)) {
         MessageBoxA(nullptr, (error + "\n\nUsage: " + kPlayerUsage).c_str(), "Orbolanth Player",
                     MB_OK | MB_ICONERROR);
         return 1;
