@@ -32,7 +32,13 @@ EXTENSION_ID = "orbolanth-player@orbolanth.org"
 PAGE_RGB = (255, 0, 255)
 # The colour the extension paints a canvas with before its first frame and behind its messages.
 EMPTY_RGB = (128, 128, 128)
-WINDOW = (1200, 1000)
+# The browser's window, x, y, width, height: below the top of the screen, where the host under
+# Wine keeps the windows it plays the applets in (Wine reads their pictures from the screen).
+WINDOW = (0, 320, 1200, 700)
+# Places on the pages away from the canvases: a click opens the applets' tab (on the start
+# page), or takes the focus from the canvases.
+OPEN_CLICK = (900, 300)
+BLUR_CLICK = (1000, 450)
 
 # The orbit sample in two windows of one group (a renderer for both), and a scene that moves only
 # when dragged, through the control's <object> form (a renderer of its own). CSS pixels, and
@@ -111,7 +117,7 @@ class Site(http.server.ThreadingHTTPServer):
                     return super().do_GET()
                 body = page.encode()
                 self.send_response(200)
-                self.send_header("Content-Type", "text/html" if self.path.endswith(".html") else "text/plain")
+                self.send_header("Content-Type", self.guess_type(self.path))
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
@@ -181,14 +187,15 @@ class WinePrefix:
                        stderr=subprocess.DEVNULL, timeout=180, check=True)
 
     def processes(self, program):
-        """The ids of this prefix's processes running `program`."""
+        """The ids of this prefix's processes whose program starts with `program`, a path
+        prefix in any letter case (the plug-in starts the renderer by its short name)."""
         found = []
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit():
                 continue
             try:
-                command = (entry / "cmdline").read_bytes()
-                if program.encode() not in command:
+                command = (entry / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+                if not command.lower().startswith(program.lower()):
                     continue
                 environment = (entry / "environ").read_bytes().split(b"\0")
             except OSError:
@@ -221,8 +228,8 @@ class Browser:
                     "--disable-features=DisableLoadExtensionCommandLineSwitch", f"--user-data-dir={profile}",
                     "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
                     "--disable-component-update", "--disable-sync", "--password-store=basic",
-                    "--disable-session-crashed-bubble", "--window-position=0,0",
-                    f"--window-size={WINDOW[0]},{WINDOW[1]}", start_url]
+                    "--disable-session-crashed-bubble", f"--window-position={WINDOW[0]},{WINDOW[1]}",
+                    f"--window-size={WINDOW[2]},{WINDOW[3]}", start_url]
         else:
             self.write_manifest(self.home / ".mozilla/native-messaging-hosts", host,
                                 allowed_extensions=[EXTENSION_ID])
@@ -237,11 +244,17 @@ class Browser:
                      "extensions.originControls.grantByDefault": True}
             (profile / "user.js").write_text("".join(f"user_pref({json.dumps(name)}, {json.dumps(value)});\n"
                                                      for name, value in prefs.items()))
-            argv = ["firefox-esr", "--profile", str(profile), "--no-remote", "--new-instance",
-                    "--width", str(WINDOW[0]), "--height", str(WINDOW[1]), start_url]
+            argv = ["firefox-esr", "--profile", str(profile), "--no-remote", "--new-instance", start_url]
         self.log = open(self.home / f"{kind}.log", "wb")
         self.process = subprocess.Popen(argv, env=self.env, stdout=self.log, stderr=subprocess.STDOUT,
                                         start_new_session=True)
+        if kind == "firefox":
+            # Firefox takes no place for its window from the command line: it is moved there.
+            window = wait_for("Firefox's window", lambda: subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid)], capture_output=True,
+                text=True, timeout=30).stdout.split(), 60, step=0.5)[0]
+            xdotool("windowsize", window, str(WINDOW[2]), str(WINDOW[3]))
+            xdotool("windowmove", window, str(WINDOW[0]), str(WINDOW[1]))
 
     def write_host(self, args):
         host = self.home / "orbolanth-host.sh"
@@ -296,7 +309,7 @@ class ExtensionTest:
 
     def open_applets(self):
         """A click on the start page opens the applets' tab; its canvases are where the page is."""
-        self.click(700, 600)
+        self.click(*OPEN_CLICK)
         wait_for("the applets' tab", lambda: self.playing(MAIN), 60)
 
     def playing(self, box):
@@ -313,9 +326,9 @@ class ExtensionTest:
 
     def group_shares_a_renderer(self):
         # The orbit group and the still scene: two renderers for three canvases, and it stays two.
-        wait_for("two renderers", lambda: len(self.prefix.processes("orbrenderer.exe")) == 2, 30)
+        wait_for("two renderers", lambda: len(self.prefix.processes(self.renderers)) == 2, 30)
         time.sleep(1)
-        count = len(self.prefix.processes("orbrenderer.exe"))
+        count = len(self.prefix.processes(self.renderers))
         self.expect(count == 2, f"{count} renderers for one group and one applet")
 
     def drag_turns_the_camera(self):
@@ -336,18 +349,18 @@ class ExtensionTest:
 
     def closed_tab_leaves_no_renderer(self):
         # The focus leaves the canvas first: keys there are the applet's.
-        self.click(900, 700)
+        self.click(*BLUR_CLICK)
         xdotool("key", "ctrl+w")
         wait_for("the start page again", lambda: not self.playing(MAIN) and share_of(self.canvas(MAIN), PAGE_RGB)
                  > 0.9, 10)
         wait_for("the renderers' end after the tab closed",
-                 lambda: not self.prefix.processes("orbrenderer.exe"), 5, step=0.1)
+                 lambda: not self.prefix.processes(self.renderers), 5, step=0.1)
         wait_for("the host's end after the tab closed",
-                 lambda: not self.prefix.processes("OrbolanthPlayer.exe"), 10)
+                 lambda: not self.prefix.processes(self.args.player), 10)
 
     def killed_host_shows_its_message(self):
         self.open_applets()
-        hosts = wait_for("the host", lambda: self.prefix.processes("OrbolanthPlayer.exe"), 10)
+        hosts = wait_for("the host", lambda: self.prefix.processes(self.args.player), 10)
         for pid in hosts:
             os.kill(pid, signal.SIGKILL)
 
@@ -365,17 +378,19 @@ class ExtensionTest:
         # and the canvases say so rather than stay empty.
         for manifest in self.browser.manifests:
             manifest.unlink()
-        self.click(900, 700)
+        self.click(*BLUR_CLICK)
         xdotool("key", "ctrl+w")
         wait_for("the start page again", lambda: share_of(self.canvas(MAIN), PAGE_RGB) > 0.9, 10)
-        self.click(700, 600)
+        self.click(*OPEN_CLICK)
         wait_for("the missing player's message in the canvas", self.message_shown, 20)
-        self.expect(not self.prefix.processes("OrbolanthPlayer.exe"), "a host started without its manifest")
+        self.expect(not self.prefix.processes(self.args.player), "a host started without its manifest")
 
     def run(self):
         home = Path(tempfile.mkdtemp(prefix=f"orb-{self.args.browser}-"))
         site = Site(self.args.samples)
         self.prefix = WinePrefix(self.args.wine_run, self.args.prefix, self.args.renderer)
+        # The renderer's folder as Wine names it: whatever name the renderer goes by there.
+        self.renderers = "Z:" + str(Path(self.args.renderer).parent).replace("/", "\\") + "\\"
         browser = None
         try:
             browser = self.browser = Browser(self.args.browser, self.args, home, site.url("/start.html"))
