@@ -2,7 +2,8 @@
 ; 64-bit browsers), the control for Internet Explorer beside each, registered in the registry
 ; view of its width, and the renderer where both find it (unless
 ; the user keeps another player's renderer there), and the player beside the plug-in, with a
-; Start-menu shortcut and the applet files opened by it, and takes all of it away again.
+; Start-menu shortcut, the applet files opened by it and its registration as the native host
+; of the browsers' extension, and takes all of it away again.
 ; installer/CMakeLists.txt compiles it with VERSION ("1.3.2"), VERSION_NUMBERS ("1.3.2.0"),
 ; STAGE (the stripped binaries, the x86-64 plug-in and control in STAGE/x64), SAMPLES (the sample file lists) and OUTFILE defined.
 Unicode true
@@ -44,6 +45,17 @@ RequestExecutionLevel admin
 ; which class Internet Explorer starts for the applet type, which another program may own.
 !define CONTROL_CLSID "{7B9DBB87-D073-440A-A713-787FD3FD89EF}"
 !define CONTENT_TYPE_KEY "${CLASSES}\MIME\Database\Content Type\${MIME_TYPE}"
+; Browsers of today load no plug-ins: their extension starts the player as a native-messaging
+; host, found through a manifest file that one of these keys names, one for each browser family
+; (Chromium-family browsers take the caller by its origin, Firefox by its extension id).
+!define NATIVE_HOST "org.orbolanth.player"
+!define CHROMIUM_HOST_MANIFEST "${NATIVE_HOST}.chromium.json"
+!define FIREFOX_HOST_MANIFEST "${NATIVE_HOST}.firefox.json"
+!define CHROME_HOSTS_KEY "SOFTWARE\Google\Chrome\NativeMessagingHosts"
+!define EDGE_HOSTS_KEY "SOFTWARE\Microsoft\Edge\NativeMessagingHosts"
+!define FIREFOX_HOSTS_KEY "SOFTWARE\Mozilla\NativeMessagingHosts"
+!define EXTENSION_ORIGIN "chrome-extension://mlldpcenpjnjhndloennphfbfndfdhbp/"
+!define EXTENSION_ID "orbolanth-player@orbolanth.org"
 ; In UNINSTALL_KEY: the folder of the x86-64 plug-in and control, absent when there is none.
 !define PLUGIN64_LOCATION "Plugin64Location"
 ; In UNINSTALL_KEY: the RendererPath this installation replaced, for the uninstaller to put back.
@@ -412,6 +424,62 @@ Function RegisterControl
     ${EndIf}
 FunctionEnd
 
+; $R0: text to put in a JSON string. $R1: the same as ASCII, escaped: manifests are read as
+; UTF-8, which NSIS does not write, and an installation folder may have any name.
+Function JsonString
+    StrCpy $R1 ""
+    StrCpy $R2 0
+    ${Do}
+        StrCpy $R3 $R0 1 $R2
+        ${IfThen} $R3 == "" ${|} ${ExitDo} ${|}
+        System::Call "*(&t2 R3)p.R4"
+        System::Call "*$R4(&i2.R5)"
+        System::Free $R4
+        ${If} $R3 == "\"
+        ${OrIf} $R3 == '"'
+            StrCpy $R1 "$R1\$R3"
+        ${ElseIf} $R5 < 32
+        ${OrIf} $R5 > 126
+            IntFmt $R5 "\u%04x" $R5
+            StrCpy $R1 "$R1$R5"
+        ${Else}
+            StrCpy $R1 "$R1$R3"
+        ${EndIf}
+        IntOp $R2 $R2 + 1
+    ${Loop}
+FunctionEnd
+
+; $R0: the manifest's file name, $R6: its last member, naming who may start the player.
+Function WriteHostManifest
+    Push $R0
+    StrCpy $R0 "$INSTDIR\${PLAYER_EXE}"
+    Call JsonString
+    Pop $R0
+    FileOpen $R2 "$INSTDIR\$R0" w
+    FileWrite $R2 '{$\r$\n  "name": "${NATIVE_HOST}",$\r$\n'
+    FileWrite $R2 '  "description": "${PRODUCT}: Orbolanth 3-D applets in web pages",$\r$\n'
+    FileWrite $R2 '  "path": "$R1",$\r$\n  "type": "stdio",$\r$\n  $R6$\r$\n}$\r$\n'
+    FileClose $R2
+FunctionEnd
+
+Function RegisterNativeHost
+    StrCpy $R0 "${CHROMIUM_HOST_MANIFEST}"
+    StrCpy $R6 '"allowed_origins": ["${EXTENSION_ORIGIN}"]'
+    Call WriteHostManifest
+    StrCpy $R0 "${FIREFOX_HOST_MANIFEST}"
+    StrCpy $R6 '"allowed_extensions": ["${EXTENSION_ID}"]'
+    Call WriteHostManifest
+    WriteRegStr HKLM "${CHROME_HOSTS_KEY}\${NATIVE_HOST}" "" "$INSTDIR\${CHROMIUM_HOST_MANIFEST}"
+    WriteRegStr HKLM "${EDGE_HOSTS_KEY}\${NATIVE_HOST}" "" "$INSTDIR\${CHROMIUM_HOST_MANIFEST}"
+    WriteRegStr HKLM "${FIREFOX_HOSTS_KEY}\${NATIVE_HOST}" "" "$INSTDIR\${FIREFOX_HOST_MANIFEST}"
+FunctionEnd
+
+; Our host's key, and the browser's keys above it only when nothing else is left in them.
+!macro REMOVE_NATIVE_HOST HOSTS_KEY
+    DeleteRegKey HKLM "${HOSTS_KEY}\${NATIVE_HOST}"
+    DeleteRegKey /ifempty HKLM "${HOSTS_KEY}"
+!macroend
+
 Function ControlNotePage
     ${IfThen} $ControlNote == "" ${|} Abort ${|}
     nsDialogs::Create 1018
@@ -469,6 +537,7 @@ Section
     Call AssociateExtension
     StrCpy $R0 ".obv"
     Call AssociateExtension
+    Call RegisterNativeHost
     System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -560,6 +629,14 @@ Section Uninstall
     StrCpy $R0 ".obv"
     Call un.DissociateExtension
     DeleteRegKey HKLM "${CLASSES}\${PROGID}"
+    !insertmacro REMOVE_NATIVE_HOST "${CHROME_HOSTS_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\Google\Chrome"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\Google"
+    !insertmacro REMOVE_NATIVE_HOST "${EDGE_HOSTS_KEY}"
+    DeleteRegKey /ifempty HKLM "SOFTWARE\Microsoft\Edge"
+    !insertmacro REMOVE_NATIVE_HOST "${FIREFOX_HOSTS_KEY}"
+    Delete "$INSTDIR\${CHROMIUM_HOST_MANIFEST}"
+    Delete "$INSTDIR\${FIREFOX_HOST_MANIFEST}"
     System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
 
     !insertmacro REMOVE_SAMPLES

@@ -3,14 +3,15 @@
 # the i686 and x86-64 mingw-w64 cross toolchains (posix threads), 32-bit and 64-bit Wine,
 # Xvfb, CMake, GoogleTest's sources, Python, ImageMagick, NSIS (the Windows installer
 # compiler), clang with its sanitizer and libFuzzer runtimes for the native tests and fuzz
-# targets, and the locale sources that the tests under a UTF-8 and a Japanese (Shift-JIS)
-# ANSI code page build their locales from.
+# targets, the locale sources that the tests under a UTF-8 and a Japanese (Shift-JIS)
+# ANSI code page build their locales from, and the browsers the extension's tests drive
+# (Chromium, Firefox ESR) with xdotool for their input.
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth x11-utils googletest python3 imagemagick curl nsis
-          clang libclang-rt-14-dev locales)
+          clang libclang-rt-14-dev locales chromium firefox-esr xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

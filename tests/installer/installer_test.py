@@ -17,6 +17,7 @@ for every process of the prefix; exit codes reach us cut to 8 bits.
 import argparse
 import functools
 import hashlib
+import json
 import os
 import re
 import shutil
@@ -51,9 +52,20 @@ SAFE_FOR_INITIALIZING = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"
 KILL_BIT_KEY = rf"HKLM\SOFTWARE\Microsoft\Internet Explorer\ActiveX Compatibility\{CONTROL_CLSID}"
 # A policy here would start the renderer above a protected tab's integrity: we write none.
 ELEVATION_POLICY_KEY = r"HKLM\SOFTWARE\Microsoft\Internet Explorer\Low Rights\ElevationPolicy"
+# The player as the extension's native host: a manifest for each browser family, named by a key
+# for each browser.
+NATIVE_HOST = "org.orbolanth.player"
+CHROMIUM_HOST_MANIFEST = NATIVE_HOST + ".chromium.json"
+FIREFOX_HOST_MANIFEST = NATIVE_HOST + ".firefox.json"
+NATIVE_HOST_KEYS = {
+    rf"HKLM\SOFTWARE\Google\Chrome\NativeMessagingHosts\{NATIVE_HOST}": CHROMIUM_HOST_MANIFEST,
+    rf"HKLM\SOFTWARE\Microsoft\Edge\NativeMessagingHosts\{NATIVE_HOST}": CHROMIUM_HOST_MANIFEST,
+    rf"HKLM\SOFTWARE\Mozilla\NativeMessagingHosts\{NATIVE_HOST}": FIREFOX_HOST_MANIFEST,
+}
+BROWSER_KEYS = (r"HKLM\SOFTWARE\Google", r"HKLM\SOFTWARE\Microsoft\Edge", r"HKLM\SOFTWARE\Mozilla\NativeMessagingHosts")
 # What the installer leaves behind it, and what must be as it was before once it is removed.
 OWN_KEYS = (r"HKLM\SOFTWARE\Orbolanth", r"HKLM\SOFTWARE\MozillaPlugins", UNINSTALL_KEY, PROGID_KEY,
-            *EXTENSION_KEYS, *CONTROL_KEYS)
+            *EXTENSION_KEYS, *CONTROL_KEYS, *BROWSER_KEYS)
 # Everything the installer may write, and the fake browsers' keys it must leave as they are.
 WATCHED_KEYS = [*OWN_KEYS, r"HKLM\SOFTWARE\Mozilla", r"HKLM\SOFTWARE\Netscape"]
 EXIT_IN_USE = 3
@@ -369,6 +381,7 @@ class InstallerTest:
         self.expect_equal(digest(root / "orbrenderer.exe"), digest(self.stage / "orbrenderer.exe"),
                           "installed renderer")
         self.expect_player(folder)
+        self.expect_native_host(folder)
         self.expect((root / "uninstall.exe").is_file(), "uninstall.exe missing")
         samples = Path(self.args.samples)
         for sample in sorted(p for p in samples.rglob("*") if p.is_file()):
@@ -421,6 +434,30 @@ class InstallerTest:
             progids = key + r"\openwithprogids"
             self.expect_equal(classes.get(progids), self.before_install.get(progids, {}) | {PROGID: ("REG_SZ", "")},
                               f"{key} OpenWithProgids")
+
+    def expect_native_host(self, folder):
+        """Both manifests name the installed player and only our extension may start it; each
+        browser's key names its family's manifest, beside whatever other hosts were there."""
+        player = folder + r"\OrbolanthPlayer.exe"
+        common = {"name": NATIVE_HOST, "description": "Orbolanth3D Player: Orbolanth 3-D applets in web pages",
+                  "path": player, "type": "stdio"}
+        expected = {CHROMIUM_HOST_MANIFEST: common | {
+                        "allowed_origins": ["chrome-extension://mlldpcenpjnjhndloennphfbfndfdhbp/"]},
+                    FIREFOX_HOST_MANIFEST: common | {"allowed_extensions": ["orbolanth-player@orbolanth.org"]}}
+        for name, manifest in expected.items():
+            path = self.wine.unix(folder) / name
+            try:
+                found = json.loads(path.read_bytes().decode("utf-8"))
+            except (OSError, ValueError) as error:
+                found = f"unreadable: {error}"
+            self.expect_equal(found, manifest, f"the host manifest {name}")
+        hosts = self.wine.registry(*BROWSER_KEYS)
+        for key, manifest in NATIVE_HOST_KEYS.items():
+            self.expect_equal(hosts.get(key.lower()), {"": ("REG_SZ", folder + "\\" + manifest)}, key)
+        parents = {key.rsplit("\\", 1)[0].lower() for key in NATIVE_HOST_KEYS}
+        others = {key: values for key, values in self.before_install.items()
+                  if any(key.startswith(parent + "\\") for parent in parents)}
+        self.expect_equal({key: hosts.get(key) for key in others}, others, "other programs' native hosts")
 
     def expect_no_installation(self, folder):
         self.expect_equal(self.wine.registry(*OWN_KEYS), self.before_install, "registry after uninstalling")
@@ -666,9 +703,13 @@ class InstallerTest:
 
     def another_programs_extension_stays(self):
         """An extension that another program opens stays its: the player is only offered for it,
-        and the uninstaller takes away no more than that offer."""
+        and the uninstaller takes away no more than that offer. The same for another program's
+        native-messaging host."""
         other = r"HKLM\SOFTWARE\Classes\.obv"
         self.import_registry({other: {"": "OtherViewer.File"}, other + r"\OpenWithProgids": {"OtherViewer.File": ""}})
+        # And another program's native host for Chrome: its key stays, and so do the keys above it.
+        self.import_registry({r"HKLM\SOFTWARE\Google\Chrome\NativeMessagingHosts\com.example.other":
+                              {"": r"C:\Program Files\Other\host.json"}})
         self.before_install = self.wine.registry(*OWN_KEYS)
         folder = r"C:\Program Files\Orbolanth"
         self.require(self.install(self.args.setup, options=["/RENDERER=bundled"]) == 0,
