@@ -188,15 +188,27 @@ class WinePrefix:
                        stderr=subprocess.DEVNULL, timeout=180, check=True)
 
     def processes(self, program):
-        """The ids of this prefix's processes whose program starts with `program`, a path
-        prefix in any letter case (the plug-in starts the renderer by its short name)."""
+        """The ids of this prefix's processes whose program starts with `program`, a path prefix
+        in any letter case."""
+        return self._matching(lambda command: command.lower().startswith(program.lower()))
+
+    def renderers(self):
+        """The renderers running in this prefix. The plug-in starts the renderer by its short
+        name, whose folders too may be short names (a folder such as `tmp.AbCdEf123` has no
+        8.3 form of its own), so they go by the file name alone: the only programs of this
+        prefix whose names begin "orbr" are the renderer, long ("orbrenderer.exe") or short
+        ("ORBR~XKH.EXE")."""
+        return self._matching(lambda command: command.replace("/", "\\").rsplit("\\", 1)[-1].lower()
+                              .startswith("orbr"))
+
+    def _matching(self, wanted):
         found = []
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit():
                 continue
             try:
                 command = (entry / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
-                if not command.lower().startswith(program.lower()):
+                if not wanted(command):
                     continue
                 environment = (entry / "environ").read_bytes().split(b"\0")
             except OSError:
@@ -327,23 +339,23 @@ class ExtensionTest:
 
     def group_shares_a_renderer(self):
         # The orbit group and the still scene: two renderers for three canvases, and it stays two.
-        wait_for("two renderers", lambda: len(self.prefix.processes(self.renderers)) == 2, 30)
+        wait_for("two renderers", lambda: len(self.prefix.renderers()) == 2, 30)
         time.sleep(1)
-        count = len(self.prefix.processes(self.renderers))
+        count = len(self.prefix.renderers())
         self.expect(count == 2, f"{count} renderers for one group and one applet")
 
     def click_reaches_the_plugin(self):
         # The reference renderer reads the system's pointer, which the host must not move, so a
         # click is checked where it lands: the plug-in's window, where it starts a renderer that
         # has stopped.
-        for pid in self.prefix.processes(self.renderers):
+        for pid in self.prefix.renderers():
             os.kill(pid, signal.SIGKILL)
-        wait_for("the renderers' end", lambda: not self.prefix.processes(self.renderers), 10, step=0.1)
+        wait_for("the renderers' end", lambda: not self.prefix.renderers(), 10, step=0.1)
         time.sleep(1)
-        self.expect(not self.prefix.processes(self.renderers), "a renderer came back without a click")
+        self.expect(not self.prefix.renderers(), "a renderer came back without a click")
         self.click(STILL[0] + STILL[2] // 2, STILL[1] + STILL[3] // 2)
         wait_for("the still applet's renderer after a click in its canvas",
-                 lambda: len(self.prefix.processes(self.renderers)) == 1, 20, step=0.1)
+                 lambda: len(self.prefix.renderers()) == 1, 20, step=0.1)
         wait_for("the still scene again", lambda: self.playing(STILL), 30)
 
     def closed_tab_leaves_no_renderer(self):
@@ -353,7 +365,7 @@ class ExtensionTest:
         wait_for("the start page again", lambda: not self.playing(MAIN) and share_of(self.canvas(MAIN), PAGE_RGB)
                  > 0.9, 10)
         wait_for("the renderers' end after the tab closed",
-                 lambda: not self.prefix.processes(self.renderers), 5, step=0.1)
+                 lambda: not self.prefix.renderers(), 5, step=0.1)
         wait_for("the host's end after the tab closed",
                  lambda: not self.prefix.processes(self.args.player), 10)
 
@@ -388,8 +400,6 @@ class ExtensionTest:
         home = Path(tempfile.mkdtemp(prefix=f"orb-{self.args.browser}-"))
         site = Site(self.args.samples)
         self.prefix = WinePrefix(self.args.wine_run, self.args.prefix, self.args.renderer)
-        # The renderer's folder as Wine names it: whatever name the renderer goes by there.
-        self.renderers = "Z:" + str(Path(self.args.renderer).parent).replace("/", "\\") + "\\"
         browser = None
         try:
             browser = self.browser = Browser(self.args.browser, self.args, home, site.url("/start.html"))
